@@ -1,0 +1,58 @@
+# Kestrelpad: the two commands a newcomer needs are `make run` and `make test`.
+# Both install what is missing (scripts/setup.sh), configure and build.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+P ?=
+
+CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all build run test test-normal test-asan fuzz bench format clean
+
+all: build
+
+build:
+	@scripts/setup.sh build
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# make run P=/full/path/to/project   (without P: a small demo project under build/)
+run: build
+	@if [ -z "$(P)" ]; then scripts/make-demo.sh $(BUILD)/demo; fi
+	@$(BUILD)/kestrelpad "$(if $(P),$(P),$(CURDIR)/$(BUILD)/demo/Site)"
+
+test: test-normal test-asan
+
+test-normal:
+	@scripts/setup.sh test
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DKP_WERROR=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan:
+	@scripts/setup.sh test
+	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DKP_SANITIZE=ON -DKP_GUI=OFF >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# make fuzz FUZZ_SECONDS=300
+fuzz:
+	@scripts/setup.sh fuzz
+	@CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKP_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@mkdir -p $(FUZZ_BUILD)/corpus
+	@$(FUZZ_BUILD)/zip_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 \
+	    $(FUZZ_BUILD)/corpus fuzz/corpus
+
+bench: build
+	@scripts/setup.sh bench
+	@bench/run-all.sh $(BUILD)
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Kestrelpad needs, and nothing when it is all there.
+# Usage: scripts/setup.sh [build|test|fuzz|bench]...
+set -euo pipefail
+
+build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libdeflate-dev zlib1g-dev libgtest-dev)
+test_pkgs=(zip unzip 7zip libarchive-tools python3 faketime)
+fuzz_pkgs=(clang-14 libclang-rt-14-dev)
+bench_pkgs=(zip unzip 7zip time)
+
+wanted=()
+for kind in "${@:-build}"; do
+  case "$kind" in
+    build) wanted+=("${build_pkgs[@]}") ;;
+    test)  wanted+=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
+    fuzz)  wanted+=("${build_pkgs[@]}" "${fuzz_pkgs[@]}") ;;
+    bench) wanted+=("${build_pkgs[@]}" "${bench_pkgs[@]}") ;;
+    *) echo "setup.sh: unknown kind '$kind'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,2 @@
+#include <cstdio>
+int main() { std::puts("Kestrelpad-1.1.1"); return 0; }

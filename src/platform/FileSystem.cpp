@@ -1,0 +1,207 @@
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace kp {
+
+namespace {
+
+std::optional<FileInfo> infoFromStat(const std::string& name, const struct stat& st) {
+    FileInfo fi;
+    fi.name = name;
+    if (S_ISDIR(st.st_mode)) {
+        fi.isFolder = true;
+        fi.attributes = kAttrFolder;
+    } else if (S_ISREG(st.st_mode)) {
+        fi.size = st.st_size;
+        fi.attributes = kAttrFile;
+    } else {
+        return std::nullopt;
+    }
+    if (!(st.st_mode & S_IWUSR)) fi.attributes |= kAttrReadOnly;
+    if (!name.empty() && name[0] == '.') fi.attributes |= kAttrHidden;
+    fi.dosTime = toDosDateTime(st.st_mtime);
+    fi.mode = st.st_mode & 07777;
+    fi.device = st.st_dev;
+    fi.inode = st.st_ino;
+    return fi;
+}
+
+} // namespace
+
+std::optional<FileInfo> statPath(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return infoFromStat(fileNamePart(withoutTrailingSlash(path)), st);
+}
+
+std::vector<FileInfo> listFolder(const std::string& folder) {
+    std::vector<FileInfo> out;
+    DIR* dir = ::opendir(folder.empty() ? "/" : folder.c_str());
+    if (!dir) return out;
+    const int dfd = ::dirfd(dir);
+    while (dirent* de = ::readdir(dir)) {
+        const std::string name = de->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st;
+        if (::fstatat(dfd, de->d_name, &st, 0) != 0) continue; // dangling link, vanished entry
+        if (auto fi = infoFromStat(name, st)) out.push_back(std::move(*fi));
+    }
+    ::closedir(dir);
+    return out;
+}
+
+bool existsAsFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool existsAsFolder(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool pathExists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::int64_t freeDiskSpace(const std::string& path) {
+    struct statvfs vfs;
+    if (::statvfs(path.c_str(), &vfs) != 0) return -1;
+    return std::int64_t(vfs.f_bfree) * std::int64_t(vfs.f_frsize);
+}
+
+std::string currentUserName() {
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name && *pw->pw_name) return pw->pw_name;
+    if (const char* user = std::getenv("USER"); user && *user) return user;
+    return "Unknown";
+}
+
+std::string appDataFolder() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') return std::string(xdg) + "/TarnelSoftware";
+    if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.config/TarnelSoftware";
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir) return std::string(pw->pw_dir) + "/.config/TarnelSoftware";
+    return {};
+}
+
+std::string folderPart(const std::string& path) {
+    const auto pos = path.rfind('/');
+    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
+}
+
+std::string fileNamePart(const std::string& path) {
+    const auto pos = path.rfind('/');
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+std::string withoutTrailingSlash(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+}
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+bool readWholeFile(const std::string& path, std::string& out) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    std::string data;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            errno = err;
+            return false;
+        }
+        if (n == 0) break;
+        data.append(buf, std::size_t(n));
+    }
+    ::close(fd);
+    out = std::move(data);
+    return true;
+}
+
+bool syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return ok;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& data) {
+    const std::string aside = path + ".part";
+    const int fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            ::unlink(aside.c_str());
+            errno = err;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(aside.c_str());
+        errno = err;
+        return false;
+    }
+    if (::rename(aside.c_str(), path.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(aside.c_str());
+        errno = err;
+        return false;
+    }
+    syncFolder(folderPart(path));
+    return true;
+}
+
+bool makeFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    return errno == EEXIST && existsAsFolder(path);
+}
+
+bool makeFolders(const std::string& path) {
+    if (path.empty() || existsAsFolder(path)) return true;
+    const std::string parent = withoutTrailingSlash(folderPart(withoutTrailingSlash(path)));
+    if (!parent.empty() && parent != path && !makeFolders(parent)) return false;
+    return makeFolder(path);
+}
+
+bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool removeEmptyFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+
+bool setModificationTime(const std::string& path, std::time_t t) {
+    const timespec times[2] = {{t, 0}, {t, 0}};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+std::string errorText(int err) {
+    if (err == ENOSPC) return "the disk is full";
+    if (err == EDQUOT) return "the disk quota is exhausted";
+    return std::strerror(err);
+}
+
+} // namespace kp
