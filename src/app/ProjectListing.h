@@ -1,0 +1,45 @@
+// The project listing: every file and folder of the project with its time, size and
+// attributes, parents before their contents. Entries are kept as records, not as text
+// lines, so that names holding TAB, CR or LF cannot corrupt a listing or a comparison.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/DosTime.h"
+
+namespace kp {
+
+struct ListingEntry {
+    std::string path;          // full path; a folder's ends in "/"
+    bool isFolder = false;
+    bool isDriveRoot = false;  // the listing of "/" itself: its value reads "a:drive"
+    bool hasValue = true;      // false when the folder's own entry could not be looked up
+    DosDateTime dosTime = 0;
+    std::int64_t size = 0;
+    std::uint32_t attributes = 0;
+    std::uint32_t mode = 0;    // Unix permission bits
+};
+
+using ProjectListing = std::vector<ListingEntry>;
+
+// "t:<dos>,s:<size>,a:<attributes>", or "a:drive" for the drive root, or "" without a value.
+std::string listingValue(const ListingEntry& e);
+// path, TAB, value: the listing line as shown to people and in reports.
+std::string listingLine(const ListingEntry& e);
+
+struct ScanOptions {
+    std::string mask = "*";            // "*" and "?" wildcards; applies at every depth
+    bool literalMask = false;          // the mask is one exact name (a one-file project)
+    std::vector<std::string> excluded; // folder names left out at any depth, ignoring case
+    std::function<void()> onEntry;     // called once per entry, to keep a window alive
+};
+
+// Lists folder into list. When list is empty the folder's own line comes first.
+void ScanProject(ProjectListing& list, const std::string& folder, const ScanOptions& options);
+
+// Windows-style wildcard match ("*" any run, "?" one character), case-sensitive.
+bool wildcardMatch(std::string_view mask, std::string_view name);
+
+} // namespace kp
