@@ -35,6 +35,13 @@ long long stampNumber(const std::string& stamp) {
     return date * 10000 + time;
 }
 
+std::string stampAndSuffix(const std::string& archivePath, int datePos) {
+    std::string name = archivePath.substr(archivePath.rfind('/') + 1);
+    if (datePos < 1 || name.size() < std::size_t(datePos - 1) + 4) return {};
+    name = name.substr(std::size_t(datePos - 1));
+    return name.substr(0, name.size() - 4);
+}
+
 std::string ShortenCaption(const std::string& text, int max) {
     if (max < 4) return {};
     if (utf8Length(text) > std::size_t(max)) return utf8Prefix(text, std::size_t(max - 3)) + "...";

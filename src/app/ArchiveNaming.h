@@ -25,6 +25,9 @@ std::string stampAt(const std::string& fileName, int datePos);
 // The stamp read as the integer yymmddhhnn, -1 when it is not one.
 long long stampNumber(const std::string& stamp);
 
+// The stamp and suffix of an archive's file name ("101203.1530c"), as the card shows it.
+std::string stampAndSuffix(const std::string& archivePath, int datePos);
+
 // The text cut to at most max characters, ending in "..." when cut; empty for max < 4.
 std::string ShortenCaption(const std::string& text, int max);
 inline bool InRange(int value, int lower, int upper) { return lower <= value && value <= upper; }

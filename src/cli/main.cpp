@@ -1,2 +1,62 @@
+// kpad: the Kestrelpad engine without windows, for scripts and headless machines.
 #include <cstdio>
-int main() { std::puts("Kestrelpad-1.1.1"); return 0; }
+#include <cstring>
+#include <string>
+
+#include "app/SettingsFile.h"
+#include "cli/Commands.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: kpad COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Keeps the successive states of a project (a folder or one file) as ZIP archives in\n"
+    "the folder #tarnel beside it.\n"
+    "\n"
+    "Commands:\n"
+    "  store PATH [--comment TEXT] [--status default|standard|important|valuable]\n"
+    "             [--new-version A.B[.C]]\n"
+    "        Store the present state of the project (a full or a relative archive),\n"
+    "        check it, and thin out old archives. Prints the new archive's path,\n"
+    "        or \"The project is the same\".\n"
+    "  list PATH [--parents] [--all]\n"
+    "        The stored states, newest first: full path, TAB, first line of the comment.\n"
+    "        --parents adds the states of enclosing folders; --all lists every archive.\n"
+    "  log PATH\n"
+    "        The project log of the newest archive.\n"
+    "  verify ARCHIVE...\n"
+    "        Decompress every item and compare it with its stored CRC.\n"
+    "\n"
+    "Exit status: 0 done, 1 refused or failed, 2 bad arguments.\n";
+
+} // namespace
+
+namespace kp::cli {
+
+int badArguments(const std::string& message) {
+    std::fprintf(stderr, "kpad: %s\nTry 'kpad --help'.\n", message.c_str());
+    return 2;
+}
+
+} // namespace kp::cli
+
+int main(int argc, char** argv) {
+    using namespace kp::cli;
+    if (argc < 2) return badArguments("a command is missing");
+    const std::string command = argv[1];
+    const Args args(argv + 2, argv + argc);
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::puts(kp::kProductTitle);
+        return 0;
+    }
+    if (command == "store") return cmdStore(args);
+    if (command == "list") return cmdList(args);
+    if (command == "log") return cmdLog(args);
+    if (command == "verify") return cmdVerify(args);
+    return badArguments("unknown command '" + command + "'");
+}

@@ -190,6 +190,32 @@ bool makeFolders(const std::string& path) {
     return makeFolder(path);
 }
 
+namespace {
+
+template <typename Change>
+bool keepingParentTime(const std::string& path, Change change) {
+    const std::string parent = folderPart(withoutTrailingSlash(path));
+    struct stat before;
+    const bool known = !parent.empty() && ::stat(parent.c_str(), &before) == 0;
+    const bool done = change();
+    if (done && known) {
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        ::utimensat(AT_FDCWD, parent.c_str(), times, 0);
+    }
+    return done;
+}
+
+} // namespace
+
+bool makeFolderKeepingParentTime(const std::string& path) {
+    if (existsAsFolder(path)) return true;
+    return keepingParentTime(path, [&] { return makeFolder(path); });
+}
+
+bool removeFolderKeepingParentTime(const std::string& path) {
+    return keepingParentTime(path, [&] { return removeEmptyFolder(path); });
+}
+
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 bool removeEmptyFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
 

@@ -63,6 +63,10 @@ bool readWholeFile(const std::string& path, std::string& out);
 bool writeFileAtomically(const std::string& path, const std::string& data);
 bool makeFolder(const std::string& path);          // one level; true if it exists afterwards
 bool makeFolders(const std::string& path);         // all levels
+// Creating or removing the archive folder is the program's own bookkeeping, not a change
+// of the project: the folder that holds it keeps its modification time.
+bool makeFolderKeepingParentTime(const std::string& path);
+bool removeFolderKeepingParentTime(const std::string& path);
 bool removeFile(const std::string& path);
 bool removeEmptyFolder(const std::string& path);
 bool syncFolder(const std::string& folder);

@@ -1,5 +1,6 @@
 #include "platform/Text.h"
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <clocale>
@@ -210,6 +211,19 @@ bool parseInt(std::string_view s, int& out) {
     long long v;
     if (!parseInt64(s, v) || v < INT32_MIN || v > INT32_MAX) return false;
     out = int(v);
+    return true;
+}
+
+bool isLettersDigitsOr(std::string_view s, std::string_view extra) {
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t cp;
+        const std::size_t len = decodeUtf8(s, i, cp);
+        if (len == 0) return false;
+        i += len;
+        if (cp < 0x80 && extra.find(char(cp)) != std::string_view::npos) continue;
+        if (cp < 0x80 ? !std::isalnum(int(cp)) : !(unicodeLocale() && iswalnum_l(wint_t(cp), unicodeLocale())))
+            return false;
+    }
     return true;
 }
 

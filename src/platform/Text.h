@@ -31,6 +31,9 @@ bool endsWith(std::string_view s, std::string_view suffix);
 bool parseInt64(std::string_view s, long long& out);
 bool parseInt(std::string_view s, int& out);
 
+// True when every character is a Unicode letter or digit, or one of extra (ASCII).
+bool isLettersDigitsOr(std::string_view s, std::string_view extra);
+
 // Counts UTF-8 characters (code points); used where the design counts "characters".
 std::size_t utf8Length(std::string_view s);
 // The first n characters of a UTF-8 text (never cuts a character in half).

@@ -1,0 +1,87 @@
+// The run state: what one run of the program knows and decides, shared by the engine and
+// the windows (or the command line) that show it. Created by the start-up sequence; lives
+// until the run ends.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/NameValueList.h"
+#include "app/ProjectListing.h"
+#include "app/Settings.h"
+#include "store/Trains.h"
+
+namespace kp {
+
+inline constexpr const char* kSameProjectText = "The project is the same";
+
+enum class ProjectKind { File = 1, Folder = 2 };
+
+// A file whose archived copy does not match it: relative path and the archive's CRC
+// ("00000000" when the file is missing from the archive).
+struct Mismatch {
+    std::string path;
+    std::string crc;
+    bool operator==(const Mismatch&) const = default;
+};
+
+struct RunState {
+    // The project item.
+    std::string param;              // the parameter as checked, without a trailing "/"
+    ProjectKind projectKind = ProjectKind::File;
+    std::string projectPath = ".";  // the folder holding the project item, ending in "/"
+    std::string projectBaseName;    // the item's name before its last "."
+    std::string projectExt;         // from the last "." on, or empty
+    std::string archiveFolder;
+    ProjectListing projectFiles;
+    std::string userName;
+    std::string appDataFolder;
+
+    std::string projectName() const { return projectBaseName + projectExt; }
+
+    // Archives.
+    ArchiveLists archives;
+    std::string newArchiveName;
+    std::string archiveMask;
+    int datePos = 0;
+    int timePos = 0;
+    std::string latestArchiveName;  // empty when the project has no archive yet
+    std::string latestLogText;
+    std::string restoreArchive;     // the state chosen for a restore, empty if none
+    std::vector<Mismatch> checksumMismatches;
+
+    // Settings.
+    NameValueList defaultSettings{'='};
+    NameValueList iniSettings{'='};
+    NameValueList settings{'='};
+    NameValueList mistakenSettings{'='};
+    SettingsValues values;          // validated cL, ws, ds, hv, mnp, ps
+    int statusTrainLength = 20;     // L of the project's status
+
+    // Flags.
+    bool showOptions = false;       // the first tick opens the options window instead of storing
+    bool interruptible = true;      // Ctrl or a click may still open the options window
+    bool storeRequested = true;
+    bool statusRequested = false;   // the trains are full: a status must be chosen
+    bool settingsMistaken = false;
+    bool timeRepeated = false;      // the new archive's minute is the latest archive's
+    bool canWrite = true;
+    bool latestHasStatus = false;
+    bool addVersion = false;
+    bool optionsShowing = false;
+
+    std::string archiveComment;
+    std::string versionPart1 = "0", versionPart2 = "0", versionPart3;
+    std::int64_t freeDiskSpace = -1;
+    std::string diskSpaceText;
+    std::string dateLabel = " ";    // set to the same-project text when nothing changed
+};
+
+// The card's date line: the new archive's stamp and suffix while a store is requested,
+// else the same-project text or "Canceled".
+std::string cardDateLabel(const RunState& s);
+// "[ standard ]"
+std::string cardStatusLabel(const RunState& s);
+
+} // namespace kp

@@ -1,0 +1,19 @@
+// The kpad commands, one file each (cmd_*.cpp). Each takes the arguments after its own
+// name and returns the process exit code: 0 done, 1 refused or failed, 2 bad arguments.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace kp::cli {
+
+using Args = std::vector<std::string>;
+
+int cmdStore(const Args& args);
+int cmdList(const Args& args);
+int cmdLog(const Args& args);
+int cmdVerify(const Args& args);
+
+// Prints "kpad: <message>" to stderr and returns 2.
+int badArguments(const std::string& message);
+
+} // namespace kp::cli

@@ -1,0 +1,77 @@
+#include <cstdio>
+
+#include "app/EntryChecks.h"
+#include "app/RunState.h"
+#include "app/Startup.h"
+#include "cli/Commands.h"
+#include "platform/Text.h"
+#include "store/zip/ZipArchive.h"
+
+namespace kp::cli {
+
+namespace {
+
+std::string firstCommentLine(const std::string& archive) {
+    try {
+        ZipArchive zip;
+        zip.open(archive);
+        const std::string& comment = zip.comment();
+        return comment.substr(0, comment.find_first_of("\r\n"));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kpad: %s\n", e.what());
+        return {};
+    }
+}
+
+// The project's archives as the start-up finds them; false (after printing why) when the
+// parameter is refused.
+bool findProjectArchives(const std::string& param, RunState& state) {
+    const EntryCheck check = checkEntry(param);
+    for (const auto& w : check.warnings) std::fprintf(stderr, "Warning: %s\n", forTerminal(w).c_str());
+    if (!check.ok()) return false;
+    resolveProjectItem(state, check.param);
+    state.archives = FindArchives(state.archiveFolder, kRepositoryFolderName, state.projectName(), systemClock());
+    return true;
+}
+
+} // namespace
+
+int cmdList(const Args& args) {
+    std::string path;
+    bool parents = false, all = false;
+    for (const auto& a : args) {
+        if (a == "--parents") parents = true;
+        else if (a == "--all") all = true;
+        else if (!a.empty() && a[0] == '-') return badArguments("unknown option '" + a + "'");
+        else if (path.empty()) path = a;
+        else return badArguments("only one project path may be given");
+    }
+    if (path.empty()) return badArguments("list needs the project's full path");
+    RunState state;
+    if (!findProjectArchives(path, state)) return 1;
+
+    std::vector<std::string> states = parents ? state.archives.enclosingStates : state.archives.storedStates;
+    if (all) {
+        states.clear();
+        for (const auto& a : state.archives.allOwnArchives) states.push_back(a.fullPath());
+    }
+    for (auto it = states.rbegin(); it != states.rend(); ++it)
+        std::printf("%s\t%s\n", it->c_str(), firstCommentLine(*it).c_str());
+    return 0;
+}
+
+int cmdLog(const Args& args) {
+    if (args.size() != 1) return badArguments("log needs exactly the project's full path");
+    RunState state;
+    if (!findProjectArchives(args[0], state)) return 1;
+    if (state.archives.allOwnArchives.empty()) {
+        std::fputs("The project has no archive yet.\n", stderr);
+        return 1;
+    }
+    std::string projectSet, projectLog;
+    readRecords(state.archives.allOwnArchives.back().fullPath(), projectSet, projectLog);
+    std::printf("%s\n", forTerminal(trim(projectLog)).c_str());
+    return 0;
+}
+
+} // namespace kp::cli

@@ -1,0 +1,23 @@
+#include "platform/RunLock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace kp {
+
+RunLock::~RunLock() {
+    if (m_fd >= 0) ::close(m_fd); // closing releases the flock
+}
+
+bool RunLock::tryLock(const std::string& folder) {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) return false;
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) return true;
+    ::close(m_fd);
+    m_fd = -1;
+    return false;
+}
+
+} // namespace kp

@@ -1,0 +1,23 @@
+// Keeps two runs off one project at the same time. The lock is an flock on a folder, which
+// the operating system releases when the process ends, however it ends: a run that was
+// killed never blocks the next one, and no lock file is left in the project.
+#pragma once
+#include <string>
+
+namespace kp {
+
+class RunLock {
+public:
+    RunLock() = default;
+    ~RunLock();
+    RunLock(const RunLock&) = delete;
+    RunLock& operator=(const RunLock&) = delete;
+
+    // False when another process holds the lock (or the folder cannot be opened).
+    bool tryLock(const std::string& folder);
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace kp

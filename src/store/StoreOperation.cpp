@@ -1,0 +1,93 @@
+#include "store/StoreOperation.h"
+
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "store/Records.h"
+#include "store/zip/ZipArchive.h"
+
+namespace kp {
+
+namespace {
+
+std::string relativePath(const RunState& s, const ListingEntry& e) { return e.path.substr(s.projectPath.size()); }
+
+std::string fileSizeRefusal(const std::string& path) {
+    return "Can't create the archive, because the size of the file\r\n\r\n " + path + " " + "\r\n" + "\r\n" +
+           "is over than 256 Mb. Please, split it fisrt.";
+}
+
+} // namespace
+
+std::vector<ProjectLine> projectLines(const RunState& s) {
+    std::vector<ProjectLine> lines;
+    lines.reserve(s.projectFiles.size());
+    // Whole paths, never cut: a cut that dropped the size field would make a small file
+    // look oversized, and deep paths are common on Linux.
+    for (const auto& e : s.projectFiles) lines.push_back({relativePath(s, e), listingValue(e)});
+    return lines;
+}
+
+std::vector<ArchiveLine> primaryArchiveLines(const std::string& primaryArchive) {
+    ZipArchive zip;
+    zip.open(primaryArchive);
+    std::vector<ArchiveLine> lines;
+    lines.reserve(zip.count());
+    for (std::size_t i = 0; i < zip.count(); ++i) lines.push_back({zip.item(i).fileName, zip.item(i).dosTime});
+    return lines;
+}
+
+bool writesRelativeArchive(const RunState& s) {
+    return !s.addVersion && trim(s.archiveComment).empty() && !s.archives.storedStates.empty();
+}
+
+SplitSelection splitSelection(const RunState& s, const std::vector<std::size_t>& items) {
+    SplitSelection split;
+    for (std::size_t i : items) {
+        if (existsAsFolder(s.projectFiles[i].path)) split.folders.push_back(i);
+        else split.files.push_back(i);
+    }
+    return split;
+}
+
+std::vector<std::string> sizeRefusals(const RunState& s, const std::vector<std::size_t>& files) {
+    std::vector<std::string> refusals;
+    std::int64_t total = 0;
+    for (auto it = files.rbegin(); it != files.rend(); ++it) {
+        const ListingEntry& e = s.projectFiles[*it];
+        if (e.size < 0 || e.size > kMaxFileSize) refusals.push_back(fileSizeRefusal(relativePath(s, e)));
+        else total += e.size;
+    }
+    if (total > kMaxProjectSize)
+        refusals.push_back("Can't create the archive,\r\nbecause the project's size is over than 1 Gb.");
+    if (s.canWrite && 2 * total > s.freeDiskSpace)
+        refusals.push_back("Can't create the archive,\r\nbecause the disk space is low.");
+    return refusals;
+}
+
+WriterJob composeWriterJob(const RunState& s, const Selection& selection, const SplitSelection& split) {
+    WriterJob job;
+    for (std::size_t i : split.folders) job.folders.push_back({relativePath(s, s.projectFiles[i]), s.projectFiles[i].dosTime});
+    for (std::size_t i : split.files) job.files.push_back(relativePath(s, s.projectFiles[i]));
+    job.archiveName = s.newArchiveName;
+    job.projectPath = s.projectPath;
+
+    ProjectSetFields fields;
+    fields.projectName = s.projectName();
+    fields.archiveName = relativeArchiveName(s.archiveFolder, s.newArchiveName);
+    fields.projectStatus = s.values.projectStatus;
+    if (selection.full) {
+        fields.kind = ArchiveKind::Full;
+        fields.comment = s.archiveComment;
+        job.comment = ComposeZipComment(s.archiveComment, fields.archiveName);
+        job.logText = ComposeProjectLog(s.latestLogText, fields.projectName, fields.archiveName, s.archiveComment);
+    } else {
+        fields.kind = ArchiveKind::Relative;
+        fields.primaryArchive = relativeArchiveName(s.archiveFolder, s.archives.storedStates.back());
+        fields.missingText = selection.missingText;
+        job.logText = s.latestLogText;
+    }
+    job.settingsText = ComposeProjectSet(fields);
+    return job;
+}
+
+} // namespace kp

@@ -1,0 +1,64 @@
+// Deciding what a new state holds: full or relative, which files and folders, the size
+// limits, and the bookkeeping texts handed to the writer.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/RunState.h"
+#include "platform/DosTime.h"
+#include "store/ChangeDetection.h"
+
+namespace kp {
+
+inline constexpr std::int64_t kMaxFileSize = 268435456;     // 256 MiB
+inline constexpr std::int64_t kMaxProjectSize = 1073741824; // 1 GiB
+
+struct FolderItem {
+    std::string name; // relative path ending in "/"
+    DosDateTime dosTime = 0;
+};
+
+// Everything the writer needs, copied in before it starts.
+struct WriterJob {
+    std::vector<FolderItem> folders;  // parents before their subfolders
+    std::vector<std::string> files;   // relative paths
+    std::string archiveName;          // full path of the new archive
+    std::string projectPath;          // the folder the relative paths start from
+    std::string settingsText;         // _kpad_/project.set
+    std::string logText;              // _kpad_/project.log
+    std::string comment;              // the ZIP comment (full archives only)
+};
+
+// The project listing as lines relative to the project's folder.
+std::vector<ProjectLine> projectLines(const RunState& s);
+
+// Reads the primary archive's items as comparison lines; throws ArchiveError.
+std::vector<ArchiveLine> primaryArchiveLines(const std::string& primaryArchive);
+
+struct Selection {
+    bool full = true;
+    std::vector<std::size_t> items;   // indexes into projectFiles
+    std::string missingText;          // relative archive: missing names each followed by CR LF
+};
+
+// A relative archive is written when no version is added, the comment is blank and a full
+// archive exists; otherwise a full one.
+bool writesRelativeArchive(const RunState& s);
+
+struct SplitSelection {
+    std::vector<std::size_t> folders; // indexes into projectFiles, parents first
+    std::vector<std::size_t> files;   // indexes into projectFiles, in selection order
+};
+
+// Items that are folders on disk now become folder items; the rest are files.
+SplitSelection splitSelection(const RunState& s, const std::vector<std::size_t>& items);
+
+// Size refusals of the files, in the order they are shown (one per oversized file, then
+// the project total, then the disk space).
+std::vector<std::string> sizeRefusals(const RunState& s, const std::vector<std::size_t>& files);
+
+// The writer's inputs with the bookkeeping texts of the new state.
+WriterJob composeWriterJob(const RunState& s, const Selection& selection, const SplitSelection& split);
+
+} // namespace kp

@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "EngineFixture.h"
+#include "platform/FileSystem.h"
+
+using namespace kp;
+using namespace kp::test;
+
+namespace {
+
+bool contains(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+class StoreTest : public EngineTest {
+protected:
+    StoreTest() {
+        m_dir.write("Site/index.html", "<html>hello</html>");
+        m_dir.write("Site/docs/notes.txt", "notes");
+        m_dir.write("Site/css/site.css", "body {}");
+        for (const char* f : {"Site/index.html", "Site/docs/notes.txt", "Site/css/site.css"})
+            touch(m_dir / f, 1291380000); // 3 Dec 2010, fixed and even
+    }
+    std::string tarnel(const std::string& name) const { return m_dir / ("Site/#tarnel/" + name); }
+};
+
+} // namespace
+
+TEST_F(StoreTest, FirstStoreIsAFullChangeArchiveWithItsRecords) {
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    EXPECT_EQ(archives("Site/#tarnel"), std::vector<std::string>{"Site-101203.1530c.zip"});
+    const auto names = items(tarnel("Site-101203.1530c.zip"));
+    for (const char* want : {"Site/", "Site/docs/", "Site/css/", "_kpad_/", "_kpad_/project.set", "_kpad_/project.log",
+                             "Site/index.html", "Site/docs/notes.txt", "Site/css/site.css"})
+        EXPECT_TRUE(contains(names, want)) << want;
+    EXPECT_EQ(names.size(), 9u) << "the archive folder itself is never stored";
+
+    const std::string set = member(tarnel("Site-101203.1530c.zip"), "_kpad_/project.set");
+    EXPECT_NE(set.find("<project name>\r\nSite\r\n\r\n<current archive>\r\nSite-101203.1530c.zip\r\n"), std::string::npos);
+    EXPECT_NE(set.find("<comment>\r\n"), std::string::npos);
+    EXPECT_EQ(set.find("<settings>"), std::string::npos) << "status default is never written";
+    const std::string log = member(tarnel("Site-101203.1530c.zip"), "_kpad_/project.log");
+    EXPECT_TRUE(log.starts_with(std::string(80, '=')));
+    EXPECT_TRUE(log.ends_with(std::string(80, '-')));
+    EXPECT_NE(log.find("[ Site-101203.1530c.zip ]"), std::string::npos);
+}
+
+TEST_F(StoreTest, RelativeStoreHoldsOnlyWhatChangedAndNamesThePrimary) {
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    const long long cssFolderTime = 1291380000;
+    m_dir.write("Site/docs/notes.txt", "notes, edited");
+    touch(m_dir / "Site/docs/notes.txt", 1291384000);
+    removeFile(m_dir / "Site/css/site.css");
+    touch(m_dir / "Site/css", cssFolderTime + 3600); // the deletion changed the folder
+
+    at(2010, 12, 3, 16, 0);
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    const std::string plain = tarnel("Site-101203.1600.zip");
+    EXPECT_EQ(m_lastArchive, plain);
+    auto names = items(plain);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Site/css/", "Site/docs/notes.txt", "_kpad_/", "_kpad_/project.log",
+                                               "_kpad_/project.set"}));
+    const std::string set = member(plain, "_kpad_/project.set");
+    EXPECT_NE(set.find("<primary archive with full copy of the project>\r\nSite-101203.1530c.zip\r\n"),
+              std::string::npos);
+    EXPECT_NE(set.find("<missing item(s) relatively to the primary archive>\r\nSite/css/site.css\r\n"),
+              std::string::npos);
+    EXPECT_EQ(set.find("<comment>"), std::string::npos);
+    EXPECT_EQ(member(plain, "_kpad_/project.log"), member(tarnel("Site-101203.1530c.zip"), "_kpad_/project.log"))
+        << "a relative archive carries the log unchanged";
+}
+
+TEST_F(StoreTest, UnchangedProjectIsTheSameAlsoWithOnlyDeletions) {
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    at(2010, 12, 3, 15, 45);
+    TestHost host;
+    EXPECT_EQ(runOnce("Site", host), RunOutcome::Same);
+    EXPECT_EQ(m_lastState.dateLabel, "The project is the same");
+
+    struct stat docs;
+    ASSERT_EQ(stat((m_dir / "Site/docs").c_str(), &docs), 0);
+    removeFile(m_dir / "Site/docs/notes.txt");
+    touch(m_dir / "Site/docs", docs.st_mtime); // the folder keeps its time: only a deletion
+    at(2010, 12, 3, 15, 50);
+    EXPECT_EQ(runOnce("Site"), RunOutcome::Same);
+    EXPECT_EQ(archives("Site/#tarnel").size(), 1u);
+}
+
+TEST_F(StoreTest, CommentAndVersionGiveFullArchives) {
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    m_dir.write("Site/index.html", "changed");
+
+    at(2010, 12, 3, 16, 0);
+    TestHost commented;
+    commented.answers.push_back(okWith("Release notes:\r\nfirst draft"));
+    ASSERT_EQ(runOnce("Site", commented, true), RunOutcome::Stored);
+    EXPECT_EQ(m_lastArchive, tarnel("Site-101203.1600c.zip"));
+    EXPECT_EQ(items(m_lastArchive).size(), 9u) << "a full copy";
+
+    at(2010, 12, 3, 16, 5);
+    TestHost versioned;
+    OptionsChoice v = okWith();
+    v.addVersion = true;
+    v.versionPart1 = "1";
+    v.versionPart2 = "04";
+    v.versionPart3 = "beta";
+    versioned.answers.push_back(v);
+    EXPECT_EQ(runOnce("Site", versioned, true), RunOutcome::Same) << "a version of an unchanged project is no new state";
+    touch(m_dir.write("Site/index.html", "changed again"), 1291390000);
+    at(2010, 12, 3, 16, 6);
+    versioned.answers.push_back(v);
+    ASSERT_EQ(runOnce("Site", versioned, true), RunOutcome::Stored);
+    EXPECT_EQ(m_lastArchive, tarnel("Site-101203.1606c-v.1.4.beta.zip"));
+}
+
+TEST_F(StoreTest, BadVersionPartKeepsTheOptionsWindowOpen) {
+    TestHost host;
+    OptionsChoice bad = okWith();
+    bad.addVersion = true;
+    bad.versionPart1 = "";
+    bad.versionPart2 = "300";
+    bad.versionPart3 = "rc 1";
+    OptionsChoice good = bad;
+    good.versionPart1 = "100";
+    good.versionPart2 = "0";
+    good.versionPart3 = "";
+    host.answers = {bad, good};
+    ASSERT_EQ(runOnce("Site", host, true), RunOutcome::Stored);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, "Check value for part 1 of version\r\nIt must be in 0..100");
+    EXPECT_EQ(m_lastArchive, tarnel("Site-101203.1530c-v.100.0.zip"));
+}
+
+TEST_F(StoreTest, FileChangedBetweenWritingAndCheckingWithdrawsTheArchive) {
+    TestHost host;
+    host.answers = {okWith(), OptionsChoice{}}; // OK, then Cancel when the window opens again
+    m_beforeRun = [&](Engine& e) { e.setAfterWriteForTesting([&] { m_dir.write("Site/index.html", "edited meanwhile"); }); };
+    EXPECT_EQ(runOnce("Site", host, true), RunOutcome::Failed);
+    ASSERT_FALSE(host.messages.empty());
+    const std::string& report = host.messages[0].text;
+    EXPECT_TRUE(report.starts_with("Kestrelpad message :\r\nThe checksum of some files doesn't correspond"));
+    EXPECT_NE(report.find("Site/index.html   CRC:"), std::string::npos);
+    EXPECT_TRUE(archives("Site/#tarnel").empty()) << "the archive is withdrawn";
+    EXPECT_EQ(host.optionsShown, 2) << "the options window opens again";
+}
+
+TEST_F(StoreTest, OversizedFileRefusesTheStore) {
+    const std::string big = m_dir / "Site/big.bin";
+    ASSERT_EQ(truncate(m_dir.write("Site/big.bin", "").c_str(), 268435457), 0); // sparse: costs no disk
+    ASSERT_EQ(truncate(m_dir.write("Site/exact.bin", "").c_str(), 268435456), 0);
+    TestHost host;
+    EXPECT_EQ(runOnce("Site", host), RunOutcome::Refused);
+    ASSERT_EQ(host.messages.size(), 1u) << "the file of exactly 256 MiB passes";
+    EXPECT_EQ(host.messages[0].text, "Can't create the archive, because the size of the file\r\n\r\n Site/big.bin "
+                                     "\r\n\r\nis over than 256 Mb. Please, split it fisrt.");
+    EXPECT_FALSE(existsAsFolder(m_dir / "Site/#tarnel")) << "a refused store leaves nothing behind";
+}
+
+TEST_F(StoreTest, ClockGoneBackRefusesTheStore) {
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    at(2010, 12, 3, 15, 29);
+    TestHost host;
+    EXPECT_EQ(runOnce("Site", host), RunOutcome::Refused);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, "Can't create the new archive, because\r\n\r\nthe system time 101203.1529 is "
+                                     "less\r\n\r\nthan the time of the last archives: 101203.1530");
+    EXPECT_EQ(archives("Site/#tarnel").size(), 1u);
+}
+
+TEST_F(StoreTest, SameMinuteWaitsForTheNextOne) {
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    m_dir.write("Site/index.html", "changed");
+    TestHost host;
+    host.onOptions = [&](RunState& s) {
+        EXPECT_TRUE(s.timeRepeated);
+        m_clock.advance(60); // the countdown ran out
+        s.timeRepeated = false;
+    };
+    ASSERT_EQ(runOnce("Site", host), RunOutcome::Stored);
+    EXPECT_EQ(host.optionsShown, 1);
+    EXPECT_EQ(m_lastArchive, tarnel("Site-101203.1531.zip"));
+}
+
+TEST_F(StoreTest, ThinsOldFullArchivesAtTheEnd) {
+    m_dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=hv:1\\2\\3\n");
+    for (int minute = 0; minute < 4; ++minute) {
+        at(2010, 12, 3, 16, minute);
+        TestHost host;
+        host.answers.push_back(okWith("state " + std::to_string(minute)));
+        touch(m_dir.write("Site/index.html", "state " + std::to_string(minute)), 1291390000 + minute * 10);
+        ASSERT_EQ(runOnce("Site", host, true), RunOutcome::Stored);
+    }
+    EXPECT_EQ(archives("Site/#tarnel"), (std::vector<std::string>{"Site-101203.1601c.zip", "Site-101203.1602c.zip",
+                                                                  "Site-101203.1603c.zip"}))
+        << "status default keeps L valuable = 3 full archives";
+}
+
+TEST_F(StoreTest, StaleTemporariesGoAndDamagedLatestArchiveStillStores) {
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    m_dir.write("Site/#tarnel/Site-101203.1531.tmp", "left by a killed run");
+    m_dir.write("Site/#tarnel/Other-101203.1531.tmp", "not ours");
+    m_dir.write("Site/#tarnel/Site-101203.1530c.zip", "this is no archive any more");
+    m_dir.write("Site/index.html", "changed");
+
+    at(2010, 12, 3, 15, 40);
+    TestHost host;
+    ASSERT_EQ(runOnce("Site", host), RunOutcome::Stored);
+    EXPECT_TRUE(m_lastState.latestLogText.empty());
+    EXPECT_EQ(m_lastArchive, tarnel("Site-101203.1540c.zip")) << "an unreadable primary gives a full archive";
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_NE(host.messages[0].text.find("Site-101203.1530c.zip"), std::string::npos);
+    EXPECT_EQ(archives("Site/#tarnel"), (std::vector<std::string>{"Other-101203.1531.tmp", "Site-101203.1530c.zip",
+                                                                  "Site-101203.1540c.zip"}));
+}
+
+TEST_F(EngineTest, OneFileProjectStoresJustTheFile) {
+    m_dir.write("work/notes.txt", "n");
+    m_dir.write("work/other.txt", "o");
+    ASSERT_EQ(runOnce("work/notes.txt"), RunOutcome::Stored);
+    EXPECT_EQ(m_lastArchive, m_dir / "work/#tarnel/notes.txt-101203.1530c.zip");
+    auto names = items(m_lastArchive);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"_kpad_/", "_kpad_/project.log", "_kpad_/project.set", "notes.txt"}));
+}
