@@ -1,0 +1,141 @@
+#include "ZipFixtures.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "support/TempDir.h"
+
+namespace kp::test {
+
+namespace {
+
+void put16(std::string& out, std::uint32_t v) {
+    out.push_back(char(v & 0xFF));
+    out.push_back(char((v >> 8) & 0xFF));
+}
+void put32(std::string& out, std::uint32_t v) {
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+} // namespace
+
+std::uint32_t crcOf(const std::string& data) {
+    return std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
+}
+
+std::string deflateRaw(const std::string& data) {
+    z_stream zs{};
+    deflateInit2(&zs, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&zs, uLong(data.size())) + 16, '\0');
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    zs.avail_in = uInt(data.size());
+    zs.next_out = reinterpret_cast<Bytef*>(out.data());
+    zs.avail_out = uInt(out.size());
+    deflate(&zs, Z_FINISH);
+    out.resize(zs.total_out);
+    deflateEnd(&zs);
+    return out;
+}
+
+RawZip buildZip(const std::vector<RawItem>& items, const std::string& comment) {
+    RawZip zip;
+    std::string central;
+    for (const RawItem& it : items) {
+        const std::uint32_t crc = it.crc.value_or(crcOf(it.data));
+        const std::uint32_t csize = it.compressedSize.value_or(std::uint32_t(it.data.size()));
+        const std::uint32_t usize = it.uncompressedSize.value_or(std::uint32_t(it.data.size()));
+        zip.local.push_back(zip.bytes.size());
+        std::string& b = zip.bytes;
+        put32(b, 0x04034b50);          // local header signature
+        put16(b, 20);                  // version needed
+        put16(b, it.flags);
+        put16(b, it.method);
+        put16(b, 0x6000);              // time 12:00:00
+        put16(b, (30u << 9) | (6u << 5) | 15u); // date 2010-06-15
+        put32(b, crc);
+        put32(b, csize);
+        put32(b, usize);
+        put16(b, std::uint32_t(it.name.size()));
+        put16(b, 0);                   // no extra field
+        b += it.name;
+        b += it.data;
+
+        zip.central.push_back(central.size()); // made absolute below
+        put32(central, 0x02014b50);
+        put16(central, it.madeBy);
+        put16(central, 20);
+        put16(central, it.flags);
+        put16(central, it.method);
+        put16(central, 0x6000);
+        put16(central, (30u << 9) | (6u << 5) | 15u);
+        put32(central, crc);
+        put32(central, csize);
+        put32(central, usize);
+        put16(central, std::uint32_t(it.name.size()));
+        put16(central, std::uint32_t(it.centralExtra.size()));
+        put16(central, 0);             // item comment
+        put16(central, 0);             // disk start
+        put16(central, 0);             // internal attributes
+        put32(central, it.external);
+        put32(central, std::uint32_t(zip.local.back()));
+        central += it.name;
+        central += it.centralExtra;
+    }
+    const std::size_t cdOffset = zip.bytes.size();
+    for (auto& c : zip.central) c += cdOffset;
+    zip.bytes += central;
+    zip.end = zip.bytes.size();
+    put32(zip.bytes, 0x06054b50);
+    put16(zip.bytes, 0);
+    put16(zip.bytes, 0);
+    put16(zip.bytes, std::uint32_t(items.size()));
+    put16(zip.bytes, std::uint32_t(items.size()));
+    put32(zip.bytes, std::uint32_t(central.size()));
+    put32(zip.bytes, std::uint32_t(cdOffset));
+    put16(zip.bytes, std::uint32_t(comment.size()));
+    zip.bytes += comment;
+    return zip;
+}
+
+void poke16(std::string& bytes, std::size_t at, std::uint32_t value) {
+    bytes[at] = char(value & 0xFF);
+    bytes[at + 1] = char((value >> 8) & 0xFF);
+}
+
+void poke32(std::string& bytes, std::size_t at, std::uint32_t value) {
+    poke16(bytes, at, value & 0xFFFF);
+    poke16(bytes, at + 2, value >> 16);
+}
+
+void requireTools(const std::vector<std::string>& tools) {
+    for (const auto& tool : tools)
+        ASSERT_EQ(run("command -v " + tool + " >/dev/null 2>&1"), 0)
+            << tool << " is a test dependency (scripts/setup.sh test installs it)";
+}
+
+std::vector<std::string> entriesUnder(const std::string& dir) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::string rel = std::filesystem::relative(it->path(), dir).string();
+        if (it->is_directory()) rel += "/";
+        out.push_back(rel);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string shellQuote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'') out += "'\\''";
+        else out += c;
+    }
+    return out + "'";
+}
+
+} // namespace kp::test
