@@ -1,0 +1,98 @@
+// kpad as a script sees it: exit codes, what it prints, and the run lock.
+#include <gtest/gtest.h>
+
+#include "platform/RunLock.h"
+#include "support/TempDir.h"
+
+using namespace kp::test;
+
+namespace {
+
+struct Result {
+    int status;
+    std::string out;
+};
+
+class KpadTest : public ::testing::Test {
+protected:
+    KpadTest() {
+        m_dir.write("Site/index.html", "hello");
+        m_dir.write("Site/docs/a.txt", "a");
+    }
+
+    // Runs kpad at a given local time (faketime), with its own settings folder.
+    Result kpad(const std::string& args, const std::string& when = "2010-12-03 15:30:00") const {
+        const std::string command = "XDG_CONFIG_HOME='" + (m_dir / "config") +
+                                    "' NO_FAKE_STAT=1 ASAN_OPTIONS=verify_asan_link_order=0 faketime '" + when + "' " +
+                                    KP_KPAD_PATH + " " + args + " 2>&1";
+        Result r;
+        r.status = run(command, &r.out);
+        return r;
+    }
+    std::string site() const { return "'" + (m_dir / "Site") + "'"; }
+
+    TempDir m_dir;
+};
+
+} // namespace
+
+TEST_F(KpadTest, ArgumentsAndHelp) {
+    EXPECT_EQ(kpad("--version").out, "Kestrelpad-1.1.1\n");
+    EXPECT_EQ(kpad("--help").status, 0);
+    const struct {
+        const char* args;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"", 2, "a command is missing"},
+        {"frobnicate", 2, "unknown command"},
+        {"store", 2, "needs the project's full path"},
+        {"store /a /b", 2, "only one project path"},
+        {"store /x --status urgent", 2, "unknown status"},
+        {"store /x --new-version 300.1", 2, "Check value for part 1 of version\nIt must be in 0..100"},
+        {"store /x --new-version 1.2.rc_1.x", 2, "a version is A.B or A.B.C"},
+        {"store relative/path", 1, "Warning: The correct parameter is absent.  "},
+        {"log", 2, "log needs exactly"},
+    };
+    for (const auto& c : cases) {
+        const Result r = kpad(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.args << ": " << r.out;
+    }
+}
+
+TEST_F(KpadTest, StoreListAndLog) {
+    Result r = kpad("store " + site() + " --comment 'first state' --status important");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + "\n");
+
+    r = kpad("store " + site(), "2010-12-03 15:31:00");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "The project is the same\n");
+
+    m_dir.write("Site/new.txt", "new");
+    r = kpad("store " + site(), "2010-12-03 15:32:00");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, (m_dir / "Site/#tarnel/Site-101203.1532.zip") + "\n");
+
+    r = kpad("list " + site(), "2010-12-03 15:33:00");
+    EXPECT_EQ(r.out, (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + "\tfirst state\n") << "full archives only";
+    r = kpad("list " + site() + " --all", "2010-12-03 15:33:00");
+    EXPECT_EQ(r.out, (m_dir / "Site/#tarnel/Site-101203.1532.zip") + "\t\n" +
+                         (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + "\tfirst state\n");
+
+    r = kpad("log " + site(), "2010-12-03 15:33:00");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("History of the project \"Site\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  first state"), std::string::npos) << r.out;
+}
+
+TEST_F(KpadTest, SecondRunOnTheSameProjectIsRefused) {
+    kp::RunLock other;
+    ASSERT_TRUE(other.tryLock(m_dir / "Site"));
+    const Result r = kpad("store " + site());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Another run of Kestrelpad is working on this project."), std::string::npos) << r.out;
+    EXPECT_FALSE(kp::test::readFile(m_dir / "Site/index.html").empty());
+}
+
