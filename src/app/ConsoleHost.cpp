@@ -8,6 +8,8 @@
 #include "app/EntryChecks.h"
 #include "app/SettingsFile.h"
 #include "app/Startup.h"
+#include "platform/FileSystem.h"
+#include "restore/RestoreRequest.h"
 #include "platform/RunLock.h"
 
 namespace kp {
@@ -54,7 +56,26 @@ OptionsChoice ConsoleHost::openOptions(RunState& state) {
     if (state.statusRequested && m_choice.projectStatus <= 0)
         printMessage("Warning: ", "The trains are full: set project status, please (--status).");
     if (state.timeRepeated) waitForNextMinute(state);
+    if (!m_restoreArchive.empty()) {
+        if (!makeRestoreRequest(state)) return OptionsChoice{};
+        OptionsChoice restore = m_choice;
+        restore.comment = state.archiveComment; // the note, then the user's comment
+        restore.addVersion = false;
+        return restore;
+    }
     return m_choice;
+}
+
+bool ConsoleHost::makeRestoreRequest(RunState& state) {
+    std::string chosen;
+    for (const auto& stored : state.archives.storedStates)
+        if (stored == m_restoreArchive || fileNamePart(stored) == m_restoreArchive) chosen = stored;
+    if (chosen.empty()) {
+        printMessage("", "The archive " + m_restoreArchive + " is not a stored state of the project " +
+                             state.projectName() + " (see kpad list).");
+        return false;
+    }
+    return requestRestore(state, chosen, m_choice.comment, *this);
 }
 
 void ConsoleHost::progress(ProgressScope scope, int percent) {

@@ -16,16 +16,22 @@ public:
     void progress(ProgressScope scope, int percent) override;
     void repaint(const RunState& state) override;
 
+    // The stored state to put back (a full path or a file name of one of the project's
+    // states); the options step then makes the restore request.
+    void setRestoreArchive(const std::string& archive) { m_restoreArchive = archive; }
+
     // Print what the card would show (the desktop program without a display).
     void setShowCard(bool show) { m_showCard = show; }
 
 private:
     void waitForNextMinute(RunState& state);
+    bool makeRestoreRequest(RunState& state);
     OptionsChoice m_choice;
     int m_optionsShown = 0;
     bool m_barShown = false;
     bool m_showCard = false;
     std::string m_lastCard;
+    std::string m_restoreArchive;
 };
 
 // Checks the parameter, takes the project's run lock and runs one whole run. Prints the

@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "restore/ArchiveWriter.h"
+#include "restore/Recovery.h"
 #include "store/StoreOperation.h"
 #include "store/Trains.h"
 
@@ -271,15 +272,38 @@ bool Engine::closeQuery() {
     s.interruptible = false;
     if (reportFailedCheck()) return false;
 
+    m_storedArchive = s.newArchiveName;
+    if (!s.restoreArchive.empty() && !recover()) {
+        m_ended = true;
+        return true;
+    }
     ThinArchives(s.archives.projectArchives, s.newArchiveName, s.datePos, s.statusTrainLength,
                  s.values.capacityFactor, s.archiveFolder);
-    m_storedArchive = s.newArchiveName;
     m_ended = true;
     return true;
 }
 
+// Replaces the project's files from the chosen archive. When that fails midway the run
+// ends without thinning, and the user learns which archive holds the state from before.
+bool Engine::recover() {
+    RunState& s = m_state;
+    s.restoringText = restoringCaption(s);
+    m_host.repaint(s);
+    const std::string error = recoverProject(s);
+    if (error.empty()) return true;
+    m_failed = true;
+    m_restoreFailed = true;
+    m_host.beep();
+    m_host.showMessage(MessageKind::Error, "Kestrelpad message :\r\nThe project could not be restored from " +
+                                               fileNamePart(s.restoreArchive) + ":\r\n" + error +
+                                               "\r\n\r\nThe state before the restore is kept in the archive\r\n " +
+                                               s.newArchiveName);
+    return false;
+}
+
 RunOutcome Engine::outcome() const {
     if (!m_ended) return RunOutcome::Running;
+    if (m_restoreFailed) return RunOutcome::Failed;
     if (!m_storedArchive.empty()) return RunOutcome::Stored;
     if (m_same) return RunOutcome::Same;
     if (m_failed) return RunOutcome::Failed;

@@ -64,6 +64,7 @@ private:
     std::optional<ChangeResult> compareWithPrimary();
     void writerDone(const WriterResult& result);
     bool reportFailedCheck();
+    bool recover();
 
     Host& m_host;
     const Clock& m_clock;
@@ -75,6 +76,7 @@ private:
     std::string m_writerError;
     std::string m_storedArchive;
     std::function<void()> m_afterWrite;
+    bool m_restoreFailed = false;
     bool m_same = false, m_refused = false, m_failed = false, m_ended = false;
 };
 

@@ -75,6 +75,7 @@ struct RunState {
     std::string versionPart1 = "0", versionPart2 = "0", versionPart3;
     std::int64_t freeDiskSpace = -1;
     std::string diskSpaceText;
+    std::string restoringText;      // the card's line while a restore runs
     std::string dateLabel = " ";    // set to the same-project text when nothing changed
 };
 

@@ -12,6 +12,8 @@ int cmdStore(const Args& args);
 int cmdList(const Args& args);
 int cmdLog(const Args& args);
 int cmdVerify(const Args& args);
+int cmdRestore(const Args& args);
+int cmdSettings(const Args& args);
 
 // Prints "kpad: <message>" to stderr and returns 2.
 int badArguments(const std::string& message);

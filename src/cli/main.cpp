@@ -25,6 +25,13 @@ const char* const kUsage =
     "        --parents adds the states of enclosing folders; --all lists every archive.\n"
     "  log PATH\n"
     "        The project log of the newest archive.\n"
+    "  restore PATH ARCHIVE [--comment TEXT]\n"
+    "        Put the project back into a stored state (ARCHIVE: its full path or file\n"
+    "        name as 'kpad list' prints it). The present state is stored first, with a\n"
+    "        note in its comment, and checked before any file is replaced.\n"
+    "  settings [ITEMS]\n"
+    "        Without items, print the user's settings; with items such as\n"
+    "        hv:5\\10\\15,mnp:3,ws:0 check them and save setting.ini.\n"
     "  verify ARCHIVE...\n"
     "        Decompress every item and compare it with its stored CRC.\n"
     "\n"
@@ -58,5 +65,7 @@ int main(int argc, char** argv) {
     if (command == "list") return cmdList(args);
     if (command == "log") return cmdLog(args);
     if (command == "verify") return cmdVerify(args);
+    if (command == "restore") return cmdRestore(args);
+    if (command == "settings") return cmdSettings(args);
     return badArguments("unknown command '" + command + "'");
 }

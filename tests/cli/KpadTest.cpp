@@ -1,6 +1,9 @@
 // kpad as a script sees it: exit codes, what it prints, and the run lock.
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include "platform/RunLock.h"
 #include "support/TempDir.h"
 
@@ -96,3 +99,32 @@ TEST_F(KpadTest, SecondRunOnTheSameProjectIsRefused) {
     EXPECT_FALSE(kp::test::readFile(m_dir / "Site/index.html").empty());
 }
 
+
+TEST_F(KpadTest, RestoreByFileName) {
+    ASSERT_EQ(kpad("store " + site()).status, 0);
+    m_dir.write("Site/index.html", "changed");
+    Result r = kpad("restore " + site() + " Site-101203.1530c.zip --comment 'back to the start'", "2010-12-03 15:35:00");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, (m_dir / "Site/#tarnel/Site-101203.1535c.zip") + "\n");
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "hello");
+
+    r = kpad("restore " + site() + " Site-991231.2359c.zip", "2010-12-03 15:36:00");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("is not a stored state of the project Site"), std::string::npos) << r.out;
+    EXPECT_EQ(kpad("restore " + site(), "2010-12-03 15:37:00").status, 2);
+}
+
+TEST_F(KpadTest, SettingsAreCheckedAndSavedWithoutStatus) {
+    EXPECT_EQ(kpad("settings").out, "cL:00000409\nhv:18\\19\\20\nmnp:5\nws:1\nds:1\n");
+    Result r = kpad("settings 'hv:5\\10\\15,mnp:3,ws:0'");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(readFile(m_dir / "config/TarnelSoftware/Kestrelpad/setting.ini"),
+              "[About]\r\nSoftware= Kestrelpad-1.1.1\r\nUser= " + std::string(getpwuid(geteuid())->pw_name) +
+                  "\r\n-=-\r\n\r\n[Setting]\r\nUserPreferences= cL:00000409,hv:5\\10\\15,mnp:3,ws:0,ds:1\r\n\r\n");
+    for (const char* bad : {"hv:5\\5\\15", "mnp:9", "cL:0000040", "ps:2"}) {
+        r = kpad(std::string("settings '") + bad + "'");
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.out.find(std::string("invalid setting '") + bad + "'"), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(kpad("settings").out, "cL:00000409\nhv:5\\10\\15\nmnp:3\nws:0\nds:1\n") << "a refused item saves nothing";
+}

@@ -1,0 +1,58 @@
+#include "platform/BusyFile.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kp {
+
+namespace {
+
+bool openElsewhere(dev_t device, ino_t inode) {
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return false;
+    bool found = false;
+    while (!found) {
+        const dirent* pe = ::readdir(proc);
+        if (!pe) break;
+        const std::string pid = pe->d_name;
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string fdDir = "/proc/" + pid + "/fd";
+        DIR* fds = ::opendir(fdDir.c_str());
+        if (!fds) continue;
+        while (const dirent* fe = ::readdir(fds)) {
+            struct stat st;
+            if (fe->d_name[0] == '.') continue;
+            if (::stat((fdDir + "/" + fe->d_name).c_str(), &st) == 0 && st.st_dev == device && st.st_ino == inode) {
+                found = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return found;
+}
+
+} // namespace
+
+bool isFileBusy(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno == ETXTBSY;
+    struct stat st;
+    ::fstat(fd, &st);
+    if (::fcntl(fd, F_SETLEASE, F_WRLCK) == 0) {
+        ::fcntl(fd, F_SETLEASE, F_UNLCK);
+        ::close(fd);
+        return false;
+    }
+    const int err = errno;
+    ::close(fd); // before the scan, so that our own look does not count
+    if (err == EAGAIN || err == EBUSY) return true;
+    return openElsewhere(st.st_dev, st.st_ino);
+}
+
+} // namespace kp

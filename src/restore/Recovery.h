@@ -1,0 +1,21 @@
+// Putting the project back into a chosen state, at the end of a run whose new archive (the
+// present state) has been written and checked. The project's files as listed at start-up
+// are deleted, folders they leave empty are removed, and the chosen archive is extracted in
+// their place with its folders and their times. Files that appeared after start-up are not
+// touched; a folder holding an archive folder is never removed.
+#pragma once
+#include <functional>
+#include <string>
+
+#include "app/RunState.h"
+
+namespace kp {
+
+// The card's line while restoring: "Restoring 101203.1530c  ..".
+std::string restoringCaption(const RunState& state);
+
+// Returns an empty text on success, else what went wrong (the project may then be
+// incomplete; the caller names the archive that holds the state before the restore).
+std::string recoverProject(const RunState& state);
+
+} // namespace kp

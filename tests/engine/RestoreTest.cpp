@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "EngineFixture.h"
+#include "platform/FileSystem.h"
+#include "restore/RestoreRequest.h"
+#include "store/zip/ZipArchive.h"
+
+using namespace kp;
+using namespace kp::test;
+
+namespace {
+
+const long long kStateTime = 1291380000; // 3 Dec 2010, even seconds
+
+class RestoreTest : public EngineTest {
+protected:
+    RestoreTest() {
+        m_dir.write("Site/index.html", "version one");
+        chmod(m_dir.write("Site/run.sh", "#!/bin/sh\necho hi\n").c_str(), 0755);
+        m_dir.write("Site/docs/a.txt", "a");
+        m_dir.mkdir("Site/empty");
+        for (const char* p : {"Site/index.html", "Site/run.sh", "Site/docs/a.txt", "Site/docs", "Site/empty"})
+            touch(m_dir / p, kStateTime);
+        EXPECT_EQ(runOnce("Site"), RunOutcome::Stored);
+        m_stateA = m_dir / "Site/#tarnel/Site-101203.1530c.zip";
+        at(2010, 12, 3, 15, 40);
+    }
+
+    // A run whose options step asks to restore archive; extra runs once the project is listed.
+    RunOutcome restoreRun(const std::string& archive, TestHost& host, std::function<void()> extra = {}) {
+        host.onOptions = [&, archive, extra](RunState& s) {
+            if (host.optionsShown > 1) { // shown again after a failed check: Cancel
+                host.answers.push_back(OptionsChoice{});
+                return;
+            }
+            m_requested = requestRestore(s, archive, "my words", host);
+            host.answers.push_back(m_requested ? okWith(s.archiveComment) : OptionsChoice{});
+            if (extra) extra();
+        };
+        return runOnce("Site", host, true);
+    }
+
+    std::string m_stateA;
+    bool m_requested = false;
+};
+
+struct stat statOf(const std::string& path) {
+    struct stat st{};
+    stat(path.c_str(), &st);
+    return st;
+}
+
+} // namespace
+
+TEST_F(RestoreTest, OlderStateComesBackExactlyAfterThePresentIsStored) {
+    m_dir.write("Site/index.html", "version two");
+    chmod((m_dir / "Site/run.sh").c_str(), 0644);
+    removeEmptyFolder(m_dir / "Site/empty");
+    m_dir.write("Site/new/file.txt", "made after the state");
+
+    TestHost host;
+    ASSERT_EQ(restoreRun(m_stateA, host, [&] { m_dir.write("Site/late.txt", "made after start-up"); }),
+              RunOutcome::Stored);
+    ASSERT_TRUE(m_requested);
+
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version one");
+    EXPECT_EQ(statOf(m_dir / "Site/run.sh").st_mode & 0777, 0755u) << "stored permissions come back";
+    EXPECT_TRUE(existsAsFolder(m_dir / "Site/empty")) << "an empty folder of the state is made again";
+    EXPECT_NEAR(double(statOf(m_dir / "Site/empty").st_mtime), double(kStateTime), 2.0);
+    EXPECT_NEAR(double(statOf(m_dir / "Site/docs").st_mtime), double(kStateTime), 2.0);
+    EXPECT_FALSE(pathExists(m_dir / "Site/new")) << "an emptied folder goes";
+    EXPECT_EQ(readFile(m_dir / "Site/late.txt"), "made after start-up") << "files made after start-up stay";
+
+    const std::string before = m_dir / "Site/#tarnel/Site-101203.1540c.zip";
+    ASSERT_EQ(m_lastArchive, before);
+    ZipArchive zip;
+    zip.open(before);
+    EXPECT_TRUE(zip.comment().starts_with("After this archive creation, the archive\r\n Site-101203.1530c.zip \r\n"
+                                          "was restored.\r\n\r\nmy words"))
+        << zip.comment();
+    EXPECT_EQ(zip.extractToString("Site/index.html"), "version two") << "the present state was stored first";
+}
+
+TEST_F(RestoreTest, NewestStateOfAnUnchangedProjectStillStoresFirst) {
+    TestHost host;
+    ASSERT_EQ(restoreRun(m_stateA, host), RunOutcome::Stored);
+    EXPECT_EQ(m_lastArchive, m_dir / "Site/#tarnel/Site-101203.1540c.zip");
+}
+
+TEST_F(RestoreTest, BusyFileRefusesWithItsRelativePath) {
+    const int fd = open((m_dir / "Site/docs/a.txt").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    TestHost host;
+    EXPECT_EQ(restoreRun(m_stateA, host), RunOutcome::Cancelled);
+    close(fd);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages[0].text, "Kestrelpad message.\r\nSome files are busy by the another applications:\r\n\r\n"
+                                     "Site/docs/a.txt\r\n\r\nClose these applications before restoring, please.");
+    EXPECT_EQ(archives("Site/#tarnel").size(), 1u);
+}
+
+TEST_F(RestoreTest, DamagedOrForeignArchiveRefusesBeforeAnythingChanges) {
+    // A copy of the state with one byte of a stored file flipped, and an archive with an
+    // item outside the project.
+    std::string bytes = readFile(m_stateA);
+    const auto at = bytes.find("version one");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at] = 'V';
+    m_dir.write("Site/#tarnel/Site-101203.1531c.zip", bytes);
+    {
+        ZipArchive foreign;
+        foreign.open(m_dir / "Site/#tarnel/Site-101203.1532c.zip");
+        foreign.addFromMemory("Other/x.txt", "lands beside the project", 0x3D834000u);
+        foreign.save();
+    }
+    m_dir.write("Site/index.html", "version two");
+    for (const char* name : {"Site-101203.1531c.zip", "Site-101203.1532c.zip"}) {
+        TestHost host;
+        EXPECT_EQ(restoreRun(m_dir / (std::string("Site/#tarnel/") + name), host), RunOutcome::Cancelled) << name;
+        ASSERT_FALSE(host.messages.empty()) << name;
+        EXPECT_EQ(host.messages[0].text, std::string("Kestrelpad message :\r\nThe archive ") + name +
+                                             " is corrupt.\r\nTry to restore another archive.");
+    }
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version two");
+    EXPECT_FALSE(pathExists(m_dir / "Other"));
+}
+
+TEST_F(RestoreTest, FailedCheckOfTheNewArchiveLeavesTheProjectUntouched) {
+    m_dir.write("Site/index.html", "version two");
+    TestHost host;
+    m_beforeRun = [&](Engine& e) { e.setAfterWriteForTesting([&] { m_dir.write("Site/docs/a.txt", "edited"); }); };
+    EXPECT_EQ(restoreRun(m_stateA, host), RunOutcome::Failed);
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version two");
+    EXPECT_EQ(archives("Site/#tarnel"), std::vector<std::string>{"Site-101203.1530c.zip"});
+}
+
+TEST_F(RestoreTest, ExtractionFailingMidwayNamesTheArchiveOfThePresentState) {
+    removeFile(m_dir / "Site/docs/a.txt");
+    TestHost host;
+    // After start-up a folder takes the place where the state's file must go.
+    EXPECT_EQ(restoreRun(m_stateA, host, [&] { m_dir.write("Site/docs/a.txt/blocker", "x"); }), RunOutcome::Failed);
+    ASSERT_FALSE(host.messages.empty());
+    const std::string& text = host.messages.back().text;
+    EXPECT_NE(text.find("The state before the restore is kept in the archive\r\n " +
+                        (m_dir / "Site/#tarnel/Site-101203.1540c.zip")),
+              std::string::npos)
+        << text;
+    EXPECT_TRUE(existsAsFile(m_dir / "Site/#tarnel/Site-101203.1540c.zip"));
+}
