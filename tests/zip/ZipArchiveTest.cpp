@@ -289,3 +289,27 @@ TEST(ZipArchive, Zip64RecordsWhenForcedAndWhenTheCountOutgrowsSixteenBits) {
     ASSERT_EQ(again.count(), 66000u);
     EXPECT_EQ(again.item(65999).fileName, "f65999/");
 }
+
+TEST(ZipArchive, ExtractFilesExRestoresTheTreeButNotTheExcludedItems) {
+    Project p;
+    const std::string path = p.store();
+    ZipArchive zip;
+    zip.open(path);
+    zip.setBaseDirectory(p.dir / "out");
+    zip.extractFilesEx("*", "_kpad_\\*");
+    EXPECT_EQ(test::entriesUnder(p.dir / "out"),
+              (std::vector<std::string>{"Site/", "Site/a.txt", "Site/bin/", "Site/bin/run.sh", "Site/empty.txt",
+                                        "Site/random.bin", "Site/tab\tname.txt", "Site/Проект €.txt"}));
+    for (const auto& f : p.files) {
+        SCOPED_TRACE(f);
+        EXPECT_EQ(test::readFile(p.dir / ("out/" + f)), test::readFile(p.dir / f));
+        struct stat st;
+        ASSERT_EQ(::stat((p.dir / ("out/" + f)).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mtime, kTime);
+        EXPECT_EQ(st.st_mode & 0777, f == "Site/bin/run.sh" ? 0755u : 0644u);
+    }
+    // Extracting again replaces the files in place.
+    p.dir.write("out/Site/a.txt", "edited");
+    zip.extractFilesEx("Site/a.txt", "");
+    EXPECT_EQ(test::readFile(p.dir / "out/Site/a.txt"), test::readFile(p.dir / "Site/a.txt"));
+}

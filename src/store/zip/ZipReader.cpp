@@ -210,6 +210,10 @@ std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entr
         item.fileName = std::string(rawName);
     } else if (!unicodeName.empty()) {
         item.fileName = std::string(unicodeName);
+    } else if (item.host == kHostUnix && isValidUtf8(rawName)) {
+        // Info-ZIP's zip on Linux stores names in the local charset, UTF-8 today, without the
+        // flag; read as code page 437 they would all be mangled.
+        item.fileName = std::string(rawName);
     } else {
         item.fileName = cp437ToUtf8(rawName);
     }

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "ZipFixtures.h"
+#include "platform/FileSystem.h"
+#include "store/ArchiveCheck.h"
+#include "store/Crc32.h"
+#include "store/zip/ZipArchive.h"
+#include "support/TempDir.h"
+
+using namespace kp;
+using namespace kp::test;
+
+namespace {
+
+std::string storeFiles(const TempDir& t, const std::vector<std::string>& files) {
+    ZipArchive zip;
+    zip.open(t / "A.zip");
+    zip.setBaseDirectory(t.path());
+    for (const auto& f : files) zip.addFile(f);
+    zip.save();
+    return t / "A.zip";
+}
+
+} // namespace
+
+TEST(ArchiveCheck, CompareWithDiskReportsMissingChangedAndUnreadableFilesInOrder) {
+    TempDir t;
+    const std::vector<std::string> stored = {"Site/same.txt", "Site/changed.txt", "Site/deleted.txt",
+                                             "Site/empty.txt", "Site/Проект.txt"};
+    for (const auto& f : stored) t.write(f, f == "Site/empty.txt" ? "" : "content of " + f);
+    const std::string path = storeFiles(t, stored);
+    t.write("Site/changed.txt", "changed after writing");
+    removeFile(t / "Site/deleted.txt");
+    t.write("Site/not-stored.txt", "x");
+
+    ZipArchive zip;
+    zip.open(path);
+    const std::vector<std::string> listed = {"Site/same.txt",  "Site/not-stored.txt", "Site/changed.txt",
+                                             "Site/deleted.txt", "Site/empty.txt",    "Site/Проект.txt"};
+    const auto expected = std::vector<std::pair<std::string, std::string>>{
+        {"Site/not-stored.txt", "00000000"},
+        {"Site/changed.txt", crc32Hex(crcOf("content of Site/changed.txt"))},
+        {"Site/deleted.txt", crc32Hex(crcOf("content of Site/deleted.txt"))},
+    };
+    for (unsigned threads : {1u, 2u, 5u}) {
+        SCOPED_TRACE(threads);
+        EXPECT_EQ(compareWithDisk(zip, listed, t.path(), threads), expected);
+    }
+}
+
+TEST(ArchiveCheck, VerifyFindsDamagedItemsAndRefusesUnreadableArchives) {
+    TempDir t;
+    t.write("a.txt", "first file, stored");
+    t.write("b.txt", "second file, stored");
+    const std::string path = storeFiles(t, {"a.txt", "b.txt"});
+    EXPECT_EQ(verifyArchive(path), std::vector<std::string>{});
+
+    std::string bytes = readFile(path);
+    const std::size_t at = bytes.find("second file");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at] = 'S';
+    t.write("bad.zip", bytes);
+    const auto lines = verifyArchive(t / "bad.zip");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("item \"b.txt\": its data does not match its CRC-32"), std::string::npos) << lines[0];
+
+    EXPECT_THROW(verifyArchive(t / "missing.zip"), ArchiveError);
+    t.write("text.zip", "not an archive at all");
+    EXPECT_THROW(verifyArchive(t / "text.zip"), ArchiveError);
+}
+
+TEST(ArchiveCheck, KpadVerifyPrintsBadItemsAndSetsItsExitStatus) {
+    TempDir t;
+    t.write("a.txt", "a stored file");
+    const std::string good = storeFiles(t, {"a.txt"});
+    std::string bytes = readFile(good);
+    bytes[bytes.find("a stored")] = 'A';
+    const std::string bad = t.write("bad.zip", bytes);
+    const std::string kpad = shellQuote(KP_KPAD_PATH) + " verify ";
+
+    std::string out;
+    EXPECT_EQ(run(kpad + shellQuote(good), &out), 0);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(run(kpad + shellQuote(good) + " " + shellQuote(bad), &out), 1);
+    EXPECT_NE(out.find("item \"a.txt\""), std::string::npos) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
+    EXPECT_EQ(run(kpad + shellQuote(t / "missing.zip") + " 2>/dev/null", &out), 1);
+    EXPECT_EQ(run(shellQuote(KP_KPAD_PATH) + " verify 2>/dev/null"), 2);
+}
