@@ -88,21 +88,22 @@ struct ArchiveSaver::Planned {
 
 namespace {
 
-// Deflate at the normal level, or the bytes themselves when that is not smaller.
-void compressWhole(WorkerContext& ctx, ArchiveSaver::Piece& piece, const std::string& input) {
-    piece.crc = crcOf(input.data(), input.size());
-    piece.inputSize = input.size();
-    if (input.size() > 1) {
-        std::string out(input.size() - 1, '\0');
-        const std::size_t n =
-            libdeflate_deflate_compress(ctx.deflater(), input.data(), input.size(), out.data(), out.size());
-        if (n > 0) {
-            out.resize(n);
-            piece.bytes = std::move(out);
+// Deflate at the normal level, or the bytes themselves when that is not smaller. The stored
+// bytes are copied into the piece only when the writer has no other hold of them.
+void compressWhole(WorkerContext& ctx, ArchiveSaver::Piece& piece, const char* input, std::size_t n,
+                   bool keepStored) {
+    piece.crc = crcOf(input, n);
+    piece.inputSize = n;
+    if (n > 1) {
+        char* out = ctx.output(n - 1);
+        const std::size_t got = libdeflate_deflate_compress(ctx.deflater(), input, n, out, n - 1);
+        if (got > 0) {
+            piece.bytes.assign(out, got);
             return;
         }
     }
     piece.stored = true;
+    if (keepStored) piece.bytes.assign(input, n);
 }
 
 void readAndCompressFile(WorkerContext& ctx, ArchiveSaver::Piece& piece, const std::string& path,
@@ -112,28 +113,22 @@ void readAndCompressFile(WorkerContext& ctx, ArchiveSaver::Piece& piece, const s
         piece.failed = true;
         return;
     }
-    std::string data(std::size_t(std::min<std::uint64_t>(piece.st.st_size, limit)), '\0');
+    // The size found by fstat is what is stored: a file that grows meanwhile is caught by the
+    // check after writing, and not reading on to the end saves a system call per file.
+    const auto size = std::uint64_t(piece.st.st_size);
+    if (size > limit) piece.failed = true; // it grew far beyond what was planned for it
+    char* data = piece.failed ? nullptr : ctx.input(std::size_t(std::max<std::uint64_t>(size, 1)));
     std::size_t have = 0;
-    for (;;) {
-        if (have == data.size()) {
-            // The file grew since it was listed; read on, but never without bound.
-            if (data.size() >= limit) {
-                piece.failed = true;
-                break;
-            }
-            data.resize(std::min(limit, std::max<std::size_t>(data.size() * 2, 65536)));
-        }
-        const ssize_t got = ::read(fd, data.data() + have, data.size() - have);
+    while (!piece.failed && have < size) {
+        const ssize_t got = ::read(fd, data + have, std::size_t(size) - have);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) piece.failed = true;
-        if (got <= 0) break;
+        if (got <= 0) break; // a file that shrank meanwhile is stored as it was read
         have += std::size_t(got);
     }
     ::close(fd);
-    if (piece.failed) return;
-    data.resize(have);
-    compressWhole(ctx, piece, data);
-    if (piece.stored) piece.bytes = std::move(data);
+    if (!piece.failed) compressWhole(ctx, piece, data, have, true);
+    ctx.trim();
 }
 
 // One piece of a large file as raw Deflate that continues the pieces before it: primed with
@@ -206,7 +201,10 @@ void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
             break;
         case PendingItem::Kind::Memory: {
             auto data = pending.data;
-            addJob(data->size(), [data](WorkerContext& ctx, Piece& piece) { compressWhole(ctx, piece, *data); });
+            addJob(data->size(), [data](WorkerContext& ctx, Piece& piece) {
+                compressWhole(ctx, piece, data->data(), data->size(), false);
+                ctx.trim();
+            });
             m_total += data->size();
             break;
         }
@@ -261,7 +259,7 @@ void ArchiveSaver::admit() {
             }
             std::lock_guard lock(m_mutex);
             m_done[index] = 1;
-            m_finished.notify_all();
+            if (index == m_waitingFor) m_finished.notify_one(); // the writer waits for one job only
         });
     }
 }
@@ -270,6 +268,7 @@ ArchiveSaver::Piece ArchiveSaver::take(std::size_t job) {
     admit();
     {
         std::unique_lock lock(m_mutex);
+        m_waitingFor = job;
         m_finished.wait(lock, [&] { return m_done[job] != 0; });
     }
     Piece piece = std::move(m_pieces[job]);

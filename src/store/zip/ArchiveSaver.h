@@ -3,7 +3,9 @@
 // the order of the items; memory stays bounded because only a budget of input bytes may be
 // in flight between the workers and the writer, and large files travel in pieces.
 #pragma once
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <functional>
 #include <memory>
 #include <string>
@@ -76,6 +78,7 @@ private:
     std::vector<Piece> m_pieces;
     std::vector<char> m_done;
     std::size_t m_nextJob = 0, m_consumed = 0;
+    std::size_t m_waitingFor = SIZE_MAX; // guarded by m_mutex
     std::uint64_t m_inFlight = 0;
     std::mutex m_mutex;
     std::condition_variable m_finished;

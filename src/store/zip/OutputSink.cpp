@@ -31,7 +31,10 @@ SinkError::SinkError(std::string operation, int err)
     : std::runtime_error(operation + ": " + errorText(err)), m_operation(std::move(operation)), m_err(err) {}
 
 FileSink::FileSink(const std::string& path) : m_path(path) {
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A stale twin left by an interrupted run is removed rather than written through: it could
+    // be a link pointing anywhere.
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw SinkError("create " + path, errno);
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (m_fd < 0) throw SinkError("create " + path, errno);
     m_buffer.reserve(kBufferSize);
 }

@@ -41,7 +41,7 @@ public:
 
 using SinkFactory = std::function<std::unique_ptr<OutputSink>(const std::string& path)>;
 
-// The real sink: a new file at path (replacing a stale one), written through a buffer.
+// The real sink: a new file at path (a stale one is removed first), written through a buffer.
 class FileSink final : public OutputSink {
 public:
     explicit FileSink(const std::string& path);

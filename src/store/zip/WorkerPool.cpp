@@ -1,6 +1,7 @@
 #include "store/zip/WorkerPool.h"
 
 #include <algorithm>
+#include <cstring>
 #include <libdeflate.h>
 #include <new>
 #include <zlib.h>
@@ -35,6 +36,28 @@ z_stream_s* WorkerContext::stream() {
         deflateReset(m_stream);
     }
     return m_stream;
+}
+
+char* WorkerContext::grow(std::unique_ptr<char[]>& buffer, std::size_t& size, std::size_t n, std::size_t keep) {
+    if (n <= size) return buffer.get();
+    const std::size_t newSize = std::max(n, size + size / 2);
+    std::unique_ptr<char[]> bigger(new char[newSize]); // deliberately not zeroed
+    if (keep > 0) std::memcpy(bigger.get(), buffer.get(), std::min(keep, size));
+    buffer = std::move(bigger);
+    size = newSize;
+    return buffer.get();
+}
+
+void WorkerContext::trim() {
+    constexpr std::size_t kKeep = 1u << 20;
+    if (m_inputSize > kKeep) {
+        m_input.reset();
+        m_inputSize = 0;
+    }
+    if (m_outputSize > kKeep) {
+        m_output.reset();
+        m_outputSize = 0;
+    }
 }
 
 WorkerPool::WorkerPool(unsigned threads) {

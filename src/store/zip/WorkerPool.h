@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -23,9 +24,22 @@ public:
     libdeflate_compressor* deflater() const { return m_deflater; }
     z_stream_s* stream(); // raw Deflate at level 6, reset before each use
 
+    // Scratch buffers kept from item to item, so that thousands of small files do not each
+    // pay for fresh (zeroed, faulted-in) memory. Contents are not preserved across calls,
+    // except that growInput keeps the first `keep` bytes.
+    char* input(std::size_t n) { return grow(m_input, m_inputSize, n, 0); }
+    char* growInput(std::size_t n, std::size_t keep) { return grow(m_input, m_inputSize, n, keep); }
+    char* output(std::size_t n) { return grow(m_output, m_outputSize, n, 0); }
+    // Gives large scratch memory back after an unusually big item.
+    void trim();
+
 private:
+    static char* grow(std::unique_ptr<char[]>& buffer, std::size_t& size, std::size_t n, std::size_t keep);
+
     libdeflate_compressor* m_deflater;
     z_stream_s* m_stream = nullptr;
+    std::unique_ptr<char[]> m_input, m_output;
+    std::size_t m_inputSize = 0, m_outputSize = 0;
 };
 
 class WorkerPool {
