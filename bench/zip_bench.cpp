@@ -30,8 +30,10 @@ int main(int argc, char** argv) {
     folders.push_back(tree.filename().string() + "/");
     for (const auto& e : fs::recursive_directory_iterator(tree)) {
         const std::string rel = e.path().string().substr(base.size() + 1);
-        if (e.is_directory()) folders.push_back(rel + "/");
-        else if (e.is_regular_file()) files.push_back(rel);
+        if (e.is_directory())
+            folders.push_back(rel + "/");
+        else if (e.is_regular_file())
+            files.push_back(rel);
     }
     fs::remove(archive);
 
@@ -41,10 +43,12 @@ int main(int argc, char** argv) {
         kp::ZipArchive zip;
         zip.open(archive);
         for (const auto& f : folders)
-            zip.addFolder(f, kp::toDosDateTime(fs::last_write_time(fs::path(base) / f).time_since_epoch().count() /
-                                               1000000000));
+            zip.addFolder(
+                f, kp::toDosDateTime(fs::last_write_time(fs::path(base) / f).time_since_epoch().count() /
+                                     1000000000));
         zip.setBaseDirectory(base);
-        for (const auto& f : files) zip.addFile(f);
+        for (const auto& f : files)
+            zip.addFile(f);
         zip.save();
         const auto written = Clock::now();
 
@@ -59,8 +63,8 @@ int main(int argc, char** argv) {
         std::printf("files=%zu\nfolders=%zu\nwrite_seconds=%.3f\ncheck_seconds=%.3f\ntotal_seconds=%.3f\n"
                     "archive_bytes=%lld\npeak_rss_mib=%.1f\nmismatches=%zu\n",
                     files.size(), folders.size(), seconds(written - start), seconds(end - written),
-                    seconds(end - start), static_cast<long long>(fs::file_size(archive)), usage.ru_maxrss / 1024.0,
-                    mismatches.size());
+                    seconds(end - start), static_cast<long long>(fs::file_size(archive)),
+                    usage.ru_maxrss / 1024.0, mismatches.size());
         return mismatches.empty() ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zip_bench: %s\n", e.what());

@@ -13,10 +13,9 @@
 
 namespace kp {
 
-std::vector<std::pair<std::string, std::string>> compareWithDisk(const ZipArchive& archive,
-                                                                 const std::vector<std::string>& relativeFiles,
-                                                                 const std::string& baseDirectory,
-                                                                 unsigned threads) {
+std::vector<std::pair<std::string, std::string>>
+compareWithDisk(const ZipArchive& archive, const std::vector<std::string>& relativeFiles,
+                const std::string& baseDirectory, unsigned threads) {
     std::vector<std::optional<std::string>> verdicts(relativeFiles.size());
     std::atomic<std::size_t> next{0};
     auto work = [&] {
@@ -38,9 +37,11 @@ std::vector<std::pair<std::string, std::string>> compareWithDisk(const ZipArchiv
     };
     std::vector<std::thread> helpers;
     const unsigned count = std::clamp<unsigned>(threads, 1, 16);
-    for (unsigned t = 1; t < count && t < relativeFiles.size(); ++t) helpers.emplace_back(work);
+    for (unsigned t = 1; t < count && t < relativeFiles.size(); ++t)
+        helpers.emplace_back(work);
     work();
-    for (auto& h : helpers) h.join();
+    for (auto& h : helpers)
+        h.join();
 
     std::vector<std::pair<std::string, std::string>> mismatches;
     for (std::size_t i = 0; i < relativeFiles.size(); ++i)

@@ -12,10 +12,9 @@ namespace kp {
 // For each file, in the given order, that the archive lacks: {name, "00000000"}; for each
 // whose file on disk has another CRC or cannot be read: {name, the archive's CRC as eight
 // upper-case hexadecimal digits}. Files are checksummed by several threads at once.
-std::vector<std::pair<std::string, std::string>> compareWithDisk(const ZipArchive& archive,
-                                                                 const std::vector<std::string>& relativeFiles,
-                                                                 const std::string& baseDirectory,
-                                                                 unsigned threads = 2);
+std::vector<std::pair<std::string, std::string>>
+compareWithDisk(const ZipArchive& archive, const std::vector<std::string>& relativeFiles,
+                const std::string& baseDirectory, unsigned threads = 2);
 
 // Decompresses every item and checks it against its stored CRC and size; one readable line per
 // bad item. Throws ArchiveError when the archive cannot be opened or its directory is damaged.

@@ -21,7 +21,8 @@ constexpr std::array<std::uint32_t, 256> makeTable() {
     std::array<std::uint32_t, 256> table{};
     for (std::uint32_t n = 0; n < 256; ++n) {
         std::uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
         table[n] = c;
     }
     return table;
@@ -36,7 +37,9 @@ static_assert(kTable[1] == 0x77073096u && kTable[255] == 0x2D02EF8Du);
 
 } // namespace
 
-const std::array<std::uint32_t, 256>& crc32Table() { return kTable; }
+const std::array<std::uint32_t, 256>& crc32Table() {
+    return kTable;
+}
 
 std::uint32_t UpdateCrc32(std::uint32_t value, const void* data, std::size_t n) {
     // libdeflate complements on entry and exit; undo both to keep the raw running value.

@@ -16,7 +16,8 @@ std::string storeFiles(const TempDir& t, const std::vector<std::string>& files) 
     ZipArchive zip;
     zip.open(t / "A.zip");
     zip.setBaseDirectory(t.path());
-    for (const auto& f : files) zip.addFile(f);
+    for (const auto& f : files)
+        zip.addFile(f);
     zip.save();
     return t / "A.zip";
 }
@@ -27,7 +28,8 @@ TEST(ArchiveCheck, CompareWithDiskReportsMissingChangedAndUnreadableFilesInOrder
     TempDir t;
     const std::vector<std::string> stored = {"Site/same.txt", "Site/changed.txt", "Site/deleted.txt",
                                              "Site/empty.txt", "Site/Проект.txt"};
-    for (const auto& f : stored) t.write(f, f == "Site/empty.txt" ? "" : "content of " + f);
+    for (const auto& f : stored)
+        t.write(f, f == "Site/empty.txt" ? "" : "content of " + f);
     const std::string path = storeFiles(t, stored);
     t.write("Site/changed.txt", "changed after writing");
     removeFile(t / "Site/deleted.txt");
@@ -35,8 +37,8 @@ TEST(ArchiveCheck, CompareWithDiskReportsMissingChangedAndUnreadableFilesInOrder
 
     ZipArchive zip;
     zip.open(path);
-    const std::vector<std::string> listed = {"Site/same.txt",  "Site/not-stored.txt", "Site/changed.txt",
-                                             "Site/deleted.txt", "Site/empty.txt",    "Site/Проект.txt"};
+    const std::vector<std::string> listed = {"Site/same.txt",    "Site/not-stored.txt", "Site/changed.txt",
+                                             "Site/deleted.txt", "Site/empty.txt",      "Site/Проект.txt"};
     const auto expected = std::vector<std::pair<std::string, std::string>>{
         {"Site/not-stored.txt", "00000000"},
         {"Site/changed.txt", crc32Hex(crcOf("content of Site/changed.txt"))},
@@ -62,7 +64,8 @@ TEST(ArchiveCheck, VerifyFindsDamagedItemsAndRefusesUnreadableArchives) {
     t.write("bad.zip", bytes);
     const auto lines = verifyArchive(t / "bad.zip");
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("item \"b.txt\": its data does not match its CRC-32"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("item \"b.txt\": its data does not match its CRC-32"), std::string::npos)
+        << lines[0];
 
     EXPECT_THROW(verifyArchive(t / "missing.zip"), ArchiveError);
     t.write("text.zip", "not an archive at all");

@@ -16,7 +16,8 @@ namespace {
 std::string randomBytes(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     std::string s(n, '\0');
-    for (char& c : s) c = char(rng());
+    for (char& c : s)
+        c = char(rng());
     return s;
 }
 

@@ -19,13 +19,15 @@ constexpr long long kTime = 1291386600; // 2010-12-03, mid-afternoon
 std::string randomBytes(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     std::string s(n, '\0');
-    for (char& c : s) c = char(rng());
+    for (char& c : s)
+        c = char(rng());
     return s;
 }
 
 std::string text(std::size_t n) {
     std::string s;
-    for (int i = 0; s.size() < n; ++i) s += "line " + std::to_string(i) + " of a fairly repetitive text\n";
+    for (int i = 0; s.size() < n; ++i)
+        s += "line " + std::to_string(i) + " of a fairly repetitive text\n";
     s.resize(n);
     return s;
 }
@@ -33,8 +35,8 @@ std::string text(std::size_t n) {
 // A small project with the kinds of file a store meets.
 struct Project {
     TempDir dir;
-    std::vector<std::string> files{"Site/a.txt", "Site/bin/run.sh", "Site/empty.txt", "Site/Проект €.txt",
-                                   "Site/random.bin", "Site/tab\tname.txt"};
+    std::vector<std::string> files{"Site/a.txt",        "Site/bin/run.sh", "Site/empty.txt",
+                                   "Site/Проект €.txt", "Site/random.bin", "Site/tab\tname.txt"};
     Project() {
         dir.write("Site/a.txt", text(5000));
         dir.write("Site/bin/run.sh", "#!/bin/sh\necho hi\n");
@@ -43,7 +45,8 @@ struct Project {
         dir.write("Site/Проект €.txt", "unicode name");
         dir.write("Site/random.bin", randomBytes(40000, 1));
         dir.write("Site/tab\tname.txt", "tab");
-        for (const auto& f : files) test::touch(dir / f, kTime);
+        for (const auto& f : files)
+            test::touch(dir / f, kTime);
     }
     // Writes an archive the way the store does: folders, bookkeeping, then the files.
     std::string store(const std::string& name = "A.zip", const SaveOptions& options = SaveOptions()) {
@@ -58,7 +61,8 @@ struct Project {
         zip.addFromMemory("_kpad_/project.set", "pn=Site\r\n", toDosDateTime(std::time_t(kTime)));
         EXPECT_EQ(zip.count(), 4u);
         zip.setBaseDirectory(dir.path());
-        for (const auto& f : files) zip.addFile(f);
+        for (const auto& f : files)
+            zip.addFile(f);
         EXPECT_EQ(zip.count(), 4u); // queued files count once written
         zip.save();
         EXPECT_TRUE(zip.skippedFiles().empty());
@@ -239,11 +243,14 @@ TEST(ZipArchive, ProgressIsReportedForTheArchiveAndEachItem) {
     std::vector<int> archive;
     int items = 0;
     zip.setProgressCallback([&](ProgressScope scope, int percent) {
-        if (scope == ProgressScope::Archive) archive.push_back(percent);
-        else if (percent == 100) ++items;
+        if (scope == ProgressScope::Archive)
+            archive.push_back(percent);
+        else if (percent == 100)
+            ++items;
     });
     zip.setBaseDirectory(p.dir.path());
-    for (const auto& f : p.files) zip.addFile(f);
+    for (const auto& f : p.files)
+        zip.addFile(f);
     zip.save();
     ASSERT_FALSE(archive.empty());
     EXPECT_EQ(archive.front(), 0);
@@ -282,7 +289,8 @@ TEST(ZipArchive, Zip64RecordsWhenForcedAndWhenTheCountOutgrowsSixteenBits) {
     TempDir t;
     ZipArchive many;
     many.open(t / "M.zip");
-    for (int i = 0; i < 66000; ++i) many.addFolder("f" + std::to_string(i) + "/", 0x3C210000);
+    for (int i = 0; i < 66000; ++i)
+        many.addFolder("f" + std::to_string(i) + "/", 0x3C210000);
     many.save();
     ZipArchive again;
     again.open(t / "M.zip");
@@ -297,9 +305,10 @@ TEST(ZipArchive, ExtractFilesExRestoresTheTreeButNotTheExcludedItems) {
     zip.open(path);
     zip.setBaseDirectory(p.dir / "out");
     zip.extractFilesEx("*", "_kpad_\\*");
-    EXPECT_EQ(test::entriesUnder(p.dir / "out"),
-              (std::vector<std::string>{"Site/", "Site/a.txt", "Site/bin/", "Site/bin/run.sh", "Site/empty.txt",
-                                        "Site/random.bin", "Site/tab\tname.txt", "Site/Проект €.txt"}));
+    EXPECT_EQ(
+        test::entriesUnder(p.dir / "out"),
+        (std::vector<std::string>{"Site/", "Site/a.txt", "Site/bin/", "Site/bin/run.sh", "Site/empty.txt",
+                                  "Site/random.bin", "Site/tab\tname.txt", "Site/Проект €.txt"}));
     for (const auto& f : p.files) {
         SCOPED_TRACE(f);
         EXPECT_EQ(test::readFile(p.dir / ("out/" + f)), test::readFile(p.dir / f));

@@ -20,12 +20,13 @@ struct Faults {
     int failingWrite = 0; // 1-based; 0 = none
     bool failFlush = false;
     bool failRename = false;
-    int writes = 0;       // counted as they happen
+    int writes = 0; // counted as they happen
 };
 
 class FailingSink final : public OutputSink {
 public:
-    FailingSink(std::unique_ptr<OutputSink> inner, Faults& faults) : m_inner(std::move(inner)), m_faults(faults) {}
+    FailingSink(std::unique_ptr<OutputSink> inner, Faults& faults)
+        : m_inner(std::move(inner)), m_faults(faults) {}
     void write(const void* data, std::size_t n) override {
         count();
         m_inner->write(data, n);
@@ -59,7 +60,8 @@ private:
 
 std::string someText(int n) {
     std::string s;
-    for (int i = 0; i < n; ++i) s += "text line " + std::to_string(i % 97) + "\n";
+    for (int i = 0; i < n; ++i)
+        s += "text line " + std::to_string(i % 97) + "\n";
     return s;
 }
 
@@ -79,7 +81,8 @@ struct Workspace {
         dir.write("Site/big.txt", someText(4000)); // compressed in pieces
         std::mt19937 rng(7);
         std::string noise(40000, '\0');
-        for (char& c : noise) c = char(rng());
+        for (char& c : noise)
+            c = char(rng());
         dir.write("Site/noise.bin", noise); // pieces, then stored after all
     }
     // Changes an archive the way saving an edited log does, plus files to compress.
@@ -92,7 +95,8 @@ struct Workspace {
         zip.deleteFiles("_kpad_/project.log");
         zip.addFromMemory("_kpad_/project.log", someText(50), 0x3C210000);
         if (zip.findFile("Site/a.txt") < 0)
-            for (const char* f : {"Site/a.txt", "Site/big.txt", "Site/noise.bin"}) zip.addFile(f);
+            for (const char* f : {"Site/a.txt", "Site/big.txt", "Site/noise.bin"})
+                zip.addFile(f);
         zip.setComment("changed");
     }
 };

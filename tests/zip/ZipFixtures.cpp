@@ -49,17 +49,17 @@ RawZip buildZip(const std::vector<RawItem>& items, const std::string& comment) {
         const std::uint32_t usize = it.uncompressedSize.value_or(std::uint32_t(it.data.size()));
         zip.local.push_back(zip.bytes.size());
         std::string& b = zip.bytes;
-        put32(b, 0x04034b50);          // local header signature
-        put16(b, 20);                  // version needed
+        put32(b, 0x04034b50); // local header signature
+        put16(b, 20);         // version needed
         put16(b, it.flags);
         put16(b, it.method);
-        put16(b, 0x6000);              // time 12:00:00
+        put16(b, 0x6000);                       // time 12:00:00
         put16(b, (30u << 9) | (6u << 5) | 15u); // date 2010-06-15
         put32(b, crc);
         put32(b, csize);
         put32(b, usize);
         put16(b, std::uint32_t(it.name.size()));
-        put16(b, 0);                   // no extra field
+        put16(b, 0); // no extra field
         b += it.name;
         b += it.data;
 
@@ -76,16 +76,17 @@ RawZip buildZip(const std::vector<RawItem>& items, const std::string& comment) {
         put32(central, usize);
         put16(central, std::uint32_t(it.name.size()));
         put16(central, std::uint32_t(it.centralExtra.size()));
-        put16(central, 0);             // item comment
-        put16(central, 0);             // disk start
-        put16(central, 0);             // internal attributes
+        put16(central, 0); // item comment
+        put16(central, 0); // disk start
+        put16(central, 0); // internal attributes
         put32(central, it.external);
         put32(central, std::uint32_t(zip.local.back()));
         central += it.name;
         central += it.centralExtra;
     }
     const std::size_t cdOffset = zip.bytes.size();
-    for (auto& c : zip.central) c += cdOffset;
+    for (auto& c : zip.central)
+        c += cdOffset;
     zip.bytes += central;
     zip.end = zip.bytes.size();
     put32(zip.bytes, 0x06054b50);
@@ -132,8 +133,10 @@ std::vector<std::string> entriesUnder(const std::string& dir) {
 std::string shellQuote(const std::string& s) {
     std::string out = "'";
     for (char c : s) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
     }
     return out + "'";
 }

@@ -11,10 +11,10 @@ namespace kp::test {
 // fixture states only the field it falsifies.
 struct RawItem {
     std::string name;
-    std::string data;                 // written as the item's bytes, whatever method claims
+    std::string data; // written as the item's bytes, whatever method claims
     std::uint16_t method = 0;
-    std::uint16_t flags = 0x0800;     // UTF-8 name
-    std::uint16_t madeBy = 0x033F;    // Unix, 6.3
+    std::uint16_t flags = 0x0800;  // UTF-8 name
+    std::uint16_t madeBy = 0x033F; // Unix, 6.3
     std::uint32_t external = 0100644u << 16;
     std::optional<std::uint32_t> crc, compressedSize, uncompressedSize;
     std::string centralExtra;

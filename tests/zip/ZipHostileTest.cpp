@@ -33,7 +33,9 @@ std::string zipOf(std::vector<RawItem> items, const std::string& comment = "") {
 }
 
 // A benign item first: refusing must happen before it is written.
-std::string withFirst(RawItem evil) { return zipOf({item("first.txt", "harmless"), std::move(evil)}); }
+std::string withFirst(RawItem evil) {
+    return zipOf({item("first.txt", "harmless"), std::move(evil)});
+}
 
 std::string patched(std::vector<RawItem> items, const std::function<void(RawZip&)>& change) {
     RawZip zip = buildZip(items);
@@ -43,7 +45,8 @@ std::string patched(std::vector<RawItem> items, const std::function<void(RawZip&
 
 std::string zip64Extra(std::uint64_t uncompressed) {
     std::string e("\x01\x00\x08\x00", 4);
-    for (int i = 0; i < 8; ++i) e.push_back(char((uncompressed >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 8; ++i)
+        e.push_back(char((uncompressed >> (8 * i)) & 0xFF));
     return e;
 }
 
@@ -55,17 +58,27 @@ struct HostileCase {
 
 const std::string kText = [] {
     std::string s;
-    for (int i = 0; i < 200; ++i) s += "repetitive text " + std::to_string(i % 7) + "\n";
+    for (int i = 0; i < 200; ++i)
+        s += "repetitive text " + std::to_string(i % 7) + "\n";
     return s;
 }();
 
 const HostileCase kCases[] = {
-    {"not an archive", [] { return std::string("just some text, long enough to scan"); }, "end-of-directory record is missing"},
+    {"not an archive", [] { return std::string("just some text, long enough to scan"); },
+     "end-of-directory record is missing"},
     {"too short", [] { return std::string("PK\x05\x06", 4); }, "not a ZIP archive"},
-    {"truncated end", [] { auto b = zipOf({item("a.txt", "abc")}); return b.substr(0, b.size() - 5); },
+    {"truncated end",
+     [] {
+         auto b = zipOf({item("a.txt", "abc")});
+         return b.substr(0, b.size() - 5);
+     },
      "end-of-directory record is missing"},
     {"bytes cut from the middle",
-     [] { auto b = zipOf({item("a.txt", "abcdefgh")}); return b.substr(0, 30) + b.substr(36); }, "does not end where"},
+     [] {
+         auto b = zipOf({item("a.txt", "abcdefgh")});
+         return b.substr(0, 30) + b.substr(36);
+     },
+     "does not end where"},
     {"directory offset wrong",
      [] { return patched({item("a.txt", "abc")}, [](RawZip& z) { poke32(z.bytes, z.end + 16, 1); }); },
      "does not end where"},
@@ -78,7 +91,10 @@ const HostileCase kCases[] = {
      },
      "claims 60000 items"},
     {"local header offset outside the data",
-     [] { return patched({item("a.txt", "abc")}, [](RawZip& z) { poke32(z.bytes, z.central[0] + 42, 0x7FFFFFF0); }); },
+     [] {
+         return patched({item("a.txt", "abc")},
+                        [](RawZip& z) { poke32(z.bytes, z.central[0] + 42, 0x7FFFFFF0); });
+     },
      "lies outside"},
     {"offset to no local header",
      [] {
@@ -86,7 +102,12 @@ const HostileCase kCases[] = {
                         [](RawZip& z) { poke32(z.bytes, z.central[0] + 42, 40); });
      },
      "no local header"},
-    {"stored sizes that differ", [] { auto it = item("a.txt", "abc"); it.uncompressedSize = 8; return zipOf({it}); },
+    {"stored sizes that differ",
+     [] {
+         auto it = item("a.txt", "abc");
+         it.uncompressedSize = 8;
+         return zipOf({it});
+     },
      "sizes differ"},
     {"data running past the archive",
      [] {
@@ -101,10 +122,15 @@ const HostileCase kCases[] = {
                         [](RawZip& z) { poke32(z.bytes, z.central[1] + 42, 0); });
      },
      "overlaps"},
-    {"duplicate names", [] { return zipOf({item("a.txt", "1"), item("a.txt", "2")}); }, "two items of this name"},
+    {"duplicate names",
+     [] {
+         return zipOf({item("a.txt", "1"), item("a.txt", "2")});
+     },
+     "two items of this name"},
     {"NUL in a name", [] { return zipOf({item(std::string("a\0/../../x", 10), "1")}); }, "NUL byte"},
     {"escape sequence in a name", [] { return zipOf({item("\x1b[2Jred.txt", "1")}); }, "control character"},
-    {"name marked UTF-8 that is not", [] { return zipOf({item("bad\xff\xfe.txt", "1")}); }, "marked as UTF-8"},
+    {"name marked UTF-8 that is not", [] { return zipOf({item("bad\xff\xfe.txt", "1")}); },
+     "marked as UTF-8"},
     {"comment imitating an end record",
      [] {
          RawZip fake = buildZip({item("fake.txt", "fake")});
@@ -112,7 +138,12 @@ const HostileCase kCases[] = {
          return zipOf({item("a.txt", "abc")}, tail);
      },
      "imitates an end-of-directory record"},
-    {"4 GiB claimed size", [] { auto it = deflated("a.txt", "hello"); it.uncompressedSize = 0xFFFFFFFEu; return zipOf({it}); },
+    {"4 GiB claimed size",
+     [] {
+         auto it = deflated("a.txt", "hello");
+         it.uncompressedSize = 0xFFFFFFFEu;
+         return zipOf({it});
+     },
      "more than Deflate can produce"},
     {"huge size claimed through ZIP64",
      [] {
@@ -123,9 +154,14 @@ const HostileCase kCases[] = {
      },
      "more than Deflate can produce"},
     {"damaged extra field",
-     [] { auto it = item("a.txt", "abc"); it.centralExtra = std::string("\x01\x00\xff\x00", 4); return zipOf({it}); },
+     [] {
+         auto it = item("a.txt", "abc");
+         it.centralExtra = std::string("\x01\x00\xff\x00", 4);
+         return zipOf({it});
+     },
      "extra fields are damaged"},
-    {"spanned archive", [] { return patched({item("a.txt", "abc")}, [](RawZip& z) { poke16(z.bytes, z.end + 4, 1); }); },
+    {"spanned archive",
+     [] { return patched({item("a.txt", "abc")}, [](RawZip& z) { poke16(z.bytes, z.end + 4, 1); }); },
      "spans several disks"},
     {"ZIP64 locator pointing outside",
      [] {
@@ -136,14 +172,34 @@ const HostileCase kCases[] = {
      },
      "locator points outside"},
     // Data problems, found while the data streams.
-    {"wrong CRC", [] { auto it = item("a.txt", "abc"); it.crc = 0x12345678; return withFirst(it); },
+    {"wrong CRC",
+     [] {
+         auto it = item("a.txt", "abc");
+         it.crc = 0x12345678;
+         return withFirst(it);
+     },
      "does not match its CRC-32"},
-    {"size larger than the data", [] { auto it = deflated("a.txt", kText); it.uncompressedSize = kText.size() + 1; return zipOf({it}); },
+    {"size larger than the data",
+     [] {
+         auto it = deflated("a.txt", kText);
+         it.uncompressedSize = kText.size() + 1;
+         return zipOf({it});
+     },
      "shorter than its recorded size"},
-    {"size smaller than the data", [] { auto it = deflated("a.txt", kText); it.uncompressedSize = 10; return zipOf({it}); },
+    {"size smaller than the data",
+     [] {
+         auto it = deflated("a.txt", kText);
+         it.uncompressedSize = 10;
+         return zipOf({it});
+     },
      "longer than its recorded size"},
     {"damaged Deflate data",
-     [] { auto it = item("a.txt", "\xff\xff\xff\xff\xff\xff"); it.method = 8; it.uncompressedSize = 6; return zipOf({it}); },
+     [] {
+         auto it = item("a.txt", "\xff\xff\xff\xff\xff\xff");
+         it.method = 8;
+         it.uncompressedSize = 6;
+         return zipOf({it});
+     },
      "compressed data is damaged"},
     {"Deflate data cut short",
      [] {
@@ -153,8 +209,20 @@ const HostileCase kCases[] = {
          return zipOf({it});
      },
      "ends early"},
-    {"encrypted item", [] { auto it = item("a.txt", "abc"); it.flags |= 1; return zipOf({it}); }, "encrypted"},
-    {"unknown method", [] { auto it = item("a.txt", "abc"); it.method = 12; return zipOf({it}); }, "method 12"},
+    {"encrypted item",
+     [] {
+         auto it = item("a.txt", "abc");
+         it.flags |= 1;
+         return zipOf({it});
+     },
+     "encrypted"},
+    {"unknown method",
+     [] {
+         auto it = item("a.txt", "abc");
+         it.method = 12;
+         return zipOf({it});
+     },
+     "method 12"},
     // Names that would reach outside the target folder.
     {"parent part", [] { return withFirst(item("../evil.txt", "x")); }, "\"..\" part"},
     {"parent part deeper down", [] { return withFirst(item("Site/../../evil.txt", "x")); }, "\"..\" part"},
@@ -162,7 +230,11 @@ const HostileCase kCases[] = {
     {"drive letter", [] { return withFirst(item("C:/evil.txt", "x")); }, "drive letter"},
     {"backslashes", [] { return withFirst(item("a\\..\\..\\evil.txt", "x")); }, "backslash"},
     {"symbolic link",
-     [] { auto it = item("link", "/etc/passwd"); it.external = 0120777u << 16; return withFirst(it); },
+     [] {
+         auto it = item("link", "/etc/passwd");
+         it.external = 0120777u << 16;
+         return withFirst(it);
+     },
      "symbolic link"},
 };
 
@@ -187,7 +259,8 @@ TEST(ZipHostile, EveryCaseIsRefusedWithItsMessageAndNothingIsWritten) {
         }
         if (std::string(c.message) == "does not match its CRC-32") {
             // Found only after "first.txt" was written; the bad item itself is not left behind.
-            EXPECT_EQ(entriesUnder(t.path()), (std::vector<std::string>{"evil.zip", "target/", "target/first.txt"}));
+            EXPECT_EQ(entriesUnder(t.path()),
+                      (std::vector<std::string>{"evil.zip", "target/", "target/first.txt"}));
         } else {
             EXPECT_EQ(entriesUnder(t.path()), (std::vector<std::string>{"evil.zip", "target/"}));
         }
@@ -208,7 +281,8 @@ TEST(ZipHostile, NamesInTheDosCodePageAndUnicodePathFieldsAreDecoded) {
     unicode.centralExtra.push_back('\0');
     unicode.centralExtra.push_back('\x01');
     const std::uint32_t nameCrc = crcOf("x?.txt");
-    for (int i = 0; i < 4; ++i) unicode.centralExtra.push_back(char((nameCrc >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i)
+        unicode.centralExtra.push_back(char((nameCrc >> (8 * i)) & 0xFF));
     unicode.centralExtra += utf8Name;
     t.write("names.zip", zipOf({dos, marked, unicode}));
 

@@ -23,13 +23,15 @@ const std::string kPython = "/usr/bin/python3";
 std::string randomBytes(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     std::string s(n, '\0');
-    for (char& c : s) c = char(rng());
+    for (char& c : s)
+        c = char(rng());
     return s;
 }
 
 std::string text(std::size_t n) {
     std::string s;
-    for (int i = 0; s.size() < n; ++i) s += "line " + std::to_string(i * 7919 % 1000) + " of some source text\n";
+    for (int i = 0; s.size() < n; ++i)
+        s += "line " + std::to_string(i * 7919 % 1000) + " of some source text\n";
     s.resize(n);
     return s;
 }
@@ -86,7 +88,8 @@ TEST(ZipInterop, KitArchivesPassEveryToolAndUnzipRestoresBytesTimesAndModes) {
             zip.addFolder("Site/", toDosDateTime(std::time_t(kTime)));
             zip.addFromMemory("_kpad_/project.set", "pn=Site\r\n", toDosDateTime(std::time_t(kTime)));
             zip.setBaseDirectory(t.path());
-            for (const auto& f : files) zip.addFile(f);
+            for (const auto& f : files)
+                zip.addFile(f);
             zip.save();
         }
         const std::string q = shellQuote(path);
@@ -152,7 +155,8 @@ TEST(ZipInterop, ReadsAndChecksArchivesOfOtherTools) {
         ZipArchive zip;
         zip.open(path);
         bool descriptors = false;
-        for (std::size_t i = 0; i < zip.count(); ++i) descriptors = descriptors || (zip.item(i).flags & 8);
+        for (std::size_t i = 0; i < zip.count(); ++i)
+            descriptors = descriptors || (zip.item(i).flags & 8);
         if (std::string(makers[m].tool) == "zip to a pipe") {
             EXPECT_TRUE(descriptors);
         }
@@ -174,16 +178,15 @@ TEST(ZipInterop, ReadsNamesInTheDosCodePage) {
     TempDir t;
     // Python writes non-ASCII names as UTF-8; this writer stores the code page 437 bytes of "café"
     // without the UTF-8 flag and as made by MS-DOS, as DOS and Windows tools do.
-    const std::string script =
-        "import sys, zipfile\n"
-        "class Dos(zipfile.ZipInfo):\n"
-        "    def __init__(self, name):\n"
-        "        super().__init__(name)\n"
-        "        self.create_system = 0\n"
-        "    def _encodeFilenameFlags(self):\n"
-        "        return self.filename.encode('cp437'), self.flag_bits\n"
-        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
-        "    z.writestr(Dos('Dossier/café.txt'), 'bonjour ' * 50)\n";
+    const std::string script = "import sys, zipfile\n"
+                               "class Dos(zipfile.ZipInfo):\n"
+                               "    def __init__(self, name):\n"
+                               "        super().__init__(name)\n"
+                               "        self.create_system = 0\n"
+                               "    def _encodeFilenameFlags(self):\n"
+                               "        return self.filename.encode('cp437'), self.flag_bits\n"
+                               "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                               "    z.writestr(Dos('Dossier/café.txt'), 'bonjour ' * 50)\n";
     ASSERT_EQ(run(python(script, shellQuote(t / "dos.zip"))), 0);
     ZipArchive zip;
     zip.open(t / "dos.zip");
@@ -191,6 +194,7 @@ TEST(ZipInterop, ReadsNamesInTheDosCodePage) {
     EXPECT_EQ(zip.item(0).flags & 0x800, 0);
     EXPECT_EQ(zip.item(0).fileName, "Dossier/café.txt");
     std::string expected;
-    for (int i = 0; i < 50; ++i) expected += "bonjour ";
+    for (int i = 0; i < 50; ++i)
+        expected += "bonjour ";
     EXPECT_EQ(zip.extractToString("Dossier/café.txt"), expected);
 }

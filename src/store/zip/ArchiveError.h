@@ -13,6 +13,7 @@ public:
 
 // "Archive A: what" and "Archive A, item N: what".
 [[noreturn]] void throwArchiveError(const std::string& archive, const std::string& what);
-[[noreturn]] void throwItemError(const std::string& archive, const std::string& item, const std::string& what);
+[[noreturn]] void throwItemError(const std::string& archive, const std::string& item,
+                                 const std::string& what);
 
 } // namespace kp

@@ -21,11 +21,13 @@ using namespace zipformat;
 
 namespace {
 
-constexpr std::size_t kWindow = 32768;      // Deflate's dictionary: pieces after the first get it
+constexpr std::size_t kWindow = 32768; // Deflate's dictionary: pieces after the first get it
 constexpr std::size_t kCopyBlock = 1u << 20;
-constexpr std::size_t kMinJobCost = 4096;   // bookkeeping of a tiny job still costs something
+constexpr std::size_t kMinJobCost = 4096; // bookkeeping of a tiny job still costs something
 
-std::uint32_t crcOf(const void* data, std::size_t n) { return ~UpdateCrc32(0xFFFFFFFFu, data, n); }
+std::uint32_t crcOf(const void* data, std::size_t n) {
+    return ~UpdateCrc32(0xFFFFFFFFu, data, n);
+}
 
 // Opens a file of the project for reading. O_NONBLOCK: a FIFO put in a file's place must not
 // block the save; only regular files are read.
@@ -134,8 +136,8 @@ void readAndCompressFile(WorkerContext& ctx, ArchiveSaver::Piece& piece, const s
 // One piece of a large file as raw Deflate that continues the pieces before it: primed with
 // the preceding 32 KiB as dictionary and ended by a sync flush (the last by finishing), so
 // that the pieces put one after another form a single valid stream.
-void compressPiece(WorkerContext& ctx, ArchiveSaver::Piece& piece, const std::string& path, std::uint64_t offset,
-                   std::size_t length, bool last) {
+void compressPiece(WorkerContext& ctx, ArchiveSaver::Piece& piece, const std::string& path,
+                   std::uint64_t offset, std::size_t length, bool last) {
     struct stat st;
     const int fd = openRegular(path, st);
     if (fd < 0) {
@@ -181,9 +183,12 @@ void compressPiece(WorkerContext& ctx, ArchiveSaver::Piece& piece, const std::st
 
 ArchiveSaver::ArchiveSaver(SaveOptions options, const ZipReader* oldArchive, std::string baseDirectory,
                            ProgressCallback progress)
-    : m_options(options), m_old(oldArchive), m_base(std::move(baseDirectory)), m_progress(std::move(progress)) {}
+    : m_options(options), m_old(oldArchive), m_base(std::move(baseDirectory)),
+      m_progress(std::move(progress)) {}
 
-ArchiveSaver::~ArchiveSaver() { m_pool.reset(); }
+ArchiveSaver::~ArchiveSaver() {
+    m_pool.reset();
+}
 
 void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
     auto addJob = [this](std::uint64_t cost, std::function<void(WorkerContext&, Piece&)> run) {
@@ -247,7 +252,8 @@ void ArchiveSaver::admit() {
     const std::size_t maxJobs = 64 + 4 * std::size_t(m_options.threads);
     while (m_nextJob < m_jobs.size()) {
         const std::uint64_t cost = m_jobs[m_nextJob].cost;
-        if (m_inFlight > 0 && (m_inFlight + cost > m_options.memoryBudget || m_nextJob - m_consumed >= maxJobs))
+        if (m_inFlight > 0 &&
+            (m_inFlight + cost > m_options.memoryBudget || m_nextJob - m_consumed >= maxJobs))
             break;
         m_inFlight += cost;
         const std::size_t index = m_nextJob++;
@@ -288,12 +294,15 @@ void ArchiveSaver::report(ProgressScope scope, int percent) {
 
 void ArchiveSaver::advance(std::uint64_t bytes) {
     m_progressed += bytes;
-    report(ProgressScope::Archive, m_total ? int(std::min<std::uint64_t>(m_progressed * 100 / m_total, 100)) : 100);
+    report(ProgressScope::Archive,
+           m_total ? int(std::min<std::uint64_t>(m_progressed * 100 / m_total, 100)) : 100);
 }
 
-void ArchiveSaver::write(const std::vector<PendingItem>& items, const std::string& comment, OutputSink& sink) {
+void ArchiveSaver::write(const std::vector<PendingItem>& items, const std::string& comment,
+                         OutputSink& sink) {
     plan(items);
-    m_pool = std::make_unique<WorkerPool>(std::min<std::size_t>(m_options.threads, std::max<std::size_t>(m_jobs.size(), 1)));
+    m_pool = std::make_unique<WorkerPool>(
+        std::min<std::size_t>(m_options.threads, std::max<std::size_t>(m_jobs.size(), 1)));
     ZipWriter writer(sink, m_options.forceZip64);
     report(ProgressScope::Archive, 0);
     for (const Planned& planned : m_plan) {
@@ -347,7 +356,8 @@ void ArchiveSaver::writeCompressed(const Planned& planned, ZipWriter& writer) {
     Piece piece = take(planned.firstJob);
     if (piece.failed) {
         if (pending.kind == PendingItem::Kind::Memory)
-            throw ArchiveError("There is not enough memory to compress the item \"" + pending.item.fileName + "\"");
+            throw ArchiveError("There is not enough memory to compress the item \"" + pending.item.fileName +
+                               "\"");
         m_skipped.push_back(pending.path);
         return;
     }
@@ -355,7 +365,8 @@ void ArchiveSaver::writeCompressed(const Planned& planned, ZipWriter& writer) {
     item.crc32 = piece.crc;
     item.uncompressedSize = piece.inputSize;
     item.method = piece.stored ? kMethodStored : kMethodDeflate;
-    const std::string& bytes = piece.stored && pending.kind == PendingItem::Kind::Memory ? *pending.data : piece.bytes;
+    const std::string& bytes =
+        piece.stored && pending.kind == PendingItem::Kind::Memory ? *pending.data : piece.bytes;
     item.compressedSize = bytes.size();
     const std::uint64_t offset = writer.beginItem(item);
     writer.writeData(bytes.data(), bytes.size());

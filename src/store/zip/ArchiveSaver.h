@@ -5,9 +5,9 @@
 #pragma once
 #include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,10 +27,10 @@ using ProgressCallback = std::function<void(ProgressScope, int percent)>;
 struct PendingItem {
     enum class Kind { Existing, Memory, Folder, File };
     Kind kind = Kind::Memory;
-    ZipItem item;                              // name, time and attributes known so far
-    std::size_t existing = 0;                  // Existing: index among the old archive's entries
-    std::shared_ptr<const std::string> data;   // Memory: the content
-    std::string path;                          // File: path relative to the base directory
+    ZipItem item;                            // name, time and attributes known so far
+    std::size_t existing = 0;                // Existing: index among the old archive's entries
+    std::shared_ptr<const std::string> data; // Memory: the content
+    std::string path;                        // File: path relative to the base directory
 };
 
 struct SaveOptions {

@@ -25,7 +25,9 @@ FileSource::FileSource(const std::string& path) {
     m_size = std::uint64_t(st.st_size);
 }
 
-FileSource::~FileSource() { ::close(m_fd); }
+FileSource::~FileSource() {
+    ::close(m_fd);
+}
 
 bool FileSource::readAt(std::uint64_t offset, void* buffer, std::size_t n) const {
     if (offset > m_size || n > m_size - offset) {

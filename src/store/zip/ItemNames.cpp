@@ -79,7 +79,8 @@ bool matchesMask(std::string_view name, std::string_view mask) {
             return false;
         }
     }
-    while (m < mask.size() && mask[m] == '*') ++m;
+    while (m < mask.size() && mask[m] == '*')
+        ++m;
     return m == mask.size();
 }
 

@@ -106,6 +106,8 @@ void FileSink::discard() noexcept {
     ::unlink(m_path.c_str());
 }
 
-std::unique_ptr<OutputSink> makeFileSink(const std::string& path) { return std::make_unique<FileSink>(path); }
+std::unique_ptr<OutputSink> makeFileSink(const std::string& path) {
+    return std::make_unique<FileSink>(path);
+}
 
 } // namespace kp

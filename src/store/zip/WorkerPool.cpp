@@ -38,7 +38,8 @@ z_stream_s* WorkerContext::stream() {
     return m_stream;
 }
 
-char* WorkerContext::grow(std::unique_ptr<char[]>& buffer, std::size_t& size, std::size_t n, std::size_t keep) {
+char* WorkerContext::grow(std::unique_ptr<char[]>& buffer, std::size_t& size, std::size_t n,
+                          std::size_t keep) {
     if (n <= size) return buffer.get();
     const std::size_t newSize = std::max(n, size + size / 2);
     std::unique_ptr<char[]> bigger(new char[newSize]); // deliberately not zeroed
@@ -61,7 +62,8 @@ void WorkerContext::trim() {
 }
 
 WorkerPool::WorkerPool(unsigned threads) {
-    for (unsigned i = 0; i < std::max(1u, threads); ++i) m_threads.emplace_back([this] { run(); });
+    for (unsigned i = 0; i < std::max(1u, threads); ++i)
+        m_threads.emplace_back([this] { run(); });
 }
 
 WorkerPool::~WorkerPool() {
@@ -71,7 +73,8 @@ WorkerPool::~WorkerPool() {
         m_tasks.clear();
     }
     m_wake.notify_all();
-    for (auto& t : m_threads) t.join();
+    for (auto& t : m_threads)
+        t.join();
 }
 
 void WorkerPool::submit(Task task) {
@@ -97,6 +100,8 @@ void WorkerPool::run() {
     }
 }
 
-unsigned defaultWorkerCount() { return std::clamp(std::thread::hardware_concurrency(), 2u, 4u); }
+unsigned defaultWorkerCount() {
+    return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
+}
 
 } // namespace kp

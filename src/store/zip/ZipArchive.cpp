@@ -174,7 +174,8 @@ void ZipArchive::addFolder(const std::string& name, DosDateTime time) {
 
 void ZipArchive::addFile(const std::string& relativePath) {
     checkNewName(relativePath);
-    if (relativePath.back() == '/') throwItemError(m_fileName, relativePath, "cannot store it: it names a folder");
+    if (relativePath.back() == '/')
+        throwItemError(m_fileName, relativePath, "cannot store it: it names a folder");
     PendingItem pending;
     pending.kind = PendingItem::Kind::File;
     pending.path = relativePath;
@@ -188,7 +189,8 @@ void ZipArchive::deleteFiles(const std::string& mask) {
     const auto matching = [&](const PendingItem& p) { return matchesMask(p.item.fileName, mask); };
     const auto removed = std::remove_if(m_items.begin(), m_items.end(), matching);
     if (removed == m_items.end()) return;
-    for (auto it = removed; it != m_items.end(); ++it) m_queuedNames.erase(it->item.fileName);
+    for (auto it = removed; it != m_items.end(); ++it)
+        m_queuedNames.erase(it->item.fileName);
     m_items.erase(removed, m_items.end());
     m_changed = true;
     rebuildIndex();
@@ -291,7 +293,8 @@ void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excl
         const std::string target = joinPath(m_baseDirectory, name);
         if (pending.item.isFolder()) {
             if (!makeFolders(withoutTrailingSlash(target)))
-                throwItemError(m_fileName, name, "cannot create the folder " + target + ": " + errorText(errno));
+                throwItemError(m_fileName, name,
+                               "cannot create the folder " + target + ": " + errorText(errno));
         } else {
             extractOne(pending, target);
         }
@@ -304,10 +307,12 @@ void ZipArchive::extractOne(const PendingItem& pending, const std::string& targe
     const ZipItem& item = pending.item;
     const std::string folder = withoutTrailingSlash(folderPart(target));
     if (!folder.empty() && !makeFolders(folder))
-        throwItemError(m_fileName, item.fileName, "cannot create the folder " + folder + ": " + errorText(errno));
+        throwItemError(m_fileName, item.fileName,
+                       "cannot create the folder " + folder + ": " + errorText(errno));
     std::string aside = joinPath(folder.empty() ? "." : folder, ".kpad-extract-XXXXXX");
     const int fd = ::mkostemp(aside.data(), O_CLOEXEC);
-    if (fd < 0) throwItemError(m_fileName, item.fileName, "cannot create " + target + ": " + errorText(errno));
+    if (fd < 0)
+        throwItemError(m_fileName, item.fileName, "cannot create " + target + ": " + errorText(errno));
     int err = 0;
     try {
         readItemData(pending, [fd](const char* data, std::size_t n) { writeAll(fd, data, n); });
@@ -330,7 +335,8 @@ void ZipArchive::extractOne(const PendingItem& pending, const std::string& targe
         ::unlink(aside.c_str());
         throwItemError(m_fileName, item.fileName, "cannot write " + target + ": " + errorText(err));
     }
-    const std::time_t t = item.modificationTime >= 0 ? std::time_t(item.modificationTime) : fromDosDateTime(item.dosTime);
+    const std::time_t t =
+        item.modificationTime >= 0 ? std::time_t(item.modificationTime) : fromDosDateTime(item.dosTime);
     if (t != -1) setModificationTime(target, t);
 }
 

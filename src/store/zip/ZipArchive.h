@@ -90,15 +90,16 @@ private:
     void rebuildIndex();
     void checkNewName(const std::string& name) const;
     const PendingItem& pendingByName(const std::string& name) const;
-    void readItemData(const PendingItem& pending, const std::function<void(const char*, std::size_t)>& sink) const;
+    void readItemData(const PendingItem& pending,
+                      const std::function<void(const char*, std::size_t)>& sink) const;
     void extractOne(const PendingItem& pending, const std::string& target) const;
 
     std::string m_fileName;
     std::string m_baseDirectory;
     std::string m_comment;
-    std::shared_ptr<ZipReader> m_reader; // null for a new archive
-    std::vector<PendingItem> m_items;    // everything the next save writes, in order
-    std::vector<std::size_t> m_visible;  // positions in m_items of the listed items
+    std::shared_ptr<ZipReader> m_reader;                  // null for a new archive
+    std::vector<PendingItem> m_items;                     // everything the next save writes, in order
+    std::vector<std::size_t> m_visible;                   // positions in m_items of the listed items
     std::unordered_map<std::string, std::size_t> m_index; // name -> index in m_visible
     std::unordered_set<std::string> m_queuedNames;
     std::vector<std::string> m_skipped;

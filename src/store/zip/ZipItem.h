@@ -11,19 +11,19 @@ namespace kp {
 enum ZipHost : std::uint8_t { kHostDos = 0, kHostUnix = 3 };
 
 struct ZipItem {
-    std::string fileName;                     // UTF-8, "/" separators, a folder's ends in "/"
+    std::string fileName; // UTF-8, "/" separators, a folder's ends in "/"
     std::uint32_t crc32 = 0;
-    std::uint32_t externalAttributes = 0;     // 0x10 for folder items; Unix mode in the high 16 bits
-    DosDateTime dosTime = 0;                  // local time, 2-second steps
+    std::uint32_t externalAttributes = 0; // 0x10 for folder items; Unix mode in the high 16 bits
+    DosDateTime dosTime = 0;              // local time, 2-second steps
     std::uint64_t compressedSize = 0, uncompressedSize = 0;
-    std::uint16_t method = 0;                 // 0 stored, 8 Deflate
-    std::uint16_t flags = 0;                  // general purpose bits
-    std::uint8_t host = kHostDos;             // high byte of "version made by"
-    std::int64_t modificationTime = -1;       // UTC seconds from the extended timestamp, -1 if absent
+    std::uint16_t method = 0;           // 0 stored, 8 Deflate
+    std::uint16_t flags = 0;            // general purpose bits
+    std::uint8_t host = kHostDos;       // high byte of "version made by"
+    std::int64_t modificationTime = -1; // UTC seconds from the extended timestamp, -1 if absent
 
     bool isFolder() const;
-    std::uint32_t unixMode() const;           // permission bits when made by Unix, else 0
-    bool isSymbolicLink() const;              // made by Unix with the link file type
+    std::uint32_t unixMode() const; // permission bits when made by Unix, else 0
+    bool isSymbolicLink() const;    // made by Unix with the link file type
     bool isEncrypted() const { return flags & 1u; }
 };
 

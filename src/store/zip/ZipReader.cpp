@@ -36,7 +36,9 @@ std::string decodeComment(std::string_view raw) {
     return isValidUtf8(raw) ? std::string(raw) : cp437ToUtf8(raw);
 }
 
-std::string number(std::uint64_t n) { return std::to_string(n); }
+std::string number(std::uint64_t n) {
+    return std::to_string(n);
+}
 
 } // namespace
 
@@ -47,7 +49,9 @@ ZipReader::ZipReader(std::shared_ptr<const ByteSource> source, std::string archi
     checkLayout(end.cdOffset);
 }
 
-void ZipReader::fail(const std::string& what) const { throwArchiveError(m_archiveName, what); }
+void ZipReader::fail(const std::string& what) const {
+    throwArchiveError(m_archiveName, what);
+}
 
 void ZipReader::failItem(const ZipItem& item, const std::string& what) const {
     throwItemError(m_archiveName, item.fileName, what);
@@ -83,7 +87,8 @@ ZipReader::EndRecord ZipReader::readEndRecord() {
     if (candidates > 1) fail("its comment imitates an end-of-directory record");
 
     const unsigned char* p = tail + found;
-    if (get16(p + 4) != 0 || get16(p + 6) != 0) fail("it spans several disks, which the program does not read");
+    if (get16(p + 4) != 0 || get16(p + 6) != 0)
+        fail("it spans several disks, which the program does not read");
     EndRecord end;
     end.count = get16(p + 10);
     if (get16(p + 8) != end.count) fail("its end record gives two different item counts");
@@ -146,7 +151,8 @@ void ZipReader::readDirectory(const EndRecord& end) {
     std::unordered_map<std::string_view, std::size_t> seen;
     seen.reserve(m_entries.size());
     for (const Entry& e : m_entries)
-        if (!seen.emplace(e.item.fileName, 0).second) failItem(e.item, "the archive holds two items of this name");
+        if (!seen.emplace(e.item.fileName, 0).second)
+            failItem(e.item, "the archive holds two items of this name");
 }
 
 std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entry& entry) {
@@ -198,7 +204,8 @@ std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entr
             item.modificationTime = std::int32_t(get32(data + 1));
         } else if (id == kExtraUnicodePath && size >= 5 && data[0] == 1) {
             const std::string_view utf8(reinterpret_cast<const char*>(data + 5), size - 5);
-            if (get32(data + 1) == ~UpdateCrc32(0xFFFFFFFFu, rawName.data(), rawName.size()) && isValidUtf8(utf8))
+            if (get32(data + 1) == ~UpdateCrc32(0xFFFFFFFFu, rawName.data(), rawName.size()) &&
+                isValidUtf8(utf8))
                 unicodeName = utf8;
         }
         at += 4 + size;
@@ -261,8 +268,10 @@ void ZipReader::checkLayout(std::uint64_t cdOffset) {
         Entry& e = m_entries[index];
         const std::uint64_t offset = e.localHeaderOffset;
         if (offset > cdOffset || cdOffset - offset < kLocalHeaderSize)
-            failItem(e.item, "its local header offset " + number(offset) + " lies outside the archive's data");
-        if (previous && offset < previousEnd) failItem(e.item, "it overlaps the item \"" + previous->fileName + "\"");
+            failItem(e.item,
+                     "its local header offset " + number(offset) + " lies outside the archive's data");
+        if (previous && offset < previousEnd)
+            failItem(e.item, "it overlaps the item \"" + previous->fileName + "\"");
         const unsigned char* header = localHeader(offset);
         if (get32(header) != kLocalHeaderSig)
             failItem(e.item, "there is no local header at its recorded offset " + number(offset));
@@ -320,7 +329,8 @@ void ZipReader::inflateItem(const Entry& entry, const DataSink& sink, std::uint3
     std::uint64_t readSoFar = 0;
     for (;;) {
         if (zs.avail_in == 0 && readSoFar < item.compressedSize) {
-            const std::size_t n = std::size_t(std::min<std::uint64_t>(in.size(), item.compressedSize - readSoFar));
+            const std::size_t n =
+                std::size_t(std::min<std::uint64_t>(in.size(), item.compressedSize - readSoFar));
             read(entry.dataOffset + readSoFar, in.data(), n, "an item's data");
             readSoFar += n;
             zs.next_in = in.data();
@@ -333,17 +343,19 @@ void ZipReader::inflateItem(const Entry& entry, const DataSink& sink, std::uint3
         if (got > 0) {
             produced += got;
             if (produced > item.uncompressedSize)
-                failItem(item, "its data is longer than its recorded size of " + number(item.uncompressedSize) +
-                                   " bytes");
+                failItem(item, "its data is longer than its recorded size of " +
+                                   number(item.uncompressedSize) + " bytes");
             crc = UpdateCrc32(crc, out.data(), got);
             sink(reinterpret_cast<const char*>(out.data()), got);
         }
         if (rc == Z_STREAM_END) break;
         if (rc == Z_DATA_ERROR || rc == Z_NEED_DICT)
-            failItem(item, std::string("its compressed data is damaged (") + (zs.msg ? zs.msg : "invalid") + ")");
+            failItem(item,
+                     std::string("its compressed data is damaged (") + (zs.msg ? zs.msg : "invalid") + ")");
         if (rc == Z_MEM_ERROR) failItem(item, "there is not enough memory to decompress it");
         if (rc == Z_BUF_ERROR && zs.avail_in == 0 && readSoFar == item.compressedSize)
-            failItem(item, "its compressed data ends early: the archive is truncated or the item's size is wrong");
+            failItem(item,
+                     "its compressed data ends early: the archive is truncated or the item's size is wrong");
         // With room for output and input at hand, zlib always moves; anything else would spin.
         if (rc != Z_OK && !(rc == Z_BUF_ERROR && zs.avail_in == 0))
             failItem(item, "its compressed data cannot be decompressed");
@@ -355,7 +367,8 @@ void ZipReader::inflateItem(const Entry& entry, const DataSink& sink, std::uint3
 void ZipReader::copyRaw(const Entry& entry, const DataSink& sink) const {
     std::vector<char> buffer(std::size_t(std::min<std::uint64_t>(kBlock * 16, entry.item.compressedSize)));
     for (std::uint64_t done = 0; done < entry.item.compressedSize;) {
-        const std::size_t n = std::size_t(std::min<std::uint64_t>(buffer.size(), entry.item.compressedSize - done));
+        const std::size_t n =
+            std::size_t(std::min<std::uint64_t>(buffer.size(), entry.item.compressedSize - done));
         read(entry.dataOffset + done, buffer.data(), n, "an item's data");
         sink(buffer.data(), n);
         done += n;

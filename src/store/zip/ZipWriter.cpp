@@ -29,7 +29,9 @@ void putTimestamp(std::string& out, const ZipItem& item) {
     put32(out, std::uint32_t(item.modificationTime));
 }
 
-std::uint32_t clamp32(std::uint64_t v, bool zip64) { return (zip64 || v >= kMax32) ? kMax32 : std::uint32_t(v); }
+std::uint32_t clamp32(std::uint64_t v, bool zip64) {
+    return (zip64 || v >= kMax32) ? kMax32 : std::uint32_t(v);
+}
 
 } // namespace
 
