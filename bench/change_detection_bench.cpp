@@ -27,7 +27,7 @@ struct Listings {
 // spread over the folders round-robin so that neither side comes sorted.
 Listings makeListings(std::size_t lines) {
     const kp::DosDateTime archived = (46u << 25) | (3u << 21) | (7u << 16) | (10u << 11); // 2026-03-07 10:00
-    const kp::DosDateTime modified = archived + (1u << 11);                             // an hour later
+    const kp::DosDateTime modified = archived + (1u << 11);                               // an hour later
     std::vector<std::string> folders;
     const std::size_t wantedFolders = std::max<std::size_t>(1, lines / 41);
     char name[96];
@@ -52,10 +52,14 @@ Listings makeListings(std::size_t lines) {
         l.project.push_back({f, "t:" + std::to_string(archived) + ",s:0,a:16"});
     }
     for (std::size_t i = 0; i < l.files; ++i) {
-        std::snprintf(name, sizeof name, "File-%06zu.%s", i, i % 3 == 0 ? "html" : i % 3 == 1 ? "txt" : "dat");
+        std::snprintf(name, sizeof name, "File-%06zu.%s", i,
+                      i % 3 == 0   ? "html"
+                      : i % 3 == 1 ? "txt"
+                                   : "dat");
         const std::string path = folders[i % folders.size()] + name;
         l.archive.push_back({path, archived});
-        l.project.push_back({path, "t:" + std::to_string(modified) + ",s:" + std::to_string(i % 5000) + ",a:32"});
+        l.project.push_back(
+            {path, "t:" + std::to_string(modified) + ",s:" + std::to_string(i % 5000) + ",a:32"});
     }
     return l;
 }
@@ -66,7 +70,8 @@ double timeOnce(const Listings& l) {
     const auto end = std::chrono::steady_clock::now();
     // A fast wrong answer proves nothing: every file, and only the files, changed.
     if (r.changed.size() != l.files || !r.missing.empty()) {
-        std::fprintf(stderr, "change_detection_bench: %zu changed and %zu missing of %zu lines, expected %zu and 0\n",
+        std::fprintf(stderr,
+                     "change_detection_bench: %zu changed and %zu missing of %zu lines, expected %zu and 0\n",
                      r.changed.size(), r.missing.size(), l.project.size(), l.files);
         std::exit(1);
     }
@@ -82,7 +87,8 @@ int main(int argc, char** argv) {
     }
     const Listings listings = makeListings(std::size_t(std::atol(argv[1])));
     const int calls = argc == 3 ? std::atoi(argv[2]) : 1;
-    for (int i = 0; i < calls; ++i) std::printf("%s%.2f", i ? " " : "", timeOnce(listings));
+    for (int i = 0; i < calls; ++i)
+        std::printf("%s%.2f", i ? " " : "", timeOnce(listings));
     std::printf("\n");
     return 0;
 }

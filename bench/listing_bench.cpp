@@ -57,13 +57,18 @@ int makeTree(const std::string& root, long count, bool countIsFiles) {
     }
     const long files = countIsFiles ? count : count - long(folders.size());
     if (files < 0) {
-        std::fprintf(stderr, "listing_bench: %ld entries are fewer than the %zu folders\n", count, folders.size());
+        std::fprintf(stderr, "listing_bench: %ld entries are fewer than the %zu folders\n", count,
+                     folders.size());
         return 1;
     }
     makeFolder(root);
-    for (const auto& f : folders) makeFolder(f);
+    for (const auto& f : folders)
+        makeFolder(f);
     for (long i = 0; i < files; ++i) {
-        std::snprintf(name, sizeof name, "/file-%06ld.%s", i, i % 3 == 0 ? "html" : i % 3 == 1 ? "txt" : "dat");
+        std::snprintf(name, sizeof name, "/file-%06ld.%s", i,
+                      i % 3 == 0   ? "html"
+                      : i % 3 == 1 ? "txt"
+                                   : "dat");
         writeFile(folders[std::size_t(i) % folders.size()] + name, std::size_t(i % 200));
     }
     std::printf("%ld\n", files + long(folders.size()));
@@ -94,7 +99,8 @@ int usage() {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 3 && args[0] == "make-tree") return makeTree(args[1], std::atol(args[2].c_str()), false);
+    if (args.size() == 3 && args[0] == "make-tree")
+        return makeTree(args[1], std::atol(args[2].c_str()), false);
     if (args.size() == 4 && args[0] == "make-tree" && args[2] == "--files")
         return makeTree(args[1], std::atol(args[3].c_str()), true);
     if (args.size() == 2 && args[0] == "list") return list(args[1]);

@@ -14,9 +14,9 @@ namespace kp {
 namespace {
 
 struct Line {
-    std::string_view lower;  // the whole line, lower-cased (in the text arena)
-    std::size_t nameLength;  // bytes of the lower-cased name
-    std::size_t index;       // into the archive or the project lines
+    std::string_view lower; // the whole line, lower-cased (in the text arena)
+    std::size_t nameLength; // bytes of the lower-cased name
+    std::size_t index;      // into the archive or the project lines
     bool fromProject;
     bool marked = false;
 };
@@ -26,9 +26,13 @@ bool isAscii(std::string_view s) {
 }
 
 // The bytes of lowerUtf8(s), which differ from s's only beyond ASCII.
-std::size_t lowerSize(std::string_view s) { return isAscii(s) ? s.size() : lowerUtf8(s).size(); }
+std::size_t lowerSize(std::string_view s) {
+    return isAscii(s) ? s.size() : lowerUtf8(s).size();
+}
 
-void append(std::vector<char>& out, std::string_view s) { out.insert(out.end(), s.begin(), s.end()); }
+void append(std::vector<char>& out, std::string_view s) {
+    out.insert(out.end(), s.begin(), s.end());
+}
 
 // Appends s lower-cased as lowerUtf8 does. ASCII, nearly every name, is lowered in place,
 // without a string of its own.
@@ -49,10 +53,13 @@ bool prefixRelated(const Line& a, const Line& b) {
     return longer.compare(0, shorter.size(), shorter) == 0;
 }
 
-bool byText(const Line* a, const Line* b) { return a->lower < b->lower; }
+bool byText(const Line* a, const Line* b) {
+    return a->lower < b->lower;
+}
 
 void dropMarked(std::vector<Line*>& group) {
-    group.erase(std::remove_if(group.begin(), group.end(), [](const Line* l) { return l->marked; }), group.end());
+    group.erase(std::remove_if(group.begin(), group.end(), [](const Line* l) { return l->marked; }),
+                group.end());
 }
 
 // The comparison rules applied to the lines of one name: four rounds over adjacent lines
@@ -78,8 +85,10 @@ void settleGroup(std::vector<Line*>& group) {
             Line& a = *group[i];
             Line& b = *group[j];
             if (i == j || a.marked || b.marked) continue;
-            if (prefixRelated(a, b)) a.marked = b.marked = true;
-            else (b.lower.size() > a.lower.size() ? a : b).marked = true;
+            if (prefixRelated(a, b))
+                a.marked = b.marked = true;
+            else
+                (b.lower.size() > a.lower.size() ? a : b).marked = true;
         }
     }
     dropMarked(group);
@@ -92,15 +101,19 @@ bool hasSizeAndAttributes(std::string_view lowerLine, std::size_t nameLength) {
 
 } // namespace
 
-bool isBookkeepingItem(const std::string& name) { return startsWithIgnoringCase(name, "_kpad_/"); }
+bool isBookkeepingItem(const std::string& name) {
+    return startsWithIgnoringCase(name, "_kpad_/");
+}
 
 ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const std::vector<ProjectLine>& project) {
     // All lower-cased lines go into one arena, one after another: no string per line, and
     // the later passes read them from memory that lies together. The arena is sized first,
     // so that it never moves (never reallocates) while the lines point into it.
     std::size_t arenaSize = 0;
-    for (const ArchiveLine& a : archive) arenaSize += lowerSize(a.name) + 3 + 10; // TAB "t:" and up to 10 digits
-    for (const ProjectLine& p : project) arenaSize += lowerSize(p.name) + 1 + lowerSize(p.value);
+    for (const ArchiveLine& a : archive)
+        arenaSize += lowerSize(a.name) + 3 + 10; // TAB "t:" and up to 10 digits
+    for (const ProjectLine& p : project)
+        arenaSize += lowerSize(p.name) + 1 + lowerSize(p.value);
     std::vector<char> arena;
     arena.reserve(arenaSize);
     std::vector<Line> lines;
@@ -141,7 +154,8 @@ ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const std::v
     };
     const std::hash<std::string_view> hashName;
     int bits = 1;
-    while (bits < 24 && (std::size_t(1) << bits) < lines.size()) ++bits;
+    while (bits < 24 && (std::size_t(1) << bits) < lines.size())
+        ++bits;
     const int shift = int(sizeof(std::size_t) * 8) - bits;
     std::vector<std::uint32_t> next((std::size_t(1) << bits) + 1, 0);
     std::vector<std::size_t> hashes(lines.size());
@@ -149,9 +163,11 @@ ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const std::v
         hashes[i] = hashName(lines[i].lower.substr(0, lines[i].nameLength));
         ++next[(hashes[i] >> shift) + 1];
     }
-    for (std::size_t b = 1; b < next.size(); ++b) next[b] += next[b - 1];
+    for (std::size_t b = 1; b < next.size(); ++b)
+        next[b] += next[b - 1];
     std::vector<Keyed> keyed(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) keyed[next[hashes[i] >> shift]++] = {hashes[i], i};
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        keyed[next[hashes[i] >> shift]++] = {hashes[i], i};
     // next[b] is now where bucket b ends; order each bucket's few lines by their full hash.
     for (std::size_t b = 0, begin = 0; b + 1 < next.size(); begin = next[b++])
         if (next[b] - begin > 1)
@@ -168,28 +184,34 @@ ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const std::v
     std::vector<Line*> group;
     auto settle = [&](auto first, auto last) {
         group.clear();
-        for (auto k = first; k != last; ++k) group.push_back(&lines[k->line]);
+        for (auto k = first; k != last; ++k)
+            group.push_back(&lines[k->line]);
         if (group.size() > 1) settleGroup(group);
-        for (const Line* l : group) survivors.push_back({l->lower, l});
+        for (const Line* l : group)
+            survivors.push_back({l->lower, l});
     };
     for (auto run = keyed.begin(); run != keyed.end();) {
         auto runEnd = run + 1;
-        while (runEnd != keyed.end() && runEnd->hash == run->hash) ++runEnd;
+        while (runEnd != keyed.end() && runEnd->hash == run->hash)
+            ++runEnd;
         const std::string_view name = nameOf(*run);
         if (std::all_of(run + 1, runEnd, [&](const Keyed& k) { return nameOf(k) == name; })) {
             settle(run, runEnd);
         } else { // names that share a hash: split them, each still in its given order
-            std::stable_sort(run, runEnd, [&](const Keyed& a, const Keyed& b) { return nameOf(a) < nameOf(b); });
+            std::stable_sort(run, runEnd,
+                             [&](const Keyed& a, const Keyed& b) { return nameOf(a) < nameOf(b); });
             for (auto g = run; g != runEnd;) {
                 auto gEnd = g + 1;
-                while (gEnd != runEnd && nameOf(*gEnd) == nameOf(*g)) ++gEnd;
+                while (gEnd != runEnd && nameOf(*gEnd) == nameOf(*g))
+                    ++gEnd;
                 settle(g, gEnd);
                 g = gEnd;
             }
         }
         run = runEnd;
     }
-    std::sort(survivors.begin(), survivors.end(), [](const Survivor& a, const Survivor& b) { return a.text < b.text; });
+    std::sort(survivors.begin(), survivors.end(),
+              [](const Survivor& a, const Survivor& b) { return a.text < b.text; });
 
     ChangeResult result;
     result.changed.reserve(survivors.size());
@@ -200,7 +222,8 @@ ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const std::v
         }
     }
     for (const Survivor& s : survivors)
-        if (hasSizeAndAttributes(s.text, s.line->nameLength) && s.line->fromProject) result.changed.push_back(s.line->index);
+        if (hasSizeAndAttributes(s.text, s.line->nameLength) && s.line->fromProject)
+            result.changed.push_back(s.line->index);
     return result;
 }
 
