@@ -6,7 +6,7 @@ set -euo pipefail
 build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libdeflate-dev zlib1g-dev libgtest-dev)
 test_pkgs=(zip unzip 7zip libarchive-tools python3 faketime)
 fuzz_pkgs=(clang-14 libclang-rt-14-dev)
-bench_pkgs=(zip unzip 7zip time)
+bench_pkgs=(zip unzip 7zip time faketime)
 
 wanted=()
 for kind in "${@:-build}"; do

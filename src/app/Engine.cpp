@@ -1,5 +1,7 @@
 #include "app/Engine.h"
 
+#include <chrono>
+
 #include "app/ArchiveNaming.h"
 #include "store/ChangeDetection.h"
 #include "platform/FileSystem.h"
@@ -198,11 +200,15 @@ void Engine::timerTick() {
     m_writerRunning = true;
     if (m_writer.joinable()) m_writer.join();
     m_writer = std::thread([this, job = std::move(job)] {
-        auto lastArchive = std::make_shared<std::atomic<int>>(-1);
-        auto lastItem = std::make_shared<std::atomic<int>>(-1);
-        const ProgressCallback progress = [this, lastArchive, lastItem](ProgressScope scope, int percent) {
-            auto& last = scope == ProgressScope::Archive ? *lastArchive : *lastItem;
-            if (last.exchange(percent) == percent) return; // only changes cross to the user interface
+        // The kit reports every step of every item; the user interface needs a few a second.
+        auto lastPost = std::make_shared<std::atomic<long long>>(0);
+        const ProgressCallback progress = [this, lastPost](ProgressScope scope, int percent) {
+            const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now().time_since_epoch())
+                                      .count();
+            const bool last = scope == ProgressScope::Archive && percent >= 100;
+            if (!last && now - lastPost->load() < 50) return;
+            lastPost->store(now);
             m_host.post([this, scope, percent] { m_host.progress(scope, percent); });
         };
         WriterResult result = writeAndCheck(job, m_clock, progress, m_afterWrite);
