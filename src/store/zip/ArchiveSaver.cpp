@@ -23,7 +23,9 @@ namespace {
 
 constexpr std::size_t kWindow = 32768; // Deflate's dictionary: pieces after the first get it
 constexpr std::size_t kCopyBlock = 1u << 20;
-constexpr std::size_t kMinJobCost = 4096; // bookkeeping of a tiny job still costs something
+constexpr std::size_t kMinTaskCost = 4096; // bookkeeping of a tiny file still costs something
+constexpr std::uint64_t kBatchBytes = 256 * 1024;
+constexpr std::size_t kBatchTasks = 64;
 
 std::uint32_t crcOf(const void* data, std::size_t n) {
     return ~UpdateCrc32(0xFFFFFFFFu, data, n);
@@ -77,14 +79,21 @@ struct ArchiveSaver::Piece {
     struct stat st {};
 };
 
-struct ArchiveSaver::Job {
+struct ArchiveSaver::Task {
     std::function<void(WorkerContext&, Piece&)> run;
+    std::uint64_t cost = 0;
+};
+
+// Small files are handed to the workers a few hundred KiB at a time: one hand-over per file
+// would cost more in waking threads than compressing a small header file does.
+struct ArchiveSaver::Batch {
+    std::size_t first = 0, count = 0, taken = 0;
     std::uint64_t cost = 0;
 };
 
 struct ArchiveSaver::Planned {
     const PendingItem* pending = nullptr;
-    std::size_t firstJob = 0, jobCount = 0;
+    std::size_t firstTask = 0, taskCount = 0;
     struct stat st {}; // File: as found when planning
 };
 
@@ -191,13 +200,13 @@ ArchiveSaver::~ArchiveSaver() {
 }
 
 void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
-    auto addJob = [this](std::uint64_t cost, std::function<void(WorkerContext&, Piece&)> run) {
-        m_jobs.push_back(Job{std::move(run), std::max<std::uint64_t>(cost, kMinJobCost)});
+    auto addTask = [this](std::uint64_t cost, std::function<void(WorkerContext&, Piece&)> run) {
+        m_tasks.push_back(Task{std::move(run), std::max<std::uint64_t>(cost, kMinTaskCost)});
     };
     for (const PendingItem& pending : items) {
         Planned planned;
         planned.pending = &pending;
-        planned.firstJob = m_jobs.size();
+        planned.firstTask = m_tasks.size();
         switch (pending.kind) {
         case PendingItem::Kind::Existing:
             m_total += m_old->entries()[pending.existing].item.compressedSize;
@@ -206,7 +215,7 @@ void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
             break;
         case PendingItem::Kind::Memory: {
             auto data = pending.data;
-            addJob(data->size(), [data](WorkerContext& ctx, Piece& piece) {
+            addTask(data->size(), [data](WorkerContext& ctx, Piece& piece) {
                 compressWhole(ctx, piece, data->data(), data->size(), false);
                 ctx.trim();
             });
@@ -223,7 +232,7 @@ void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
             m_total += size;
             if (size <= m_options.wholeFileLimit) {
                 const std::size_t limit = std::max<std::size_t>(m_options.wholeFileLimit * 2, 1u << 20);
-                addJob(size, [path, limit](WorkerContext& ctx, Piece& piece) {
+                addTask(size, [path, limit](WorkerContext& ctx, Piece& piece) {
                     readAndCompressFile(ctx, piece, path, limit);
                 });
             } else {
@@ -231,7 +240,7 @@ void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
                 for (std::uint64_t offset = 0; offset < size; offset += chunk) {
                     const std::size_t length = std::size_t(std::min<std::uint64_t>(chunk, size - offset));
                     const bool last = offset + length == size;
-                    addJob(length + kWindow, [path, offset, length, last](WorkerContext& ctx, Piece& piece) {
+                    addTask(length + kWindow, [path, offset, length, last](WorkerContext& ctx, Piece& piece) {
                         compressPiece(ctx, piece, path, offset, length, last);
                     });
                 }
@@ -239,49 +248,72 @@ void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
             break;
         }
         }
-        planned.jobCount = m_jobs.size() - planned.firstJob;
+        planned.taskCount = m_tasks.size() - planned.firstTask;
         m_plan.push_back(planned);
     }
-    m_pieces.resize(m_jobs.size());
-    m_done.assign(m_jobs.size(), 0);
+    m_pieces.resize(m_tasks.size());
+    batchTasks();
 }
 
-// Hands jobs to the workers in order while the budget allows; at least one is always in
-// flight, so a job larger than the whole budget still goes through, alone.
+void ArchiveSaver::batchTasks() {
+    m_taskBatch.resize(m_tasks.size());
+    for (std::size_t t = 0; t < m_tasks.size(); ++t) {
+        const std::uint64_t cost = m_tasks[t].cost;
+        if (m_batches.empty() || m_batches.back().cost + cost > kBatchBytes ||
+            m_batches.back().count >= kBatchTasks)
+            m_batches.push_back(Batch{t, 0, 0, 0});
+        m_batches.back().count++;
+        m_batches.back().cost += cost;
+        m_taskBatch[t] = m_batches.size() - 1;
+    }
+    m_done.assign(m_batches.size(), 0);
+}
+
+// Hands batches to the workers in order while the budget allows; at least one is always in
+// flight, so a batch larger than the whole budget still goes through, alone.
 void ArchiveSaver::admit() {
-    const std::size_t maxJobs = 64 + 4 * std::size_t(m_options.threads);
-    while (m_nextJob < m_jobs.size()) {
-        const std::uint64_t cost = m_jobs[m_nextJob].cost;
+    const std::size_t maxBatches = 16 + 4 * std::size_t(m_options.threads);
+    while (m_nextBatch < m_batches.size()) {
+        const std::uint64_t cost = m_batches[m_nextBatch].cost;
         if (m_inFlight > 0 &&
-            (m_inFlight + cost > m_options.memoryBudget || m_nextJob - m_consumed >= maxJobs))
+            (m_inFlight + cost > m_options.memoryBudget || m_nextBatch - m_consumedBatches >= maxBatches))
             break;
         m_inFlight += cost;
-        const std::size_t index = m_nextJob++;
-        m_pool->submit([this, index](WorkerContext& ctx) {
-            try {
-                m_jobs[index].run(ctx, m_pieces[index]);
-            } catch (...) {
-                m_pieces[index].failed = true; // out of memory; the item is then left out
+        const std::size_t index = m_nextBatch++;
+        Batch* batch = &m_batches[index];
+        Task* tasks = &m_tasks[batch->first];
+        Piece* pieces = &m_pieces[batch->first];
+        m_pool->submit([this, index, batch, tasks, pieces](WorkerContext& ctx) {
+            for (std::size_t i = 0; i < batch->count; ++i) {
+                try {
+                    tasks[i].run(ctx, pieces[i]);
+                } catch (...) {
+                    pieces[i].failed = true; // out of memory; the item is then left out
+                }
             }
             std::lock_guard lock(m_mutex);
             m_done[index] = 1;
-            if (index == m_waitingFor) m_finished.notify_one(); // the writer waits for one job only
+            if (index == m_waitingFor) m_finished.notify_one();
         });
     }
 }
 
-ArchiveSaver::Piece ArchiveSaver::take(std::size_t job) {
+ArchiveSaver::Piece ArchiveSaver::take(std::size_t task) {
+    const std::size_t index = m_taskBatch[task];
     admit();
     {
         std::unique_lock lock(m_mutex);
-        m_waitingFor = job;
-        m_finished.wait(lock, [&] { return m_done[job] != 0; });
+        m_waitingFor = index;
+        m_finished.wait(lock, [&] { return m_done[index] != 0; });
     }
-    Piece piece = std::move(m_pieces[job]);
-    m_inFlight -= m_jobs[job].cost;
-    ++m_consumed;
-    m_jobs[job].run = nullptr;
-    admit();
+    Piece piece = std::move(m_pieces[task]);
+    m_tasks[task].run = nullptr;
+    Batch& batch = m_batches[index];
+    if (++batch.taken == batch.count) { // tasks are taken in order, so the batch is done with
+        m_inFlight -= batch.cost;
+        ++m_consumedBatches;
+        admit();
+    }
     return piece;
 }
 
@@ -302,7 +334,7 @@ void ArchiveSaver::write(const std::vector<PendingItem>& items, const std::strin
                          OutputSink& sink) {
     plan(items);
     m_pool = std::make_unique<WorkerPool>(
-        std::min<std::size_t>(m_options.threads, std::max<std::size_t>(m_jobs.size(), 1)));
+        std::min<std::size_t>(m_options.threads, std::max<std::size_t>(m_batches.size(), 1)));
     ZipWriter writer(sink, m_options.forceZip64);
     report(ProgressScope::Archive, 0);
     for (const Planned& planned : m_plan) {
@@ -342,8 +374,8 @@ void ArchiveSaver::writeItem(const Planned& planned, ZipWriter& writer) {
     }
     case PendingItem::Kind::Memory:
     case PendingItem::Kind::File:
-        if (planned.jobCount == 1 && (pending.kind == PendingItem::Kind::Memory ||
-                                      std::uint64_t(planned.st.st_size) <= m_options.wholeFileLimit))
+        if (planned.taskCount == 1 && (pending.kind == PendingItem::Kind::Memory ||
+                                       std::uint64_t(planned.st.st_size) <= m_options.wholeFileLimit))
             writeCompressed(planned, writer);
         else
             writeInPieces(planned, writer);
@@ -353,7 +385,7 @@ void ArchiveSaver::writeItem(const Planned& planned, ZipWriter& writer) {
 
 void ArchiveSaver::writeCompressed(const Planned& planned, ZipWriter& writer) {
     const PendingItem& pending = *planned.pending;
-    Piece piece = take(planned.firstJob);
+    Piece piece = take(planned.firstTask);
     if (piece.failed) {
         if (pending.kind == PendingItem::Kind::Memory)
             throw ArchiveError("There is not enough memory to compress the item \"" + pending.item.fileName +
@@ -383,8 +415,8 @@ void ArchiveSaver::writeInPieces(const Planned& planned, ZipWriter& writer) {
     std::uint32_t crc = 0;
     std::uint64_t compressed = 0, done = 0;
     bool failed = false;
-    for (std::size_t k = 0; k < planned.jobCount; ++k) {
-        Piece piece = take(planned.firstJob + k);
+    for (std::size_t k = 0; k < planned.taskCount; ++k) {
+        Piece piece = take(planned.firstTask + k);
         failed = failed || piece.failed;
         if (failed) continue; // the remaining pieces are still taken, to keep the budget right
         writer.writeData(piece.bytes.data(), piece.bytes.size());

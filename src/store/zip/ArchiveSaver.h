@@ -53,7 +53,8 @@ public:
     const std::vector<std::string>& skippedFiles() const { return m_skipped; }
 
     struct Piece;
-    struct Job;
+    struct Task;
+    struct Batch;
 
 private:
     struct Planned;
@@ -62,7 +63,8 @@ private:
     void writeCompressed(const Planned& planned, ZipWriter& writer);
     void writeInPieces(const Planned& planned, ZipWriter& writer);
     bool writeStoredFromFile(const Planned& planned, ZipWriter& writer, std::uint32_t expectedCrc);
-    Piece take(std::size_t job);
+    void batchTasks();
+    Piece take(std::size_t task);
     void admit();
     void advance(std::uint64_t bytes);
     void report(ProgressScope scope, int percent);
@@ -74,11 +76,13 @@ private:
     std::vector<std::string> m_skipped;
 
     std::vector<Planned> m_plan;
-    std::vector<Job> m_jobs;
+    std::vector<Task> m_tasks; // one per piece, in writing order
     std::vector<Piece> m_pieces;
-    std::vector<char> m_done;
-    std::size_t m_nextJob = 0, m_consumed = 0;
-    std::size_t m_waitingFor = SIZE_MAX; // guarded by m_mutex
+    std::vector<Batch> m_batches; // runs of consecutive tasks, one worker each
+    std::vector<std::size_t> m_taskBatch;
+    std::vector<char> m_done; // per batch, guarded by m_mutex
+    std::size_t m_nextBatch = 0, m_consumedBatches = 0;
+    std::size_t m_waitingFor = SIZE_MAX; // the batch the writer waits for, guarded by m_mutex
     std::uint64_t m_inFlight = 0;
     std::mutex m_mutex;
     std::condition_variable m_finished;
