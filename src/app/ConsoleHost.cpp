@@ -48,13 +48,15 @@ void ConsoleHost::waitForNextMinute(RunState& state) {
 // a second showing (after a failed check) is answered with Cancel, so a script never loops.
 OptionsChoice ConsoleHost::openOptions(RunState& state) {
     if (++m_optionsShown > 1) return OptionsChoice{};
+    // The options window's message lines, as the window would show them.
     if (!state.canWrite) {
-        printMessage("", "There is no write privilege in the archive folder " + state.archiveFolder);
+        printMessage("", "* * *  There is no write privilege  * * *\r\n" + state.archiveFolder);
         return OptionsChoice{};
     }
-    if (state.settingsMistaken) printMessage("Warning: ", "Some Settings are mistaken. Please set them again.");
+    if (state.settingsMistaken)
+        printMessage("Warning: ", "* * *  Some Settings are mistaken. Please set them again.  * * *");
     if (state.statusRequested && m_choice.projectStatus <= 0)
-        printMessage("Warning: ", "The trains are full: set project status, please (--status).");
+        printMessage("Warning: ", "* * *  Set project status, please   * * *\r\n(the trains are full: kpad store --status)");
     if (state.timeRepeated) waitForNextMinute(state);
     if (!m_restoreArchive.empty()) {
         if (!makeRestoreRequest(state)) return OptionsChoice{};

@@ -58,8 +58,11 @@ void Engine::shown() {
     m_host.requestClose();
 }
 
-void Engine::userInterrupt() {
-    if (m_state.interruptible && !m_state.showOptions) openOptionsWindow();
+void Engine::userInterrupt(Interrupt how) {
+    // While the options window is due anyway, Ctrl waits for it; a click still opens it.
+    if (!m_state.interruptible) return;
+    if (how == Interrupt::CtrlKey && m_state.showOptions) return;
+    openOptionsWindow();
 }
 
 std::string Engine::versionError(const OptionsChoice& c) {
@@ -241,6 +244,7 @@ std::optional<ChangeResult> Engine::compareWithPrimary() {
 void Engine::writerDone(const WriterResult& result) {
     if (m_writer.joinable()) m_writer.join();
     m_writerRunning = false;
+    m_written = true;
     m_state.checksumMismatches = result.mismatches;
     m_writerError = result.error;
     m_host.requestClose();
@@ -259,6 +263,7 @@ bool Engine::reportFailedCheck() {
         m_host.showMessage(MessageKind::Notice, mismatchReport(s.checksumMismatches));
     }
     m_failed = true;
+    m_written = false;
     m_writerError.clear();
     s.checksumMismatches.clear();
     s.storeRequested = false;
@@ -276,6 +281,14 @@ bool Engine::closeQuery() {
         return true;
     }
     s.interruptible = false;
+    if (!m_written) {
+        // Closed before anything was stored (the window closed early): nothing was written,
+        // so nothing may be restored over the project and no archive may be thinned.
+        s.storeRequested = false;
+        s.restoreArchive.clear();
+        m_ended = true;
+        return true;
+    }
     if (reportFailedCheck()) return false;
 
     m_storedArchive = s.newArchiveName;

@@ -41,7 +41,8 @@ public:
 
     void start(const StartupInput& input); // builds the run state and arms the first tick
     void shown();                          // the card is shown: refuses a clock that went back
-    void userInterrupt();                  // Ctrl or a click on the card before the first tick
+    enum class Interrupt { CtrlKey, Click };
+    void userInterrupt(Interrupt how);     // Ctrl or a click on the card before the first tick
     void timerTick();
     bool closeQuery();                     // true when the run may end now
     bool writerRunning() const { return m_writerRunning; }
@@ -77,6 +78,7 @@ private:
     std::string m_storedArchive;
     std::function<void()> m_afterWrite;
     bool m_restoreFailed = false;
+    bool m_written = false; // the writer ended and this run's archive is on disk, not yet withdrawn
     bool m_same = false, m_refused = false, m_failed = false, m_ended = false;
 };
 

@@ -21,12 +21,30 @@ std::string archiveFolderOf(const EntryCheck& c) {
     return c.paramIsFolder ? joinPath(c.param, kArchiveFolderName) : folderPart(c.param) + kArchiveFolderName;
 }
 
+// "/x/Site/." and "/x/Site/sub/.." name the folders they lead to: resolved by the text, so
+// a project never gets the name "." or "..".
+std::string normalised(const std::string& path) {
+    if (path.empty() || path[0] != '/') return path;
+    std::vector<std::string> parts;
+    for (const std::string& part : split(path, '/')) {
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else {
+            parts.push_back(part);
+        }
+    }
+    std::string out;
+    for (const auto& part : parts) out += "/" + part;
+    return out.empty() ? "/" : out;
+}
+
 } // namespace
 
 EntryCheck checkEntry(const std::string& parameter) {
     EntryCheck c;
     // Only an absolute path names a project; "/work/Site/" is the same project as "/work/Site".
-    c.param = withoutTrailingSlash(parameter);
+    c.param = normalised(parameter);
     const bool absolute = !c.param.empty() && c.param[0] == '/';
     c.paramIsFile = absolute && existsAsFile(c.param);
     c.paramIsFolder = absolute && existsAsFolder(c.param);

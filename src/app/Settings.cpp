@@ -180,7 +180,10 @@ std::string applyUserSettings(const std::string& text, SettingsValues& values) {
         int number = 0;
         bool ok = false;
         if (key == "cl") {
-            ok = value.size() == 8 && isHexDigits(value) && value != "00000000";
+            // Eight hexadecimal digits, and readable as a decimal number, which is how a run
+            // checks the value: a layout saved here must not be refused at every start.
+            int decimal = 0;
+            ok = value.size() == 8 && isHexDigits(value) && parseInt(value, decimal) && decimal != 0;
             if (ok) {
                 v.commentLayout = value;
                 for (auto& c : v.commentLayout) c = char(std::toupper(static_cast<unsigned char>(c)));

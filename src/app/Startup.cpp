@@ -11,6 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/HiddenFolder.h"
 #include "platform/Text.h"
+#include "store/ArchiveNames.h"
 #include "store/Records.h"
 #include "store/zip/ZipArchive.h"
 
@@ -130,11 +131,14 @@ void readRecords(const std::string& archivePath, std::string& projectSet, std::s
     }
 }
 
-void removeStaleTemporaries(const std::string& archiveFolder, const std::string& projectName) {
+void removeStaleTemporaries(const std::string& archiveFolder, const std::string& projectName, const Clock& clock) {
+    const LocalTime today = clock.localNow();
     for (const FileInfo& fi : listFolder(archiveFolder)) {
         if (fi.isFolder || !startsWith(fi.name, projectName + "-") || !endsWith(fi.name, ".tmp")) continue;
-        const std::string tail = fi.name.substr(projectName.size(), fi.name.size() - projectName.size() - 4);
-        if (wildcardMatch("-??????.*", tail)) removeFile(archiveFolder + "/" + fi.name);
+        // The twin of a name the archive search would take as this project's archive.
+        const std::string tail = fi.name.substr(projectName.size(), fi.name.size() - projectName.size() - 4) + ".zip";
+        if (isValidArchiveTail(tail, yymmddOf(today.year, today.month, today.day)))
+            removeFile(archiveFolder + "/" + fi.name);
     }
 }
 
@@ -176,7 +180,7 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
         s.statusRequested = true;
     }
 
-    removeStaleTemporaries(s.archiveFolder, s.projectName());
+    removeStaleTemporaries(s.archiveFolder, s.projectName(), clock);
     probeArchiveFolder(s);
     if (!s.canWrite) {
         host.beep();

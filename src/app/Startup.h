@@ -38,6 +38,6 @@ bool clockWentBack(const RunState& state, std::string& message);
 void readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog);
 
 // Removes ".tmp" twins of this project's archives left by an interrupted run.
-void removeStaleTemporaries(const std::string& archiveFolder, const std::string& projectName);
+void removeStaleTemporaries(const std::string& archiveFolder, const std::string& projectName, const Clock& clock);
 
 } // namespace kp

@@ -75,6 +75,11 @@ bool pathExists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+bool isSymbolicLink(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 std::int64_t freeDiskSpace(const std::string& path) {
     struct statvfs vfs;
     if (::statvfs(path.c_str(), &vfs) != 0) return -1;

@@ -41,6 +41,7 @@ std::vector<FileInfo> listFolder(const std::string& folder);
 bool existsAsFile(const std::string& path);   // exists and is not a folder
 bool existsAsFolder(const std::string& path);
 bool pathExists(const std::string& path);     // anything at all, links not followed
+bool isSymbolicLink(const std::string& path);
 
 // Total free bytes of the volume holding path (statvfs f_bfree * f_frsize), -1 on failure.
 std::int64_t freeDiskSpace(const std::string& path);

@@ -1,5 +1,6 @@
 #include "platform/RunLock.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -13,11 +14,12 @@ RunLock::~RunLock() {
 bool RunLock::tryLock(const std::string& folder) {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_fd < 0) return false;
+    if (m_fd < 0) return true;
     if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) return true;
+    const bool heldElsewhere = errno == EWOULDBLOCK;
     ::close(m_fd);
     m_fd = -1;
-    return false;
+    return !heldElsewhere;
 }
 
 } // namespace kp

@@ -13,7 +13,8 @@ public:
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
 
-    // False when another process holds the lock (or the folder cannot be opened).
+    // False only when another process holds the lock. Where the folder cannot be opened or
+    // its file system has no locks (some network mounts) the run goes on unlocked.
     bool tryLock(const std::string& folder);
 
 private:

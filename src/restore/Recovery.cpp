@@ -1,5 +1,7 @@
 #include "restore/Recovery.h"
 
+#include <unordered_set>
+
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "store/zip/ZipArchive.h"
@@ -8,9 +10,30 @@ namespace kp {
 
 namespace {
 
-void deleteListedFiles(const RunState& s) {
+// The listing follows symbolic links, so it holds paths beyond linked folders. What lies
+// beyond a link is not the project's to delete: only the link itself is removed.
+class LinkGuard {
+public:
+    explicit LinkGuard(const RunState& s) {
+        for (const ListingEntry& e : s.projectFiles)
+            if (e.isFolder && isSymbolicLink(withoutTrailingSlash(e.path))) m_linkedFolders.insert(e.path);
+    }
+    bool isLink(const ListingEntry& e) const { return m_linkedFolders.count(e.path) > 0; }
+    bool beyondLink(const std::string& path) const {
+        for (auto slash = path.find('/', 1); slash != std::string::npos && slash + 1 < path.size();
+             slash = path.find('/', slash + 1))
+            if (m_linkedFolders.count(path.substr(0, slash + 1))) return true;
+        return false;
+    }
+
+private:
+    std::unordered_set<std::string> m_linkedFolders;
+};
+
+void deleteListedFiles(const RunState& s, const LinkGuard& links) {
     for (auto it = s.projectFiles.rbegin(); it != s.projectFiles.rend(); ++it)
-        if (!it->isFolder && existsAsFile(it->path)) removeFile(it->path);
+        if (!it->isFolder && !links.beyondLink(it->path) && pathExists(it->path) && !existsAsFolder(it->path))
+            removeFile(it->path);
 }
 
 bool holdsArchiveFolder(const std::string& folder) {
@@ -19,10 +42,12 @@ bool holdsArchiveFolder(const std::string& folder) {
 
 // From the last line to the first, so subfolders go before their parents; only empty
 // folders can be removed, so anything created after start-up keeps its folder.
-void removeEmptiedFolders(const RunState& s) {
-    for (auto it = s.projectFiles.rbegin(); it != s.projectFiles.rend(); ++it)
-        if (it->isFolder && existsAsFolder(it->path) && !holdsArchiveFolder(it->path))
-            removeEmptyFolder(withoutTrailingSlash(it->path));
+void removeEmptiedFolders(const RunState& s, const LinkGuard& links) {
+    for (auto it = s.projectFiles.rbegin(); it != s.projectFiles.rend(); ++it) {
+        if (!it->isFolder || links.beyondLink(it->path)) continue;
+        if (links.isLink(*it)) removeFile(withoutTrailingSlash(it->path));
+        else if (existsAsFolder(it->path) && !holdsArchiveFolder(it->path)) removeEmptyFolder(withoutTrailingSlash(it->path));
+    }
 }
 
 // Folder items give the folders their stored times. All missing folders are made first and
@@ -50,8 +75,9 @@ std::string restoringCaption(const RunState& s) {
 }
 
 std::string recoverProject(const RunState& s) {
-    deleteListedFiles(s);
-    removeEmptiedFolders(s);
+    const LinkGuard links(s);
+    deleteListedFiles(s, links);
+    removeEmptiedFolders(s, links);
     try {
         ZipArchive zip;
         zip.open(s.restoreArchive);

@@ -31,7 +31,7 @@ std::vector<std::string> busyProjectFiles(const RunState& s) {
     std::vector<std::string> busy;
     for (const ListingEntry& e : s.projectFiles) {
         if (e.isFolder || !existsAsFile(e.path)) continue;
-        if (isFileBusy(e.path)) busy.push_back(replaceAll(e.path, s.projectPath, ""));
+        if (isFileBusy(e.path)) busy.push_back(e.path.substr(s.projectPath.size()));
     }
     return busy;
 }

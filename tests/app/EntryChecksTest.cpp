@@ -62,4 +62,8 @@ TEST(EntryChecks, ArchiveFolderAsParameterPassesAndTrailingSlashIsDropped) {
     EXPECT_TRUE(c.paramIsFolder);
     EXPECT_EQ(c.param, t / "Site/#tarnel");
     EXPECT_EQ(c.paramName, "#tarnel");
+
+    t.mkdir("Site/sub");
+    for (const std::string& p : {t / "Site/.", t / "Site/sub/..", t / "Site//sub/../"})
+        EXPECT_EQ(checkEntry(p).param, t / "Site") << p;
 }

@@ -116,10 +116,12 @@ TEST(SettingsFile, WritesAboutThenSettingWithoutStatusAndReadsItBack) {
 
 TEST(Settings, UserSettingsStringFollowsTheSettingsTabRules) {
     SettingsValues v;
-    EXPECT_EQ(applyUserSettings("hv:5\\10\\15,mnp:3,ws:0,cL:0000040c", v), "");
+    EXPECT_EQ(applyUserSettings("hv:5\\10\\15,mnp:3,ws:0,cL:00000419", v), "");
     EXPECT_EQ(v.trainLength[1], 10);
-    EXPECT_EQ(v.commentLayout, "0000040C");
-    for (const char* bad : {"hv:10\\5\\15", "hv:19\\19\\20", "hv:1\\2\\21", "mnp:0", "ws:2", "cL:409", "cL:0000040G",
+    EXPECT_EQ(v.commentLayout, "00000419");
+    // 0000040C is hexadecimal, but a run reads the layout as a decimal number and would refuse
+    // it at every start: saving it would only make the options window open each time.
+    for (const char* bad : {"cL:0000040C", "hv:10\\5\\15", "hv:19\\19\\20", "hv:1\\2\\21", "mnp:0", "ws:2", "cL:409", "cL:0000040G",
                             "ps:1", "nonsense"}) {
         SettingsValues before = v;
         EXPECT_EQ(applyUserSettings(std::string("mnp:4,") + bad, v), bad);

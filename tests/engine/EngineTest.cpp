@@ -150,6 +150,37 @@ TEST_F(StoreTest, FileChangedBetweenWritingAndCheckingWithdrawsTheArchive) {
     EXPECT_EQ(host.optionsShown, 2) << "the options window opens again";
 }
 
+TEST_F(StoreTest, MismatchReportShowsTenLinesAndVanishedFilesAsZeros) {
+    for (int i = 0; i < 12; ++i) m_dir.write("Site/many/f" + std::to_string(10 + i) + ".txt", "x");
+    TestHost host;
+    host.answers = {okWith(), OptionsChoice{}};
+    m_beforeRun = [&](Engine& e) {
+        e.setAfterWriteForTesting([&] {
+            for (int i = 0; i < 12; ++i) m_dir.write("Site/many/f" + std::to_string(10 + i) + ".txt", "changed");
+        });
+        removeFile(m_dir / "Site/index.html"); // vanishes after the listing, before the writing
+    };
+    EXPECT_EQ(runOnce("Site", host, true), RunOutcome::Failed);
+    ASSERT_FALSE(host.messages.empty());
+    const std::string& report = host.messages[0].text;
+    const auto body = report.substr(report.find("items\r\n\r\n") + 9);
+    std::vector<std::string> lines;
+    for (std::size_t p = 0, q; (q = body.find("\r\n", p)) != std::string::npos; p = q + 2) lines.push_back(body.substr(p, q - p));
+    ASSERT_GE(lines.size(), 13u);
+    EXPECT_EQ(lines[10], "..");
+    EXPECT_EQ(lines[11], " ");
+    EXPECT_EQ(lines[12], "Maybe they are busy by the another applications.");
+    EXPECT_NE(report.find("Site/index.html   CRC:00000000"), std::string::npos) << report;
+}
+
+TEST_F(StoreTest, LongPathsAreStoredWhole) {
+    std::string deep = "Site";
+    while (deep.size() < 300) deep += "/a-rather-long-folder-name";
+    m_dir.write(deep + "/small.txt", "small");
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    EXPECT_EQ(member(m_lastArchive, deep + "/small.txt"), "small");
+}
+
 TEST_F(StoreTest, OversizedFileRefusesTheStore) {
     const std::string big = m_dir / "Site/big.bin";
     ASSERT_EQ(truncate(m_dir.write("Site/big.bin", "").c_str(), 268435457), 0); // sparse: costs no disk

@@ -151,3 +151,44 @@ TEST_F(RestoreTest, ExtractionFailingMidwayNamesTheArchiveOfThePresentState) {
         << text;
     EXPECT_TRUE(existsAsFile(m_dir / "Site/#tarnel/Site-101203.1540c.zip"));
 }
+
+TEST_F(RestoreTest, CloseBeforeTheStoreRestoresNothingAndThinsNothing) {
+    m_dir.write("Site/index.html", "precious new work");
+    TestHost host;
+    host.onOptions = [&](RunState& s) {
+        ASSERT_TRUE(requestRestore(s, m_stateA, "", host));
+        host.answers.push_back(okWith(s.archiveComment));
+        host.requestClose(); // the window is closed before the storing tick
+    };
+    EXPECT_EQ(runOnce("Site", host, true), RunOutcome::Cancelled);
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "precious new work");
+    EXPECT_EQ(archives("Site/#tarnel"), std::vector<std::string>{"Site-101203.1530c.zip"});
+}
+
+TEST_F(RestoreTest, LinkedFolderIsUnlinkedButWhatItLinksToStays) {
+    m_dir.write("elsewhere/top.txt", "not the project's");
+    m_dir.write("elsewhere/sub/keep.txt", "not the project's either");
+    ASSERT_EQ(symlink((m_dir / "elsewhere").c_str(), (m_dir / "Site/shared").c_str()), 0);
+    TestHost host;
+    ASSERT_EQ(restoreRun(m_stateA, host), RunOutcome::Stored);
+    EXPECT_FALSE(pathExists(m_dir / "Site/shared")) << "the state had no such folder";
+    EXPECT_EQ(readFile(m_dir / "elsewhere/top.txt"), "not the project's");
+    EXPECT_EQ(readFile(m_dir / "elsewhere/sub/keep.txt"), "not the project's either");
+}
+
+TEST_F(RestoreTest, NamesWithTabsAndLineBreaksComeBack) {
+    m_dir.write("Site/tab\there.txt", "tab");
+    m_dir.write("Site/line\nbreak.txt", "lf");
+    at(2010, 12, 3, 15, 35);
+    TestHost first;
+    first.answers.push_back(okWith("with odd names"));
+    ASSERT_EQ(runOnce("Site", first, true), RunOutcome::Stored);
+    const std::string withOddNames = m_lastArchive;
+    removeFile(m_dir / "Site/tab\there.txt");
+    m_dir.write("Site/line\nbreak.txt", "changed");
+    at(2010, 12, 3, 15, 40);
+    TestHost host;
+    ASSERT_EQ(restoreRun(withOddNames, host), RunOutcome::Stored) << (host.messages.empty() ? "" : host.messages[0].text);
+    EXPECT_EQ(readFile(m_dir / "Site/tab\there.txt"), "tab");
+    EXPECT_EQ(readFile(m_dir / "Site/line\nbreak.txt"), "lf");
+}
