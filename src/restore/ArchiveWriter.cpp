@@ -16,7 +16,14 @@ void writeArchive(const WriterJob& job, const Clock& clock, const ProgressCallba
     zip.addFromMemory("_kpad_/project.log", job.logText, toDosDateTime(clock.now()));
     zip.setBaseDirectory(job.projectPath);
     zip.setProgressCallback(progress);
-    for (const std::string& file : job.files) zip.addFile(file);
+    for (const std::string& file : job.files) {
+        // A file whose name cannot be stored is left out, like a file that vanished; the
+        // check then reports it missing and the archive is withdrawn.
+        try {
+            zip.addFile(file);
+        } catch (const ArchiveError&) {
+        }
+    }
     zip.save();
     zip.closeArchive();
 }

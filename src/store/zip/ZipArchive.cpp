@@ -1,6 +1,10 @@
 #include "store/zip/ZipArchive.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -16,6 +20,7 @@
 #include "store/zip/ItemNames.h"
 #include "store/zip/ZipFormat.h"
 #include "store/zip/ZipReader.h"
+#include "store/zip/WorkerPool.h"
 #include "store/zip/ZipWriter.h"
 
 namespace kp {
@@ -286,19 +291,46 @@ void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excl
         if (auto problem = extractionProblem(item); !problem.empty())
             throwItemError(m_fileName, item.fileName, "refused to extract it: " + problem);
     }
+    std::vector<const PendingItem*> files;
     for (std::size_t index : m_visible) {
         const PendingItem& pending = m_items[index];
         const std::string& name = pending.item.fileName;
         if (!matchesMask(name, mask) || (!excludeMask.empty() && matchesMask(name, excludeMask))) continue;
-        const std::string target = joinPath(m_baseDirectory, name);
         if (pending.item.isFolder()) {
+            const std::string target = joinPath(m_baseDirectory, name);
             if (!makeFolders(withoutTrailingSlash(target)))
                 throwItemError(m_fileName, name,
                                "cannot create the folder " + target + ": " + errorText(errno));
         } else {
-            extractOne(pending, target);
+            files.push_back(&pending);
         }
     }
+    extractInParallel(files);
+}
+
+// Files are independent of one another, so both cores extract them. The first error stops
+// the others at their next file and is the one reported.
+void ZipArchive::extractInParallel(const std::vector<const PendingItem*>& files) const {
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr firstError;
+    std::mutex errorMutex;
+    auto work = [&] {
+        for (std::size_t i; !failed && (i = next++) < files.size();) {
+            try {
+                extractOne(*files[i], joinPath(m_baseDirectory, files[i]->item.fileName));
+            } catch (...) {
+                std::lock_guard lock(errorMutex);
+                if (!failed.exchange(true)) firstError = std::current_exception();
+            }
+        }
+    };
+    const unsigned helpers = files.size() > 16 ? defaultWorkerCount() - 1 : 0;
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < helpers; ++t) threads.emplace_back(work);
+    work();
+    for (auto& t : threads) t.join();
+    if (firstError) std::rethrow_exception(firstError);
 }
 
 // Written aside and renamed into place only once its CRC has proved right, so that a damaged

@@ -93,6 +93,7 @@ private:
     void readItemData(const PendingItem& pending,
                       const std::function<void(const char*, std::size_t)>& sink) const;
     void extractOne(const PendingItem& pending, const std::string& target) const;
+    void extractInParallel(const std::vector<const PendingItem*>& files) const;
 
     std::string m_fileName;
     std::string m_baseDirectory;

@@ -50,6 +50,7 @@ private:
     void read(std::uint64_t offset, void* buffer, std::size_t n, const char* what) const;
     void inflateItem(const Entry& entry, const DataSink& sink, std::uint32_t& crc,
                      std::uint64_t& produced) const;
+    bool inflateWhole(const Entry& entry, const DataSink& sink, std::uint32_t& crc, std::uint64_t& produced) const;
 
     [[noreturn]] void fail(const std::string& what) const;
     [[noreturn]] void failItem(const ZipItem& item, const std::string& what) const;
