@@ -101,24 +101,4 @@ void ScanProject(ProjectListing& list, const std::string& folderIn, const ScanOp
     scanner.scan(folder);
 }
 
-bool wildcardMatch(std::string_view mask, std::string_view name) {
-    std::size_t m = 0, n = 0, starM = std::string_view::npos, starN = 0;
-    while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
-            ++m;
-            ++n;
-        } else if (m < mask.size() && mask[m] == '*') {
-            starM = m++;
-            starN = n;
-        } else if (starM != std::string_view::npos) {
-            m = starM + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (m < mask.size() && mask[m] == '*') ++m;
-    return m == mask.size();
-}
-
 } // namespace kp

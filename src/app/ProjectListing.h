@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/DosTime.h"
+#include "platform/Text.h"
 
 namespace kp {
 
@@ -38,8 +39,5 @@ struct ScanOptions {
 
 // Lists folder into list. When list is empty the folder's own line comes first.
 void ScanProject(ProjectListing& list, const std::string& folder, const ScanOptions& options);
-
-// Windows-style wildcard match ("*" any run, "?" one character), case-sensitive.
-bool wildcardMatch(std::string_view mask, std::string_view name);
 
 } // namespace kp

@@ -227,6 +227,30 @@ bool isLettersDigitsOr(std::string_view s, std::string_view extra) {
     return true;
 }
 
+bool wildcardMatch(std::string_view mask, std::string_view name) {
+    // Iterative, with one backtrack point: linear in practice, never exponential.
+    std::size_t n = 0, m = 0, starMask = std::string_view::npos, starName = 0;
+    auto same = [](char maskChar, char nameChar) {
+        return maskChar == '?' || maskChar == nameChar || (maskChar == '\\' && nameChar == '/');
+    };
+    while (n < name.size()) {
+        if (m < mask.size() && mask[m] == '*') {
+            starMask = m++;
+            starName = n;
+        } else if (m < mask.size() && same(mask[m], name[n])) {
+            ++m;
+            ++n;
+        } else if (starMask != std::string_view::npos) {
+            m = starMask + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*') ++m;
+    return m == mask.size();
+}
+
 std::size_t utf8Length(std::string_view s) {
     std::size_t n = 0;
     for (unsigned char c : s)

@@ -34,6 +34,10 @@ bool parseInt(std::string_view s, int& out);
 // True when every character is a Unicode letter or digit, or one of extra (ASCII).
 bool isLettersDigitsOr(std::string_view s, std::string_view extra);
 
+// Wildcard match, case-sensitive: "*" any run of characters ("/" included), "?" one byte,
+// and "\" in the mask stands for "/" (masks of archive items may be written either way).
+bool wildcardMatch(std::string_view mask, std::string_view name);
+
 // Counts UTF-8 characters (code points); used where the design counts "characters".
 std::size_t utf8Length(std::string_view s);
 // The first n characters of a UTF-8 text (never cuts a character in half).

@@ -59,29 +59,6 @@ std::string extractionProblem(const ZipItem& item) {
     return {};
 }
 
-bool matchesMask(std::string_view name, std::string_view mask) {
-    // Iterative wildcard match with one backtrack point: linear in practice, never exponential.
-    std::size_t n = 0, m = 0, starMask = std::string_view::npos, starName = 0;
-    auto same = [](char maskChar, char nameChar) {
-        return maskChar == '?' || maskChar == nameChar || (maskChar == '\\' && nameChar == '/');
-    };
-    while (n < name.size()) {
-        if (m < mask.size() && mask[m] == '*') {
-            starMask = m++;
-            starName = n;
-        } else if (m < mask.size() && same(mask[m], name[n])) {
-            ++m;
-            ++n;
-        } else if (starMask != std::string_view::npos) {
-            m = starMask + 1;
-            n = ++starName;
-        } else {
-            return false;
-        }
-    }
-    while (m < mask.size() && mask[m] == '*')
-        ++m;
-    return m == mask.size();
-}
+bool matchesMask(std::string_view name, std::string_view mask) { return wildcardMatch(mask, name); }
 
 } // namespace kp
