@@ -9,17 +9,10 @@
 #include "support/TempDir.h"
 
 using namespace kp;
+using kp::test::randomBytes;
 using kp::test::TempDir;
 
 namespace {
-
-std::string randomBytes(std::size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = char(rng());
-    return s;
-}
 
 } // namespace
 

@@ -10,19 +10,12 @@
 #include "support/TempDir.h"
 
 using namespace kp;
+using kp::test::randomBytes;
 using kp::test::TempDir;
 
 namespace {
 
 constexpr long long kTime = 1291386600; // 2010-12-03, mid-afternoon
-
-std::string randomBytes(std::size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = char(rng());
-    return s;
-}
 
 std::string text(std::size_t n) {
     std::string s;

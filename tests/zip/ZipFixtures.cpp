@@ -1,5 +1,7 @@
 #include "ZipFixtures.h"
 
+#include <random>
+
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -139,6 +141,14 @@ std::string shellQuote(const std::string& s) {
             out += c;
     }
     return out + "'";
+}
+
+std::string randomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = char(rng());
+    return s;
 }
 
 } // namespace kp::test

@@ -31,6 +31,8 @@ void poke16(std::string& bytes, std::size_t at, std::uint32_t value);
 void poke32(std::string& bytes, std::size_t at, std::uint32_t value);
 std::string deflateRaw(const std::string& data);
 std::uint32_t crcOf(const std::string& data);
+// Incompressible bytes, the same for the same seed.
+std::string randomBytes(std::size_t n, unsigned seed);
 
 // Fails the calling test (never skips it) when a tool the suite depends on is missing.
 void requireTools(const std::vector<std::string>& tools);

@@ -20,14 +20,6 @@ constexpr long long kTime = 1291386601; // an odd second: DOS times have 2-secon
 const std::string kUtf8 = "LC_ALL=C.UTF-8 ";
 const std::string kPython = "/usr/bin/python3";
 
-std::string randomBytes(std::size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = char(rng());
-    return s;
-}
-
 std::string text(std::size_t n) {
     std::string s;
     for (int i = 0; s.size() < n; ++i)
