@@ -11,13 +11,11 @@ namespace kp {
 
 namespace {
 
-bool openElsewhere(dev_t device, ino_t inode) {
+std::set<std::pair<dev_t, ino_t>> filesOpenAnywhere() {
+    std::set<std::pair<dev_t, ino_t>> open;
     DIR* proc = ::opendir("/proc");
-    if (!proc) return false;
-    bool found = false;
-    while (!found) {
-        const dirent* pe = ::readdir(proc);
-        if (!pe) break;
+    if (!proc) return open;
+    while (const dirent* pe = ::readdir(proc)) {
         const std::string pid = pe->d_name;
         if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
         const std::string fdDir = "/proc/" + pid + "/fd";
@@ -25,21 +23,20 @@ bool openElsewhere(dev_t device, ino_t inode) {
         if (!fds) continue;
         while (const dirent* fe = ::readdir(fds)) {
             struct stat st;
-            if (fe->d_name[0] == '.') continue;
-            if (::stat((fdDir + "/" + fe->d_name).c_str(), &st) == 0 && st.st_dev == device && st.st_ino == inode) {
-                found = true;
-                break;
-            }
+            if (fe->d_name[0] != '.' && ::stat((fdDir + "/" + fe->d_name).c_str(), &st) == 0)
+                open.emplace(st.st_dev, st.st_ino);
         }
         ::closedir(fds);
     }
     ::closedir(proc);
-    return found;
+    return open;
 }
 
 } // namespace
 
-bool isFileBusy(const std::string& path) {
+bool isFileBusy(const std::string& path) { return BusyFileCheck().isBusy(path); }
+
+bool BusyFileCheck::isBusy(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno == ETXTBSY;
     struct stat st;
@@ -52,7 +49,8 @@ bool isFileBusy(const std::string& path) {
     const int err = errno;
     ::close(fd); // before the scan, so that our own look does not count
     if (err == EAGAIN || err == EBUSY) return true;
-    return openElsewhere(st.st_dev, st.st_ino);
+    if (!m_openFiles) m_openFiles = filesOpenAnywhere();
+    return m_openFiles->count({st.st_dev, st.st_ino}) > 0;
 }
 
 } // namespace kp

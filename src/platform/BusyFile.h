@@ -1,7 +1,11 @@
 // Is a file held open by another program? A restore must not replace files that an editor
 // or a database still has open.
 #pragma once
+#include <optional>
+#include <set>
 #include <string>
+#include <sys/types.h>
+#include <utility>
 
 namespace kp {
 
@@ -9,5 +13,15 @@ namespace kp {
 // the kernel refuses while another descriptor is open; where leases are not supported
 // (network file systems) or not permitted, looks for the file among /proc/*/fd.
 bool isFileBusy(const std::string& path);
+
+// The same for many files: /proc is read at most once, when the first lease is refused
+// for a reason other than another open descriptor.
+class BusyFileCheck {
+public:
+    bool isBusy(const std::string& path);
+
+private:
+    std::optional<std::set<std::pair<dev_t, ino_t>>> m_openFiles;
+};
 
 } // namespace kp

@@ -29,9 +29,10 @@ std::string restoreNote(const std::string& archiveFileName) {
 
 std::vector<std::string> busyProjectFiles(const RunState& s) {
     std::vector<std::string> busy;
+    BusyFileCheck check;
     for (const ListingEntry& e : s.projectFiles) {
         if (e.isFolder || !existsAsFile(e.path)) continue;
-        if (isFileBusy(e.path)) busy.push_back(e.path.substr(s.projectPath.size()));
+        if (check.isBusy(e.path)) busy.push_back(e.path.substr(s.projectPath.size()));
     }
     return busy;
 }
