@@ -68,7 +68,7 @@ std::size_t cutPosition(const std::string& line, std::size_t from) {
             if (column <= kWrapColumn) {
                 lastWithin = i + 1;
             } else {
-                return lastWithin != std::string::npos ? lastWithin : i + 1;
+                return lastWithin; // no break character within the columns: the line stays whole
             }
         }
         if (column > kWrapColumn && lastWithin != std::string::npos) return lastWithin;

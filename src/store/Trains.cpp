@@ -52,14 +52,15 @@ int todayOf(const Clock& clock) {
 
 enum class ArchiveClass { Other, Plain, Change, Version };
 
-// Classified exactly as the program names its own archives: "." or "c" right after the
-// time, and "-v." after the "c" for a version archive.
+// "." or "c" right after the time, and "-v." after the "c" for a version archive. Letter
+// case is ignored as the archive search ignores it: a version archive named "C-V." by hand
+// must be copied to the repository like any other, not dropped by the major train.
 ArchiveClass classify(const std::string& name, std::size_t datePos) {
     const std::size_t suffix = datePos + 10; // 0-based index of the character after hhnn
     if (name.size() <= suffix) return ArchiveClass::Other;
     if (name[suffix] == '.') return ArchiveClass::Plain;
-    if (name[suffix] != 'c') return ArchiveClass::Other;
-    if (name.size() > suffix + 3 && name.compare(suffix + 1, 3, "-v.") == 0) return ArchiveClass::Version;
+    if (name[suffix] != 'c' && name[suffix] != 'C') return ArchiveClass::Other;
+    if (name.size() > suffix + 3 && equalsIgnoringCase(name.substr(suffix + 1, 3), "-v.")) return ArchiveClass::Version;
     return ArchiveClass::Change;
 }
 

@@ -183,12 +183,13 @@ class ThinTest : public ::testing::Test {
 protected:
     static constexpr int kDatePos = 6;
 
-    // Adds archives a minute apart, oldest first: "C" change, "p" plain, "V" version.
+    // Adds archives a minute apart, oldest first: "C" change, "p" plain, "V" version, "W" a
+    // version archive whose suffix was typed in other letter case.
     void train(const std::string& kinds) {
         for (char k : kinds) {
             char name[64];
             const int minute = int(m_paths.size());
-            const char* suffix = k == 'C' ? "c" : k == 'V' ? "c-v.1.0" : "";
+            const char* suffix = k == 'C' ? "c" : k == 'V' ? "c-v.1.0" : k == 'W' ? "C-V.1.0" : "";
             std::snprintf(name, sizeof name, "Site-101203.%02d%02d%s.zip", 10 + minute / 60, minute % 60,
                           suffix);
             m_paths.push_back(
@@ -248,6 +249,13 @@ TEST_F(ThinTest, OldVersionArchivesMoveToTheRepository) {
         EXPECT_EQ(kp::test::readFile(copy), std::string(100 + i, 'z'));
     }
     EXPECT_EQ(out.deleted.size(), 3u);
+}
+
+TEST_F(ThinTest, VersionArchivesInOtherLetterCaseAreMovedToo) {
+    train("WpVpCCCCC");
+    const ThinOutcome out = thin(4, 5);
+    EXPECT_EQ(kept(), ".....kkkk");
+    EXPECT_EQ(out.movedToRepository, (std::vector<std::string>{m_paths[0], m_paths[2]}));
 }
 
 TEST_F(ThinTest, TheOnlyVersionArchiveStays) {
