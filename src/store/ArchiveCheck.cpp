@@ -37,8 +37,12 @@ compareWithDisk(const ZipArchive& archive, const std::vector<std::string>& relat
     };
     std::vector<std::thread> helpers;
     const unsigned count = std::clamp<unsigned>(threads, 1, 16);
-    for (unsigned t = 1; t < count && t < relativeFiles.size(); ++t)
-        helpers.emplace_back(work);
+    try {
+        for (unsigned t = 1; t < count && t < relativeFiles.size(); ++t)
+            helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+        // No thread to be had: the threads that did start, and this one, do the work.
+    }
     work();
     for (auto& h : helpers)
         h.join();

@@ -51,6 +51,13 @@ std::uint32_t GetStreamCrc32(std::istream& in) {
     in.clear(); // a stream standing at its end has eofbit set, which makes tellg fail
     const std::streampos oldPos = in.tellg();
     in.seekg(0);
+    // A stream that cannot go back to its start would give the CRC of nothing, which is the
+    // CRC of an empty file: an error, not a result.
+    if (oldPos == std::streampos(-1) || in.fail()) {
+        in.clear();
+        in.setstate(oldState);
+        throw std::runtime_error("the stream cannot be read from its start");
+    }
     std::uint32_t value = 0xFFFFFFFFu;
     auto buffer = std::make_unique<char[]>(kBlockSize); // each call has its own block
     while (in) {
@@ -59,9 +66,11 @@ std::uint32_t GetStreamCrc32(std::istream& in) {
         if (got <= 0) break;
         value = UpdateCrc32(value, buffer.get(), std::size_t(got));
     }
+    const bool readFailed = in.bad();
     in.clear();
-    if (oldPos != std::streampos(-1)) in.seekg(oldPos);
+    in.seekg(oldPos);
     in.setstate(oldState);
+    if (readFailed) throw std::runtime_error("the stream could not be read to its end");
     return ~value;
 }
 

@@ -189,3 +189,37 @@ TEST(ZipFaults, FailingNewArchiveLeavesNoArchiveAtAll) {
         EXPECT_FALSE(pathExists(w.dir / "New.tmp"));
     }
 }
+
+namespace {
+
+// Failures from outside the file layer: a progress callback that throws, and an old item
+// whose name no longer fits once decoded (CP437 bytes become two-byte UTF-8 characters).
+TEST(ZipFaults, ForeignFailuresLeaveTheOldArchiveAndNoTemporary) {
+    TempDir dir;
+    {
+        ZipArchive fresh;
+        fresh.open(dir / "cb.zip");
+        fresh.addFromMemory("a.txt", "a", 0x3D834000u);
+        fresh.setProgressCallback([](ProgressScope, int) { throw std::runtime_error("cancelled"); });
+        EXPECT_THROW(fresh.save(), std::runtime_error);
+    }
+    EXPECT_FALSE(pathExists(dir / "cb.zip"));
+    EXPECT_FALSE(pathExists(dir / "cb.tmp"));
+
+    RawItem longName;
+    longName.name = std::string(40000, '\x80'); // CP437 "Ç", two bytes in UTF-8
+    longName.flags = 0;
+    longName.madeBy = 0x0014; // MS-DOS: the name is CP437
+    RawItem other;
+    other.name = "ok.txt";
+    const std::string original = buildZip({longName, other}).bytes;
+    const std::string path = dir.write("old.zip", original);
+    ZipArchive zip;
+    zip.open(path);
+    zip.deleteFiles("ok.txt");
+    EXPECT_THROW(zip.save(), ArchiveError);
+    EXPECT_EQ(readFile(path), original);
+    EXPECT_FALSE(pathExists(dir / "old.tmp"));
+}
+
+} // namespace

@@ -39,8 +39,10 @@ FileSink::FileSink(const std::string& path) : m_path(path) {
     m_buffer.reserve(kBufferSize);
 }
 
+// A sink that was never committed leaves nothing behind, however the save ended.
 FileSink::~FileSink() {
     if (m_fd >= 0) ::close(m_fd);
+    if (!m_committed) ::unlink(m_path.c_str());
 }
 
 void FileSink::drain() {
@@ -94,6 +96,7 @@ void FileSink::commit(const std::string& finalPath) {
     m_fd = -1;
     if (::close(fd) != 0) throw SinkError("close", errno);
     if (::rename(m_path.c_str(), finalPath.c_str()) != 0) throw SinkError("rename", errno);
+    m_committed = true;
     // The rename is atomic either way; syncing the folder only makes it survive a power cut.
     syncFolder(folderPart(finalPath));
 }

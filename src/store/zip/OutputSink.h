@@ -62,6 +62,7 @@ private:
 
     std::string m_path;
     int m_fd = -1;
+    bool m_committed = false;
     std::uint64_t m_written = 0;
     std::string m_buffer;
 };

@@ -233,6 +233,9 @@ void ZipArchive::save() {
     } catch (const std::bad_alloc&) {
         giveUp();
         throwArchiveError(m_fileName, "there is not enough memory to write it");
+    } catch (...) {
+        giveUp();
+        throw;
     }
     m_skipped = saver.skippedFiles();
 
@@ -327,7 +330,11 @@ void ZipArchive::extractInParallel(const std::vector<const PendingItem*>& files)
     };
     const unsigned helpers = files.size() > 16 ? defaultWorkerCount() - 1 : 0;
     std::vector<std::thread> threads;
-    for (unsigned t = 0; t < helpers; ++t) threads.emplace_back(work);
+    try {
+        for (unsigned t = 0; t < helpers; ++t) threads.emplace_back(work);
+    } catch (const std::system_error&) {
+        // No thread to be had: the threads that did start, and this one, do the work.
+    }
     work();
     for (auto& t : threads) t.join();
     if (firstError) std::rethrow_exception(firstError);

@@ -241,7 +241,7 @@ void ZipReader::checkSizes(const Entry& entry) const {
     if (item.method == kMethodStored && item.compressedSize != item.uncompressedSize)
         failItem(item, "it is stored uncompressed, yet its sizes differ (" + number(item.compressedSize) +
                            " and " + number(item.uncompressedSize) + " bytes)");
-    if (item.method == kMethodDeflate && item.compressedSize < (kMax32 << 16) &&
+    if (item.method == kMethodDeflate && item.compressedSize < (std::uint64_t(1) << 48) &&
         item.uncompressedSize > item.compressedSize * kMaxDeflateRatio + 1024)
         failItem(item, "it claims " + number(item.uncompressedSize) + " bytes from only " +
                            number(item.compressedSize) + " compressed bytes, more than Deflate can produce");

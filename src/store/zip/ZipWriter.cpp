@@ -1,5 +1,7 @@
 #include "store/zip/ZipWriter.h"
 
+#include "store/zip/ArchiveError.h"
+
 #include "store/zip/ZipFormat.h"
 
 namespace kp {
@@ -49,6 +51,10 @@ bool ZipWriter::localNeedsZip64(const ZipItem& item) const {
 }
 
 std::string ZipWriter::localHeader(const ZipItem& item, bool zip64) const {
+    // The last guard before a length field would wrap: an item read back from an old
+    // archive may have a longer name after decoding than the 65,535 bytes the field holds.
+    if (item.fileName.size() > 0xFFFF)
+        throw ArchiveError("the item name \"" + item.fileName.substr(0, 60) + "...\" is over 65,535 bytes");
     std::string h;
     h.reserve(kLocalHeaderSize + item.fileName.size() + 32);
     put32(h, kLocalHeaderSig);
