@@ -151,7 +151,25 @@ void Engine::timerTick() {
         openOptionsWindow();
         return;
     }
+    std::optional<Selection> selection = selectItems();
+    if (!selection) return; // the project is the same
+    const SplitSelection split = splitSelection(s, selection->items);
+    for (const std::string& refusal : sizeRefusals(s, split.files)) refuse(refusal);
+    if (!s.storeRequested) {
+        m_host.requestClose();
+        return;
+    }
+    if (m_storeBusy) return;
+    m_storeBusy = true;
+    if (canWriteNewArchive()) startWriter(composeWriterJob(s, *selection, split));
+    else m_host.requestClose();
+    m_storeBusy = false;
+}
 
+// What the new state holds: what changed since the primary archive, or everything. Empty
+// when nothing changed and nothing else asks for a new state.
+std::optional<Selection> Engine::selectItems() {
+    RunState& s = m_state;
     Selection selection;
     std::optional<ChangeResult> changes;
     if (!s.archives.storedStates.empty()) changes = compareWithPrimary();
@@ -162,7 +180,7 @@ void Engine::timerTick() {
             m_same = true;
             m_host.repaint(s);
             m_host.armTimer(m_interval); // the card shows the text for one more tick, then the run ends
-            return;
+            return std::nullopt;
         }
         if (writesRelativeArchive(s)) {
             selection.full = false;
@@ -172,34 +190,28 @@ void Engine::timerTick() {
     }
     if (selection.full)
         for (std::size_t i = 0; i < s.projectFiles.size(); ++i) selection.items.push_back(i);
+    return selection;
+}
 
-    const SplitSelection split = splitSelection(s, selection.items);
-    for (const std::string& refusal : sizeRefusals(s, split.files)) refuse(refusal);
-    if (!s.storeRequested) {
-        m_host.requestClose();
-        return;
-    }
-    if (m_storeBusy) return;
-    m_storeBusy = true;
-
+bool Engine::canWriteNewArchive() {
+    RunState& s = m_state;
     if (!makeFolderKeepingParentTime(s.archiveFolder)) {
         fail("Can't create the archive folder\r\n\r\n " + s.archiveFolder + "\r\n\r\n" + errorText(errno));
-        m_storeBusy = false;
-        m_host.requestClose();
-        return;
+        return false;
     }
     // A file of the new name is a stored state of its own (one the archive search ignored,
     // such as a state dated in the future): it is never replaced.
     if (pathExists(s.newArchiveName)) {
         refuse("Can't create the archive, because the file\r\n\r\n " + fileNamePart(s.newArchiveName) +
                " \r\n\r\nexists already.");
-        m_storeBusy = false;
-        m_host.requestClose();
-        return;
+        return false;
     }
-    WriterJob job = composeWriterJob(s, selection, split);
-    s.checksumMismatches.clear();
-    m_host.repaint(s);
+    return true;
+}
+
+void Engine::startWriter(WriterJob job) {
+    m_state.checksumMismatches.clear();
+    m_host.repaint(m_state);
     m_writerRunning = true;
     if (m_writer.joinable()) m_writer.join();
     m_writer = std::thread([this, job = std::move(job)] {
@@ -217,7 +229,6 @@ void Engine::timerTick() {
         WriterResult result = writeAndCheck(job, m_clock, progress, m_afterWrite);
         m_host.post([this, result = std::move(result)] { writerDone(result); });
     });
-    m_storeBusy = false;
 }
 
 // Reads the primary archive and compares the project with it. A primary that cannot be read

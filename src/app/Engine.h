@@ -19,6 +19,8 @@ namespace kp {
 
 struct WriterResult;
 struct ChangeResult;
+struct Selection;
+struct WriterJob;
 
 enum class RunOutcome {
     Running,
@@ -63,6 +65,9 @@ private:
     void refuse(const std::string& message);
     void fail(const std::string& message);
     std::optional<ChangeResult> compareWithPrimary();
+    std::optional<Selection> selectItems();
+    bool canWriteNewArchive();
+    void startWriter(WriterJob job);
     void writerDone(const WriterResult& result);
     bool reportFailedCheck();
     bool recover();
