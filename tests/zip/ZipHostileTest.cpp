@@ -166,6 +166,7 @@ const HostileCase kCases[] = {
     {"ZIP64 locator pointing outside",
      [] {
          RawZip z = buildZip({item("a.txt", "abc")});
+         poke32(z.bytes, z.end + 16, 0xFFFFFFFFu); // the directory offset defers to ZIP64
          std::string locator("PK\x06\x07\0\0\0\0", 8);
          locator += std::string("\xf0\xff\xff\x7f\0\0\0\0\x01\0\0\0", 12);
          return z.bytes.substr(0, z.end) + locator + z.bytes.substr(z.end);
@@ -293,4 +294,16 @@ TEST(ZipHostile, NamesInTheDosCodePageAndUnicodePathFieldsAreDecoded) {
     EXPECT_EQ(zip.item(1).fileName, "Проект.txt");
     EXPECT_EQ(zip.item(2).fileName, "xü.txt");
     EXPECT_EQ(zip.extractToString("xü.txt"), "unicode path");
+}
+
+// Bytes that read like a ZIP64 locator may stand right before the end record of a sound
+// archive (here the end of an extra field); they must not make it unreadable.
+TEST(ZipHostile, LocatorLookAlikeBeforeAPlainEndRecordIsIgnored) {
+    RawItem it = item("a.txt", "abc");
+    it.centralExtra = std::string("\xfe\xca\x14\0", 4) + std::string("PK\x06\x07", 4) + std::string(16, '\x01');
+    TempDir dir;
+    const std::string path = dir.write("sound.zip", buildZip({it}).bytes);
+    ZipArchive zip;
+    ASSERT_NO_THROW(zip.open(path));
+    EXPECT_EQ(zip.extractToString("a.txt"), "abc");
 }

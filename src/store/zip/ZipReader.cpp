@@ -103,7 +103,11 @@ ZipReader::EndRecord ZipReader::readEndRecord() {
 }
 
 void ZipReader::readZip64End(std::uint64_t eocdPos, EndRecord& end) {
-    if (eocdPos < kZip64LocatorSize) return;
+    // The ZIP64 records matter only when a field of the end record is at its limit. Without
+    // that, four bytes before the end record that happen to read like a locator (a time in
+    // an extra field can) must not make a sound archive unreadable.
+    const bool saturated = end.count == 0xFFFF || end.cdSize == 0xFFFFFFFFu || end.cdOffset == 0xFFFFFFFFu;
+    if (!saturated || eocdPos < kZip64LocatorSize) return;
     const std::uint64_t locatorPos = eocdPos - kZip64LocatorSize;
     unsigned char locator[kZip64LocatorSize];
     read(locatorPos, locator, sizeof locator, "the ZIP64 locator");
