@@ -48,3 +48,15 @@ bench_die() {
   echo "$(basename "$0"): $*" >&2
   exit 1
 }
+
+# make_source_tree TREE LIST: a real source tree of about 100 MB in about 8,000 files, the
+# files of /usr/include in path order, none over 128 KiB, until 8,000 files or 100 MiB.
+# Their relative paths are left in LIST.
+make_source_tree() {
+  local tree=$1 list=$2
+  [ -d /usr/include ] || bench_die "/usr/include is missing"
+  (cd /usr/include && find . -type f -printf '%s\t%P\n') | LC_ALL=C sort -t $'\t' -k2 |
+    awk -F'\t' '$1 <= 131072 && n < 8000 && t + $1 <= 100 * 1048576 { n++; t += $1; print $2 }' >"$list"
+  mkdir "$tree"
+  tar -C /usr/include -cf - -T "$list" | tar -C "$tree" -xf -
+}

@@ -19,10 +19,7 @@ bench_init "$work"
 tree=$work/Include
 export XDG_CONFIG_HOME=$work/config
 
-(cd /usr/include && find . -type f -printf '%s\t%P\n') | LC_ALL=C sort -t $'\t' -k2 |
-  awk -F'\t' '$1 <= 131072 && n < 8000 && t + $1 <= 100 * 1048576 { n++; t += $1; print $2 }' >"$work/files"
-mkdir "$tree"
-tar -C /usr/include -cf - -T "$work/files" | tar -C "$tree" -xf -
+make_source_tree "$tree" "$work/files"
 archive=$("$kpad" store "$tree" 2>/dev/null) || bench_die "kpad store failed"
 [ -f "$archive" ] || bench_die "kpad store printed '$archive'"
 files=$(wc -l <"$work/files")

@@ -20,11 +20,7 @@ bench_init "$work"
 tree=$work/Include
 export XDG_CONFIG_HOME=$work/config # the default settings, whatever the user chose
 
-# The files of /usr/include in path order, none over 128 KiB, until 8,000 files or 100 MiB.
-(cd /usr/include && find . -type f -printf '%s\t%P\n') | LC_ALL=C sort -t $'\t' -k2 |
-  awk -F'\t' '$1 <= 131072 && n < 8000 && t + $1 <= 100 * 1048576 { n++; t += $1; print $2 }' >"$work/files"
-mkdir "$tree"
-tar -C /usr/include -cf - -T "$work/files" | tar -C "$tree" -xf -
+make_source_tree "$tree" "$work/files"
 files=$(find "$tree" -type f | wc -l)
 folders=$(find "$tree" -type d | wc -l) # with the project folder itself
 mb=$(du -sm --apparent-size "$tree" | cut -f1)

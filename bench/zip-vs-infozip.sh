@@ -20,11 +20,7 @@ trap 'rm -rf "$work"' EXIT
 bench_init "$work"
 tree=$work/Include
 
-# The files of /usr/include in path order, none over 128 KiB, until 8,000 files or 100 MiB.
-(cd /usr/include && find . -type f -printf '%s\t%P\n') | LC_ALL=C sort -t $'\t' -k2 |
-  awk -F'\t' '$1 <= 131072 && n < 8000 && t + $1 <= 100 * 1048576 { n++; t += $1; print $2 }' >"$work/files"
-mkdir "$tree"
-tar -C /usr/include -cf - -T "$work/files" | tar -C "$tree" -xf -
+make_source_tree "$tree" "$work/files"
 
 cd "$work"
 kit() { "$bin" "$tree" "$work/K.zip" >"$work/kit.out" || bench_die "zip_bench failed: $(cat "$work/kit.out")"; }
