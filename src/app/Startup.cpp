@@ -92,7 +92,7 @@ void probeArchiveFolder(RunState& s) {
     if (existsAsFolder(s.archiveFolder)) {
         s.freeDiskSpace = freeDiskSpace(s.archiveFolder);
         s.diskSpaceText = megabytes(s.freeDiskSpace, "%lld MB");
-        const std::string twin = s.newArchiveName.substr(0, s.newArchiveName.size() - 4) + ".tmp";
+        const std::string twin = ZipArchive::temporaryTwin(s.newArchiveName);
         if (pathExists(twin)) {
             if (!removeFile(twin)) s.canWrite = false;
         } else {

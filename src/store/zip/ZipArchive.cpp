@@ -136,45 +136,45 @@ void ZipArchive::checkNewName(const std::string& name) const {
         throwItemError(m_fileName, name, "the archive already holds an item of this name");
 }
 
-void ZipArchive::addFromMemory(const std::string& name, std::string data, DosDateTime time,
-                               std::uint32_t externalAttributes) {
+// An item added in memory: checked name, its time (also as the UTC timestamp) and the UTF-8 flag.
+PendingItem ZipArchive::newItem(PendingItem::Kind kind, const std::string& name, DosDateTime time) const {
     checkNewName(name);
     PendingItem pending;
-    pending.kind = PendingItem::Kind::Memory;
-    ZipItem& item = pending.item;
-    item.fileName = name;
-    item.dosTime = time;
-    item.modificationTime = fromDosDateTime(time);
-    item.externalAttributes = externalAttributes;
-    item.host = (externalAttributes >> 16) ? kHostUnix : kHostDos;
-    item.flags = zipformat::kFlagUtf8;
-    item.crc32 = ~UpdateCrc32(0xFFFFFFFFu, data.data(), data.size());
-    item.uncompressedSize = data.size();
-    pending.data = std::make_shared<const std::string>(std::move(data));
-    m_index.emplace(name, m_visible.size());
+    pending.kind = kind;
+    pending.item.fileName = name;
+    pending.item.dosTime = time;
+    pending.item.modificationTime = fromDosDateTime(time);
+    pending.item.flags = zipformat::kFlagUtf8;
+    return pending;
+}
+
+void ZipArchive::appendListed(PendingItem pending) {
+    m_index.emplace(pending.item.fileName, m_visible.size());
     m_visible.push_back(m_items.size());
     m_items.push_back(std::move(pending));
     m_changed = true;
 }
 
-void ZipArchive::addFolder(const std::string& name, DosDateTime time) {
-    const std::string folder = (!name.empty() && name.back() == '/') ? name : name + "/";
-    checkNewName(folder);
-    PendingItem pending;
-    pending.kind = PendingItem::Kind::Folder;
+void ZipArchive::addFromMemory(const std::string& name, std::string data, DosDateTime time,
+                               std::uint32_t externalAttributes) {
+    PendingItem pending = newItem(PendingItem::Kind::Memory, name, time);
     ZipItem& item = pending.item;
-    item.fileName = folder;
-    item.dosTime = time;
-    item.modificationTime = fromDosDateTime(time);
+    item.externalAttributes = externalAttributes;
+    item.host = (externalAttributes >> 16) ? kHostUnix : kHostDos;
+    item.crc32 = ~UpdateCrc32(0xFFFFFFFFu, data.data(), data.size());
+    item.uncompressedSize = data.size();
+    pending.data = std::make_shared<const std::string>(std::move(data));
+    appendListed(std::move(pending));
+}
+
+void ZipArchive::addFolder(const std::string& name, DosDateTime time) {
+    PendingItem pending =
+        newItem(PendingItem::Kind::Folder, (!name.empty() && name.back() == '/') ? name : name + "/", time);
     // Made by MS-DOS, so that every tool reads 0x10 as the folder attribute; the restore finds
     // folder items by exactly this value.
-    item.host = kHostDos;
-    item.externalAttributes = 0x10;
-    item.flags = zipformat::kFlagUtf8;
-    m_index.emplace(folder, m_visible.size());
-    m_visible.push_back(m_items.size());
-    m_items.push_back(std::move(pending));
-    m_changed = true;
+    pending.item.host = kHostDos;
+    pending.item.externalAttributes = 0x10;
+    appendListed(std::move(pending));
 }
 
 void ZipArchive::addFile(const std::string& relativePath) {

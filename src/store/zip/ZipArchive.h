@@ -89,6 +89,8 @@ private:
     void load();
     void rebuildIndex();
     void checkNewName(const std::string& name) const;
+    PendingItem newItem(PendingItem::Kind kind, const std::string& name, DosDateTime time) const;
+    void appendListed(PendingItem pending);
     const PendingItem& pendingByName(const std::string& name) const;
     void readItemData(const PendingItem& pending,
                       const std::function<void(const char*, std::size_t)>& sink) const;
