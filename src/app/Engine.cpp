@@ -238,7 +238,8 @@ std::optional<ChangeResult> Engine::compareWithPrimary() {
     RunState& s = m_state;
     const std::string primary = s.archives.storedStates.back();
     try {
-        return detectChanges(primaryArchiveLines(primary), projectLines(s));
+        if (!s.primaryItems) s.primaryItems = primaryArchiveLines(primary);
+        return detectChanges(*s.primaryItems, projectLines(s));
     } catch (const std::exception& e) {
         m_host.beep();
         m_host.showMessage(MessageKind::Error, "The primary archive " + fileNamePart(primary) +

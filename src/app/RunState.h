@@ -3,6 +3,7 @@
 // until the run ends.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "app/NameValueList.h"
 #include "app/ProjectListing.h"
 #include "app/Settings.h"
+#include "store/ChangeDetection.h"
 #include "store/Trains.h"
 
 namespace kp {
@@ -50,6 +52,8 @@ struct RunState {
     std::string latestLogText;
     std::string restoreArchive;     // the state chosen for a restore, empty if none
     std::vector<Mismatch> checksumMismatches;
+    // The primary archive's items, read once per run (at start-up when it is also the latest).
+    std::optional<std::vector<ArchiveLine>> primaryItems;
 
     // Settings.
     NameValueList defaultSettings{'='};

@@ -13,6 +13,7 @@
 #include "platform/Text.h"
 #include "store/ArchiveNames.h"
 #include "store/Records.h"
+#include "store/StoreOperation.h"
 #include "store/zip/ZipArchive.h"
 
 namespace kp {
@@ -115,7 +116,8 @@ void probeArchiveFolder(RunState& s) {
 
 } // namespace
 
-void readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog) {
+void readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
+                 std::optional<std::vector<ArchiveLine>>* items) {
     projectSet.clear();
     projectLog.clear();
     try {
@@ -123,6 +125,7 @@ void readRecords(const std::string& archivePath, std::string& projectSet, std::s
         zip.open(archivePath);
         if (zip.findFile("_kpad_/project.set") >= 0) projectSet = zip.extractToString("_kpad_/project.set");
         if (zip.findFile("_kpad_/project.log") >= 0) projectLog = zip.extractToString("_kpad_/project.log");
+        if (items) *items = archiveLines(zip);
     } catch (const std::exception&) {
         // A damaged latest archive leaves the run with the user's settings and no history;
         // the run still goes on, and the next full archive starts a fresh log.
@@ -167,7 +170,12 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
     }
 
     std::string projectSet, projectLog;
-    if (!s.latestArchiveName.empty()) readRecords(s.latestArchiveName, projectSet, projectLog);
+    if (!s.latestArchiveName.empty()) {
+        // The latest archive is usually the primary one too: its items are kept for the
+        // comparison, so a large directory is read once per run.
+        const bool isPrimary = !s.archives.storedStates.empty() && s.archives.storedStates.back() == s.latestArchiveName;
+        readRecords(s.latestArchiveName, projectSet, projectLog, isPrimary ? &s.primaryItems : nullptr);
+    }
     layerSettings(s, projectSet);
     s.latestLogText = trim(projectLog);
     validate(s, host);

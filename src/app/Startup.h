@@ -2,7 +2,9 @@
 // timer. It never stores and never shows a message: every problem becomes a flag of the
 // run state (plus a beep) that makes the options window open before storing.
 #pragma once
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/Host.h"
 #include "app/RunState.h"
@@ -34,8 +36,10 @@ int runStartup(RunState& state, const StartupInput& input, const Clock& clock, H
 bool clockWentBack(const RunState& state, std::string& message);
 
 // Reads "_kpad_/project.set" and "_kpad_/project.log" of an archive; empty texts for
-// missing members or an archive that cannot be read.
-void readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog);
+// missing members or an archive that cannot be read. With items, also keeps the archive's
+// item lines (left empty when it cannot be read).
+void readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
+                 std::optional<std::vector<ArchiveLine>>* items = nullptr);
 
 // Removes ".tmp" twins of this project's archives left by an interrupted run.
 void removeStaleTemporaries(const std::string& archiveFolder, const std::string& projectName, const Clock& clock);

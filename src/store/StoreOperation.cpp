@@ -30,6 +30,10 @@ std::vector<ProjectLine> projectLines(const RunState& s) {
 std::vector<ArchiveLine> primaryArchiveLines(const std::string& primaryArchive) {
     ZipArchive zip;
     zip.open(primaryArchive);
+    return archiveLines(zip);
+}
+
+std::vector<ArchiveLine> archiveLines(const ZipArchive& zip) {
     std::vector<ArchiveLine> lines;
     lines.reserve(zip.count());
     for (std::size_t i = 0; i < zip.count(); ++i) lines.push_back({zip.item(i).fileName, zip.item(i).dosTime});

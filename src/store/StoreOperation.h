@@ -8,6 +8,7 @@
 #include "app/RunState.h"
 #include "platform/DosTime.h"
 #include "store/ChangeDetection.h"
+#include "store/zip/ZipArchive.h"
 
 namespace kp {
 
@@ -33,8 +34,9 @@ struct WriterJob {
 // The project listing as lines relative to the project's folder.
 std::vector<ProjectLine> projectLines(const RunState& s);
 
-// Reads the primary archive's items as comparison lines; throws ArchiveError.
+// An archive's items as comparison lines; the path form throws ArchiveError.
 std::vector<ArchiveLine> primaryArchiveLines(const std::string& primaryArchive);
+std::vector<ArchiveLine> archiveLines(const ZipArchive& zip);
 
 struct Selection {
     bool full = true;
