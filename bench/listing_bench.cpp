@@ -17,7 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/ProjectListing.h"
+#include "store/ProjectListing.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // Usage: restore_bench ARCHIVE FOLDER
 #include <cstdio>
 
-#include "store/zip/ZipArchive.h"
+#include "zip/ZipArchive.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

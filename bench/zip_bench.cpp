@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "platform/DosTime.h"
-#include "store/ArchiveCheck.h"
-#include "store/zip/ZipArchive.h"
+#include "zip/ArchiveCheck.h"
+#include "zip/ZipArchive.h"
 
 namespace fs = std::filesystem;
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "store/zip/ArchiveError.h"
-#include "store/zip/ItemNames.h"
-#include "store/zip/ZipReader.h"
+#include "zip/ArchiveError.h"
+#include "zip/ItemNames.h"
+#include "zip/ZipReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto source = std::make_shared<kp::MemorySource>(std::string(reinterpret_cast<const char*>(data), size));

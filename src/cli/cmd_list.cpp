@@ -1,11 +1,11 @@
 #include <cstdio>
 
-#include "app/EntryChecks.h"
-#include "app/RunState.h"
-#include "app/Startup.h"
+#include "engine/EntryChecks.h"
+#include "engine/RunState.h"
+#include "engine/Startup.h"
 #include "cli/Commands.h"
 #include "platform/Text.h"
-#include "store/zip/ZipArchive.h"
+#include "zip/ZipArchive.h"
 
 namespace kp::cli {
 

@@ -1,4 +1,4 @@
-#include "app/ConsoleHost.h"
+#include "hosts/ConsoleHost.h"
 #include "cli/Commands.h"
 
 namespace kp::cli {

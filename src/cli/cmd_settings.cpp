@@ -1,8 +1,8 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "app/Settings.h"
-#include "app/SettingsFile.h"
+#include "store/Settings.h"
+#include "store/SettingsFile.h"
 #include "cli/Commands.h"
 #include "platform/FileSystem.h"
 

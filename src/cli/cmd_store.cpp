@@ -1,9 +1,9 @@
 #include <cstdio>
 
-#include "app/Engine.h"
-#include "app/EntryChecks.h"
-#include "app/Settings.h"
-#include "app/ConsoleHost.h"
+#include "engine/Engine.h"
+#include "engine/EntryChecks.h"
+#include "store/Settings.h"
+#include "hosts/ConsoleHost.h"
 #include "cli/Commands.h"
 #include "platform/Text.h"
 

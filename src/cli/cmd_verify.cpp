@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "cli/Commands.h"
-#include "store/ArchiveCheck.h"
+#include "zip/ArchiveCheck.h"
 
 namespace kp::cli {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/SettingsFile.h"
+#include "store/SettingsFile.h"
 #include "cli/Commands.h"
 
 namespace {

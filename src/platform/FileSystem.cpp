@@ -183,6 +183,13 @@ bool writeFileAtomically(const std::string& path, const std::string& data) {
     return true;
 }
 
+bool createNewFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
 bool makeFolder(const std::string& path) {
     if (::mkdir(path.c_str(), 0777) == 0) return true;
     return errno == EEXIST && existsAsFolder(path);

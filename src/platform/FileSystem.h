@@ -62,6 +62,8 @@ std::string joinPath(const std::string& folder, const std::string& name);
 bool readWholeFile(const std::string& path, std::string& out);
 // Write aside (path + ".part"), fsync, rename over path, fsync the folder.
 bool writeFileAtomically(const std::string& path, const std::string& data);
+// Creates an empty file that must not exist yet (the write probe); false if it exists or cannot be made.
+bool createNewFile(const std::string& path);
 bool makeFolder(const std::string& path);          // one level; true if it exists afterwards
 bool makeFolders(const std::string& path);         // all levels
 // Creating or removing the archive folder is the program's own bookkeeping, not a change

@@ -4,7 +4,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
-#include "store/zip/ZipArchive.h"
+#include "zip/ZipArchive.h"
 
 namespace kp {
 
@@ -14,7 +14,7 @@ namespace {
 // beyond a link is not the project's to delete: only the link itself is removed.
 class LinkGuard {
 public:
-    explicit LinkGuard(const RunState& s) {
+    explicit LinkGuard(const Project& s) {
         for (const ListingEntry& e : s.projectFiles)
             if (e.isFolder && isSymbolicLink(withoutTrailingSlash(e.path))) m_linkedFolders.insert(e.path);
     }
@@ -30,7 +30,7 @@ private:
     std::unordered_set<std::string> m_linkedFolders;
 };
 
-void deleteListedFiles(const RunState& s, const LinkGuard& links) {
+void deleteListedFiles(const Project& s, const LinkGuard& links) {
     for (auto it = s.projectFiles.rbegin(); it != s.projectFiles.rend(); ++it)
         if (!it->isFolder && !links.beyondLink(it->path) && pathExists(it->path) && !existsAsFolder(it->path))
             removeFile(it->path);
@@ -42,7 +42,7 @@ bool holdsArchiveFolder(const std::string& folder) {
 
 // From the last line to the first, so subfolders go before their parents; only empty
 // folders can be removed, so anything created after start-up keeps its folder.
-void removeEmptiedFolders(const RunState& s, const LinkGuard& links) {
+void removeEmptiedFolders(const Project& s, const LinkGuard& links) {
     for (auto it = s.projectFiles.rbegin(); it != s.projectFiles.rend(); ++it) {
         if (!it->isFolder || links.beyondLink(it->path)) continue;
         if (links.isLink(*it)) removeFile(withoutTrailingSlash(it->path));
@@ -52,7 +52,7 @@ void removeEmptiedFolders(const RunState& s, const LinkGuard& links) {
 
 // Folder items give the folders their stored times. All missing folders are made first and
 // the times set afterwards: making a subfolder would change its parent's time again.
-void restoreFolders(const RunState& s, const ZipArchive& zip) {
+void restoreFolders(const Project& s, const ZipArchive& zip) {
     std::vector<std::pair<std::string, DosDateTime>> folders;
     for (std::size_t i = 0; i < zip.count(); ++i) {
         const ZipItem& item = zip.item(i);
@@ -68,19 +68,19 @@ void restoreFolders(const RunState& s, const ZipArchive& zip) {
 
 } // namespace
 
-std::string restoringCaption(const RunState& s) {
-    std::string stamp = fileNamePart(s.restoreArchive);
+std::string restoringCaption(const Project& s, const std::string& restoreArchive) {
+    std::string stamp = fileNamePart(restoreArchive);
     if (stamp.size() >= 4) stamp.resize(stamp.size() - 4);
     return "Restoring " + replaceAll(stamp, s.projectName() + "-", "") + "  ..";
 }
 
-std::string recoverProject(const RunState& s) {
+std::string recoverProject(const Project& s, const std::string& restoreArchive) {
     const LinkGuard links(s);
     deleteListedFiles(s, links);
     removeEmptiedFolders(s, links);
     try {
         ZipArchive zip;
-        zip.open(s.restoreArchive);
+        zip.open(restoreArchive);
         zip.setBaseDirectory(s.projectPath);
         zip.extractFilesEx("*", "_kpad_/*");
         restoreFolders(s, zip);

@@ -7,15 +7,15 @@
 #include <functional>
 #include <string>
 
-#include "app/RunState.h"
+#include "store/Project.h"
 
 namespace kp {
 
 // The card's line while restoring: "Restoring 101203.1530c  ..".
-std::string restoringCaption(const RunState& state);
+std::string restoringCaption(const Project& project, const std::string& restoreArchive);
 
 // Returns an empty text on success, else what went wrong (the project may then be
 // incomplete; the caller names the archive that holds the state before the restore).
-std::string recoverProject(const RunState& state);
+std::string recoverProject(const Project& project, const std::string& restoreArchive);
 
 } // namespace kp

@@ -3,9 +3,9 @@
 #include "platform/BusyFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
-#include "store/ArchiveCheck.h"
+#include "zip/ArchiveCheck.h"
 #include "store/ChangeDetection.h"
-#include "store/zip/ItemNames.h"
+#include "zip/ItemNames.h"
 
 namespace kp {
 
@@ -13,7 +13,7 @@ namespace {
 
 // Every item must belong to the project: the folder project's own folder and what is in it,
 // or the one file of a file project, besides the bookkeeping items.
-bool belongsToProject(const RunState& s, const std::string& name) {
+bool belongsToProject(const Project& s, const std::string& name) {
     if (name == "_kpad_/" || isBookkeepingItem(name)) return true;
     const std::string project = s.projectName();
     if (s.projectKind == ProjectKind::File) return name == project;
@@ -27,7 +27,7 @@ std::string restoreNote(const std::string& archiveFileName) {
            "\r\n" + "\r\n";
 }
 
-std::vector<std::string> busyProjectFiles(const RunState& s) {
+std::vector<std::string> busyProjectFiles(const Project& s) {
     std::vector<std::string> busy;
     BusyFileCheck check;
     for (const ListingEntry& e : s.projectFiles) {
@@ -37,7 +37,7 @@ std::vector<std::string> busyProjectFiles(const RunState& s) {
     return busy;
 }
 
-std::string restoreProblem(const RunState& s, const std::string& archivePath) {
+std::string restoreProblem(const Project& s, const std::string& archivePath) {
     {
         ZipArchive zip;
         zip.open(archivePath);
@@ -49,33 +49,6 @@ std::string restoreProblem(const RunState& s, const std::string& archivePath) {
     }
     const std::vector<std::string> bad = verifyArchive(archivePath);
     return bad.empty() ? std::string() : bad.front();
-}
-
-bool requestRestore(RunState& s, const std::string& archivePath, const std::string& currentComment, Host& host) {
-    const std::vector<std::string> busy = busyProjectFiles(s);
-    if (!busy.empty()) {
-        std::string text = "Kestrelpad message.\r\nSome files are busy by the another applications:\r\n\r\n";
-        for (const auto& path : busy) text += path + "\r\n";
-        host.showMessage(MessageKind::Notice, text + "\r\n" + "Close these applications before restoring, please.");
-        return false;
-    }
-    std::string problem;
-    try {
-        problem = restoreProblem(s, archivePath);
-    } catch (const std::exception& e) {
-        host.showMessage(MessageKind::Error, e.what());
-        return false;
-    }
-    if (!problem.empty()) {
-        host.showMessage(MessageKind::Notice, "Kestrelpad message :\r\nThe archive " + fileNamePart(archivePath) +
-                                                  " is corrupt." + "\r\n" + "Try to restore another archive.");
-        return false;
-    }
-    s.archiveComment = restoreNote(fileNamePart(archivePath)) + currentComment;
-    s.addVersion = false;
-    s.restoreArchive = archivePath;
-    s.storeRequested = true;
-    return true;
 }
 
 } // namespace kp

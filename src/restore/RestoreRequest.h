@@ -1,28 +1,23 @@
-// Asking for a stored state to be put back. The request changes nothing on disk: it checks
+// The checks of a request to put a stored state back. They change nothing on disk: they check
 // that no project file is held open by another program and that the chosen archive is
-// intact and safe to extract, then arranges that this run first stores the present state
-// (with a note in its comment) and replaces the project's files only after that new
+// intact and safe to extract. The engine then arranges that the run first stores the present
+// state (with a note in its comment) and replaces the project's files only after that new
 // archive has passed its check.
 #pragma once
 #include <string>
 #include <vector>
 
-#include "app/Host.h"
-#include "app/RunState.h"
+#include "store/Project.h"
 
 namespace kp {
 
 // Relative paths of the project's files that another program has open.
-std::vector<std::string> busyProjectFiles(const RunState& state);
+std::vector<std::string> busyProjectFiles(const Project& project);
 
 // Why the chosen archive must not be restored, or empty: an item whose data does not match
 // its CRC, or one that would land outside the project. Throws ArchiveError when the archive
 // cannot be read at all.
-std::string restoreProblem(const RunState& state, const std::string& archivePath);
-
-// Runs the checks, tells the user through host when one refuses, and on success records the
-// request in the run state. currentComment is the comment typed so far; the note goes before it.
-bool requestRestore(RunState& state, const std::string& archivePath, const std::string& currentComment, Host& host);
+std::string restoreProblem(const Project& project, const std::string& archivePath);
 
 // The note that the new state's comment begins with.
 std::string restoreNote(const std::string& archiveFileName);

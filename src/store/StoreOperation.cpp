@@ -2,14 +2,11 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
-#include "store/Records.h"
-#include "store/zip/ZipArchive.h"
+#include "zip/ZipArchive.h"
 
 namespace kp {
 
 namespace {
-
-std::string relativePath(const RunState& s, const ListingEntry& e) { return e.path.substr(s.projectPath.size()); }
 
 std::string fileSizeRefusal(const std::string& path) {
     return "Can't create the archive, because the size of the file\r\n\r\n " + path + " " + "\r\n" + "\r\n" +
@@ -18,7 +15,9 @@ std::string fileSizeRefusal(const std::string& path) {
 
 } // namespace
 
-std::vector<ProjectLine> projectLines(const RunState& s) {
+std::string relativePath(const Project& p, const ListingEntry& e) { return e.path.substr(p.projectPath.size()); }
+
+std::vector<ProjectLine> projectLines(const Project& s) {
     std::vector<ProjectLine> lines;
     lines.reserve(s.projectFiles.size());
     // Whole paths, never cut: a cut that dropped the size field would make a small file
@@ -40,11 +39,7 @@ std::vector<ArchiveLine> archiveLines(const ZipArchive& zip) {
     return lines;
 }
 
-bool writesRelativeArchive(const RunState& s) {
-    return !s.addVersion && trim(s.archiveComment).empty() && !s.archives.storedStates.empty();
-}
-
-SplitSelection splitSelection(const RunState& s, const std::vector<std::size_t>& items) {
+SplitSelection splitSelection(const Project& s, const std::vector<std::size_t>& items) {
     SplitSelection split;
     for (std::size_t i : items) {
         if (existsAsFolder(s.projectFiles[i].path)) split.folders.push_back(i);
@@ -53,7 +48,8 @@ SplitSelection splitSelection(const RunState& s, const std::vector<std::size_t>&
     return split;
 }
 
-std::vector<std::string> sizeRefusals(const RunState& s, const std::vector<std::size_t>& files) {
+std::vector<std::string> sizeRefusals(const Project& s, const std::vector<std::size_t>& files, bool canWrite,
+                                      std::int64_t freeDiskSpace) {
     std::vector<std::string> refusals;
     std::int64_t total = 0;
     for (auto it = files.rbegin(); it != files.rend(); ++it) {
@@ -63,35 +59,9 @@ std::vector<std::string> sizeRefusals(const RunState& s, const std::vector<std::
     }
     if (total > kMaxProjectSize)
         refusals.push_back("Can't create the archive,\r\nbecause the project's size is over than 1 Gb.");
-    if (s.canWrite && 2 * total > s.freeDiskSpace)
+    if (canWrite && freeDiskSpace >= 0 && 2 * total > freeDiskSpace)
         refusals.push_back("Can't create the archive,\r\nbecause the disk space is low.");
     return refusals;
-}
-
-WriterJob composeWriterJob(const RunState& s, const Selection& selection, const SplitSelection& split) {
-    WriterJob job;
-    for (std::size_t i : split.folders) job.folders.push_back({relativePath(s, s.projectFiles[i]), s.projectFiles[i].dosTime});
-    for (std::size_t i : split.files) job.files.push_back(relativePath(s, s.projectFiles[i]));
-    job.archiveName = s.newArchiveName;
-    job.projectPath = s.projectPath;
-
-    ProjectSetFields fields;
-    fields.projectName = s.projectName();
-    fields.archiveName = relativeArchiveName(s.archiveFolder, s.newArchiveName);
-    fields.projectStatus = s.values.projectStatus;
-    if (selection.full) {
-        fields.kind = ArchiveKind::Full;
-        fields.comment = s.archiveComment;
-        job.comment = ComposeZipComment(s.archiveComment, fields.archiveName);
-        job.logText = ComposeProjectLog(s.latestLogText, fields.projectName, fields.archiveName, s.archiveComment);
-    } else {
-        fields.kind = ArchiveKind::Relative;
-        fields.primaryArchive = relativeArchiveName(s.archiveFolder, s.archives.storedStates.back());
-        fields.missingText = selection.missingText;
-        job.logText = s.latestLogText;
-    }
-    job.settingsText = ComposeProjectSet(fields);
-    return job;
 }
 
 } // namespace kp

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/RunState.h"
+#include "store/Project.h"
 #include "platform/DosTime.h"
 #include "store/ChangeDetection.h"
-#include "store/zip/ZipArchive.h"
+#include "zip/ZipArchive.h"
 
 namespace kp {
 
@@ -32,7 +32,7 @@ struct WriterJob {
 };
 
 // The project listing as lines relative to the project's folder.
-std::vector<ProjectLine> projectLines(const RunState& s);
+std::vector<ProjectLine> projectLines(const Project& p);
 
 // An archive's items as comparison lines; the path form throws ArchiveError.
 std::vector<ArchiveLine> primaryArchiveLines(const std::string& primaryArchive);
@@ -44,23 +44,20 @@ struct Selection {
     std::string missingText;          // relative archive: missing names each followed by CR LF
 };
 
-// A relative archive is written when no version is added, the comment is blank and a full
-// archive exists; otherwise a full one.
-bool writesRelativeArchive(const RunState& s);
-
 struct SplitSelection {
     std::vector<std::size_t> folders; // indexes into projectFiles, parents first
     std::vector<std::size_t> files;   // indexes into projectFiles, in selection order
 };
 
 // Items that are folders on disk now become folder items; the rest are files.
-SplitSelection splitSelection(const RunState& s, const std::vector<std::size_t>& items);
+SplitSelection splitSelection(const Project& p, const std::vector<std::size_t>& items);
 
 // Size refusals of the files, in the order they are shown (one per oversized file, then
-// the project total, then the disk space).
-std::vector<std::string> sizeRefusals(const RunState& s, const std::vector<std::size_t>& files);
+// the project total, then the disk space when it is known and can be written to).
+std::vector<std::string> sizeRefusals(const Project& p, const std::vector<std::size_t>& files, bool canWrite,
+                                      std::int64_t freeDiskSpace);
 
-// The writer's inputs with the bookkeeping texts of the new state.
-WriterJob composeWriterJob(const RunState& s, const Selection& selection, const SplitSelection& split);
+// The relative path of a listed item.
+std::string relativePath(const Project& p, const ListingEntry& e);
 
 } // namespace kp

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/ConsoleHost.h"
-#include "app/EntryChecks.h"
+#include "hosts/ConsoleHost.h"
+#include "engine/EntryChecks.h"
 
 namespace {
 

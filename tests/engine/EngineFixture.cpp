@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "platform/FileSystem.h"
-#include "store/zip/ZipArchive.h"
+#include "zip/ZipArchive.h"
 
 namespace kp::test {
 
@@ -43,6 +43,7 @@ void EngineTest::at(int year, int month, int day, int hour, int minute) {
 
 RunOutcome EngineTest::runOnce(const std::string& project, TestHost& host, bool ctrlHeld) {
     Engine engine(host, m_clock);
+    host.engine = &engine;
     engine.start({m_dir / project, ctrlHeld});
     if (m_beforeRun) m_beforeRun(engine);
     host.run(engine);

@@ -5,8 +5,8 @@
 #include <deque>
 #include <functional>
 
-#include "app/Engine.h"
-#include "app/LoopHost.h"
+#include "engine/Engine.h"
+#include "hosts/LoopHost.h"
 #include "support/TempDir.h"
 
 namespace kp::test {
@@ -23,6 +23,7 @@ public:
     // Each showing of the options window takes the next answer; OK with no comment when none is left.
     std::deque<OptionsChoice> answers;
     std::function<void(RunState&)> onOptions;
+    Engine* engine = nullptr; // the run being hosted, for requests made from the options window
 
     void beep() override { ++beeps; }
     void showMessage(MessageKind kind, const std::string& text) override { messages.push_back({kind, text}); }

@@ -7,7 +7,7 @@
 #include "EngineFixture.h"
 #include "platform/FileSystem.h"
 #include "restore/RestoreRequest.h"
-#include "store/zip/ZipArchive.h"
+#include "zip/ZipArchive.h"
 
 using namespace kp;
 using namespace kp::test;
@@ -37,7 +37,7 @@ protected:
                 host.answers.push_back(OptionsChoice{});
                 return;
             }
-            m_requested = requestRestore(s, archive, "my words", host);
+            m_requested = host.engine->requestRestore(archive, "my words");
             host.answers.push_back(m_requested ? okWith(s.archiveComment) : OptionsChoice{});
             if (extra) extra();
         };
@@ -156,7 +156,7 @@ TEST_F(RestoreTest, CloseBeforeTheStoreRestoresNothingAndThinsNothing) {
     m_dir.write("Site/index.html", "precious new work");
     TestHost host;
     host.onOptions = [&](RunState& s) {
-        ASSERT_TRUE(requestRestore(s, m_stateA, "", host));
+        ASSERT_TRUE(host.engine->requestRestore(m_stateA, ""));
         host.answers.push_back(okWith(s.archiveComment));
         host.requestClose(); // the window is closed before the storing tick
     };

@@ -2,9 +2,9 @@
 
 #include "ZipFixtures.h"
 #include "platform/FileSystem.h"
-#include "store/ArchiveCheck.h"
-#include "store/Crc32.h"
-#include "store/zip/ZipArchive.h"
+#include "zip/ArchiveCheck.h"
+#include "zip/Crc32.h"
+#include "zip/ZipArchive.h"
 #include "support/TempDir.h"
 
 using namespace kp;

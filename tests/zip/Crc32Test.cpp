@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "ZipFixtures.h"
-#include "store/Crc32.h"
+#include "zip/Crc32.h"
 #include "support/TempDir.h"
 
 using namespace kp;

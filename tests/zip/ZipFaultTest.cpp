@@ -8,7 +8,7 @@
 
 #include "ZipFixtures.h"
 #include "platform/FileSystem.h"
-#include "store/zip/ZipArchive.h"
+#include "zip/ZipArchive.h"
 #include "support/TempDir.h"
 
 using namespace kp;

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "ZipFixtures.h"
-#include "store/zip/ZipArchive.h"
+#include "zip/ZipArchive.h"
 #include "support/TempDir.h"
 
 using namespace kp;

@@ -7,8 +7,8 @@
 
 #include "ZipFixtures.h"
 #include "platform/DosTime.h"
-#include "store/ArchiveCheck.h"
-#include "store/zip/ZipArchive.h"
+#include "zip/ArchiveCheck.h"
+#include "zip/ZipArchive.h"
 #include "support/TempDir.h"
 
 using namespace kp;

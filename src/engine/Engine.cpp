@@ -1,0 +1,386 @@
+#include "engine/Engine.h"
+
+#include <chrono>
+
+#include "store/ArchiveNaming.h"
+#include "store/ChangeDetection.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "store/ArchiveWriter.h"
+#include "restore/Recovery.h"
+#include "restore/RestoreRequest.h"
+#include "engine/StoreJob.h"
+#include "store/Trains.h"
+
+namespace kp {
+
+namespace {
+
+// "007" reads as 7; anything that is not a number from 0 to 100 is refused.
+bool versionNumber(const std::string& text, std::string& out) {
+    int v;
+    if (!parseInt(trim(text), v) || v < 0 || v > 100) return false;
+    out = std::to_string(v);
+    return true;
+}
+
+std::string mismatchReport(std::vector<Mismatch> lines) {
+    std::vector<std::string> shown;
+    for (std::size_t i = 0; i < lines.size() && i < 10; ++i) shown.push_back(lines[i].path + "   CRC:" + lines[i].crc);
+    if (lines.size() > 10) shown.push_back("..");
+    shown.push_back(" ");
+    std::string text = "Kestrelpad message :\r\nThe checksum of some files doesn't correspond to the checksum of the "
+                       "archive items\r\n\r\n";
+    for (const auto& l : shown) text += l + "\r\n";
+    return text + "Maybe they are busy by the another applications." + "\r\n" + "Close these applications, please.";
+}
+
+} // namespace
+
+Engine::Engine(Host& host, const Clock& clock) : m_host(host), m_clock(clock) {}
+
+Engine::~Engine() {
+    if (m_writer.joinable()) m_writer.join();
+}
+
+void Engine::start(const StartupInput& input) {
+    m_interval = runStartup(m_state, input, m_clock, m_host);
+    m_host.armTimer(m_interval);
+}
+
+void Engine::shown() {
+    std::string message;
+    if (!clockWentBack(m_state, message)) return;
+    m_host.beep();
+    m_host.stopTimer();
+    m_state.storeRequested = false;
+    m_refused = true;
+    m_host.showMessage(MessageKind::Plain, message);
+    m_host.requestClose();
+}
+
+void Engine::userInterrupt(Interrupt how) {
+    // While the options window is due anyway, Ctrl waits for it; a click still opens it.
+    if (!m_state.interruptible) return;
+    if (how == Interrupt::CtrlKey && m_state.showOptions) return;
+    openOptionsWindow();
+}
+
+std::string Engine::versionError(const OptionsChoice& c) {
+    std::string error, number;
+    const std::string part3 = trim(c.versionPart3);
+    if (!part3.empty() && !isLettersDigitsOr(part3, "-_"))
+        error = "part 3 of version\r\nIt must be alphabetical, numeric, '-', '_'";
+    if (!versionNumber(c.versionPart2, number)) error = "part 2 of version\r\nIt must be in 0..100";
+    if (!versionNumber(c.versionPart1, number)) error = "part 1 of version\r\nIt must be in 0..100";
+    return error;
+}
+
+void Engine::applyChoice(const OptionsChoice& c, std::string& error) {
+    RunState& s = m_state;
+    if (c.projectStatus >= 0 && c.projectStatus <= 3) {
+        s.values.projectStatus = c.projectStatus;
+        if (c.projectStatus > 0) s.statusRequested = false;
+    }
+    if (!c.ok) {
+        s.storeRequested = false;
+        return;
+    }
+    error = versionError(c);
+    if (error.empty()) {
+        versionNumber(c.versionPart1, s.versionPart1);
+        versionNumber(c.versionPart2, s.versionPart2);
+        s.versionPart3 = utf8Prefix(trim(c.versionPart3), 25);
+    }
+    s.statusTrainLength = statusTrainLength(s.values, s.values.projectStatus);
+    s.archiveComment = c.comment;
+    s.addVersion = c.addVersion;
+    s.storeRequested = true;
+}
+
+void Engine::nameNewArchive() {
+    RunState& s = m_state;
+    const std::string suffix = chooseSuffix(s.addVersion, s.versionPart1, s.versionPart2, s.versionPart3,
+                                            s.archiveComment, !s.archives.storedStates.empty());
+    const ArchiveName name = BuildArchiveName(s.archiveFolder, s.projectName(), suffix, m_clock);
+    s.newArchiveName = name.path;
+    s.archiveMask = name.mask;
+    s.datePos = name.datePos;
+    s.timePos = name.timePos;
+}
+
+void Engine::openOptionsWindow() {
+    RunState& s = m_state;
+    m_host.stopTimer();
+    s.optionsShowing = true;
+    for (;;) {
+        std::string error;
+        const OptionsChoice choice = m_host.openOptions(s);
+        applyChoice(choice, error);
+        if (error.empty() && choice.ok && !choice.restoreArchive.empty() &&
+            !requestRestore(choice.restoreArchive, choice.comment))
+            s.storeRequested = false;
+        if (s.storeRequested) nameNewArchive();
+        if (error.empty()) break;
+        // A bad version part keeps the window open with the previous parts.
+        m_host.beep();
+        m_host.showMessage(MessageKind::Plain, "Check value for " + error);
+    }
+    s.showOptions = false;
+    s.optionsShowing = false;
+    m_host.repaint(s);
+    m_interval = 1000;
+    m_host.armTimer(m_interval);
+}
+
+void Engine::refuse(const std::string& message) {
+    m_host.beep();
+    m_host.showMessage(MessageKind::Plain, message);
+    m_state.storeRequested = false;
+    m_refused = true;
+    m_host.repaint(m_state);
+}
+
+void Engine::fail(const std::string& message) {
+    m_host.beep();
+    m_host.showMessage(MessageKind::Error, message);
+    m_state.storeRequested = false;
+    m_failed = true;
+}
+
+void Engine::timerTick() {
+    RunState& s = m_state;
+    m_host.stopTimer();
+    s.interruptible = false;
+    if (s.showOptions) {
+        openOptionsWindow();
+        return;
+    }
+    std::optional<Selection> selection = selectItems();
+    if (!selection) return; // the project is the same
+    const SplitSelection split = splitSelection(s, selection->items);
+    for (const std::string& refusal : sizeRefusals(s, split.files, s.canWrite, s.freeDiskSpace)) refuse(refusal);
+    if (!s.storeRequested) {
+        m_host.requestClose();
+        return;
+    }
+    if (m_storeBusy) return;
+    m_storeBusy = true;
+    if (canWriteNewArchive()) startWriter(composeWriterJob(s, *selection, split));
+    else m_host.requestClose();
+    m_storeBusy = false;
+}
+
+// What the new state holds: what changed since the primary archive, or everything. Empty
+// when nothing changed and nothing else asks for a new state.
+std::optional<Selection> Engine::selectItems() {
+    RunState& s = m_state;
+    Selection selection;
+    std::optional<ChangeResult> changes;
+    if (!s.archives.storedStates.empty()) changes = compareWithPrimary();
+    if (changes) {
+        if (s.storeRequested && changes->changed.empty() && s.restoreArchive.empty()) {
+            s.dateLabel = kSameProjectText;
+            s.storeRequested = false;
+            m_same = true;
+            m_host.repaint(s);
+            m_host.armTimer(m_interval); // the card shows the text for one more tick, then the run ends
+            return std::nullopt;
+        }
+        if (writesRelativeArchive(s)) {
+            selection.full = false;
+            selection.items = std::move(changes->changed);
+            for (const auto& name : changes->missing) selection.missingText += name + "\r\n";
+        }
+    }
+    if (selection.full)
+        for (std::size_t i = 0; i < s.projectFiles.size(); ++i) selection.items.push_back(i);
+    return selection;
+}
+
+bool Engine::canWriteNewArchive() {
+    RunState& s = m_state;
+    if (!makeFolderKeepingParentTime(s.archiveFolder)) {
+        fail("Can't create the archive folder\r\n\r\n " + s.archiveFolder + "\r\n\r\n" + errorText(errno));
+        return false;
+    }
+    // A file of the new name is a stored state of its own (one the archive search ignored,
+    // such as a state dated in the future): it is never replaced.
+    if (pathExists(s.newArchiveName)) {
+        refuse("Can't create the archive, because the file\r\n\r\n " + fileNamePart(s.newArchiveName) +
+               " \r\n\r\nexists already.");
+        return false;
+    }
+    return true;
+}
+
+void Engine::startWriter(WriterJob job) {
+    m_state.checksumMismatches.clear();
+    m_host.repaint(m_state);
+    m_writerRunning = true;
+    if (m_writer.joinable()) m_writer.join();
+    m_writer = std::thread([this, job = std::move(job)] {
+        // The kit reports every step of every item; the user interface needs a few a second.
+        auto lastPost = std::make_shared<std::atomic<long long>>(0);
+        const ProgressCallback progress = [this, lastPost](ProgressScope scope, int percent) {
+            const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now().time_since_epoch())
+                                      .count();
+            const bool last = scope == ProgressScope::Archive && percent >= 100;
+            if (!last && now - lastPost->load() < 50) return;
+            lastPost->store(now);
+            m_host.post([this, scope, percent] { m_host.progress(scope, percent); });
+        };
+        WriterResult result = writeAndCheck(job, m_clock, progress, m_afterWrite);
+        m_host.post([this, result = std::move(result)] { writerDone(result); });
+    });
+}
+
+// Reads the primary archive and compares the project with it. A primary that cannot be read
+// is reported, and the state is then stored as a full archive: a damaged archive must not
+// keep the project from being backed up.
+std::optional<ChangeResult> Engine::compareWithPrimary() {
+    RunState& s = m_state;
+    const std::string primary = s.archives.storedStates.back();
+    try {
+        if (!s.primaryItems) s.primaryItems = primaryArchiveLines(primary);
+        return detectChanges(*s.primaryItems, projectLines(s));
+    } catch (const std::exception& e) {
+        m_host.beep();
+        m_host.showMessage(MessageKind::Error, "The primary archive " + fileNamePart(primary) +
+                                                   " can't be read:\r\n" + e.what() +
+                                                   "\r\n\r\nThe project is stored as a full archive.");
+        if (stampAndSuffix(s.newArchiveName, s.datePos).size() == 11) { // a plain name: make it a change archive
+            const ArchiveName name = BuildArchiveName(s.archiveFolder, s.projectName(), "c", m_clock);
+            s.newArchiveName = name.path;
+        }
+        return std::nullopt;
+    }
+}
+
+void Engine::writerDone(const WriterResult& result) {
+    if (m_writer.joinable()) m_writer.join();
+    m_writerRunning = false;
+    m_written = true;
+    m_state.checksumMismatches = result.mismatches;
+    m_writerError = result.error;
+    m_host.requestClose();
+}
+
+// A store that failed its check is withdrawn: the user hears why, the new archive goes, a
+// requested restore is dropped, and the options window opens so the user can store again.
+bool Engine::reportFailedCheck() {
+    RunState& s = m_state;
+    if (m_writerError.empty() && s.checksumMismatches.empty()) return false;
+    if (!m_writerError.empty()) {
+        m_host.beep();
+        m_host.showMessage(MessageKind::Error, "Can't create the archive " + fileNamePart(s.newArchiveName) +
+                                                   "\r\n\r\n" + m_writerError);
+    } else {
+        m_host.showMessage(MessageKind::Notice, mismatchReport(s.checksumMismatches));
+    }
+    m_failed = true;
+    m_written = false;
+    m_writerError.clear();
+    s.checksumMismatches.clear();
+    s.storeRequested = false;
+    removeFile(s.newArchiveName);
+    s.restoreArchive.clear();
+    openOptionsWindow();
+    return true;
+}
+
+bool Engine::closeQuery() {
+    RunState& s = m_state;
+    if (m_writerRunning) return false; // the writer's end closes the window again
+    if (!s.storeRequested) {
+        m_ended = true;
+        return true;
+    }
+    s.interruptible = false;
+    if (!m_written) {
+        // Closed before anything was stored (the window closed early): nothing was written,
+        // so nothing may be restored over the project and no archive may be thinned.
+        s.storeRequested = false;
+        s.restoreArchive.clear();
+        m_ended = true;
+        return true;
+    }
+    if (reportFailedCheck()) return false;
+
+    m_storedArchive = s.newArchiveName;
+    if (!s.restoreArchive.empty() && !recover()) {
+        m_ended = true;
+        return true;
+    }
+    ThinArchives(s.archives.projectArchives, s.newArchiveName, s.datePos, s.statusTrainLength,
+                 s.values.capacityFactor, s.archiveFolder);
+    m_ended = true;
+    return true;
+}
+
+// Replaces the project's files from the chosen archive. When that fails midway the run
+// ends without thinning, and the user learns which archive holds the state from before.
+bool Engine::recover() {
+    RunState& s = m_state;
+    s.restoringText = restoringCaption(s, s.restoreArchive);
+    m_host.repaint(s);
+    const std::string error = recoverProject(s, s.restoreArchive);
+    if (error.empty()) return true;
+    m_failed = true;
+    m_restoreFailed = true;
+    m_host.beep();
+    m_host.showMessage(MessageKind::Error, "Kestrelpad message :\r\nThe project could not be restored from " +
+                                               fileNamePart(s.restoreArchive) + ":\r\n" + error +
+                                               "\r\n\r\nThe state before the restore is kept in the archive\r\n " +
+                                               s.newArchiveName);
+    return false;
+}
+
+bool Engine::requestRestore(const std::string& archive, const std::string& currentComment) {
+    RunState& s = m_state;
+    std::string chosen;
+    for (const auto& stored : s.archives.storedStates)
+        if (stored == archive || fileNamePart(stored) == archive) chosen = stored;
+    if (chosen.empty()) {
+        m_host.showMessage(MessageKind::Plain, "The archive " + archive + " is not a stored state of the project " +
+                                                   s.projectName() + " (see kpad list).");
+        return false;
+    }
+    const std::vector<std::string> busy = busyProjectFiles(s);
+    if (!busy.empty()) {
+        std::string text = "Kestrelpad message.\r\nSome files are busy by the another applications:\r\n\r\n";
+        for (const auto& path : busy) text += path + "\r\n";
+        m_host.showMessage(MessageKind::Notice, text + "\r\n" + "Close these applications before restoring, please.");
+        return false;
+    }
+    std::string problem;
+    try {
+        problem = restoreProblem(s, chosen);
+    } catch (const std::exception& e) {
+        m_host.showMessage(MessageKind::Error, e.what());
+        return false;
+    }
+    if (!problem.empty()) {
+        m_host.showMessage(MessageKind::Notice, "Kestrelpad message :\r\nThe archive " + fileNamePart(chosen) +
+                                                    " is corrupt." + "\r\n" + "Try to restore another archive.");
+        return false;
+    }
+    s.archiveComment = restoreNote(fileNamePart(chosen)) + currentComment;
+    s.addVersion = false;
+    s.restoreArchive = chosen;
+    s.storeRequested = true;
+    return true;
+}
+
+RunOutcome Engine::outcome() const {
+    if (!m_ended) return RunOutcome::Running;
+    if (m_restoreFailed) return RunOutcome::Failed;
+    if (!m_storedArchive.empty()) return RunOutcome::Stored;
+    if (m_same) return RunOutcome::Same;
+    if (m_failed) return RunOutcome::Failed;
+    if (m_refused) return RunOutcome::Refused;
+    return RunOutcome::Cancelled;
+}
+
+} // namespace kp

@@ -1,0 +1,95 @@
+// One run of the program as an object advanced by events: start-up, the card being shown,
+// the user asking for the options window, timer ticks, the writer finishing and the close
+// query. The desktop program, kpad and the tests deliver these events through their Host;
+// all of them arrive in one (user-interface) thread, the writer's results by Host::post.
+#pragma once
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "engine/Host.h"
+#include "engine/RunState.h"
+#include "engine/Startup.h"
+#include "platform/Clock.h"
+
+namespace kp {
+
+struct WriterResult;
+struct ChangeResult;
+struct Selection;
+struct WriterJob;
+
+enum class RunOutcome {
+    Running,
+    Stored,    // a new archive was written, checked and kept
+    Same,      // nothing changed since the primary archive
+    Cancelled, // the user chose not to store
+    Refused,   // a size limit, the clock, a name clash or missing write access stopped the store
+    Failed,    // the archive could not be written, or its check failed
+};
+
+class Engine {
+public:
+    Engine(Host& host, const Clock& clock);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    RunState& state() { return m_state; }
+    const RunState& state() const { return m_state; }
+
+    void start(const StartupInput& input); // builds the run state and arms the first tick
+    void shown();                          // the card is shown: refuses a clock that went back
+    enum class Interrupt { CtrlKey, Click };
+    void userInterrupt(Interrupt how);     // Ctrl or a click on the card before the first tick
+    void timerTick();
+    bool closeQuery();                     // true when the run may end now
+    bool writerRunning() const { return m_writerRunning; }
+
+    // A seam for tests: runs on the writer thread between writing the archive and checking it.
+    void setAfterWriteForTesting(std::function<void()> fn) { m_afterWrite = std::move(fn); }
+
+    // The Tools tab's "Replace chosen state" (and kpad restore): checks that no project file is
+    // busy and that the chosen state is intact, tells the user through the host when not, and
+    // on success arranges the restore and puts its note before currentComment.
+    bool requestRestore(const std::string& archive, const std::string& currentComment);
+
+    RunOutcome outcome() const;
+    const std::string& storedArchive() const { return m_storedArchive; }
+    // The version-part check of the options window's OK: empty when valid, else the text
+    // after "Check value for ".
+    static std::string versionError(const OptionsChoice& choice);
+
+private:
+    void openOptionsWindow();
+    void applyChoice(const OptionsChoice& choice, std::string& error);
+    void nameNewArchive();
+    void refuse(const std::string& message);
+    void fail(const std::string& message);
+    std::optional<ChangeResult> compareWithPrimary();
+    std::optional<Selection> selectItems();
+    bool canWriteNewArchive();
+    void startWriter(WriterJob job);
+    void writerDone(const WriterResult& result);
+    bool reportFailedCheck();
+    bool recover();
+
+    Host& m_host;
+    const Clock& m_clock;
+    RunState m_state;
+    int m_interval = 2000;
+    bool m_storeBusy = false;
+    std::thread m_writer;
+    std::atomic<bool> m_writerRunning{false};
+    std::string m_writerError;
+    std::string m_storedArchive;
+    std::function<void()> m_afterWrite;
+    bool m_restoreFailed = false;
+    bool m_written = false; // the writer ended and this run's archive is on disk, not yet withdrawn
+    bool m_same = false, m_refused = false, m_failed = false, m_ended = false;
+};
+
+} // namespace kp

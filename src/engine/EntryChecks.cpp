@@ -1,0 +1,73 @@
+#include "engine/EntryChecks.h"
+
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+namespace kp {
+
+namespace {
+
+const std::string kAbsent = "The correct parameter is absent.  ";
+const std::string kRootArchiveFolder = "The project folder is absent. ";
+const std::string kArchiveFolderBlocked =
+    " The archive folder \" #tarnel \" can't be created \r\n     because the file \" #tarnel \" exists already.";
+const std::string kRepositoryBlocked = "  The folder \" #tarnel/repository \" can't be created \r\n because the file "
+                                       "\" #tarnel/repository \" exists already.";
+
+std::string protectedNameWarning(const std::string& name) { return "\" " + name + " \"  is a protected name. "; }
+
+// Where the archive folder of this parameter would be: inside a folder project, beside a file.
+std::string archiveFolderOf(const EntryCheck& c) {
+    return c.paramIsFolder ? joinPath(c.param, kArchiveFolderName) : folderPart(c.param) + kArchiveFolderName;
+}
+
+// "/x/Site/." and "/x/Site/sub/.." name the folders they lead to: resolved by the text, so
+// a project never gets the name "." or "..".
+std::string normalised(const std::string& path) {
+    if (path.empty() || path[0] != '/') return path;
+    std::vector<std::string> parts;
+    for (const std::string& part : split(path, '/')) {
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else {
+            parts.push_back(part);
+        }
+    }
+    std::string out;
+    for (const auto& part : parts) out += "/" + part;
+    return out.empty() ? "/" : out;
+}
+
+} // namespace
+
+EntryCheck checkEntry(const std::string& parameter) {
+    EntryCheck c;
+    // Only an absolute path names a project; "/work/Site/" is the same project as "/work/Site".
+    c.param = normalised(parameter);
+    const bool absolute = !c.param.empty() && c.param[0] == '/';
+    c.paramIsFile = absolute && existsAsFile(c.param);
+    c.paramIsFolder = absolute && existsAsFolder(c.param);
+    if (!c.paramIsFile && !c.paramIsFolder) {
+        c.warnings.push_back(kAbsent);
+        return c;
+    }
+
+    c.paramName = lowerUtf8(fileNamePart(c.param));
+    if (c.paramName == kBookkeepingFolder) c.warnings.push_back(protectedNameWarning(c.paramName));
+    if (lowerUtf8(c.param) == std::string("/") + kArchiveFolderName && existsAsFolder(c.param))
+        c.warnings.push_back(kRootArchiveFolder);
+    if (!c.warnings.empty()) return c;
+
+    const std::string archiveFolder = archiveFolderOf(c);
+    if (existsAsFile(archiveFolder)) {
+        c.warnings.push_back(kArchiveFolderBlocked);
+        return c;
+    }
+    if (existsAsFile(archiveFolder + "/" + kRepositoryName)) c.warnings.push_back(kRepositoryBlocked);
+    return c;
+}
+
+std::string forTerminal(const std::string& message) { return replaceAll(message, "\r\n", "\n"); }
+
+} // namespace kp

@@ -1,0 +1,18 @@
+#include "engine/RunState.h"
+
+#include "store/ArchiveNaming.h"
+
+namespace kp {
+
+std::string cardDateLabel(const RunState& s) {
+    if (s.storeRequested) return stampAndSuffix(s.newArchiveName, s.datePos);
+    if (s.dateLabel == kSameProjectText) return kSameProjectText;
+    return "Canceled";
+}
+
+std::string cardStatusLabel(const RunState& s) {
+    const int status = s.values.projectStatus;
+    return std::string("[ ") + kStatusNames[status >= 0 && status <= 3 ? status : 0] + " ]";
+}
+
+} // namespace kp

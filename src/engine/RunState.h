@@ -1,0 +1,71 @@
+// The run state: what one run of the program knows and decides, shared by the engine and
+// the windows (or the command line) that show it. Created by the start-up sequence; lives
+// until the run ends.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "store/ArchiveWriter.h"
+#include "store/ChangeDetection.h"
+#include "store/NameValueList.h"
+#include "store/Project.h"
+#include "store/Settings.h"
+
+namespace kp {
+
+inline constexpr const char* kSameProjectText = "The project is the same";
+
+struct RunState : Project {
+    std::string userName;
+    std::string appDataFolder;
+
+    // Archives.
+    std::string newArchiveName;
+    std::string archiveMask;
+    int datePos = 0;
+    int timePos = 0;
+    std::string latestArchiveName;  // empty when the project has no archive yet
+    std::string latestLogText;
+    std::string restoreArchive;     // the state chosen for a restore, empty if none
+    std::vector<Mismatch> checksumMismatches;
+    // The primary archive's items, read once per run (at start-up when it is also the latest).
+    std::optional<std::vector<ArchiveLine>> primaryItems;
+
+    // Settings.
+    NameValueList defaultSettings{'='};
+    NameValueList iniSettings{'='};
+    NameValueList settings{'='};
+    NameValueList mistakenSettings{'='};
+    SettingsValues values;          // validated cL, ws, ds, hv, mnp, ps
+    int statusTrainLength = 20;     // L of the project's status
+
+    // Flags.
+    bool showOptions = false;       // the first tick opens the options window instead of storing
+    bool interruptible = true;      // Ctrl or a click may still open the options window
+    bool storeRequested = true;
+    bool statusRequested = false;   // the trains are full: a status must be chosen
+    bool settingsMistaken = false;
+    bool timeRepeated = false;      // the new archive's minute is the latest archive's
+    bool canWrite = true;
+    bool latestHasStatus = false;
+    bool addVersion = false;
+    bool optionsShowing = false;
+
+    std::string archiveComment;
+    std::string versionPart1 = "0", versionPart2 = "0", versionPart3;
+    std::int64_t freeDiskSpace = -1;
+    std::string diskSpaceText;
+    std::string restoringText;      // the card's line while a restore runs
+    std::string dateLabel = " ";    // set to the same-project text when nothing changed
+};
+
+// The card's date line: the new archive's stamp and suffix while a store is requested,
+// else the same-project text or "Canceled".
+std::string cardDateLabel(const RunState& s);
+// "[ standard ]"
+std::string cardStatusLabel(const RunState& s);
+
+} // namespace kp

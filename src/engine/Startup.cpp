@@ -1,0 +1,206 @@
+#include "engine/Startup.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "store/ArchiveNaming.h"
+#include "engine/EntryChecks.h"
+#include "store/SettingsFile.h"
+#include "platform/FileSystem.h"
+#include "platform/HiddenFolder.h"
+#include "platform/Text.h"
+#include "store/ArchiveNames.h"
+#include "store/Records.h"
+#include "store/StoreOperation.h"
+#include "zip/ZipArchive.h"
+
+namespace kp {
+
+void resolveProjectItem(RunState& s, const std::string& param) {
+    std::string item = param;
+    // An archive folder given as the parameter stands for the folder that holds it.
+    if (lowerUtf8(fileNamePart(item)) == kArchiveFolderName) item = withoutTrailingSlash(folderPart(item));
+    const std::string name = fileNamePart(item);
+    const auto dot = name.rfind('.');
+    s.projectExt = dot == std::string::npos ? std::string() : name.substr(dot);
+    s.projectBaseName = name.substr(0, name.size() - s.projectExt.size());
+    s.projectPath = folderPart(item);
+    s.projectKind = existsAsFolder(item) ? ProjectKind::Folder : ProjectKind::File;
+    s.archiveFolder = s.projectKind == ProjectKind::Folder ? s.projectPath + name + "/" + kArchiveFolderName
+                                                           : s.projectPath + kArchiveFolderName;
+}
+
+std::string projectLockFolder(const RunState& s) {
+    return s.projectKind == ProjectKind::Folder ? s.projectPath + s.projectName() : s.projectPath;
+}
+
+namespace {
+
+void listProject(RunState& s) {
+    ScanOptions options;
+    if (s.projectKind == ProjectKind::File) {
+        options.mask = s.projectName();
+        options.literalMask = true;
+        ScanProject(s.projectFiles, s.projectPath, options);
+        s.projectFiles.erase(s.projectFiles.begin()); // the folder's own line: only the file is the project
+    } else {
+        options.excluded = {kArchiveFolderName, "#arh"};
+        ScanProject(s.projectFiles, s.projectPath + s.projectName(), options);
+    }
+}
+
+void layerSettings(RunState& s, const std::string& projectSet) {
+    SettingsMerge(s.defaultSettings, kDefaultSettingsString, "");
+    s.iniSettings = s.defaultSettings;
+    if (auto prefs = readUserPreferences(settingsFilePath(s.appDataFolder))) SettingsMerge(s.iniSettings, *prefs, "");
+    s.settings = s.iniSettings;
+    // Only the record's settings section counts: the comment is the user's free text, and a
+    // word like "mnp:1" in it must not change how many states the project keeps.
+    const std::string recordSettings = projectSetSettingsText(projectSet);
+    SettingsMerge(s.settings, recordSettings, "");
+    NameValueList fromRecord('=');
+    SettingsMerge(fromRecord, recordSettings, "");
+    s.latestHasStatus = !trim(SettingsMerge(fromRecord, "ps:", "")).empty();
+}
+
+void validate(RunState& s, Host& host) {
+    const std::size_t mistakesBefore = s.mistakenSettings.count();
+    const SettingsCheck check = validateSettings(s.settings, s.defaultSettings, s.mistakenSettings);
+    s.values = check.values;
+    if (check.statusInvalid) host.beep();
+    setFolderHidden(s.archiveFolder, s.values.showArchiveFolder == 0);
+    s.statusTrainLength = statusTrainLength(s.values, s.values.projectStatus);
+    if (s.mistakenSettings.count() > mistakesBefore) {
+        s.showOptions = true;
+        s.settingsMistaken = true;
+        host.beep();
+    }
+}
+
+std::string megabytes(std::int64_t bytes, const char* format) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, format, (long long)(bytes / 1024 / 1024));
+    return buf;
+}
+
+// Can the archive folder be written? Tries the new archive's ".tmp" twin, the name the
+// writer will use, and leaves nothing behind.
+void probeArchiveFolder(RunState& s) {
+    s.canWrite = true;
+    s.diskSpaceText.clear();
+    if (existsAsFolder(s.archiveFolder)) {
+        s.freeDiskSpace = freeDiskSpace(s.archiveFolder);
+        s.diskSpaceText = megabytes(s.freeDiskSpace, "%lld MB");
+        const std::string twin = ZipArchive::temporaryTwin(s.newArchiveName);
+        if (pathExists(twin)) {
+            if (!removeFile(twin)) s.canWrite = false;
+        } else {
+            if (createNewFile(twin)) removeFile(twin);
+            else s.canWrite = false;
+        }
+    } else if (makeFolderKeepingParentTime(s.archiveFolder)) {
+        s.freeDiskSpace = freeDiskSpace(s.archiveFolder);
+        s.diskSpaceText = megabytes(s.freeDiskSpace, " %lld MB");
+        removeFolderKeepingParentTime(s.archiveFolder);
+    } else {
+        s.canWrite = false;
+    }
+}
+
+} // namespace
+
+void readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
+                 std::optional<std::vector<ArchiveLine>>* items) {
+    projectSet.clear();
+    projectLog.clear();
+    try {
+        ZipArchive zip;
+        zip.open(archivePath);
+        if (zip.findFile("_kpad_/project.set") >= 0) projectSet = zip.extractToString("_kpad_/project.set");
+        if (zip.findFile("_kpad_/project.log") >= 0) projectLog = zip.extractToString("_kpad_/project.log");
+        if (items) *items = archiveLines(zip);
+    } catch (const std::exception&) {
+        // A damaged latest archive leaves the run with the user's settings and no history;
+        // the run still goes on, and the next full archive starts a fresh log.
+        projectSet.clear();
+        projectLog.clear();
+    }
+}
+
+void removeStaleTemporaries(const std::string& archiveFolder, const std::string& projectName, const Clock& clock) {
+    const LocalTime today = clock.localNow();
+    for (const FileInfo& fi : listFolder(archiveFolder)) {
+        if (fi.isFolder || !startsWith(fi.name, projectName + "-") || !endsWith(fi.name, ".tmp")) continue;
+        // The twin of a name the archive search would take as this project's archive.
+        const std::string tail = fi.name.substr(projectName.size(), fi.name.size() - projectName.size() - 4) + ".zip";
+        if (isValidArchiveTail(tail, yymmddOf(today.year, today.month, today.day)))
+            removeFile(archiveFolder + "/" + fi.name);
+    }
+}
+
+int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host& host) {
+    s.param = input.param;
+    if (input.ctrlHeld) s.showOptions = true;
+    s.userName = currentUserName();
+
+    resolveProjectItem(s, input.param);
+    listProject(s);
+
+    s.archives = FindArchives(s.archiveFolder, kRepositoryFolderName, s.projectName(), clock);
+    const ArchiveName name =
+        BuildArchiveName(s.archiveFolder, s.projectName(), s.archives.storedStates.empty() ? "c" : "", clock);
+    s.newArchiveName = name.path;
+    s.archiveMask = name.mask;
+    s.datePos = name.datePos;
+    s.timePos = name.timePos;
+
+    s.appDataFolder = appDataFolder();
+    if (!s.archives.allOwnArchives.empty()) s.latestArchiveName = s.archives.allOwnArchives.back().fullPath();
+    if (!s.latestArchiveName.empty() && stampAt(fileNamePart(s.newArchiveName), s.datePos) ==
+                                            stampAt(fileNamePart(s.latestArchiveName), s.datePos)) {
+        s.showOptions = true;
+        s.timeRepeated = true;
+    }
+
+    std::string projectSet, projectLog;
+    if (!s.latestArchiveName.empty()) {
+        // The latest archive is usually the primary one too: its items are kept for the
+        // comparison, so a large directory is read once per run.
+        const bool isPrimary = !s.archives.storedStates.empty() && s.archives.storedStates.back() == s.latestArchiveName;
+        readRecords(s.latestArchiveName, projectSet, projectLog, isPrimary ? &s.primaryItems : nullptr);
+    }
+    layerSettings(s, projectSet);
+    s.latestLogText = trim(projectLog);
+    validate(s, host);
+
+    if (!s.latestHasStatus &&
+        TrainsFull(s.archives.allOwnArchives.size(), s.archives.storedStates.size(),
+                   s.archives.projectArchives.size(), s.values.trainLength[0], s.values.capacityFactor)) {
+        host.beep();
+        s.showOptions = true;
+        s.statusRequested = true;
+    }
+
+    removeStaleTemporaries(s.archiveFolder, s.projectName(), clock);
+    probeArchiveFolder(s);
+    if (!s.canWrite) {
+        host.beep();
+        s.showOptions = true;
+    }
+    s.diskSpaceText = "Disk Space: " + s.diskSpaceText;
+    return s.showOptions ? 500 : 2000;
+}
+
+bool clockWentBack(const RunState& s, std::string& message) {
+    if (s.latestArchiveName.empty()) return false;
+    // Both stamps are read at the date position of the file names: a latest archive in the
+    // repository has its stamp there too, though not after the archive folder prefix.
+    const std::string now = stampAt(fileNamePart(s.newArchiveName), s.datePos);
+    const std::string latest = stampAt(fileNamePart(s.latestArchiveName), s.datePos);
+    if (stampNumber(latest) <= stampNumber(now)) return false;
+    message = "Can't create the new archive, because\r\n\r\nthe system time " + now + " is less" + "\r\n\r\n" +
+              "than the time of the last archives: " + latest;
+    return true;
+}
+
+} // namespace kp

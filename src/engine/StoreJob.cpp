@@ -1,0 +1,38 @@
+#include "engine/StoreJob.h"
+
+#include "platform/Text.h"
+#include "store/Records.h"
+
+namespace kp {
+
+bool writesRelativeArchive(const RunState& s) {
+    return !s.addVersion && trim(s.archiveComment).empty() && !s.archives.storedStates.empty();
+}
+
+WriterJob composeWriterJob(const RunState& s, const Selection& selection, const SplitSelection& split) {
+    WriterJob job;
+    for (std::size_t i : split.folders) job.folders.push_back({relativePath(s, s.projectFiles[i]), s.projectFiles[i].dosTime});
+    for (std::size_t i : split.files) job.files.push_back(relativePath(s, s.projectFiles[i]));
+    job.archiveName = s.newArchiveName;
+    job.projectPath = s.projectPath;
+
+    ProjectSetFields fields;
+    fields.projectName = s.projectName();
+    fields.archiveName = relativeArchiveName(s.archiveFolder, s.newArchiveName);
+    fields.projectStatus = s.values.projectStatus;
+    if (selection.full) {
+        fields.kind = ArchiveKind::Full;
+        fields.comment = s.archiveComment;
+        job.comment = ComposeZipComment(s.archiveComment, fields.archiveName);
+        job.logText = ComposeProjectLog(s.latestLogText, fields.projectName, fields.archiveName, s.archiveComment);
+    } else {
+        fields.kind = ArchiveKind::Relative;
+        fields.primaryArchive = relativeArchiveName(s.archiveFolder, s.archives.storedStates.back());
+        fields.missingText = selection.missingText;
+        job.logText = s.latestLogText;
+    }
+    job.settingsText = ComposeProjectSet(fields);
+    return job;
+}
+
+} // namespace kp

@@ -1,0 +1,115 @@
+#include "hosts/ConsoleHost.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <unistd.h>
+
+#include "engine/EntryChecks.h"
+#include "store/SettingsFile.h"
+#include "engine/Startup.h"
+#include "platform/FileSystem.h"
+#include "platform/RunLock.h"
+
+namespace kp {
+
+namespace {
+
+bool onTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+void printMessage(const char* prefix, const std::string& text) {
+    std::fprintf(stderr, "%s%s\n", prefix, forTerminal(text).c_str());
+}
+
+} // namespace
+
+void ConsoleHost::showMessage(MessageKind kind, const std::string& text) {
+    if (m_barShown) {
+        std::fputs("\n", stderr);
+        m_barShown = false;
+    }
+    printMessage(kind == MessageKind::Warning ? "Warning: " : "", text);
+}
+
+void ConsoleHost::waitForNextMinute(RunState& state) {
+    const bool terminal = onTerminal();
+    for (;;) {
+        const int second = systemClock().localNow().second;
+        if (second == 0) break;
+        if (terminal) std::fprintf(stderr, "\rArchive time is repeated. Wait for %02d sec ", 60 - second);
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    if (terminal) std::fputs("\r                                            \r", stderr);
+    state.timeRepeated = false;
+}
+
+// Answers as the options window would be answered with OK and the command line's choices;
+// a second showing (after a failed check) is answered with Cancel, so a script never loops.
+OptionsChoice ConsoleHost::openOptions(RunState& state) {
+    if (++m_optionsShown > 1) return OptionsChoice{};
+    // The options window's message lines, as the window would show them.
+    if (!state.canWrite) {
+        printMessage("", "* * *  There is no write privilege  * * *\r\n" + state.archiveFolder);
+        return OptionsChoice{};
+    }
+    if (state.settingsMistaken)
+        printMessage("Warning: ", "* * *  Some Settings are mistaken. Please set them again.  * * *");
+    if (state.statusRequested && m_choice.projectStatus <= 0)
+        printMessage("Warning: ", "* * *  Set project status, please   * * *\r\n(the trains are full: kpad store --status)");
+    if (state.timeRepeated) waitForNextMinute(state);
+    OptionsChoice choice = m_choice;
+    choice.restoreArchive = m_restoreArchive;
+    return choice;
+}
+
+void ConsoleHost::progress(ProgressScope scope, int percent) {
+    if (scope != ProgressScope::Archive || !onTerminal()) return;
+    const int width = 40, filled = percent * width / 100;
+    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(std::size_t(filled), '#').c_str(),
+                 std::string(std::size_t(width - filled), ' ').c_str(), percent);
+    m_barShown = percent < 100;
+    if (!m_barShown) std::fputs("\n", stderr);
+}
+
+void ConsoleHost::repaint(const RunState& state) {
+    if (!m_showCard) return;
+    const std::string card = std::string(kProductTitle) + " | " + state.projectName() + " | " + cardDateLabel(state) +
+                             " | " + cardStatusLabel(state) + " | " + state.diskSpaceText;
+    if (card == m_lastCard) return;
+    m_lastCard = card;
+    std::fprintf(stderr, "%s\n", card.c_str());
+}
+
+int runProject(const std::string& param, ConsoleHost& host, bool askFirst) {
+    const EntryCheck check = checkEntry(param);
+    for (const auto& w : check.warnings) printMessage("Warning: ", w);
+    if (!check.ok()) return 1;
+
+    Engine engine(host, systemClock());
+    RunState probe;
+    resolveProjectItem(probe, check.param);
+    RunLock lock;
+    if (!lock.tryLock(projectLockFolder(probe))) {
+        printMessage("", kProjectBusyMessage);
+        return 1;
+    }
+    StartupInput input;
+    input.param = check.param;
+    input.ctrlHeld = askFirst;
+    engine.start(input);
+    host.repaint(engine.state());
+    host.run(engine);
+
+    switch (engine.outcome()) {
+    case RunOutcome::Stored:
+        std::puts(engine.storedArchive().c_str());
+        return 0;
+    case RunOutcome::Same:
+        std::puts(kSameProjectText);
+        return 0;
+    default:
+        return 1;
+    }
+}
+
+} // namespace kp

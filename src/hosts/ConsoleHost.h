@@ -1,0 +1,41 @@
+// The host of a run without windows: messages go to stderr, the options window is replaced
+// by the choices given on the command line, and progress is a bar on a terminal.
+#pragma once
+#include <string>
+
+#include "hosts/LoopHost.h"
+
+namespace kp {
+
+class ConsoleHost : public LoopHost {
+public:
+    explicit ConsoleHost(OptionsChoice choice) : m_choice(std::move(choice)) {}
+
+    void showMessage(MessageKind kind, const std::string& text) override;
+    OptionsChoice openOptions(RunState& state) override;
+    void progress(ProgressScope scope, int percent) override;
+    void repaint(const RunState& state) override;
+
+    // The stored state to put back (a full path or a file name of one of the project's
+    // states); the options step then makes the restore request.
+    void setRestoreArchive(const std::string& archive) { m_restoreArchive = archive; }
+
+    // Print what the card would show (the desktop program without a display).
+    void setShowCard(bool show) { m_showCard = show; }
+
+private:
+    void waitForNextMinute(RunState& state);
+    OptionsChoice m_choice;
+    int m_optionsShown = 0;
+    bool m_barShown = false;
+    bool m_showCard = false;
+    std::string m_lastCard;
+    std::string m_restoreArchive;
+};
+
+// Checks the parameter, takes the project's run lock and runs one whole run. Prints the
+// refusals of the parameter as warnings. Returns the exit code.
+// askFirst: the options step comes before storing (kpad always applies its choices there).
+int runProject(const std::string& param, ConsoleHost& host, bool askFirst);
+
+} // namespace kp

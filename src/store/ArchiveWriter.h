@@ -1,0 +1,32 @@
+// Writes a new state as one ZIP archive and checks it: after writing, the archive is opened
+// again and every stored file's CRC-32 is compared with the file on disk. Runs on the
+// writer thread; shares nothing with the user-interface thread but progress reports.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "store/StoreOperation.h"
+#include "zip/ZipArchive.h"
+
+namespace kp {
+
+// A file whose archived copy does not match it: relative path and the archive's CRC
+// ("00000000" when the file is missing from the archive).
+struct Mismatch {
+    std::string path;
+    std::string crc;
+    bool operator==(const Mismatch&) const = default;
+};
+
+struct WriterResult {
+    std::vector<Mismatch> mismatches; // files whose archived copy differs or is missing
+    std::string error;                // why the archive could not be written or read back; empty if it was
+};
+
+// afterWrite (may be empty) runs between writing and checking; tests use it.
+WriterResult writeAndCheck(const WriterJob& job, const Clock& clock, const ProgressCallback& progress,
+                           const std::function<void()>& afterWrite = {});
+
+} // namespace kp

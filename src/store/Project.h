@@ -1,0 +1,27 @@
+// The project as the store and restore code see it: where it is, what it holds and which
+// archives it has. The run state extends it with what one run decides; functions below the
+// engine take only this.
+#pragma once
+#include <string>
+
+#include "store/ProjectListing.h"
+#include "store/Trains.h"
+
+namespace kp {
+
+enum class ProjectKind { File = 1, Folder = 2 };
+
+struct Project {
+    std::string param;              // the parameter as checked, without a trailing "/"
+    ProjectKind projectKind = ProjectKind::File;
+    std::string projectPath = ".";  // the folder holding the project item, ending in "/"
+    std::string projectBaseName;    // the item's name before its last "."
+    std::string projectExt;         // from the last "." on, or empty
+    std::string archiveFolder;
+    ProjectListing projectFiles;
+    ArchiveLists archives;
+
+    std::string projectName() const { return projectBaseName + projectExt; }
+};
+
+} // namespace kp

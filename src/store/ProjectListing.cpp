@@ -1,0 +1,103 @@
+#include "store/ProjectListing.h"
+
+
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+namespace kp {
+
+namespace {
+
+struct FolderId {
+    dev_t device;
+    ino_t inode;
+};
+
+struct Scanner {
+    ProjectListing& list;
+    const ScanOptions& options;
+    std::vector<std::string> excludedLower;
+    std::vector<FolderId> ancestors; // the folders being listed, to enter a link loop only once
+
+    bool isExcluded(const std::string& name) const {
+        const std::string lower = lowerUtf8(name);
+        for (const auto& e : excludedLower)
+            if (e == lower) return true;
+        return false;
+    }
+
+    bool isAncestor(const FileInfo& fi) const {
+        for (const auto& a : ancestors)
+            if (a.device == fi.device && a.inode == fi.inode) return true;
+        return false;
+    }
+
+    bool matches(const std::string& name) const {
+        if (options.literalMask) return name == options.mask;
+        return options.mask.empty() || options.mask == "*" || wildcardMatch(options.mask, name);
+    }
+
+    static ListingEntry entryFor(const std::string& path, const FileInfo& fi) {
+        ListingEntry e;
+        e.path = path;
+        e.isFolder = fi.isFolder;
+        e.dosTime = fi.dosTime;
+        e.size = fi.size;
+        e.attributes = fi.attributes;
+        e.mode = fi.mode;
+        return e;
+    }
+
+    void scan(const std::string& folder) {
+        for (const FileInfo& fi : listFolder(folder)) {
+            if (options.onEntry) options.onEntry();
+            if (!matches(fi.name)) continue;
+            if (fi.isFolder) {
+                if (isExcluded(fi.name)) continue;
+                const std::string path = folder + fi.name + "/";
+                list.push_back(entryFor(path, fi));
+                if (isAncestor(fi)) continue; // a link back up: listed, not entered again
+                ancestors.push_back({fi.device, fi.inode});
+                scan(path);
+                ancestors.pop_back();
+            } else {
+                list.push_back(entryFor(folder + fi.name, fi));
+            }
+        }
+    }
+};
+
+} // namespace
+
+std::string listingValue(const ListingEntry& e) {
+    if (e.isDriveRoot) return "a:drive";
+    if (!e.hasValue) return {};
+    return "t:" + std::to_string(e.dosTime) + ",s:" + std::to_string(e.size) + ",a:" + std::to_string(e.attributes);
+}
+
+std::string listingLine(const ListingEntry& e) { return e.path + "\t" + listingValue(e); }
+
+void ScanProject(ProjectListing& list, const std::string& folderIn, const ScanOptions& options) {
+    const std::string folder = folderIn.empty() || folderIn.back() != '/' ? folderIn + "/" : folderIn;
+    Scanner scanner{list, options, {}, {}};
+    for (const auto& e : options.excluded) scanner.excludedLower.push_back(lowerUtf8(e));
+
+    const auto self = statPath(folder);
+    if (list.empty()) {
+        ListingEntry first;
+        first.path = folder;
+        first.isFolder = true;
+        if (folder == "/") {
+            first.isDriveRoot = true;
+        } else if (self) {
+            first = Scanner::entryFor(folder, *self);
+        } else {
+            first.hasValue = false;
+        }
+        list.push_back(first);
+    }
+    if (self) scanner.ancestors.push_back({self->device, self->inode});
+    scanner.scan(folder);
+}
+
+} // namespace kp

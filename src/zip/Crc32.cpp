@@ -1,0 +1,114 @@
+#include "zip/Crc32.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <memory>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/FileSystem.h"
+
+namespace kp {
+
+namespace {
+
+constexpr std::size_t kBlockSize = 32768;
+
+constexpr std::array<std::uint32_t, 256> makeTable() {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}
+
+constexpr std::array<std::uint32_t, 256> kTable = makeTable();
+static_assert(kTable[1] == 0x77073096u && kTable[255] == 0x2D02EF8Du);
+
+[[noreturn]] void throwFileError(const std::string& path, const char* what, int err) {
+    throw std::runtime_error("Cannot " + std::string(what) + " the file " + path + ": " + errorText(err));
+}
+
+} // namespace
+
+const std::array<std::uint32_t, 256>& crc32Table() {
+    return kTable;
+}
+
+std::uint32_t UpdateCrc32(std::uint32_t value, const void* data, std::size_t n) {
+    // libdeflate complements on entry and exit; undo both to keep the raw running value.
+    return ~libdeflate_crc32(~value, data, n);
+}
+
+std::uint32_t GetStreamCrc32(std::istream& in) {
+    const std::ios::iostate oldState = in.rdstate();
+    in.clear(); // a stream standing at its end has eofbit set, which makes tellg fail
+    const std::streampos oldPos = in.tellg();
+    in.seekg(0);
+    // A stream that cannot go back to its start would give the CRC of nothing, which is the
+    // CRC of an empty file: an error, not a result.
+    if (oldPos == std::streampos(-1) || in.fail()) {
+        in.clear();
+        in.setstate(oldState);
+        throw std::runtime_error("the stream cannot be read from its start");
+    }
+    std::uint32_t value = 0xFFFFFFFFu;
+    auto buffer = std::make_unique<char[]>(kBlockSize); // each call has its own block
+    while (in) {
+        in.read(buffer.get(), kBlockSize);
+        const std::streamsize got = in.gcount();
+        if (got <= 0) break;
+        value = UpdateCrc32(value, buffer.get(), std::size_t(got));
+    }
+    const bool readFailed = in.bad();
+    in.clear();
+    in.seekg(oldPos);
+    in.setstate(oldState);
+    if (readFailed) throw std::runtime_error("the stream could not be read to its end");
+    return ~value;
+}
+
+std::uint32_t GetFileCrc32(const std::string& path) {
+    // O_NONBLOCK: a FIFO put where a file was must not block the check for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) throwFileError(path, "open", errno);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        throwFileError(path, "read", err);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throwFileError(path, "read", S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    }
+    std::uint32_t value = 0xFFFFFFFFu;
+    auto buffer = std::make_unique<char[]>(kBlockSize);
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer.get(), kBlockSize);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            throwFileError(path, "read", err);
+        }
+        if (got == 0) break;
+        value = UpdateCrc32(value, buffer.get(), std::size_t(got));
+    }
+    ::close(fd);
+    return ~value;
+}
+
+std::string crc32Hex(std::uint32_t crc) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08X", crc);
+    return text;
+}
+
+} // namespace kp

@@ -1,0 +1,64 @@
+#include "zip/ItemNames.h"
+
+#include "platform/Text.h"
+
+namespace kp {
+
+namespace {
+
+bool hasPart(std::string_view name, std::string_view part) {
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find('/', start);
+        if (end == std::string_view::npos) end = name.size();
+        if (name.substr(start, end - start) == part) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+bool hasDriveLetter(std::string_view name) {
+    return name.size() >= 2 && name[1] == ':' &&
+           ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+}
+
+} // namespace
+
+std::string nameCharacterProblem(std::string_view name) {
+    for (unsigned char c : name) {
+        if (c == 0) return "its name contains a NUL byte";
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F)
+            return "its name contains a control character";
+    }
+    return {};
+}
+
+std::string writableNameProblem(std::string_view name) {
+    if (name.empty() || name == "/") return "the name is empty";
+    if (name.size() > 0xFFFF) return "the name is longer than 65,535 bytes";
+    if (!isValidUtf8(name)) return "the name is not valid UTF-8";
+    if (auto problem = nameCharacterProblem(name); !problem.empty()) return problem;
+    if (name.find('\\') != std::string_view::npos) return "the name contains a backslash";
+    if (name.front() == '/') return "the name is an absolute path";
+    if (hasDriveLetter(name)) return "the name begins with a drive letter";
+    std::string_view body = name;
+    if (body.back() == '/') body.remove_suffix(1);
+    if (hasPart(body, "")) return "the name has an empty part";
+    if (hasPart(body, ".") || hasPart(body, "..")) return "the name has a \".\" or \"..\" part";
+    return {};
+}
+
+std::string extractionProblem(const ZipItem& item) {
+    const std::string_view name = item.fileName;
+    if (name.empty()) return "its name is empty";
+    if (name.front() == '/') return "its name is an absolute path";
+    if (hasDriveLetter(name)) return "its name begins with a drive letter";
+    if (name.find('\\') != std::string_view::npos) return "its name contains a backslash";
+    if (hasPart(name, "..")) return "its name has a \"..\" part that leads out of the target folder";
+    if (item.isSymbolicLink()) return "it is a symbolic link";
+    return {};
+}
+
+bool matchesMask(std::string_view name, std::string_view mask) { return wildcardMatch(mask, name); }
+
+} // namespace kp

@@ -1,0 +1,107 @@
+#include "zip/WorkerPool.h"
+
+#include <algorithm>
+#include <cstring>
+#include <libdeflate.h>
+#include <new>
+#include <zlib.h>
+
+namespace kp {
+
+namespace {
+constexpr int kLevel = 6; // the "normal" level of Deflate
+}
+
+WorkerContext::WorkerContext() : m_deflater(libdeflate_alloc_compressor(kLevel)) {
+    if (!m_deflater) throw std::bad_alloc();
+}
+
+WorkerContext::~WorkerContext() {
+    libdeflate_free_compressor(m_deflater);
+    if (m_stream) {
+        deflateEnd(m_stream);
+        delete m_stream;
+    }
+}
+
+z_stream_s* WorkerContext::stream() {
+    if (!m_stream) {
+        auto* zs = new z_stream{};
+        if (deflateInit2(zs, kLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+            delete zs;
+            throw std::bad_alloc();
+        }
+        m_stream = zs;
+    } else {
+        deflateReset(m_stream);
+    }
+    return m_stream;
+}
+
+char* WorkerContext::grow(std::unique_ptr<char[]>& buffer, std::size_t& size, std::size_t n,
+                          std::size_t keep) {
+    if (n <= size) return buffer.get();
+    const std::size_t newSize = std::max(n, size + size / 2);
+    std::unique_ptr<char[]> bigger(new char[newSize]); // deliberately not zeroed
+    if (keep > 0) std::memcpy(bigger.get(), buffer.get(), std::min(keep, size));
+    buffer = std::move(bigger);
+    size = newSize;
+    return buffer.get();
+}
+
+void WorkerContext::trim() {
+    constexpr std::size_t kKeep = 1u << 20;
+    if (m_inputSize > kKeep) {
+        m_input.reset();
+        m_inputSize = 0;
+    }
+    if (m_outputSize > kKeep) {
+        m_output.reset();
+        m_outputSize = 0;
+    }
+}
+
+WorkerPool::WorkerPool(unsigned threads) {
+    for (unsigned i = 0; i < std::max(1u, threads); ++i)
+        m_threads.emplace_back([this] { run(); });
+}
+
+WorkerPool::~WorkerPool() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_tasks.clear();
+    }
+    m_wake.notify_all();
+    for (auto& t : m_threads)
+        t.join();
+}
+
+void WorkerPool::submit(Task task) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_tasks.push_back(std::move(task));
+    }
+    m_wake.notify_one();
+}
+
+void WorkerPool::run() {
+    WorkerContext context;
+    for (;;) {
+        Task task;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stopping || !m_tasks.empty(); });
+            if (m_stopping) return;
+            task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+        }
+        task(context);
+    }
+}
+
+unsigned defaultWorkerCount() {
+    return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
+}
+
+} // namespace kp

@@ -1,0 +1,382 @@
+#include "zip/ZipArchive.h"
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "zip/Crc32.h"
+#include "zip/ByteSource.h"
+#include "zip/ItemNames.h"
+#include "zip/ZipFormat.h"
+#include "zip/ZipReader.h"
+#include "zip/WorkerPool.h"
+#include "zip/ZipWriter.h"
+
+namespace kp {
+
+namespace {
+
+std::string sinkFailure(const SinkError& e, const std::string& twin) {
+    const std::string reason = errorText(e.errorNumber());
+    if (e.operation() == "flush") return "cannot flush it to the disk: " + reason;
+    if (e.operation() == "rename") return "cannot rename " + twin + " to the archive's name: " + reason;
+    if (e.operation().rfind("create", 0) == 0) return "cannot create " + twin + ": " + reason;
+    return "cannot write it: " + reason;
+}
+
+void writeAll(int fd, const char* p, std::size_t n) {
+    while (n > 0) {
+        const ssize_t done = ::write(fd, p, n);
+        if (done < 0 && errno == EINTR) continue;
+        if (done < 0) throw SinkError("write", errno);
+        p += done;
+        n -= std::size_t(done);
+    }
+}
+
+} // namespace
+
+ZipArchive::ZipArchive() = default;
+ZipArchive::~ZipArchive() = default;
+
+std::string ZipArchive::temporaryTwin(const std::string& path) {
+    if (path.size() >= 4 && equalsIgnoringCase(std::string_view(path).substr(path.size() - 4), ".zip"))
+        return path.substr(0, path.size() - 4) + ".tmp";
+    return path + ".tmp";
+}
+
+void ZipArchive::open(const std::string& path) {
+    closeArchive();
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT) throwArchiveError(path, "cannot open it: " + errorText(errno));
+        m_fileName = path; // a new archive, created by the first save
+        m_changed = true;
+        return;
+    }
+    std::shared_ptr<ByteSource> source;
+    try {
+        source = std::make_shared<FileSource>(path);
+    } catch (const std::system_error& e) {
+        throwArchiveError(path, "cannot open it: " + errorText(e.code().value()));
+    }
+    m_reader = std::make_shared<ZipReader>(source, path);
+    m_fileName = path;
+    load();
+}
+
+void ZipArchive::load() {
+    m_items.clear();
+    m_queuedNames.clear();
+    const auto& entries = m_reader->entries();
+    m_items.reserve(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        PendingItem pending;
+        pending.kind = PendingItem::Kind::Existing;
+        pending.item = entries[i].item;
+        pending.existing = i;
+        m_items.push_back(std::move(pending));
+    }
+    m_comment = m_reader->comment();
+    m_changed = false;
+    rebuildIndex();
+}
+
+void ZipArchive::rebuildIndex() {
+    m_visible.clear();
+    m_index.clear();
+    m_index.reserve(m_items.size());
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        if (m_items[i].kind == PendingItem::Kind::File) continue;
+        m_index.emplace(m_items[i].item.fileName, m_visible.size());
+        m_visible.push_back(i);
+    }
+}
+
+void ZipArchive::closeArchive() {
+    m_fileName.clear();
+    m_comment.clear();
+    m_reader.reset();
+    m_items.clear();
+    m_visible.clear();
+    m_index.clear();
+    m_queuedNames.clear();
+    m_skipped.clear();
+    m_changed = false;
+}
+
+const ZipItem& ZipArchive::item(std::size_t i) const {
+    if (i >= m_visible.size()) throwArchiveError(m_fileName, "there is no item number " + std::to_string(i));
+    return m_items[m_visible[i]].item;
+}
+
+int ZipArchive::findFile(std::string_view name) const {
+    std::string key(name);
+    std::replace(key.begin(), key.end(), '\\', '/');
+    const auto it = m_index.find(key);
+    return it == m_index.end() ? -1 : int(it->second);
+}
+
+void ZipArchive::checkNewName(const std::string& name) const {
+    if (m_fileName.empty()) throw ArchiveError("No archive is open to add \"" + name + "\" to");
+    if (auto problem = writableNameProblem(name); !problem.empty())
+        throwItemError(m_fileName, name, "cannot store it: " + problem);
+    if (m_index.count(name) || m_queuedNames.count(name))
+        throwItemError(m_fileName, name, "the archive already holds an item of this name");
+}
+
+// An item added in memory: checked name, its time (also as the UTC timestamp) and the UTF-8 flag.
+PendingItem ZipArchive::newItem(PendingItem::Kind kind, const std::string& name, DosDateTime time) const {
+    checkNewName(name);
+    PendingItem pending;
+    pending.kind = kind;
+    pending.item.fileName = name;
+    pending.item.dosTime = time;
+    pending.item.modificationTime = fromDosDateTime(time);
+    pending.item.flags = zipformat::kFlagUtf8;
+    return pending;
+}
+
+void ZipArchive::appendListed(PendingItem pending) {
+    m_index.emplace(pending.item.fileName, m_visible.size());
+    m_visible.push_back(m_items.size());
+    m_items.push_back(std::move(pending));
+    m_changed = true;
+}
+
+void ZipArchive::addFromMemory(const std::string& name, std::string data, DosDateTime time,
+                               std::uint32_t externalAttributes) {
+    PendingItem pending = newItem(PendingItem::Kind::Memory, name, time);
+    ZipItem& item = pending.item;
+    item.externalAttributes = externalAttributes;
+    item.host = (externalAttributes >> 16) ? kHostUnix : kHostDos;
+    item.crc32 = ~UpdateCrc32(0xFFFFFFFFu, data.data(), data.size());
+    item.uncompressedSize = data.size();
+    pending.data = std::make_shared<const std::string>(std::move(data));
+    appendListed(std::move(pending));
+}
+
+void ZipArchive::addFolder(const std::string& name, DosDateTime time) {
+    PendingItem pending =
+        newItem(PendingItem::Kind::Folder, (!name.empty() && name.back() == '/') ? name : name + "/", time);
+    // Made by MS-DOS, so that every tool reads 0x10 as the folder attribute; the restore finds
+    // folder items by exactly this value.
+    pending.item.host = kHostDos;
+    pending.item.externalAttributes = 0x10;
+    appendListed(std::move(pending));
+}
+
+void ZipArchive::addFile(const std::string& relativePath) {
+    checkNewName(relativePath);
+    if (relativePath.back() == '/')
+        throwItemError(m_fileName, relativePath, "cannot store it: it names a folder");
+    PendingItem pending;
+    pending.kind = PendingItem::Kind::File;
+    pending.path = relativePath;
+    pending.item.fileName = relativePath;
+    m_queuedNames.insert(relativePath);
+    m_items.push_back(std::move(pending));
+    m_changed = true;
+}
+
+void ZipArchive::deleteFiles(const std::string& mask) {
+    const auto matching = [&](const PendingItem& p) { return matchesMask(p.item.fileName, mask); };
+    const auto removed = std::remove_if(m_items.begin(), m_items.end(), matching);
+    if (removed == m_items.end()) return;
+    for (auto it = removed; it != m_items.end(); ++it)
+        m_queuedNames.erase(it->item.fileName);
+    m_items.erase(removed, m_items.end());
+    m_changed = true;
+    rebuildIndex();
+}
+
+void ZipArchive::setComment(const std::string& comment) {
+    if (auto problem = ZipWriter::commentProblem(comment); !problem.empty())
+        throwArchiveError(m_fileName, "cannot store the comment: " + problem);
+    if (comment == m_comment) return;
+    m_comment = comment;
+    m_changed = true;
+}
+
+void ZipArchive::save() {
+    if (m_fileName.empty()) throw ArchiveError("No archive is open to save");
+    m_skipped.clear();
+    if (!m_changed) return;
+    const std::string twin = temporaryTwin(m_fileName);
+    std::unique_ptr<OutputSink> sink;
+    ArchiveSaver saver(m_saveOptions, m_reader.get(), m_baseDirectory, m_progress);
+    auto giveUp = [&] {
+        if (sink) sink->discard();
+    };
+    try {
+        sink = m_sinkFactory ? m_sinkFactory(twin) : makeFileSink(twin);
+        saver.write(m_items, m_comment, *sink);
+        sink->flush();
+        sink->commit(m_fileName);
+    } catch (const SinkError& e) {
+        giveUp();
+        throwArchiveError(m_fileName, sinkFailure(e, twin));
+    } catch (const ArchiveError&) {
+        giveUp();
+        throw;
+    } catch (const std::bad_alloc&) {
+        giveUp();
+        throwArchiveError(m_fileName, "there is not enough memory to write it");
+    } catch (...) {
+        giveUp();
+        throw;
+    }
+    m_skipped = saver.skippedFiles();
+
+    std::shared_ptr<ByteSource> source;
+    try {
+        source = std::make_shared<FileSource>(m_fileName);
+    } catch (const std::system_error& e) {
+        throwArchiveError(m_fileName, "cannot open it again after writing: " + errorText(e.code().value()));
+    }
+    m_reader = std::make_shared<ZipReader>(source, m_fileName);
+    std::vector<std::string> skipped = std::move(m_skipped);
+    load();
+    m_skipped = std::move(skipped);
+}
+
+const PendingItem& ZipArchive::pendingByName(const std::string& name) const {
+    const int index = findFile(name);
+    if (index < 0) throwArchiveError(m_fileName, "it holds no item named \"" + name + "\"");
+    return m_items[m_visible[std::size_t(index)]];
+}
+
+void ZipArchive::readItemData(const PendingItem& pending,
+                              const std::function<void(const char*, std::size_t)>& sink) const {
+    switch (pending.kind) {
+    case PendingItem::Kind::Existing:
+        m_reader->readItem(m_reader->entries()[pending.existing], sink);
+        break;
+    case PendingItem::Kind::Memory:
+        sink(pending.data->data(), pending.data->size());
+        break;
+    case PendingItem::Kind::Folder:
+    case PendingItem::Kind::File:
+        break;
+    }
+}
+
+std::string ZipArchive::extractToString(const std::string& name) const {
+    std::string out;
+    readItemData(pendingByName(name), [&](const char* data, std::size_t n) { out.append(data, n); });
+    return out;
+}
+
+void ZipArchive::extractToStream(const std::string& name, std::ostream& out) const {
+    const PendingItem& pending = pendingByName(name);
+    readItemData(pending, [&](const char* data, std::size_t n) {
+        if (!out.write(data, std::streamsize(n)))
+            throwItemError(m_fileName, pending.item.fileName, "cannot write its data to the stream");
+    });
+}
+
+void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excludeMask) {
+    if (m_baseDirectory.empty()) throwArchiveError(m_fileName, "no folder to extract into has been set");
+    // Every item is checked before the first byte is written, so a hostile archive changes nothing.
+    for (std::size_t index : m_visible) {
+        const ZipItem& item = m_items[index].item;
+        if (auto problem = extractionProblem(item); !problem.empty())
+            throwItemError(m_fileName, item.fileName, "refused to extract it: " + problem);
+    }
+    std::vector<const PendingItem*> files;
+    for (std::size_t index : m_visible) {
+        const PendingItem& pending = m_items[index];
+        const std::string& name = pending.item.fileName;
+        if (!matchesMask(name, mask) || (!excludeMask.empty() && matchesMask(name, excludeMask))) continue;
+        if (pending.item.isFolder()) {
+            const std::string target = joinPath(m_baseDirectory, name);
+            if (!makeFolders(withoutTrailingSlash(target)))
+                throwItemError(m_fileName, name,
+                               "cannot create the folder " + target + ": " + errorText(errno));
+        } else {
+            files.push_back(&pending);
+        }
+    }
+    extractInParallel(files);
+}
+
+// Files are independent of one another, so both cores extract them. The first error stops
+// the others at their next file and is the one reported.
+void ZipArchive::extractInParallel(const std::vector<const PendingItem*>& files) const {
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr firstError;
+    std::mutex errorMutex;
+    auto work = [&] {
+        for (std::size_t i; !failed && (i = next++) < files.size();) {
+            try {
+                extractOne(*files[i], joinPath(m_baseDirectory, files[i]->item.fileName));
+            } catch (...) {
+                std::lock_guard lock(errorMutex);
+                if (!failed.exchange(true)) firstError = std::current_exception();
+            }
+        }
+    };
+    const unsigned helpers = files.size() > 16 ? defaultWorkerCount() - 1 : 0;
+    std::vector<std::thread> threads;
+    try {
+        for (unsigned t = 0; t < helpers; ++t) threads.emplace_back(work);
+    } catch (const std::system_error&) {
+        // No thread to be had: the threads that did start, and this one, do the work.
+    }
+    work();
+    for (auto& t : threads) t.join();
+    if (firstError) std::rethrow_exception(firstError);
+}
+
+// Written aside and renamed into place only once its CRC has proved right, so that a damaged
+// item never leaves a half-written or wrong file under the real name.
+void ZipArchive::extractOne(const PendingItem& pending, const std::string& target) const {
+    const ZipItem& item = pending.item;
+    const std::string folder = withoutTrailingSlash(folderPart(target));
+    if (!folder.empty() && !makeFolders(folder))
+        throwItemError(m_fileName, item.fileName,
+                       "cannot create the folder " + folder + ": " + errorText(errno));
+    std::string aside = joinPath(folder.empty() ? "." : folder, ".kpad-extract-XXXXXX");
+    const int fd = ::mkostemp(aside.data(), O_CLOEXEC);
+    if (fd < 0)
+        throwItemError(m_fileName, item.fileName, "cannot create " + target + ": " + errorText(errno));
+    int err = 0;
+    try {
+        readItemData(pending, [fd](const char* data, std::size_t n) { writeAll(fd, data, n); });
+        const mode_t mode = item.unixMode() ? mode_t(item.unixMode() & 0777) : mode_t(0644);
+        if (::fchmod(fd, mode) != 0) err = errno;
+    } catch (const SinkError& e) {
+        err = e.errorNumber();
+    } catch (...) {
+        ::close(fd);
+        ::unlink(aside.c_str());
+        throw;
+    }
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) {
+        ::unlink(aside.c_str());
+        throwItemError(m_fileName, item.fileName, "cannot write " + target + ": " + errorText(err));
+    }
+    if (::rename(aside.c_str(), target.c_str()) != 0) {
+        err = errno;
+        ::unlink(aside.c_str());
+        throwItemError(m_fileName, item.fileName, "cannot write " + target + ": " + errorText(err));
+    }
+    const std::time_t t =
+        item.modificationTime >= 0 ? std::time_t(item.modificationTime) : fromDosDateTime(item.dosTime);
+    if (t != -1) setModificationTime(target, t);
+}
+
+} // namespace kp

@@ -1,0 +1,115 @@
+// The archive kit: every ZIP operation of the program goes through one ZipArchive per piece
+// of work. open() lists an existing archive (or begins a new one), the add and delete calls
+// collect changes, and save() writes them all at once into a complete new file that replaces
+// the archive only when it is finished, so a failure never leaves a partial archive behind.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "zip/ArchiveError.h"
+#include "zip/ArchiveSaver.h"
+#include "zip/OutputSink.h"
+#include "zip/ZipItem.h"
+
+namespace kp {
+
+class ZipReader;
+
+class ZipArchive {
+public:
+    ZipArchive();
+    ~ZipArchive();
+    ZipArchive(const ZipArchive&) = delete;
+    ZipArchive& operator=(const ZipArchive&) = delete;
+
+    // An existing archive is read and listed (ArchiveError if it cannot be, or is damaged); a
+    // path where nothing exists gives an empty new archive that save() creates.
+    void open(const std::string& path);
+    const std::string& fileName() const { return m_fileName; }
+
+    // Items in archive order: those already saved, then those added since, minus those
+    // deleted since. Queued files (addFile) appear once saved.
+    std::size_t count() const { return m_visible.size(); }
+    const ZipItem& item(std::size_t i) const;
+    // Index of the item of this name ("\" stands for "/"), or -1. Constant time.
+    int findFile(std::string_view name) const;
+
+    // Throw ArchiveError when the name cannot be stored (see writableNameProblem) or an item
+    // of that name exists already.
+    void addFromMemory(const std::string& name, std::string data, DosDateTime time,
+                       std::uint32_t externalAttributes = 0100644u << 16);
+    void addFolder(const std::string& name, DosDateTime time); // external attributes exactly 0x10
+    void setBaseDirectory(const std::string& dir) { m_baseDirectory = dir; }
+    const std::string& baseDirectory() const { return m_baseDirectory; }
+    // Queues the file baseDirectory/relativePath under the item name relativePath; its time and
+    // permissions are taken when save() reads it. A file that has vanished or cannot be read
+    // then is left out and listed by skippedFiles(); the save goes on.
+    void addFile(const std::string& relativePath);
+    const std::vector<std::string>& skippedFiles() const { return m_skipped; }
+    // Drops the matching items ('*' and '?'; "\" stands for "/"); the archive file changes at
+    // the next save().
+    void deleteFiles(const std::string& mask);
+
+    void setComment(const std::string& comment); // ArchiveError if over 65,535 bytes
+    const std::string& comment() const { return m_comment; }
+
+    // Writes all pending changes: a complete new file under the ".tmp" twin of the archive's
+    // name, flushed to disk and renamed over the archive. Items already in the archive are
+    // copied without recompressing. Any failure throws ArchiveError and leaves the old
+    // archive (or none) as it was.
+    void save();
+
+    // The item's data, checked against its stored size and CRC as it is read.
+    std::string extractToString(const std::string& name) const;
+    void extractToStream(const std::string& name, std::ostream& out) const;
+    // Writes every item that matches mask and not excludeMask under the base directory with
+    // its stored path, creating folders and restoring the permissions of files. Refuses the
+    // whole archive, before writing anything, when any item could land outside the base
+    // directory (absolute name, ".." part, drive letter, backslash) or is a symbolic link.
+    void extractFilesEx(const std::string& mask, const std::string& excludeMask);
+
+    void setProgressCallback(ProgressCallback cb) { m_progress = std::move(cb); }
+    void closeArchive();
+
+    // Seams for tests and tuning: where save() writes, and how it compresses.
+    void setSinkFactory(SinkFactory factory) { m_sinkFactory = std::move(factory); }
+    void setSaveOptions(const SaveOptions& options) { m_saveOptions = options; }
+
+    // The name a new archive is written under before it is renamed into place.
+    static std::string temporaryTwin(const std::string& path);
+
+private:
+    void load();
+    void rebuildIndex();
+    void checkNewName(const std::string& name) const;
+    PendingItem newItem(PendingItem::Kind kind, const std::string& name, DosDateTime time) const;
+    void appendListed(PendingItem pending);
+    const PendingItem& pendingByName(const std::string& name) const;
+    void readItemData(const PendingItem& pending,
+                      const std::function<void(const char*, std::size_t)>& sink) const;
+    void extractOne(const PendingItem& pending, const std::string& target) const;
+    void extractInParallel(const std::vector<const PendingItem*>& files) const;
+
+    std::string m_fileName;
+    std::string m_baseDirectory;
+    std::string m_comment;
+    std::shared_ptr<ZipReader> m_reader;                  // null for a new archive
+    std::vector<PendingItem> m_items;                     // everything the next save writes, in order
+    std::vector<std::size_t> m_visible;                   // positions in m_items of the listed items
+    std::unordered_map<std::string, std::size_t> m_index; // name -> index in m_visible
+    std::unordered_set<std::string> m_queuedNames;
+    std::vector<std::string> m_skipped;
+    bool m_changed = false;
+    ProgressCallback m_progress;
+    SinkFactory m_sinkFactory;
+    SaveOptions m_saveOptions;
+};
+
+} // namespace kp

@@ -1,0 +1,19 @@
+#include "zip/ZipItem.h"
+
+#include <sys/stat.h>
+
+namespace kp {
+
+bool ZipItem::isFolder() const {
+    return !fileName.empty() && fileName.back() == '/';
+}
+
+std::uint32_t ZipItem::unixMode() const {
+    return host == kHostUnix ? (externalAttributes >> 16) & 07777u : 0;
+}
+
+bool ZipItem::isSymbolicLink() const {
+    return host == kHostUnix && ((externalAttributes >> 16) & S_IFMT) == S_IFLNK;
+}
+
+} // namespace kp

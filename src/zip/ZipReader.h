@@ -1,0 +1,64 @@
+// Reads an archive's directory and its items' data, treating every byte as untrusted:
+// each field is checked before it is used, nothing is allocated by a size the archive
+// merely claims, and item data is checked against its stored size and CRC as it streams.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "zip/ByteSource.h"
+#include "zip/ZipItem.h"
+
+namespace kp {
+
+class ZipReader {
+public:
+    struct Entry {
+        ZipItem item;
+        std::uint64_t localHeaderOffset = 0;
+        std::uint64_t dataOffset = 0; // first byte of the compressed data
+    };
+    using DataSink = std::function<void(const char* data, std::size_t n)>;
+
+    // Parses and checks the whole directory; throws ArchiveError naming archiveName and
+    // what is wrong.
+    ZipReader(std::shared_ptr<const ByteSource> source, std::string archiveName);
+
+    const std::vector<Entry>& entries() const { return m_entries; }
+    const std::string& comment() const { return m_comment; }
+    const std::string& archiveName() const { return m_archiveName; }
+
+    // Hands the item's decompressed data to sink piece by piece. Throws ArchiveError when the
+    // item is encrypted, uses another method, or its data disagrees with its size or CRC; the
+    // data already handed over is then not to be trusted.
+    void readItem(const Entry& entry, const DataSink& sink) const;
+    // Hands the item's compressed bytes to sink unchanged (for copying into a new archive).
+    void copyRaw(const Entry& entry, const DataSink& sink) const;
+
+private:
+    struct EndRecord {
+        std::uint64_t count = 0, cdSize = 0, cdOffset = 0, cdEnd = 0;
+    };
+    EndRecord readEndRecord();
+    void readZip64End(std::uint64_t eocdPos, EndRecord& end);
+    void readDirectory(const EndRecord& end);
+    std::size_t parseEntry(const unsigned char* p, std::size_t left, Entry& entry);
+    void checkLayout(std::uint64_t cdOffset);
+    void checkSizes(const Entry& entry) const;
+    void read(std::uint64_t offset, void* buffer, std::size_t n, const char* what) const;
+    void inflateItem(const Entry& entry, const DataSink& sink, std::uint32_t& crc,
+                     std::uint64_t& produced) const;
+    bool inflateWhole(const Entry& entry, const DataSink& sink, std::uint32_t& crc, std::uint64_t& produced) const;
+
+    [[noreturn]] void fail(const std::string& what) const;
+    [[noreturn]] void failItem(const ZipItem& item, const std::string& what) const;
+
+    std::shared_ptr<const ByteSource> m_source;
+    std::string m_archiveName;
+    std::vector<Entry> m_entries;
+    std::string m_comment;
+};
+
+} // namespace kp

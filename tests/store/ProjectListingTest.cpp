@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "store/ProjectListing.h"
+#include "platform/DosTime.h"
+#include "platform/FileSystem.h"
+#include "support/TempDir.h"
+
+using namespace kp;
+using kp::test::TempDir;
+
+namespace {
+
+std::vector<std::string> relativePaths(const ProjectListing& list, const std::string& base) {
+    std::vector<std::string> out;
+    for (const auto& e : list) out.push_back(e.path.substr(base.size()));
+    return out;
+}
+
+ScanOptions projectOptions() {
+    ScanOptions o;
+    o.excluded = {"#tarnel", "#arh"};
+    return o;
+}
+
+} // namespace
+
+TEST(ScanProject, ListsFoldersBeforeContentsAndExcludesArchiveFoldersAtAnyDepth) {
+    TempDir t;
+    t.write("Site/index.html", "hello");
+    t.write("Site/#tarnel/Site-101203.1530c.zip", "z");
+    t.write("Site/docs/#ARH/old.txt", "o");
+    t.write("Site/docs/#arh.txt", "file named like an excluded folder");
+    t.write("Site/docs/#Tarnel/x", "x");
+    t.write("Site/docs/#arh", "a file named #arh is listed"); // sits beside the folder #ARH only on a case-sensitive FS
+    t.write("Site/tab\tname.txt", "tab");
+    t.write("Site/Проект.txt", "utf8");
+    ProjectListing list;
+    ScanProject(list, t / "Site", projectOptions());
+
+    auto paths = relativePaths(list, t.path() + "/");
+    EXPECT_EQ(paths.front(), "Site/");
+    std::vector<std::string> sorted(paths.begin() + 1, paths.end());
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<std::string>{"Site/docs/", "Site/docs/#arh", "Site/docs/#arh.txt",
+                                                "Site/index.html", "Site/tab\tname.txt", "Site/Проект.txt"}));
+    const auto docs = std::find(paths.begin(), paths.end(), "Site/docs/");
+    const auto inDocs = std::find(paths.begin(), paths.end(), "Site/docs/#arh.txt");
+    EXPECT_LT(docs, inDocs) << "a folder's line comes before its contents";
+
+    const auto& index = *std::find_if(list.begin(), list.end(), [](auto& e) { return e.path.ends_with("index.html"); });
+    EXPECT_EQ(index.size, 5);
+    EXPECT_EQ(index.attributes, unsigned(kAttrFile));
+    EXPECT_EQ(listingLine(index), index.path + "\tt:" + std::to_string(index.dosTime) + ",s:5,a:32");
+}
+
+TEST(ScanProject, OneFileProjectListsOnlyThatFileLiterally) {
+    TempDir t;
+    t.write("notes[1].txt", "n");
+    t.write("notes1.txt", "wildcard look-alike");
+    t.write("sub/notes[1].txt", "deeper");
+    ScanOptions o;
+    o.mask = "notes[1].txt";
+    o.literalMask = true;
+    ProjectListing list;
+    ScanProject(list, t.path(), o);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[1].path, t / "notes[1].txt");
+}
+
+TEST(ScanProject, SurvivesLinkLoopsAndLeavesOutSpecialFiles) {
+    TempDir t;
+    t.write("P/a.txt", "a");
+    t.mkdir("P/sub");
+    ASSERT_EQ(symlink("..", (t / "P/sub/up").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", (t / "P/dangling").c_str()), 0);
+    ASSERT_EQ(mkfifo((t / "P/fifo").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("../P/a.txt", (t / "P/link.txt").c_str()), 0);
+    ProjectListing list;
+    ScanProject(list, t / "P", projectOptions());
+    auto paths = relativePaths(list, t.path() + "/");
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{"P/", "P/a.txt", "P/link.txt", "P/sub/", "P/sub/up/"}));
+}
+
+TEST(ScanProject, RootFolderReadsAsDrive) {
+    ProjectListing list;
+    ScanOptions o;
+    o.mask = "no-such-entry-*";
+    ScanProject(list, "/", o);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(listingLine(list[0]), "/\ta:drive");
+}
+
+TEST(DosTime, RoundsToEvenSecondsAndClamps) {
+    LocalTime lt{2010, 11, 21, 13, 24, 31};
+    EXPECT_EQ(toDosDateTime(lt), 1031105295u) << "21 November 2010 13:24:30";
+    EXPECT_EQ(dosToLocalTime(1031105295u).second, 30);
+    EXPECT_EQ(toDosDateTime(LocalTime{1970, 1, 1, 0, 0, 0}), toDosDateTime(LocalTime{1980, 1, 1, 0, 0, 0}));
+    EXPECT_EQ(dosToLocalTime(toDosDateTime(LocalTime{2200, 1, 1, 0, 0, 0})).year, 2107);
+}
+
+TEST(Wildcards, MatchLikeTheArchiveMask) {
+    EXPECT_TRUE(wildcardMatch("Site-??????.*.zip", "Site-101203.1530c.zip"));
+    EXPECT_FALSE(wildcardMatch("Site-??????.*.zip", "Site-10120.1530c.zip"));
+    EXPECT_TRUE(wildcardMatch("*", ""));
+    EXPECT_FALSE(wildcardMatch("a?c", "ac"));
+}

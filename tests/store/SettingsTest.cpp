@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include "store/Settings.h"
+#include "store/SettingsFile.h"
+#include "support/TempDir.h"
+
+using namespace kp;
+
+TEST(SettingsMerge, ParsesItemsQuotesAndQueries) {
+    NameValueList list('=');
+    SettingsMerge(list, kDefaultSettingsString, "");
+    EXPECT_EQ(list.lines(), (std::vector<std::string>{"cL:=00000409", "ws:=1", "ds:=1", "hv:=18\\19\\20", "mnp:=5",
+                                                      "ps:=0"}));
+    EXPECT_EQ(SettingsMerge(list, "hv:", "\\"), "18,19,20");
+    EXPECT_EQ(SettingsMerge(list, "HV:", ""), "18\\19\\20") << "keys in other case are the same keys";
+
+    SettingsMerge(list, "ws: ,Ws:0 \"cL:abc def\" junk mnp:3\r\nps:2", "");
+    EXPECT_EQ(list.value("ws:"), "0") << "an empty value never overwrites, a later one does";
+    EXPECT_EQ(list.value("cL:"), "abc def") << "quotes keep blanks";
+    EXPECT_EQ(list.value("mnp:"), "3");
+    EXPECT_EQ(list.value("ps:"), "2");
+
+    EXPECT_EQ(SettingsMerge(list, "zz:", ""), "");
+    EXPECT_EQ(list.indexOfName("zz:"), 6) << "a query adds the missing key";
+    EXPECT_EQ(SettingsMerge(list, "mnp: ws:", ""), "") << "two items are no query";
+}
+
+TEST(SettingsMerge, ProjectSetTextOnlyContributesKeyValueWords) {
+    NameValueList fromSet('=');
+    SettingsMerge(fromSet, "<heading>\r\nThis file contains the data\r\n\r\n<settings>\r\nps:3\r\n\r\n", "");
+    EXPECT_EQ(SettingsMerge(fromSet, "ps:", ""), "3");
+    NameValueList noStatus('=');
+    SettingsMerge(noStatus, "<heading>\r\nno settings here\r\n", "");
+    EXPECT_EQ(SettingsMerge(noStatus, "ps:", ""), "");
+}
+
+struct ValidationCase {
+    const char* items;
+    SettingsValues want;
+    std::size_t mistakes;
+};
+
+TEST(Settings, InvalidValuesFallBackToDefaultsAndAreRecorded) {
+    const SettingsValues d;
+    auto with = [&](auto change) {
+        SettingsValues v = d;
+        change(v);
+        return v;
+    };
+    const std::vector<ValidationCase> cases = {
+        {"", d, 0},
+        {"ws:", d, 0},
+        {"ws:0", with([](auto& v) { v.showWindow = 0; }), 0},
+        {"ws:-1", d, 1},
+        {"ds:5", d, 0},
+        {"hv:18\\19", d, 1},
+        {"hv:19\\18\\20", d, 1},
+        {"hv:5\\10\\21", d, 1},
+        {"hv:0\\1\\2", d, 1},
+        {"hv:5\\10\\15\\99", with([](auto& v) { v.trainLength[0] = 5, v.trainLength[1] = 10, v.trainLength[2] = 15; }),
+         0},
+        {"cL:0000040C", d, 1},
+        {"cL:409", d, 1},
+        {"cL:00000419", with([](auto& v) { v.commentLayout = "00000419"; }), 0},
+        {"CL:00000419,Ws:0", with([](auto& v) { v.commentLayout = "00000419", v.showWindow = 0; }), 0},
+        {"ps:7", d, 1},
+        {"ps:3", with([](auto& v) { v.projectStatus = 3; }), 0},
+        {"mnp:0", d, 1},
+        {"mnp:6,ps:x", d, 2},
+    };
+    for (const auto& c : cases) {
+        NameValueList defaults = settingsListFrom(kDefaultSettingsString);
+        NameValueList settings = defaults;
+        SettingsMerge(settings, c.items, "");
+        NameValueList mistaken;
+        const SettingsCheck check = validateSettings(settings, defaults, mistaken);
+        const SettingsValues& v = check.values;
+        EXPECT_EQ(v.commentLayout, c.want.commentLayout) << c.items;
+        EXPECT_EQ(v.showWindow, c.want.showWindow) << c.items;
+        EXPECT_EQ(v.showArchiveFolder, c.want.showArchiveFolder) << c.items;
+        EXPECT_EQ(std::vector<int>(v.trainLength, v.trainLength + 3),
+                  std::vector<int>(c.want.trainLength, c.want.trainLength + 3))
+            << c.items;
+        EXPECT_EQ(v.capacityFactor, c.want.capacityFactor) << c.items;
+        EXPECT_EQ(v.projectStatus, c.want.projectStatus) << c.items;
+        EXPECT_EQ(mistaken.count(), c.mistakes) << c.items;
+    }
+}
+
+TEST(Settings, StatusTrainLength) {
+    SettingsValues v;
+    EXPECT_EQ(statusTrainLength(v, 0), 20);
+    EXPECT_EQ(statusTrainLength(v, 1), 18);
+    EXPECT_EQ(statusTrainLength(v, 2), 19);
+    EXPECT_EQ(statusTrainLength(v, 3), 20);
+}
+
+TEST(SettingsFile, WritesAboutThenSettingWithoutStatusAndReadsItBack) {
+    kp::test::TempDir t;
+    const std::string path = settingsFilePath(t / "cfg/TarnelSoftware");
+    EXPECT_FALSE(readUserPreferences(path).has_value());
+
+    SettingsValues v;
+    v.projectStatus = 3;
+    v.trainLength[0] = 5;
+    v.showWindow = 0;
+    ASSERT_TRUE(writeSettingsFile(path, v, "alice"));
+    EXPECT_EQ(kp::test::readFile(path),
+              "[About]\r\nSoftware= Kestrelpad-1.1.1\r\nUser= alice\r\n-=-\r\n\r\n[Setting]\r\n"
+              "UserPreferences= cL:00000409,hv:5\\19\\20,mnp:5,ws:0,ds:1\r\n\r\n");
+    EXPECT_EQ(readUserPreferences(path).value(), "cL:00000409,hv:5\\19\\20,mnp:5,ws:0,ds:1");
+
+    t.write("cfg/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nOther=1\n");
+    EXPECT_EQ(readUserPreferences(path).value(), kDefaultSettingsString) << "a missing key reads as the defaults";
+}
+
+TEST(Settings, UserSettingsStringFollowsTheSettingsTabRules) {
+    SettingsValues v;
+    EXPECT_EQ(applyUserSettings("hv:5\\10\\15,mnp:3,ws:0,cL:00000419", v), "");
+    EXPECT_EQ(v.trainLength[1], 10);
+    EXPECT_EQ(v.commentLayout, "00000419");
+    // 0000040C is hexadecimal, but a run reads the layout as a decimal number and would refuse
+    // it at every start: saving it would only make the options window open each time.
+    for (const char* bad : {"cL:0000040C", "hv:10\\5\\15", "hv:19\\19\\20", "hv:1\\2\\21", "mnp:0", "ws:2", "cL:409", "cL:0000040G",
+                            "ps:1", "nonsense"}) {
+        SettingsValues before = v;
+        EXPECT_EQ(applyUserSettings(std::string("mnp:4,") + bad, v), bad);
+        EXPECT_EQ(v.capacityFactor, before.capacityFactor) << "nothing applies when any item is bad";
+    }
+}
