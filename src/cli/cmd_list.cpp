@@ -30,7 +30,7 @@ bool findProjectArchives(const std::string& param, RunState& state) {
     for (const auto& w : check.warnings) std::fprintf(stderr, "Warning: %s\n", forTerminal(w).c_str());
     if (!check.ok()) return false;
     resolveProjectItem(state, check.param);
-    state.archives = FindArchives(state.archiveFolder, kRepositoryFolderName, state.projectName(), systemClock());
+    state.archives = FindArchives(state.archiveFolder, kRepositoryName, state.projectName(), systemClock());
     return true;
 }
 

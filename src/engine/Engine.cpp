@@ -24,15 +24,10 @@ bool versionNumber(const std::string& text, std::string& out) {
     return true;
 }
 
-std::string mismatchReport(std::vector<Mismatch> lines) {
+std::string mismatchReport(const std::vector<Mismatch>& lines) {
     std::vector<std::string> shown;
     for (std::size_t i = 0; i < lines.size() && i < 10; ++i) shown.push_back(lines[i].path + "   CRC:" + lines[i].crc);
-    if (lines.size() > 10) shown.push_back("..");
-    shown.push_back(" ");
-    std::string text = "Kestrelpad message :\r\nThe checksum of some files doesn't correspond to the checksum of the "
-                       "archive items\r\n\r\n";
-    for (const auto& l : shown) text += l + "\r\n";
-    return text + "Maybe they are busy by the another applications." + "\r\n" + "Close these applications, please.";
+    return msg::checksumMismatch(shown, lines.size() > 10);
 }
 
 } // namespace
@@ -70,9 +65,9 @@ std::string Engine::versionError(const OptionsChoice& c) {
     std::string error, number;
     const std::string part3 = trim(c.versionPart3);
     if (!part3.empty() && !isLettersDigitsOr(part3, "-_"))
-        error = "part 3 of version\r\nIt must be alphabetical, numeric, '-', '_'";
-    if (!versionNumber(c.versionPart2, number)) error = "part 2 of version\r\nIt must be in 0..100";
-    if (!versionNumber(c.versionPart1, number)) error = "part 1 of version\r\nIt must be in 0..100";
+        error = msg::kVersionPart3;
+    if (!versionNumber(c.versionPart2, number)) error = msg::kVersionPart2;
+    if (!versionNumber(c.versionPart1, number)) error = msg::kVersionPart1;
     return error;
 }
 
@@ -124,7 +119,7 @@ void Engine::openOptionsWindow() {
         if (error.empty()) break;
         // A bad version part keeps the window open with the previous parts.
         m_host.beep();
-        m_host.showMessage(MessageKind::Plain, "Check value for " + error);
+        m_host.showMessage(MessageKind::Plain, msg::versionPartInvalid(error));
     }
     s.showOptions = false;
     s.optionsShowing = false;
@@ -180,7 +175,7 @@ std::optional<Selection> Engine::selectItems() {
     if (!s.archives.storedStates.empty()) changes = compareWithPrimary();
     if (changes) {
         if (s.storeRequested && changes->changed.empty() && s.restoreArchive.empty()) {
-            s.dateLabel = kSameProjectText;
+            s.dateLabel = msg::kSameProject;
             s.storeRequested = false;
             m_same = true;
             m_host.repaint(s);
@@ -201,14 +196,13 @@ std::optional<Selection> Engine::selectItems() {
 bool Engine::canWriteNewArchive() {
     RunState& s = m_state;
     if (!makeFolderKeepingParentTime(s.archiveFolder)) {
-        fail("Can't create the archive folder\r\n\r\n " + s.archiveFolder + "\r\n\r\n" + errorText(errno));
+        fail(msg::archiveFolderNotCreated(s.archiveFolder, errorText(errno)));
         return false;
     }
     // A file of the new name is a stored state of its own (one the archive search ignored,
     // such as a state dated in the future): it is never replaced.
     if (pathExists(s.newArchiveName)) {
-        refuse("Can't create the archive, because the file\r\n\r\n " + fileNamePart(s.newArchiveName) +
-               " \r\n\r\nexists already.");
+        refuse(msg::archiveExists(fileNamePart(s.newArchiveName)));
         return false;
     }
     return true;
@@ -247,9 +241,7 @@ std::optional<ChangeResult> Engine::compareWithPrimary() {
         return detectChanges(*s.primaryItems, projectLines(s));
     } catch (const std::exception& e) {
         m_host.beep();
-        m_host.showMessage(MessageKind::Error, "The primary archive " + fileNamePart(primary) +
-                                                   " can't be read:\r\n" + e.what() +
-                                                   "\r\n\r\nThe project is stored as a full archive.");
+        m_host.showMessage(MessageKind::Error, msg::primaryUnreadable(fileNamePart(primary), e.what()));
         if (stampAndSuffix(s.newArchiveName, s.datePos).size() == 11) { // a plain name: make it a change archive
             const ArchiveName name = BuildArchiveName(s.archiveFolder, s.projectName(), "c", m_clock);
             s.newArchiveName = name.path;
@@ -274,8 +266,7 @@ bool Engine::reportFailedCheck() {
     if (m_writerError.empty() && s.checksumMismatches.empty()) return false;
     if (!m_writerError.empty()) {
         m_host.beep();
-        m_host.showMessage(MessageKind::Error, "Can't create the archive " + fileNamePart(s.newArchiveName) +
-                                                   "\r\n\r\n" + m_writerError);
+        m_host.showMessage(MessageKind::Error, msg::archiveNotCreated(fileNamePart(s.newArchiveName), m_writerError));
     } else {
         m_host.showMessage(MessageKind::Notice, mismatchReport(s.checksumMismatches));
     }
@@ -330,10 +321,7 @@ bool Engine::recover() {
     m_failed = true;
     m_restoreFailed = true;
     m_host.beep();
-    m_host.showMessage(MessageKind::Error, "Kestrelpad message :\r\nThe project could not be restored from " +
-                                               fileNamePart(s.restoreArchive) + ":\r\n" + error +
-                                               "\r\n\r\nThe state before the restore is kept in the archive\r\n " +
-                                               s.newArchiveName);
+    m_host.showMessage(MessageKind::Error, msg::restoreFailed(fileNamePart(s.restoreArchive), error, s.newArchiveName));
     return false;
 }
 
@@ -343,15 +331,12 @@ bool Engine::requestRestore(const std::string& archive, const std::string& curre
     for (const auto& stored : s.archives.storedStates)
         if (stored == archive || fileNamePart(stored) == archive) chosen = stored;
     if (chosen.empty()) {
-        m_host.showMessage(MessageKind::Plain, "The archive " + archive + " is not a stored state of the project " +
-                                                   s.projectName() + " (see kpad list).");
+        m_host.showMessage(MessageKind::Plain, msg::notAStoredState(archive, s.projectName()));
         return false;
     }
     const std::vector<std::string> busy = busyProjectFiles(s);
     if (!busy.empty()) {
-        std::string text = "Kestrelpad message.\r\nSome files are busy by the another applications:\r\n\r\n";
-        for (const auto& path : busy) text += path + "\r\n";
-        m_host.showMessage(MessageKind::Notice, text + "\r\n" + "Close these applications before restoring, please.");
+        m_host.showMessage(MessageKind::Notice, msg::busyFiles(busy));
         return false;
     }
     std::string problem;
@@ -362,11 +347,10 @@ bool Engine::requestRestore(const std::string& archive, const std::string& curre
         return false;
     }
     if (!problem.empty()) {
-        m_host.showMessage(MessageKind::Notice, "Kestrelpad message :\r\nThe archive " + fileNamePart(chosen) +
-                                                    " is corrupt." + "\r\n" + "Try to restore another archive.");
+        m_host.showMessage(MessageKind::Notice, msg::archiveCorrupt(fileNamePart(chosen)));
         return false;
     }
-    s.archiveComment = restoreNote(fileNamePart(chosen)) + currentComment;
+    s.archiveComment = msg::restoreNote(fileNamePart(chosen)) + currentComment;
     s.addVersion = false;
     s.restoreArchive = chosen;
     s.storeRequested = true;

@@ -2,19 +2,12 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "store/Layout.h"
+#include "store/Messages.h"
 
 namespace kp {
 
 namespace {
-
-const std::string kAbsent = "The correct parameter is absent.  ";
-const std::string kRootArchiveFolder = "The project folder is absent. ";
-const std::string kArchiveFolderBlocked =
-    " The archive folder \" #tarnel \" can't be created \r\n     because the file \" #tarnel \" exists already.";
-const std::string kRepositoryBlocked = "  The folder \" #tarnel/repository \" can't be created \r\n because the file "
-                                       "\" #tarnel/repository \" exists already.";
-
-std::string protectedNameWarning(const std::string& name) { return "\" " + name + " \"  is a protected name. "; }
 
 // Where the archive folder of this parameter would be: inside a folder project, beside a file.
 std::string archiveFolderOf(const EntryCheck& c) {
@@ -49,22 +42,22 @@ EntryCheck checkEntry(const std::string& parameter) {
     c.paramIsFile = absolute && existsAsFile(c.param);
     c.paramIsFolder = absolute && existsAsFolder(c.param);
     if (!c.paramIsFile && !c.paramIsFolder) {
-        c.warnings.push_back(kAbsent);
+        c.warnings.push_back(msg::kParameterAbsent);
         return c;
     }
 
     c.paramName = lowerUtf8(fileNamePart(c.param));
-    if (c.paramName == kBookkeepingFolder) c.warnings.push_back(protectedNameWarning(c.paramName));
+    if (c.paramName == kBookkeepingFolder) c.warnings.push_back(msg::protectedName(c.paramName));
     if (lowerUtf8(c.param) == std::string("/") + kArchiveFolderName && existsAsFolder(c.param))
-        c.warnings.push_back(kRootArchiveFolder);
+        c.warnings.push_back(msg::kRootArchiveFolder);
     if (!c.warnings.empty()) return c;
 
     const std::string archiveFolder = archiveFolderOf(c);
     if (existsAsFile(archiveFolder)) {
-        c.warnings.push_back(kArchiveFolderBlocked);
+        c.warnings.push_back(msg::kArchiveFolderBlocked);
         return c;
     }
-    if (existsAsFile(archiveFolder + "/" + kRepositoryName)) c.warnings.push_back(kRepositoryBlocked);
+    if (existsAsFile(archiveFolder + "/" + kRepositoryName)) c.warnings.push_back(msg::kRepositoryBlocked);
     return c;
 }
 

@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "store/Layout.h"
+
 namespace kp {
 
-inline constexpr const char* kArchiveFolderName = "#tarnel";
-inline constexpr const char* kRepositoryName = "repository";
-inline constexpr const char* kBookkeepingFolder = "_kpad_";
 
 struct EntryCheck {
     std::string param;              // the parameter, without a trailing "/"

@@ -6,8 +6,8 @@ namespace kp {
 
 std::string cardDateLabel(const RunState& s) {
     if (s.storeRequested) return stampAndSuffix(s.newArchiveName, s.datePos);
-    if (s.dateLabel == kSameProjectText) return kSameProjectText;
-    return "Canceled";
+    if (s.dateLabel == msg::kSameProject) return msg::kSameProject;
+    return msg::kCanceled;
 }
 
 std::string cardStatusLabel(const RunState& s) {

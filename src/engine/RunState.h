@@ -12,11 +12,11 @@
 #include "store/ChangeDetection.h"
 #include "store/NameValueList.h"
 #include "store/Project.h"
+#include "store/Messages.h"
 #include "store/Settings.h"
 
 namespace kp {
 
-inline constexpr const char* kSameProjectText = "The project is the same";
 
 struct RunState : Project {
     std::string userName;

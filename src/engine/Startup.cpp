@@ -44,7 +44,7 @@ void listProject(RunState& s) {
         ScanProject(s.projectFiles, s.projectPath, options);
         s.projectFiles.erase(s.projectFiles.begin()); // the folder's own line: only the file is the project
     } else {
-        options.excluded = {kArchiveFolderName, "#arh"};
+        options.excluded = {kArchiveFolderName, kOldArchiveFolderName};
         ScanProject(s.projectFiles, s.projectPath + s.projectName(), options);
     }
 }
@@ -116,8 +116,8 @@ void readRecords(const std::string& archivePath, std::string& projectSet, std::s
     try {
         ZipArchive zip;
         zip.open(archivePath);
-        if (zip.findFile("_kpad_/project.set") >= 0) projectSet = zip.extractToString("_kpad_/project.set");
-        if (zip.findFile("_kpad_/project.log") >= 0) projectLog = zip.extractToString("_kpad_/project.log");
+        if (zip.findFile(kProjectSetItem) >= 0) projectSet = zip.extractToString(kProjectSetItem);
+        if (zip.findFile(kProjectLogItem) >= 0) projectLog = zip.extractToString(kProjectLogItem);
         if (items) *items = archiveLines(zip);
     } catch (const std::exception&) {
         // A damaged latest archive leaves the run with the user's settings and no history;
@@ -130,7 +130,7 @@ void readRecords(const std::string& archivePath, std::string& projectSet, std::s
 void removeStaleTemporaries(const std::string& archiveFolder, const std::string& projectName, const Clock& clock) {
     const LocalTime today = clock.localNow();
     for (const FileInfo& fi : listFolder(archiveFolder)) {
-        if (fi.isFolder || !startsWith(fi.name, projectName + "-") || !endsWith(fi.name, ".tmp")) continue;
+        if (fi.isFolder || !startsWith(fi.name, projectName + "-") || !endsWith(fi.name, kTemporarySuffix)) continue;
         // The twin of a name the archive search would take as this project's archive.
         const std::string tail = fi.name.substr(projectName.size(), fi.name.size() - projectName.size() - 4) + ".zip";
         if (isValidArchiveTail(tail, yymmddOf(today.year, today.month, today.day)))
@@ -146,7 +146,7 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
     resolveProjectItem(s, input.param);
     listProject(s);
 
-    s.archives = FindArchives(s.archiveFolder, kRepositoryFolderName, s.projectName(), clock);
+    s.archives = FindArchives(s.archiveFolder, kRepositoryName, s.projectName(), clock);
     const ArchiveName name =
         BuildArchiveName(s.archiveFolder, s.projectName(), s.archives.storedStates.empty() ? "c" : "", clock);
     s.newArchiveName = name.path;
@@ -198,8 +198,7 @@ bool clockWentBack(const RunState& s, std::string& message) {
     const std::string now = stampAt(fileNamePart(s.newArchiveName), s.datePos);
     const std::string latest = stampAt(fileNamePart(s.latestArchiveName), s.datePos);
     if (stampNumber(latest) <= stampNumber(now)) return false;
-    message = "Can't create the new archive, because\r\n\r\nthe system time " + now + " is less" + "\r\n\r\n" +
-              "than the time of the last archives: " + latest;
+    message = msg::clockWentBack(now, latest);
     return true;
 }
 

@@ -24,8 +24,6 @@ void resolveProjectItem(RunState& state, const std::string& param);
 // The folder whose lock keeps two runs off one project: the project folder itself, or the
 // folder holding a one-file project (whose archive folder it shares).
 std::string projectLockFolder(const RunState& state);
-inline constexpr const char* kProjectBusyMessage =
-    "Another run of Kestrelpad is working on this project.\r\nTry again when it has ended.";
 
 // Fills state and returns the timer interval of the first tick (500 ms when the options
 // window must open first, else 2000 ms).

@@ -49,13 +49,13 @@ OptionsChoice ConsoleHost::openOptions(RunState& state) {
     if (++m_optionsShown > 1) return OptionsChoice{};
     // The options window's message lines, as the window would show them.
     if (!state.canWrite) {
-        printMessage("", "* * *  There is no write privilege  * * *\r\n" + state.archiveFolder);
+        printMessage("", msg::noWritePrivilege(state.archiveFolder));
         return OptionsChoice{};
     }
     if (state.settingsMistaken)
-        printMessage("Warning: ", "* * *  Some Settings are mistaken. Please set them again.  * * *");
+        printMessage("Warning: ", msg::kSettingsMistaken);
     if (state.statusRequested && m_choice.projectStatus <= 0)
-        printMessage("Warning: ", "* * *  Set project status, please   * * *\r\n(the trains are full: kpad store --status)");
+        printMessage("Warning: ", std::string(msg::kSetStatus) + "\r\n(the trains are full: kpad store --status)");
     if (state.timeRepeated) waitForNextMinute(state);
     OptionsChoice choice = m_choice;
     choice.restoreArchive = m_restoreArchive;
@@ -90,7 +90,7 @@ int runProject(const std::string& param, ConsoleHost& host, bool askFirst) {
     resolveProjectItem(probe, check.param);
     RunLock lock;
     if (!lock.tryLock(projectLockFolder(probe))) {
-        printMessage("", kProjectBusyMessage);
+        printMessage("", msg::kProjectBusy);
         return 1;
     }
     StartupInput input;
@@ -105,7 +105,7 @@ int runProject(const std::string& param, ConsoleHost& host, bool askFirst) {
         std::puts(engine.storedArchive().c_str());
         return 0;
     case RunOutcome::Same:
-        std::puts(kSameProjectText);
+        std::puts(msg::kSameProject);
         return 0;
     default:
         return 1;

@@ -4,6 +4,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "store/Layout.h"
 #include "zip/ZipArchive.h"
 
 namespace kp {
@@ -37,7 +38,7 @@ void deleteListedFiles(const Project& s, const LinkGuard& links) {
 }
 
 bool holdsArchiveFolder(const std::string& folder) {
-    return existsAsFolder(folder + "#tarnel") || existsAsFolder(folder + "#arh");
+    return existsAsFolder(folder + kArchiveFolderName) || existsAsFolder(folder + kOldArchiveFolderName);
 }
 
 // From the last line to the first, so subfolders go before their parents; only empty
@@ -58,7 +59,7 @@ void restoreFolders(const Project& s, const ZipArchive& zip) {
         const ZipItem& item = zip.item(i);
         if (item.externalAttributes != 0x10) continue;
         const std::string name = withoutTrailingSlash(item.fileName);
-        if (name == "_kpad_") continue;
+        if (name == kBookkeepingFolder) continue;
         folders.emplace_back(s.projectPath + name, item.dosTime);
     }
     for (const auto& [path, time] : folders)
@@ -82,7 +83,7 @@ std::string recoverProject(const Project& s, const std::string& restoreArchive) 
         ZipArchive zip;
         zip.open(restoreArchive);
         zip.setBaseDirectory(s.projectPath);
-        zip.extractFilesEx("*", "_kpad_/*");
+        zip.extractFilesEx("*", std::string(kBookkeepingPrefix) + "*");
         restoreFolders(s, zip);
     } catch (const std::exception& e) {
         return e.what();

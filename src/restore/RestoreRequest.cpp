@@ -3,6 +3,8 @@
 #include "platform/BusyFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "store/Layout.h"
+#include "store/Messages.h"
 #include "zip/ArchiveCheck.h"
 #include "store/ChangeDetection.h"
 #include "zip/ItemNames.h"
@@ -21,11 +23,6 @@ bool belongsToProject(const Project& s, const std::string& name) {
 }
 
 } // namespace
-
-std::string restoreNote(const std::string& archiveFileName) {
-    return "After this archive creation, the archive\r\n " + archiveFileName + " " + "\r\n" + "was restored." +
-           "\r\n" + "\r\n";
-}
 
 std::vector<std::string> busyProjectFiles(const Project& s) {
     std::vector<std::string> busy;

@@ -19,7 +19,4 @@ std::vector<std::string> busyProjectFiles(const Project& project);
 // cannot be read at all.
 std::string restoreProblem(const Project& project, const std::string& archivePath);
 
-// The note that the new state's comment begins with.
-std::string restoreNote(const std::string& archiveFileName);
-
 } // namespace kp

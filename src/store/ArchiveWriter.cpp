@@ -1,5 +1,6 @@
 #include "store/ArchiveWriter.h"
 
+#include "store/Layout.h"
 #include "zip/ArchiveCheck.h"
 
 namespace kp {
@@ -11,9 +12,9 @@ void writeArchive(const WriterJob& job, const Clock& clock, const ProgressCallba
     zip.open(job.archiveName);
     if (!job.comment.empty()) zip.setComment(job.comment);
     for (const FolderItem& f : job.folders) zip.addFolder(f.name, f.dosTime);
-    zip.addFolder("_kpad_/", toDosDateTime(clock.now()));
-    zip.addFromMemory("_kpad_/project.set", job.settingsText, toDosDateTime(clock.now()));
-    zip.addFromMemory("_kpad_/project.log", job.logText, toDosDateTime(clock.now()));
+    zip.addFolder(kBookkeepingPrefix, toDosDateTime(clock.now()));
+    zip.addFromMemory(kProjectSetItem, job.settingsText, toDosDateTime(clock.now()));
+    zip.addFromMemory(kProjectLogItem, job.logText, toDosDateTime(clock.now()));
     zip.setBaseDirectory(job.projectPath);
     zip.setProgressCallback(progress);
     for (const std::string& file : job.files) {

@@ -9,7 +9,8 @@
 namespace kp {
 
 inline constexpr const char* kProductName = "Kestrelpad";
-inline constexpr const char* kProductTitle = "Kestrelpad-1.1.1";
+inline constexpr const char* kProductVersion = KP_VERSION; // from the build
+inline constexpr const char* kProductTitle = "Kestrelpad-" KP_VERSION;
 
 // appDataFolder() + "/Kestrelpad/setting.ini"
 std::string settingsFilePath(const std::string& appDataFolder);

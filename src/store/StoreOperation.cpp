@@ -2,16 +2,13 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "store/Messages.h"
 #include "zip/ZipArchive.h"
 
 namespace kp {
 
 namespace {
 
-std::string fileSizeRefusal(const std::string& path) {
-    return "Can't create the archive, because the size of the file\r\n\r\n " + path + " " + "\r\n" + "\r\n" +
-           "is over than 256 Mb. Please, split it fisrt.";
-}
 
 } // namespace
 
@@ -54,13 +51,13 @@ std::vector<std::string> sizeRefusals(const Project& s, const std::vector<std::s
     std::int64_t total = 0;
     for (auto it = files.rbegin(); it != files.rend(); ++it) {
         const ListingEntry& e = s.projectFiles[*it];
-        if (e.size < 0 || e.size > kMaxFileSize) refusals.push_back(fileSizeRefusal(relativePath(s, e)));
+        if (e.size < 0 || e.size > kMaxFileSize) refusals.push_back(msg::fileTooLarge(relativePath(s, e)));
         else total += e.size;
     }
     if (total > kMaxProjectSize)
-        refusals.push_back("Can't create the archive,\r\nbecause the project's size is over than 1 Gb.");
+        refusals.push_back(msg::kProjectTooLarge);
     if (canWrite && freeDiskSpace >= 0 && 2 * total > freeDiskSpace)
-        refusals.push_back("Can't create the archive,\r\nbecause the disk space is low.");
+        refusals.push_back(msg::kDiskSpaceLow);
     return refusals;
 }
 

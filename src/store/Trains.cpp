@@ -187,7 +187,7 @@ ThinOutcome ThinArchives(const std::vector<std::string>& projectArchives, const 
     const TrainIndex trains = indexTrains(names, static_cast<std::size_t>(datePos));
     std::vector<bool> marked = markForRemoval(trains, names.size(), L, factor);
 
-    const std::string repository = archiveFolder + "/" + kRepositoryFolderName;
+    const std::string repository = archiveFolder + "/" + kRepositoryName;
     const FileCopier copy = copier ? copier : FileCopier(copyFileDurably);
     std::vector<bool> moved(names.size(), false);
     for (std::size_t i : trains.version) {

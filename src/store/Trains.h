@@ -14,10 +14,10 @@
 
 #include "platform/Clock.h"
 #include "store/ArchiveNames.h"
+#include "store/Layout.h"
 
 namespace kp {
 
-inline constexpr const char* kRepositoryFolderName = "repository";
 
 struct ArchiveLists {
     std::vector<std::string> projectArchives; // full paths in the archive folder, oldest first

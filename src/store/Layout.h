@@ -1,0 +1,18 @@
+// The names the program gives things on disk and inside archives. Every file spells them
+// from here.
+#pragma once
+
+namespace kp {
+
+inline constexpr const char* kArchiveFolderName = "#tarnel";   // beside or inside the project
+inline constexpr const char* kOldArchiveFolderName = "#arh";   // left out of listings like #tarnel
+inline constexpr const char* kRepositoryName = "repository";   // version archives kept out of the trains
+inline constexpr const char* kBookkeepingFolder = "_kpad_";    // inside every archive
+inline constexpr const char* kBookkeepingPrefix = "_kpad_/";
+inline constexpr const char* kProjectSetItem = "_kpad_/project.set";
+inline constexpr const char* kProjectLogItem = "_kpad_/project.log";
+// A new or rewritten archive is written under its ".tmp" twin and renamed when complete
+// (ZipArchive::temporaryTwin).
+inline constexpr const char* kTemporarySuffix = ".tmp";
+
+} // namespace kp

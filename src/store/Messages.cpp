@@ -1,0 +1,78 @@
+#include "store/Messages.h"
+
+namespace kp::msg {
+
+namespace {
+constexpr const char* kCrLf = "\r\n";
+}
+
+std::string protectedName(const std::string& name) { return "\" " + name + " \"  is a protected name. "; }
+
+std::string clockWentBack(const std::string& now, const std::string& latest) {
+    return "Can't create the new archive, because\r\n\r\nthe system time " + now + " is less" + kCrLf + kCrLf +
+           "than the time of the last archives: " + latest;
+}
+
+std::string fileTooLarge(const std::string& path) {
+    return "Can't create the archive, because the size of the file\r\n\r\n " + path + " " + kCrLf + kCrLf +
+           "is over than 256 Mb. Please, split it fisrt.";
+}
+
+std::string archiveFolderNotCreated(const std::string& folder, const std::string& reason) {
+    return "Can't create the archive folder\r\n\r\n " + folder + "\r\n\r\n" + reason;
+}
+
+std::string archiveExists(const std::string& fileName) {
+    return "Can't create the archive, because the file\r\n\r\n " + fileName + " \r\n\r\nexists already.";
+}
+
+std::string primaryUnreadable(const std::string& fileName, const std::string& reason) {
+    return "The primary archive " + fileName + " can't be read:\r\n" + reason +
+           "\r\n\r\nThe project is stored as a full archive.";
+}
+
+std::string archiveNotCreated(const std::string& fileName, const std::string& reason) {
+    return "Can't create the archive " + fileName + "\r\n\r\n" + reason;
+}
+
+std::string checksumMismatch(const std::vector<std::string>& lines, bool more) {
+    std::string text = "Kestrelpad message :\r\nThe checksum of some files doesn't correspond to the checksum of the "
+                       "archive items\r\n\r\n";
+    for (const auto& l : lines) text += l + kCrLf;
+    if (more) text += std::string("..") + kCrLf;
+    text += std::string(" ") + kCrLf;
+    return text + "Maybe they are busy by the another applications." + kCrLf + "Close these applications, please.";
+}
+
+std::string versionPartInvalid(const std::string& what) { return "Check value for " + what; }
+
+std::string restoreNote(const std::string& archiveFileName) {
+    return "After this archive creation, the archive\r\n " + archiveFileName + " " + kCrLf + "was restored." + kCrLf +
+           kCrLf;
+}
+
+std::string notAStoredState(const std::string& archive, const std::string& projectName) {
+    return "The archive " + archive + " is not a stored state of the project " + projectName + " (see kpad list).";
+}
+
+std::string busyFiles(const std::vector<std::string>& paths) {
+    std::string text = "Kestrelpad message.\r\nSome files are busy by the another applications:\r\n\r\n";
+    for (const auto& path : paths) text += path + kCrLf;
+    return text + kCrLf + "Close these applications before restoring, please.";
+}
+
+std::string archiveCorrupt(const std::string& fileName) {
+    return "Kestrelpad message :\r\nThe archive " + fileName + " is corrupt." + kCrLf +
+           "Try to restore another archive.";
+}
+
+std::string restoreFailed(const std::string& archiveFileName, const std::string& reason, const std::string& keptIn) {
+    return "Kestrelpad message :\r\nThe project could not be restored from " + archiveFileName + ":\r\n" + reason +
+           "\r\n\r\nThe state before the restore is kept in the archive\r\n " + keptIn;
+}
+
+std::string noWritePrivilege(const std::string& archiveFolder) {
+    return "* * *  There is no write privilege  * * *\r\n" + archiveFolder;
+}
+
+} // namespace kp::msg

@@ -1,0 +1,52 @@
+// The texts the core shows to the user, in one place: refusals, reports and the options
+// window's message lines. Line breaks are CR LF, as the windows show them; blanks are part
+// of the texts.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace kp::msg {
+
+// Entry checks of the parameter (message boxes titled "Warning").
+inline constexpr const char* kParameterAbsent = "The correct parameter is absent.  ";
+inline constexpr const char* kRootArchiveFolder = "The project folder is absent. ";
+inline constexpr const char* kArchiveFolderBlocked =
+    " The archive folder \" #tarnel \" can't be created \r\n     because the file \" #tarnel \" exists already.";
+inline constexpr const char* kRepositoryBlocked =
+    "  The folder \" #tarnel/repository \" can't be created \r\n because the file "
+    "\" #tarnel/repository \" exists already.";
+std::string protectedName(const std::string& name);
+
+// The run.
+inline constexpr const char* kProjectBusy =
+    "Another run of Kestrelpad is working on this project.\r\nTry again when it has ended.";
+inline constexpr const char* kSameProject = "The project is the same";
+inline constexpr const char* kCanceled = "Canceled";
+std::string clockWentBack(const std::string& now, const std::string& latest);
+std::string fileTooLarge(const std::string& path);
+inline constexpr const char* kProjectTooLarge = "Can't create the archive,\r\nbecause the project's size is over than 1 Gb.";
+inline constexpr const char* kDiskSpaceLow = "Can't create the archive,\r\nbecause the disk space is low.";
+std::string archiveFolderNotCreated(const std::string& folder, const std::string& reason);
+std::string archiveExists(const std::string& fileName);
+std::string primaryUnreadable(const std::string& fileName, const std::string& reason);
+std::string archiveNotCreated(const std::string& fileName, const std::string& reason);
+// The mismatch report: at most ten lines "path   CRC:XXXXXXXX", then "..".
+std::string checksumMismatch(const std::vector<std::string>& lines, bool more);
+std::string versionPartInvalid(const std::string& what); // "Check value for ..."
+inline constexpr const char* kVersionPart1 = "part 1 of version\r\nIt must be in 0..100";
+inline constexpr const char* kVersionPart2 = "part 2 of version\r\nIt must be in 0..100";
+inline constexpr const char* kVersionPart3 = "part 3 of version\r\nIt must be alphabetical, numeric, '-', '_'";
+
+// Restoring.
+std::string restoreNote(const std::string& archiveFileName);
+std::string notAStoredState(const std::string& archive, const std::string& projectName);
+std::string busyFiles(const std::vector<std::string>& paths);
+std::string archiveCorrupt(const std::string& fileName);
+std::string restoreFailed(const std::string& archiveFileName, const std::string& reason, const std::string& keptIn);
+
+// The options window's message line.
+std::string noWritePrivilege(const std::string& archiveFolder);
+inline constexpr const char* kSettingsMistaken = "* * *  Some Settings are mistaken. Please set them again.  * * *";
+inline constexpr const char* kSetStatus = "* * *  Set project status, please   * * *";
+
+} // namespace kp::msg
