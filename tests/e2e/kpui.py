@@ -28,6 +28,9 @@ APP_NAME = "Kestrelpad"
 ARCHIVE_FOLDER = "#tarnel"
 DEFAULT_TIMEOUT = 10.0
 
+# The id of the running test (set by run_e2e.py), used to name failure screenshots.
+current_test = "e2e"
+
 # Roles a top-level window of a Qt program has on the accessibility bus.
 WINDOW_ROLES = ("frame", "dialog", "alert", "window", "file chooser")
 
@@ -351,7 +354,7 @@ def double_click(acc, timeout=DEFAULT_TIMEOUT):
 
 def hover(acc, timeout=DEFAULT_TIMEOUT):
     """Moves the pointer onto the control. With no window manager the keyboard goes to the
-    window under the pointer, so key() and type_text() take over=... to aim."""
+    window under the pointer, so key() takes over=... to aim."""
     x, y = _clickable_centre(acc, timeout)
     xdotool("mousemove", x, y)
 
@@ -371,10 +374,11 @@ def key_up(name):
     xdotool("keyup", name)
 
 
-def type_text(text, over=None):
-    """Types text as keystrokes (Unicode included)."""
-    if over is not None:
-        hover(over)
+def type_text(text, into=None):
+    """Types text as keystrokes (Unicode included); with into=control, clicks into that
+    control first so that it has the keyboard focus."""
+    if into is not None:
+        click(into)
     xdotool("type", "--delay", 20, "--", text)
 
 
@@ -473,7 +477,16 @@ class App:
     def __enter__(self):
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, exc_type, exc, tb):
+        # A failing test photographs the screen before its program is ended, while the
+        # window that showed the fault is still there.
+        if exc_type is not None and self.proc.poll() is None:
+            try:
+                path = screenshot(name=f"{current_test}-{time.strftime('%H%M%S')}")
+                if isinstance(exc, AssertionError):
+                    exc.args = (f"{exc.args[0] if exc.args else ''}\nscreenshot: {path}",) + exc.args[1:]
+            except Exception:
+                pass  # a missing screenshot must not hide the failure itself
         self.close()
         return False
 

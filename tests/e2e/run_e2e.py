@@ -5,7 +5,8 @@
 
 Must run inside session.sh, which provides the display and the buses. The last line
 printed is "N passed, N failed, N skipped"; the exit status is 1 when anything failed or
-nothing ran. A failing test leaves a screenshot in the artifacts folder.
+nothing ran. A test failing while its program runs leaves a screenshot in the artifacts
+folder, taken before the program is ended.
 """
 
 import argparse
@@ -38,37 +39,21 @@ def iter_tests(suite):
 
 
 class Result(unittest.TextTestResult):
-    """Counts like the final line needs, and photographs the screen when a test fails."""
+    """Counts what the final line needs, and tells kpui which test runs so that a failure
+    screenshot carries its name."""
 
-    def __init__(self, *args, artifacts, **kwargs):
+    def __init__(self, *args, **kwargs):
         super().__init__(*args, **kwargs)
-        self.artifacts = artifacts
         self.passed = 0
+
+    def startTest(self, test):
+        import kpui
+        kpui.current_test = test.id()
+        super().startTest(test)
 
     def addSuccess(self, test):
         super().addSuccess(test)
         self.passed += 1
-
-    def _photograph(self, test):
-        try:
-            import kpui
-            path = kpui.screenshot(self.artifacts, test.id())
-            self.stream.writeln(f"  screenshot: {path}")
-        except Exception as e:  # a missing screenshot must not hide the failure itself
-            self.stream.writeln(f"  (no screenshot: {e})")
-
-    def addFailure(self, test, err):
-        super().addFailure(test, err)
-        self._photograph(test)
-
-    def addError(self, test, err):
-        super().addError(test, err)
-        self._photograph(test)
-
-    def addSubTest(self, test, subtest, err):
-        super().addSubTest(test, subtest, err)
-        if err is not None:
-            self._photograph(subtest)
 
 
 def main():
@@ -93,7 +78,7 @@ def main():
              if not args.patterns or any(p in t.id() for p in args.patterns)]
     runner = unittest.TextTestRunner(
         stream=sys.stdout, verbosity=2 if args.verbose else 1,
-        resultclass=lambda *a, **kw: Result(*a, artifacts=artifacts, **kw))
+        resultclass=Result)
     result = runner.run(unittest.TestSuite(tests))
 
     failed = len(result.failures) + len(result.errors) + len(result.unexpectedSuccesses)

@@ -35,8 +35,8 @@ class EntryWarnings(unittest.TestCase):
             ("file in the archive folder's place", self.tmp / "Blocked", ARCHIVE_BLOCKED),
         ]
         for label, param, text in cases:
+            before = tree(self.tmp)
             with self.subTest(label), kpui.start(param, cwd=self.tmp) as app:
-                before = tree(self.tmp)
                 box = app.window("Warning")
                 self.assertEqual(kpui.role(box), "alert")
                 labels = [l.name.replace("\r\n", "\n") for l in kpui.find_all(box, "label")]
