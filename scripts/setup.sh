@@ -4,7 +4,8 @@
 set -euo pipefail
 
 build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libdeflate-dev zlib1g-dev libgtest-dev)
-test_pkgs=(zip unzip 7zip libarchive-tools python3 faketime)
+test_pkgs=(zip unzip 7zip libarchive-tools python3 faketime
+           xvfb xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-gi imagemagick)
 fuzz_pkgs=(clang-14 libclang-rt-14-dev)
 bench_pkgs=(zip unzip 7zip time faketime)
 
