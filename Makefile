@@ -10,7 +10,7 @@ P ?=
 
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all build run test test-normal test-asan fuzz bench format clean
+.PHONY: all build run test test-normal test-asan fuzz bench package format clean
 
 all: build
 
@@ -50,6 +50,10 @@ fuzz:
 bench: build
 	@scripts/setup.sh bench
 	@bench/run-all.sh $(BUILD)
+
+# make package: the Debian package build/kestrelpad_VERSION-1_amd64.deb
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
