@@ -99,15 +99,12 @@ void Engine::nameNewArchive() {
                                             s.archiveComment, !s.archives.storedStates.empty());
     const ArchiveName name = BuildArchiveName(s.archiveFolder, s.projectName(), suffix, m_clock);
     s.newArchiveName = name.path;
-    s.archiveMask = name.mask;
     s.datePos = name.datePos;
-    s.timePos = name.timePos;
 }
 
 void Engine::openOptionsWindow() {
     RunState& s = m_state;
     m_host.stopTimer();
-    s.optionsShowing = true;
     for (;;) {
         std::string error;
         const OptionsChoice choice = m_host.openOptions(s);
@@ -122,7 +119,6 @@ void Engine::openOptionsWindow() {
         m_host.showMessage(MessageKind::Plain, msg::versionPartInvalid(error));
     }
     s.showOptions = false;
-    s.optionsShowing = false;
     m_host.repaint(s);
     m_interval = 1000;
     m_host.armTimer(m_interval);

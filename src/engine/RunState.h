@@ -24,9 +24,7 @@ struct RunState : Project {
 
     // Archives.
     std::string newArchiveName;
-    std::string archiveMask;
     int datePos = 0;
-    int timePos = 0;
     std::string latestArchiveName;  // empty when the project has no archive yet
     std::string latestLogText;
     std::string restoreArchive;     // the state chosen for a restore, empty if none
@@ -52,7 +50,6 @@ struct RunState : Project {
     bool canWrite = true;
     bool latestHasStatus = false;
     bool addVersion = false;
-    bool optionsShowing = false;
 
     std::string archiveComment;
     std::string versionPart1 = "0", versionPart2 = "0", versionPart3;

@@ -150,9 +150,7 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
     const ArchiveName name =
         BuildArchiveName(s.archiveFolder, s.projectName(), s.archives.storedStates.empty() ? "c" : "", clock);
     s.newArchiveName = name.path;
-    s.archiveMask = name.mask;
     s.datePos = name.datePos;
-    s.timePos = name.timePos;
 
     s.appDataFolder = appDataFolder();
     if (!s.archives.allOwnArchives.empty()) s.latestArchiveName = s.archives.allOwnArchives.back().fullPath();

@@ -34,7 +34,6 @@ std::set<std::pair<dev_t, ino_t>> filesOpenAnywhere() {
 
 } // namespace
 
-bool isFileBusy(const std::string& path) { return BusyFileCheck().isBusy(path); }
 
 bool BusyFileCheck::isBusy(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

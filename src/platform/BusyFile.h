@@ -9,13 +9,9 @@
 
 namespace kp {
 
-// True when any other open file descriptor refers to the file. Tries a write lease, which
-// the kernel refuses while another descriptor is open; where leases are not supported
-// (network file systems) or not permitted, looks for the file among /proc/*/fd.
-bool isFileBusy(const std::string& path);
-
-// The same for many files: /proc is read at most once, when the first lease is refused
-// for a reason other than another open descriptor.
+// Whether any other open file descriptor refers to a file. Tries a write lease, which the
+// kernel refuses while another descriptor is open; where leases are not supported (network
+// file systems) or not permitted, looks for the file among /proc/*/fd, read at most once.
 class BusyFileCheck {
 public:
     bool isBusy(const std::string& path);

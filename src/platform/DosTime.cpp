@@ -26,21 +26,4 @@ LocalTime dosToLocalTime(DosDateTime dos) {
 
 std::time_t fromDosDateTime(DosDateTime dos) { return fromLocalTime(dosToLocalTime(dos)); }
 
-std::string formatLocalTime(const LocalTime& lt) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", lt.year, lt.month, lt.day, lt.hour,
-                  lt.minute, lt.second);
-    return buf;
-}
-
-bool parseLocalTime(const std::string& text, LocalTime& out) {
-    LocalTime lt;
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &lt.year, &lt.month, &lt.day, &lt.hour, &lt.minute,
-                    &lt.second, &tail) != 6)
-        return false;
-    out = lt;
-    return true;
-}
-
 } // namespace kp

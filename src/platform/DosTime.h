@@ -20,8 +20,4 @@ DosDateTime toDosDateTime(const LocalTime& lt);
 LocalTime dosToLocalTime(DosDateTime dos);
 std::time_t fromDosDateTime(DosDateTime dos);
 
-// A fixed, parseable text form ("2010-12-03 15:30:00") for folder times handed between stages.
-std::string formatLocalTime(const LocalTime& lt);
-bool parseLocalTime(const std::string& text, LocalTime& out);
-
 } // namespace kp
