@@ -58,10 +58,12 @@ endforeach()
 add_subdirectory(${CMAKE_SOURCE_DIR}/data ${CMAKE_BINARY_DIR}/data)
 add_subdirectory(${CMAKE_SOURCE_DIR}/doc ${CMAKE_BINARY_DIR}/doc)
 
-if(TARGET kestrelpad)
-  target_compile_definitions(kestrelpad PRIVATE
+if(TARGET kp_ui)
+  target_compile_definitions(kp_ui PUBLIC
     KP_HELP_INSTALL_PATH="${KP_HELP_INSTALL_PATH}"
     KP_HELP_HTML_INSTALL_DIR="${KP_HELP_HTML_INSTALL_DIR}")
+endif()
+if(TARGET kestrelpad)
   # Building the desktop program also puts the help beside it.
   if(TARGET kp_help)
     add_dependencies(kestrelpad kp_help)

@@ -72,7 +72,7 @@ std::string restoreFailed(const std::string& archiveFileName, const std::string&
 }
 
 std::string noWritePrivilege(const std::string& archiveFolder) {
-    return "* * *  There is no write privilege  * * *\r\n" + archiveFolder;
+    return std::string(kNoWritePrivilege) + kCrLf + archiveFolder;
 }
 
 } // namespace kp::msg

@@ -45,7 +45,8 @@ std::string archiveCorrupt(const std::string& fileName);
 std::string restoreFailed(const std::string& archiveFileName, const std::string& reason, const std::string& keptIn);
 
 // The options window's message line.
-std::string noWritePrivilege(const std::string& archiveFolder);
+inline constexpr const char* kNoWritePrivilege = "* * *  There is no write privilege  * * *";
+std::string noWritePrivilege(const std::string& archiveFolder); // the line and the folder below it
 inline constexpr const char* kSettingsMistaken = "* * *  Some Settings are mistaken. Please set them again.  * * *";
 inline constexpr const char* kSetStatus = "* * *  Set project status, please   * * *";
 

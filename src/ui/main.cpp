@@ -1,12 +1,18 @@
 // The desktop program: kestrelpad PATH. Checks the parameter (warnings as message boxes
-// titled "Warning", or on stderr without a display) and runs one run of the project.
+// titled "Warning", or on stderr without a display), then runs one run of the project with
+// its card, options window and project log window. The exit code is always 0.
 #include <QApplication>
-#include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
-#include "hosts/ConsoleHost.h"
 #include "engine/EntryChecks.h"
+#include "engine/Startup.h"
+#include "hosts/ConsoleHost.h"
+#include "platform/RunLock.h"
+#include "store/Messages.h"
+#include "ui/DesktopRun.h"
+#include "ui/MessageBox.h"
 
 namespace {
 
@@ -16,30 +22,60 @@ bool haveDisplay() {
     return (x && *x) || (wayland && *wayland);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    const std::string param = argc > 1 ? argv[1] : "";
-    const kp::EntryCheck check = kp::checkEntry(param);
-    if (!check.ok()) {
-        if (haveDisplay()) {
-            QApplication app(argc, argv);
-            QApplication::setApplicationName("Kestrelpad");
-            for (const auto& w : check.warnings)
-                QMessageBox::warning(nullptr, "Warning", QString::fromStdString(w));
-        } else {
-            for (const auto& w : check.warnings) std::fprintf(stderr, "Warning: %s\n", kp::forTerminal(w).c_str());
-        }
-        return 0; // a refused parameter ends the program normally
-    }
-
-    // Until the desktop windows exist the run goes on without them, as it does on a
-    // machine without a display: what the card would show is printed.
+// Without a display the same run goes on without windows, printing what the card shows.
+int runHeadless(const std::string& param) {
     kp::OptionsChoice ok;
     ok.ok = true;
     ok.versionPart1 = ok.versionPart2 = "0";
     kp::ConsoleHost host(ok);
     host.setShowCard(true);
-    kp::runProject(check.param, host, false);
+    kp::runProject(param, host, false);
     return 0;
+}
+
+int runDesktop(QApplication& app, const std::string& param) {
+    kp::RunState probe;
+    kp::resolveProjectItem(probe, param);
+    kp::RunLock lock;
+    if (!lock.tryLock(kp::projectLockFolder(probe))) {
+        QApplication::beep();
+        kp::ui::MessageBox::show(nullptr, kp::ui::MessageBox::Kind::Plain, QString::fromUtf8(kp::msg::kProjectBusy));
+        return 0;
+    }
+    const bool ctrlHeld = QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier;
+    kp::ui::DesktopRun run(kp::systemClock());
+    run.start(param, ctrlHeld);
+    QObject::connect(&run.card(), &kp::ui::ProgressCard::finished, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    app.exec();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string param = argc > 1 ? argv[1] : "";
+    try {
+        const kp::EntryCheck check = kp::checkEntry(param);
+        if (!haveDisplay()) {
+            if (!check.ok()) {
+                for (const auto& w : check.warnings)
+                    std::fprintf(stderr, "Warning: %s\n", kp::forTerminal(w).c_str());
+                return 0;
+            }
+            return runHeadless(check.param);
+        }
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Kestrelpad"));
+        QApplication::setQuitOnLastWindowClosed(false);
+        if (!check.ok()) {
+            for (const auto& w : check.warnings)
+                kp::ui::MessageBox::show(nullptr, kp::ui::MessageBox::Kind::Warning, QString::fromStdString(w));
+            return 0; // a refused parameter ends the program normally
+        }
+        return runDesktop(app, check.param);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kestrelpad: %s\n", e.what());
+        return 0;
+    }
 }

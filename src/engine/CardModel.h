@@ -1,0 +1,21 @@
+// What the progress card shows of the run, as texts ready to paint.
+#pragma once
+#include <string>
+
+#include "engine/RunState.h"
+
+namespace kp {
+
+struct CardView {
+    std::string title;          // "Kestrelpad-1.1.1"
+    std::string projectName;    // cut to 60 characters when long
+    bool smallProjectFont = false; // a name over 44 characters is shown in the smaller font
+    std::string dateLabel;      // the new archive's stamp, "Canceled" or the same-project text
+    std::string statusLabel;    // "[ standard ]"
+    std::string diskSpaceText;
+    std::string restoringText;  // shown instead of the item meter while a restore runs
+};
+
+CardView cardView(const RunState& state);
+
+} // namespace kp

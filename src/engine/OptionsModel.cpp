@@ -1,0 +1,97 @@
+#include "engine/OptionsModel.h"
+
+#include <cstdio>
+
+#include "engine/Engine.h"
+#include "platform/Text.h"
+#include "store/Messages.h"
+#include "store/Settings.h"
+
+namespace kp {
+
+namespace {
+
+MessageLine redLine(const std::string& text) { return {text, true, true}; }
+
+} // namespace
+
+std::string OptionsModel::caption() const { return "   " + m_s.projectName() + " - Kestrelpad"; }
+
+std::vector<std::string> OptionsModel::statusItems() {
+    std::vector<std::string> items;
+    for (const char* name : kStatusNames) items.push_back(std::string("  ") + name);
+    return items;
+}
+
+std::vector<std::string> OptionsModel::versionParts() const {
+    std::vector<std::string> parts = split(m_s.archives.lastVersion, '.');
+    parts.resize(3);
+    parts[0] = utf8Prefix(parts[0], 5);
+    parts[1] = utf8Prefix(parts[1], 5);
+    parts[2] = utf8Prefix(parts[2], 25);
+    return parts;
+}
+
+Activation OptionsModel::activate() const {
+    Activation a;
+    if (!m_s.canWrite) {
+        a.line = redLine(msg::kNoWritePrivilege);
+        a.okEnabled = a.recoveryEnabled = false;
+        a.replaceDisabled = true;
+        return a;
+    }
+    if (m_s.timeRepeated) {
+        a.lineChanged = false;
+        a.okEnabled = a.recoveryEnabled = false;
+        a.replaceDisabled = true;
+        a.countdown = true;
+        return a;
+    }
+    if (!m_s.statusRequested) {
+        a.line = {"  ", false, false};
+        return a;
+    }
+    a.line = redLine(msg::kSetStatus);
+    a.focusStatus = true;
+    return a;
+}
+
+bool OptionsModel::storingTabLine(MessageLine& line) const {
+    if (!m_s.settingsMistaken) return false;
+    line = redLine(msg::kSettingsMistaken);
+    return true;
+}
+
+MessageLine OptionsModel::chooseStatus(int index) {
+    if (index < 0 || index > 3) return {};
+    m_s.values.projectStatus = index;
+    if (index == 0) return redLine(msg::kSetStatus);
+    m_s.statusRequested = false;
+    return {"", false, false};
+}
+
+CountdownTick OptionsModel::countdownTick() {
+    CountdownTick t;
+    const int remaining = 60 - m_clock.localNow().second;
+    if (remaining == 60) {
+        m_s.timeRepeated = false;
+        t.finished = true;
+        return t;
+    }
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%.2d", remaining);
+    t.line = {std::string("* * *  Archive time is repeated. Wait for ") + digits + "  sec  * * *", true, false};
+    return t;
+}
+
+VersionRow OptionsModel::versionRow(bool addVersion) {
+    if (addVersion) return {"new v.", false, true, false};
+    return {"last  v.", true, false, true};
+}
+
+std::string OptionsModel::okProblem(const OptionsChoice& choice) {
+    const std::string error = Engine::versionError(choice);
+    return error.empty() ? error : msg::versionPartInvalid(error);
+}
+
+} // namespace kp

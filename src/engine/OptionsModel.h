@@ -1,0 +1,73 @@
+// What the options window shows and which of its controls may be used, decided here so
+// that every front end shows the same run the same way. The window shows these values and
+// passes on what the user did; it decides nothing itself.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "engine/Host.h"
+#include "engine/RunState.h"
+#include "platform/Clock.h"
+
+namespace kp {
+
+// The message line below the version row.
+struct MessageLine {
+    std::string text;
+    bool visible = false;
+    bool red = false; // else the window-text colour
+    bool operator==(const MessageLine&) const = default;
+};
+
+// What the window looks like each time it becomes active.
+struct Activation {
+    MessageLine line;
+    bool lineChanged = true;      // false: keep the line as it is (the countdown writes it)
+    bool okEnabled = true;
+    bool recoveryEnabled = true;  // the Tools tab's "Activate project recovery" box
+    bool replaceDisabled = false; // "Replace chosen state" disabled; never enabled from here
+    bool countdown = false;       // the repeated-minute countdown runs
+    bool focusStatus = false;     // the status box takes the focus
+};
+
+struct CountdownTick {
+    MessageLine line;
+    bool finished = false; // a new minute began: OK and recovery usable again
+};
+
+struct VersionRow {
+    std::string caption; // "new v." or "last  v."
+    bool grey = false;
+    bool editsEnabled = false;
+    bool resetParts = false; // the edits go back to the last version's parts
+};
+
+class OptionsModel {
+public:
+    OptionsModel(RunState& state, const Clock& clock) : m_s(state), m_clock(clock) {}
+
+    std::string caption() const; // "   Site - Kestrelpad"
+    static std::vector<std::string> statusItems(); // "  default", ...
+    int status() const { return m_s.values.projectStatus; }
+    const std::string& diskSpaceText() const { return m_s.diskSpaceText; }
+    // The last version's parts as the version edits show them at first.
+    std::vector<std::string> versionParts() const;
+
+    Activation activate() const;
+    // The Storing tab came into view: the mistaken-settings line, or nothing to change.
+    bool storingTabLine(MessageLine& line) const;
+    // The user chose a status in the status box.
+    MessageLine chooseStatus(int index);
+    CountdownTick countdownTick();
+    static VersionRow versionRow(bool addVersion);
+
+    // The check of OK: empty when the version parts are valid, else the whole message
+    // ("Check value for ...") to show while the window stays open.
+    static std::string okProblem(const OptionsChoice& choice);
+
+private:
+    RunState& m_s;
+    const Clock& m_clock;
+};
+
+} // namespace kp
