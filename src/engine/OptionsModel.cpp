@@ -48,7 +48,8 @@ Activation OptionsModel::activate() const {
         return a;
     }
     if (!m_s.statusRequested) {
-        a.line = {"  ", false, false};
+        // Mistaken settings are why the window opened: their line stays whenever it becomes active.
+        if (!storingTabLine(a.line)) a.line = {"  ", false, false};
         return a;
     }
     a.line = redLine(msg::kSetStatus);
