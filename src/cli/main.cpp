@@ -3,6 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include <exception>
+
+#include "engine/EntryChecks.h"
 #include "store/SettingsFile.h"
 #include "cli/Commands.h"
 
@@ -48,7 +51,9 @@ int badArguments(const std::string& message) {
 
 } // namespace kp::cli
 
-int main(int argc, char** argv) {
+namespace {
+
+int runCommand(int argc, char** argv) {
     using namespace kp::cli;
     if (argc < 2) return badArguments("a command is missing");
     const std::string command = argv[1];
@@ -68,4 +73,18 @@ int main(int argc, char** argv) {
     if (command == "restore") return cmdRestore(args);
     if (command == "settings") return cmdSettings(args);
     return badArguments("unknown command '" + command + "'");
+}
+
+} // namespace
+
+// An error nothing below expected ends kpad with one line and status 1, never an abort.
+int main(int argc, char** argv) {
+    try {
+        return runCommand(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kpad: %s\n", kp::forTerminal(e.what()).c_str());
+    } catch (...) {
+        std::fprintf(stderr, "kpad: an unexpected error ended the command\n");
+    }
+    return 1;
 }

@@ -129,6 +129,8 @@ void ProgressCard::refresh() {
     m_date->setText(QString::fromStdString(v.dateLabel));
     m_status->setText(QString::fromStdString(v.statusLabel));
     m_disk->setText(QString::fromStdString(v.diskSpaceText));
+    // Screen readers hear each label's role as its name and what it shows as its description.
+    for (QLabel* label : {m_title, m_project, m_date, m_status, m_disk}) label->setAccessibleDescription(label->text());
     if (!v.restoringText.empty()) {
         m_restoring->setText(QString::fromStdString(v.restoringText));
         m_restoring->show();

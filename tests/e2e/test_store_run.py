@@ -1,8 +1,6 @@
-"""A valid project: the program runs one run and stores the project as an archive.
-
-For now the run goes on without the progress card; when the card exists this test
-will find it and wait for it to close instead of only waiting for the process.
-"""
+"""The progress card and the options window, used as a person uses them: a plain run
+stores by itself; Ctrl opens the options window, where a typed comment and OK store a
+change archive, and Cancel stores nothing. Each run ends by itself."""
 
 import tempfile
 import unittest
@@ -10,22 +8,46 @@ from pathlib import Path
 
 import kpui
 
+FILES = {"index.html": "<html>Hello</html>\n", "css/site.css": "body { margin: 0 }\n"}
+CAPTION = "   Site - Kestrelpad"
+
+
+def new_project():
+    return kpui.make_project(Path(tempfile.mkdtemp(prefix="store-")), "Site", FILES)
+
 
 class StoreRun(unittest.TestCase):
-    def test_first_run_stores_a_full_archive_and_ends(self):
-        tmp = Path(tempfile.mkdtemp(prefix="store-"))
-        project = kpui.make_project(tmp, "Site", {"index.html": "<html>Hello</html>\n",
-                                                  "css/site.css": "body { margin: 0 }\n"})
-        with kpui.start(project, faketime="2010-12-03 15:30:00") as app:
+    def test_plain_run_shows_the_card_stores_and_ends(self):
+        project = new_project()
+        with kpui.start(project, faketime="2010-12-03 15:30:00", ctrl=False) as app:
+            # The card is a tool window: the bus shows it as a filler of the application.
+            card = kpui.find(app.app(), "filler", "Kestrelpad progress")
+            self.assertEqual(kpui.find(card, "label", "Archive date").description, "101203.1530c")
             self.assertEqual(app.wait(timeout=60), 0, app.output())
         stored = kpui.archives(project)
-        self.assertEqual(len(stored), 1, stored)
-        # The name carries the date and minute of the run, so the faked clock shows in it.
-        self.assertTrue(stored[0].name.startswith("Site-101203.1530"), stored[0].name)
-        members = kpui.zip_members(stored[0])
-        self.assertLessEqual({"Site/index.html", "Site/css/site.css"}, set(members), members)
+        self.assertEqual([p.name for p in stored], ["Site-101203.1530c.zip"])
         self.assertEqual(kpui.zip_read(stored[0], "Site/index.html"), b"<html>Hello</html>\n")
-        self.assertIn("Site", kpui.zip_comment(stored[0]))
+
+    def test_ctrl_comment_and_ok_store_a_change_archive(self):
+        project = new_project()
+        with kpui.start(project, faketime="2010-12-03 15:30:00", ctrl=True) as app:
+            win = app.window(CAPTION)
+            app.release_ctrl()
+            kpui.type_text("first state", into=kpui.find(win, "text", "Archive comment"))
+            kpui.click(kpui.find(win, "push button", "OK"))
+            self.assertEqual(app.wait(timeout=60), 0, app.output())
+        stored = kpui.archives(project)
+        self.assertEqual([p.name for p in stored], ["Site-101203.1530c.zip"])
+        self.assertIn("first state", kpui.zip_comment(stored[0]))
+
+    def test_ctrl_and_cancel_store_nothing(self):
+        project = new_project()
+        with kpui.start(project, faketime="2010-12-03 15:30:00", ctrl=True) as app:
+            win = app.window(CAPTION)
+            app.release_ctrl()
+            kpui.click(kpui.find(win, "push button", "Cancel"))
+            self.assertEqual(app.wait(timeout=60), 0, app.output())
+        self.assertEqual(kpui.archives(project), [])
 
 
 if __name__ == "__main__":
