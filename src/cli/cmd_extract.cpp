@@ -51,7 +51,8 @@ int cmdExtract(const Args& args) {
         return failed(text);
     }
     if (!result.ok()) return failed(result.error);
-    std::printf("%zu files copied to %s\n", result.written.size(), printable(request.targetFolder).c_str());
+    const std::size_t n = result.written.size();
+    std::printf("%zu file%s copied to %s\n", n, n == 1 ? "" : "s", printable(request.targetFolder).c_str());
     return 0;
 }
 
