@@ -95,16 +95,16 @@ StateLoad loadStoredState(const Project& project, const std::string& archive) {
         ZipArchive zip;
         zip.open(archive);
         const StateRecord record = StateRecord::parse(recordText(zip));
-        std::unordered_set<std::string> own;
+        load.state.entries.reserve(zip.count());
         for (std::size_t i = 0; i < zip.count(); ++i) {
             const ZipItem& item = zip.item(i);
-            if (isBookkeepingItem(item.fileName)) continue;
-            own.insert(item.fileName);
-            load.state.entries.push_back(entryOf(item, archive));
+            if (!isBookkeepingItem(item.fileName)) load.state.entries.push_back(entryOf(item, archive));
         }
         if (record.isRelative()) {
             load.state.primary = primaryArchiveOf(project, archive, record.primaryArchive(), load.error);
             if (!load.ok()) return load;
+            std::unordered_set<std::string> own;
+            for (const StateEntry& e : load.state.entries) own.insert(e.path);
             ZipArchive primary;
             primary.open(load.state.primary);
             for (std::size_t i = 0; i < primary.count(); ++i) {
