@@ -56,7 +56,7 @@ private:
         auto& slot = m_sources[archive];
         if (!slot) {
             slot = std::make_unique<Source>();
-            slot->zip.open(archive);
+            openStateArchive(slot->zip, archive);
             for (std::size_t i = 0; i < slot->zip.count(); ++i)
                 slot->byName.emplace(slot->zip.item(i).fileName, &slot->zip.item(i));
         }

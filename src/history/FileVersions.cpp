@@ -32,7 +32,7 @@ public:
 
     Copy inState(const std::string& archive) {
         ZipArchive zip;
-        zip.open(archive);
+        openStateArchive(zip, archive);
         Copy own = copyIn(zip, m_item, archive);
         const std::string text =
             zip.findFile("_kpad_/project.set") >= 0 ? zip.extractToString("_kpad_/project.set") : "";
@@ -51,7 +51,7 @@ private:
     Copy inFull(const std::string& archive) {
         if (auto known = m_fullCopies.find(archive); known != m_fullCopies.end()) return known->second;
         ZipArchive zip;
-        zip.open(archive);
+        openStateArchive(zip, archive);
         return m_fullCopies[archive] = copyIn(zip, m_item, archive);
     }
 

@@ -1,6 +1,7 @@
 #include "history/ProjectState.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <unordered_set>
 
 #include "history/StateRecord.h"
@@ -88,12 +89,17 @@ std::string primaryArchiveOf(const Project& project, const std::string& archive,
     return error.empty() ? ref->fullPath() : std::string();
 }
 
+void openStateArchive(ZipArchive& zip, const std::string& archive) {
+    if (!existsAsFile(archive)) throw std::runtime_error("The archive " + archive + " can't be found.");
+    zip.open(archive);
+}
+
 StateLoad loadStoredState(const Project& project, const std::string& archive) {
     StateLoad load;
     load.state.archive = archive;
     try {
         ZipArchive zip;
-        zip.open(archive);
+        openStateArchive(zip, archive);
         const StateRecord record = StateRecord::parse(recordText(zip));
         load.state.entries.reserve(zip.count());
         for (std::size_t i = 0; i < zip.count(); ++i) {
@@ -104,9 +110,10 @@ StateLoad loadStoredState(const Project& project, const std::string& archive) {
             load.state.primary = primaryArchiveOf(project, archive, record.primaryArchive(), load.error);
             if (!load.ok()) return load;
             std::unordered_set<std::string> own;
-            for (const StateEntry& e : load.state.entries) own.insert(e.path);
+            for (const StateEntry& e : load.state.entries)
+                own.insert(e.path);
             ZipArchive primary;
-            primary.open(load.state.primary);
+            openStateArchive(primary, load.state.primary);
             for (std::size_t i = 0; i < primary.count(); ++i) {
                 const ZipItem& item = primary.item(i);
                 if (isBookkeepingItem(item.fileName) || own.count(item.fileName) ||

@@ -16,6 +16,8 @@
 
 namespace kp {
 
+class ZipArchive;
+
 struct StateEntry {
     std::string path; // item name, beginning with the project's name ("Site/docs/a.txt"); folders end in "/"
     bool isFolder = false;
@@ -54,6 +56,10 @@ StateLoad loadStoredState(const Project& project, const std::string& archive);
 // writes it); empty, with the reason in error, when it is not a full archive of the project.
 std::string primaryArchiveOf(const Project& project, const std::string& archive, const std::string& named,
                              std::string& error);
+
+// Opens a stored state's archive for reading. The kit takes a path where nothing exists for
+// a new, empty archive; a state that vanished must be an error instead, not an empty state.
+void openStateArchive(ZipArchive& zip, const std::string& archive);
 
 // The project as it is now, listed with the exclusions of a run (the archive folders).
 ProjectState presentState(const Project& project);

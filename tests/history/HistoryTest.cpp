@@ -173,6 +173,9 @@ TEST_F(HistoryTest, APrimaryThatIsNotAFullArchiveOfTheProjectIsAnError) {
         EXPECT_NE(load.error.find(c.says), std::string::npos) << c.named << ": " << load.error;
         std::filesystem::remove(rel);
     }
+    EXPECT_NE(loadStoredState(m_project, archivePath("-101203.1550c.zip")).error.find("can't be found"),
+              std::string::npos)
+        << "a state that vanished is no empty state";
 }
 
 TEST_F(HistoryTest, VersionMovedToTheRepositoryStillServesAsPrimary) {
