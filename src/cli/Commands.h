@@ -14,6 +14,9 @@ int cmdLog(const Args& args);
 int cmdVerify(const Args& args);
 int cmdRestore(const Args& args);
 int cmdSettings(const Args& args);
+int cmdDiff(const Args& args);
+int cmdVersions(const Args& args);
+int cmdExtract(const Args& args);
 
 // Prints "kpad: <message>" to stderr and returns 2.
 int badArguments(const std::string& message);

@@ -3,7 +3,7 @@
 #include "engine/EntryChecks.h"
 #include "engine/RunState.h"
 #include "engine/Startup.h"
-#include "cli/Commands.h"
+#include "cli/CommandSupport.h"
 #include "platform/Text.h"
 #include "zip/ZipArchive.h"
 
@@ -39,12 +39,18 @@ bool findProjectArchives(const std::string& param, RunState& state) {
 int cmdList(const Args& args) {
     std::string path;
     bool parents = false, all = false;
-    for (const auto& a : args) {
-        if (a == "--parents") parents = true;
-        else if (a == "--all") all = true;
-        else if (!a.empty() && a[0] == '-') return badArguments("unknown option '" + a + "'");
-        else if (path.empty()) path = a;
-        else return badArguments("only one project path may be given");
+    for (ArgWalker walk(args); walk.next();) {
+        const std::string& a = walk.arg();
+        if (!walk.isOption()) {
+            if (!path.empty()) return badArguments("only one project path may be given");
+            path = a;
+        } else if (a == "--parents") {
+            parents = true;
+        } else if (a == "--all") {
+            all = true;
+        } else {
+            return badArguments("unknown option '" + a + "'");
+        }
     }
     if (path.empty()) return badArguments("list needs the project's full path");
     RunState state;
@@ -61,9 +67,14 @@ int cmdList(const Args& args) {
 }
 
 int cmdLog(const Args& args) {
-    if (args.size() != 1) return badArguments("log needs exactly the project's full path");
+    std::vector<std::string> positional;
+    for (ArgWalker walk(args); walk.next();) {
+        if (walk.isOption()) return badArguments("unknown option '" + walk.arg() + "'");
+        positional.push_back(walk.arg());
+    }
+    if (positional.size() != 1) return badArguments("log needs exactly the project's full path");
     RunState state;
-    if (!findProjectArchives(args[0], state)) return 1;
+    if (!findProjectArchives(positional[0], state)) return 1;
     if (state.archives.allOwnArchives.empty()) {
         std::fputs("The project has no archive yet.\n", stderr);
         return 1;

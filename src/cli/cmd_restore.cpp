@@ -1,5 +1,5 @@
 #include "hosts/ConsoleHost.h"
-#include "cli/Commands.h"
+#include "cli/CommandSupport.h"
 
 namespace kp::cli {
 
@@ -8,10 +8,11 @@ int cmdRestore(const Args& args) {
     OptionsChoice choice;
     choice.ok = true;
     choice.versionPart1 = choice.versionPart2 = "0";
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--comment" && i + 1 < args.size()) choice.comment = args[++i];
-        else if (!args[i].empty() && args[i][0] == '-') return badArguments("unknown or incomplete option '" + args[i] + "'");
-        else positional.push_back(args[i]);
+    for (ArgWalker walk(args); walk.next();) {
+        const std::string& a = walk.arg();
+        if (!walk.isOption()) positional.push_back(a);
+        else if (a == "--comment" && walk.takeValue(choice.comment)) continue;
+        else return badArguments("unknown or incomplete option '" + a + "'");
     }
     if (positional.size() != 2) return badArguments("restore needs the project's full path and an archive");
     ConsoleHost host(choice);

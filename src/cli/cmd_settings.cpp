@@ -3,7 +3,7 @@
 
 #include "store/Settings.h"
 #include "store/SettingsFile.h"
-#include "cli/Commands.h"
+#include "cli/CommandSupport.h"
 #include "platform/FileSystem.h"
 
 namespace kp::cli {
@@ -26,7 +26,9 @@ void print(const SettingsValues& v) {
 
 } // namespace
 
-int cmdSettings(const Args& args) {
+int cmdSettings(const Args& allArgs) {
+    Args args;
+    for (ArgWalker walk(allArgs); walk.next();) args.push_back(walk.arg());
     const std::string path = settingsFilePath(appDataFolder());
     SettingsValues values = effectiveUserSettings(path);
     if (args.empty()) {

@@ -4,7 +4,7 @@
 #include "engine/EntryChecks.h"
 #include "store/Settings.h"
 #include "hosts/ConsoleHost.h"
-#include "cli/Commands.h"
+#include "cli/CommandSupport.h"
 #include "platform/Text.h"
 
 namespace kp::cli {
@@ -23,16 +23,19 @@ int cmdStore(const Args& args) {
     std::string path;
     OptionsChoice choice;
     choice.ok = true;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--comment" && hasValue) {
-            choice.comment = args[++i];
-        } else if (a == "--status" && hasValue) {
-            choice.projectStatus = statusIndex(args[++i]);
-            if (choice.projectStatus < 0) return badArguments("unknown status '" + args[i] + "'");
-        } else if (a == "--new-version" && hasValue) {
-            const auto parts = split(args[++i], '.');
+    for (ArgWalker walk(args); walk.next();) {
+        const std::string& a = walk.arg();
+        std::string value;
+        if (!walk.isOption()) {
+            if (!path.empty()) return badArguments("only one project path may be given");
+            path = a;
+        } else if (a == "--comment" && walk.takeValue(value)) {
+            choice.comment = value;
+        } else if (a == "--status" && walk.takeValue(value)) {
+            choice.projectStatus = statusIndex(value);
+            if (choice.projectStatus < 0) return badArguments("unknown status '" + value + "'");
+        } else if (a == "--new-version" && walk.takeValue(value)) {
+            const auto parts = split(value, '.');
             if (parts.size() < 2 || parts.size() > 3) return badArguments("a version is A.B or A.B.C");
             choice.addVersion = true;
             choice.versionPart1 = parts[0];
@@ -42,12 +45,8 @@ int cmdStore(const Args& args) {
                 std::fprintf(stderr, "%s\n", forTerminal("Check value for " + error).c_str());
                 return 2;
             }
-        } else if (!a.empty() && a[0] == '-') {
-            return badArguments("unknown or incomplete option '" + a + "'");
-        } else if (path.empty()) {
-            path = a;
         } else {
-            return badArguments("only one project path may be given");
+            return badArguments("unknown or incomplete option '" + a + "'");
         }
     }
     if (path.empty()) return badArguments("store needs the project's full path");

@@ -3,12 +3,15 @@
 // archive cannot be read, 0 when all are good, 2 without arguments.
 #include <cstdio>
 
-#include "cli/Commands.h"
+#include "cli/CommandSupport.h"
 #include "zip/ArchiveCheck.h"
 
 namespace kp::cli {
 
-int cmdVerify(const Args& args) {
+int cmdVerify(const Args& allArgs) {
+    // Every argument is an archive; "--" only lets a name beginning with "-" follow.
+    Args args;
+    for (ArgWalker walk(allArgs); walk.next();) args.push_back(walk.arg());
     if (args.empty()) {
         std::fputs("usage: kpad verify ARCHIVE...\n", stderr);
         return 2;

@@ -37,6 +37,22 @@ const char* const kUsage =
     "        hv:5\\10\\15,mnp:3,ws:0 check them and save setting.ini.\n"
     "  verify ARCHIVE...\n"
     "        Decompress every item and compare it with its stored CRC.\n"
+    "  diff PATH [ARCHIVE] [--stat]\n"
+    "  diff PATH --from ARCHIVE --to ARCHIVE [--stat]\n"
+    "        What changed since a stored state (default: the newest) in the project, or\n"
+    "        between two states: lines \"A path\", \"D path\", \"M path\" (added, deleted,\n"
+    "        modified), sorted by path, then a summary. --stat adds the sizes.\n"
+    "  versions PATH FILE\n"
+    "        Every stored state holding a different version of FILE (its path in the\n"
+    "        project), newest first: state, TAB, time, TAB, size.\n"
+    "  extract PATH ARCHIVE [PATTERN...] --to DIR [--overwrite]\n"
+    "        Copy the files of a state that match a pattern (* also crosses folders,\n"
+    "        ? is one character; all files without patterns) into DIR under their\n"
+    "        stored paths. Existing files are replaced only with --overwrite; the\n"
+    "        project and its archives are not touched.\n"
+    "\n"
+    "ARCHIVE is a full path or a file name as 'kpad list --all' prints it. \"--\" ends\n"
+    "the options, so a name beginning with \"-\" can follow it.\n"
     "\n"
     "Exit status: 0 done, 1 refused or failed, 2 bad arguments.\n";
 
@@ -72,6 +88,9 @@ int runCommand(int argc, char** argv) {
     if (command == "verify") return cmdVerify(args);
     if (command == "restore") return cmdRestore(args);
     if (command == "settings") return cmdSettings(args);
+    if (command == "diff") return cmdDiff(args);
+    if (command == "versions") return cmdVersions(args);
+    if (command == "extract") return cmdExtract(args);
     return badArguments("unknown command '" + command + "'");
 }
 

@@ -1,5 +1,6 @@
 #include "engine/Engine.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "store/ArchiveNaming.h"
@@ -157,7 +158,9 @@ void Engine::timerTick() {
     }
     if (m_storeBusy) return;
     m_storeBusy = true;
-    if (canWriteNewArchive()) startWriter(composeWriterJob(s, *selection, split));
+    std::uint64_t fileBytes = 0;
+    for (std::size_t i : split.files) fileBytes += std::uint64_t(std::max<std::int64_t>(s.projectFiles[i].size, 0));
+    if (canWriteNewArchive()) startWriter(composeWriterJob(s, *selection, split), fileBytes);
     else m_host.requestClose();
     m_storeBusy = false;
 }
@@ -204,24 +207,52 @@ bool Engine::canWriteNewArchive() {
     return true;
 }
 
-void Engine::startWriter(WriterJob job) {
+void Engine::startWriter(WriterJob job, std::uint64_t fileBytes) {
     m_state.checksumMismatches.clear();
     m_host.repaint(m_state);
     m_writerRunning = true;
     if (m_writer.joinable()) m_writer.join();
-    m_writer = std::thread([this, job = std::move(job)] {
+    // The kit reports each item's end (folders and the bookkeeping members, which it writes
+    // first, included) and the whole archive's share of its bytes, in percent.
+    const std::size_t leadingItems = job.folders.size() + 3;
+    WriterFigures totals;
+    totals.files = job.files.size();
+    totals.bytes = fileBytes;
+    m_writer = std::thread([this, job = std::move(job), leadingItems, totals] {
         // The kit reports every step of every item; the user interface needs a few a second.
         auto lastPost = std::make_shared<std::atomic<long long>>(0);
-        const ProgressCallback progress = [this, lastPost](ProgressScope scope, int percent) {
+        auto itemsDone = std::make_shared<std::atomic<std::size_t>>(0);
+        auto archivePercent = std::make_shared<std::atomic<int>>(0);
+        const auto figures = [=] {
+            WriterFigures f = totals;
+            const std::size_t items = itemsDone->load();
+            f.filesDone = std::min(totals.files, items > leadingItems ? items - leadingItems : 0);
+            f.bytesDone = totals.bytes * std::uint64_t(std::clamp(archivePercent->load(), 0, 100)) / 100;
+            return f;
+        };
+        const ProgressCallback progress = [this, lastPost, itemsDone, archivePercent,
+                                           figures](ProgressScope scope, int percent) {
+            if (scope == ProgressScope::Item && percent >= 100) ++*itemsDone;
+            if (scope == ProgressScope::Archive) *archivePercent = percent;
             const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
                                       std::chrono::steady_clock::now().time_since_epoch())
                                       .count();
             const bool last = scope == ProgressScope::Archive && percent >= 100;
             if (!last && now - lastPost->load() < 50) return;
             lastPost->store(now);
-            m_host.post([this, scope, percent] { m_host.progress(scope, percent); });
+            m_host.post([this, scope, percent, f = figures()] {
+                m_host.progress(scope, percent);
+                m_host.writerProgress(f);
+            });
         };
-        WriterResult result = writeAndCheck(job, m_clock, progress, m_afterWrite);
+        const auto afterWrite = [this, figures] {
+            WriterFigures f = figures();
+            f.bytesDone = f.bytes;
+            f.written = true;
+            m_host.post([this, f] { m_host.writerProgress(f); });
+            if (m_afterWrite) m_afterWrite();
+        };
+        WriterResult result = writeAndCheck(job, m_clock, progress, afterWrite);
         m_host.post([this, result = std::move(result)] { writerDone(result); });
     });
 }

@@ -72,7 +72,7 @@ private:
     std::optional<ChangeResult> compareWithPrimary();
     std::optional<Selection> selectItems();
     bool canWriteNewArchive();
-    void startWriter(WriterJob job);
+    void startWriter(WriterJob job, std::uint64_t fileBytes);
     void writerDone(const WriterResult& result);
     bool reportFailedCheck();
     bool recover();

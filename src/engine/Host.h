@@ -29,6 +29,14 @@ struct OptionsChoice {
     std::string restoreArchive;
 };
 
+// The writer's work in files and bytes: what the new archive is to hold, and how much of it
+// is stored so far.
+struct WriterFigures {
+    std::size_t files = 0, filesDone = 0;
+    std::uint64_t bytes = 0, bytesDone = 0;
+    bool written = false; // the archive is complete; its check follows
+};
+
 class Host {
 public:
     virtual ~Host() = default;
@@ -45,6 +53,8 @@ public:
     virtual void post(std::function<void()> fn) = 0;
     // Progress of the whole archive and of the current item, 0..100 (user-interface thread).
     virtual void progress(ProgressScope, int) {}
+    // The same progress in files and bytes, delivered along with progress().
+    virtual void writerProgress(const WriterFigures&) {}
     virtual void repaint(const RunState&) {}
     // Asks for the window to close; the host then calls Engine::closeQuery.
     virtual void requestClose() = 0;

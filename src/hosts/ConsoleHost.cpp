@@ -1,6 +1,7 @@
 #include "hosts/ConsoleHost.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <thread>
 #include <unistd.h>
@@ -27,6 +28,7 @@ void ConsoleHost::showMessage(MessageKind kind, const std::string& text) {
     if (m_barShown) {
         std::fputs("\n", stderr);
         m_barShown = false;
+        m_lineLength = 0;
     }
     printMessage(kind == MessageKind::Warning ? "Warning: " : "", text);
 }
@@ -62,13 +64,39 @@ OptionsChoice ConsoleHost::openOptions(RunState& state) {
     return choice;
 }
 
-void ConsoleHost::progress(ProgressScope scope, int percent) {
-    if (scope != ProgressScope::Archive || !onTerminal()) return;
-    const int width = 40, filled = percent * width / 100;
-    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(std::size_t(filled), '#').c_str(),
-                 std::string(std::size_t(width - filled), ' ').c_str(), percent);
-    m_barShown = percent < 100;
-    if (!m_barShown) std::fputs("\n", stderr);
+std::string progressLine(const WriterFigures& f, double seconds) {
+    const auto megabytes = [](std::uint64_t bytes) { return double(bytes) / 1e6; };
+    char line[160];
+    int n = std::snprintf(line, sizeof line, "%zu/%zu files  %.1f/%.1f MB", f.filesDone, f.files,
+                          megabytes(f.bytesDone), megabytes(f.bytes));
+    if (f.written) {
+        std::snprintf(line + n, sizeof line - std::size_t(n), "  %.1f s", seconds);
+    } else if (seconds >= 0.2 && f.bytesDone > 0) {
+        const double rate = double(f.bytesDone) / seconds;
+        const long long left = std::llround(double(f.bytes - f.bytesDone) / rate);
+        std::snprintf(line + n, sizeof line - std::size_t(n), "  %.1f MB/s  %lld:%02lld left", rate / 1e6,
+                      left / 60, left % 60);
+    }
+    return line;
+}
+
+void ConsoleHost::writerProgress(const WriterFigures& figures) {
+    if (!onTerminal()) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_writerStart) m_writerStart = now;
+    const double seconds = std::chrono::duration<double>(now - *m_writerStart).count();
+    std::string line = progressLine(figures, seconds);
+    const std::size_t length = line.size();
+    if (length < m_lineLength)
+        line += std::string(m_lineLength - length, ' '); // clear what the last line left
+    m_lineLength = length;
+    std::fprintf(stderr, "\r%s", line.c_str());
+    m_barShown = !figures.written;
+    if (figures.written) {
+        std::fputs("\n", stderr);
+        m_writerStart.reset();
+        m_lineLength = 0;
+    }
 }
 
 void ConsoleHost::repaint(const RunState& state) {

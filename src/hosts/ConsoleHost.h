@@ -1,6 +1,9 @@
 // The host of a run without windows: messages go to stderr, the options window is replaced
-// by the choices given on the command line, and progress is a bar on a terminal.
+// by the choices given on the command line, and progress is one line on a terminal: files
+// and bytes stored, the rate and the time left.
 #pragma once
+#include <chrono>
+#include <optional>
 #include <string>
 
 #include "hosts/LoopHost.h"
@@ -13,7 +16,7 @@ public:
 
     void showMessage(MessageKind kind, const std::string& text) override;
     OptionsChoice openOptions(RunState& state) override;
-    void progress(ProgressScope scope, int percent) override;
+    void writerProgress(const WriterFigures& figures) override;
     void repaint(const RunState& state) override;
 
     // The stored state to put back (a full path or a file name of one of the project's
@@ -28,10 +31,16 @@ private:
     OptionsChoice m_choice;
     int m_optionsShown = 0;
     bool m_barShown = false;
+    std::size_t m_lineLength = 0;
+    std::optional<std::chrono::steady_clock::time_point> m_writerStart;
     bool m_showCard = false;
     std::string m_lastCard;
     std::string m_restoreArchive;
 };
+
+// "1234/8000 files  12.3/101.0 MB  45.6 MB/s  0:02 left": the rate and the time left once
+// some of the bytes are stored.
+std::string progressLine(const WriterFigures& figures, double seconds);
 
 // Checks the parameter, takes the project's run lock and runs one whole run. Prints the
 // refusals of the parameter as warnings. Returns the exit code.

@@ -1,0 +1,42 @@
+// Copying files of a stored state into a folder of the user's choice, without touching the
+// project or its archives: "give me back just this file". Items keep their stored paths
+// under the folder ("Site/docs/a.txt"), their times and their permission bits.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "history/ProjectState.h"
+
+namespace kp {
+
+struct CopyRequest {
+    std::string archive;               // the state (a full path among the project's states)
+    std::vector<std::string> patterns; // see PathPattern.h; with no patterns and no paths, the whole state
+    std::vector<std::string> paths;    // exact item names, as a window lists them
+    std::string targetFolder;          // absolute; made when missing
+    bool overwrite = false;            // replace files that exist already
+};
+
+struct CopyProgress {
+    std::size_t filesDone = 0, files = 0;
+    std::uint64_t bytesDone = 0, bytes = 0;
+};
+using CopyProgressCallback = std::function<void(const CopyProgress&)>;
+
+struct CopyResult {
+    std::vector<std::string> written;  // full paths of the files written
+    std::vector<std::string> existing; // full paths that exist already (nothing is written then)
+    std::string error;                 // empty when every chosen file was copied
+    bool ok() const { return error.empty(); }
+};
+
+// Checks everything before writing anything: the state can be read, something matches, no
+// chosen item could land outside the folder (absolute names, ".." parts, links), no target
+// lies in the project or its archive folder, and no file would be replaced without
+// overwrite. Each file is written aside and renamed into place once its CRC has proved right.
+CopyResult copyFilesOut(const Project& project, const CopyRequest& request,
+                        const CopyProgressCallback& progress = {});
+
+} // namespace kp

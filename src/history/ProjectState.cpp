@@ -1,0 +1,162 @@
+#include "history/ProjectState.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "history/StateRecord.h"
+#include "platform/FileSystem.h"
+#include "store/ChangeDetection.h"
+#include "store/ProjectListing.h"
+#include "zip/ZipArchive.h"
+
+namespace kp {
+
+namespace {
+
+// The folders a run leaves out of every listing: the archive folder and its older name.
+const std::vector<std::string> kExcludedFolders = {"#tarnel", "#arh"};
+const char* const kProjectSetItem = "_kpad_/project.set";
+
+StateEntry entryOf(const ZipItem& item, const std::string& archive) {
+    StateEntry e;
+    e.path = item.fileName;
+    e.isFolder = item.isFolder();
+    e.size = e.isFolder ? 0 : item.uncompressedSize;
+    e.dosTime = item.dosTime;
+    e.crc32 = item.crc32;
+    e.hasCrc = !e.isFolder;
+    e.archive = archive;
+    return e;
+}
+
+void sortByPath(std::vector<StateEntry>& entries) {
+    std::sort(entries.begin(), entries.end(),
+              [](const StateEntry& a, const StateEntry& b) { return a.path < b.path; });
+}
+
+std::string recordText(const ZipArchive& zip) {
+    return zip.findFile(kProjectSetItem) >= 0 ? zip.extractToString(kProjectSetItem) : std::string();
+}
+
+// The primary a relative state names, among the project's own archives (a name from an
+// archive is never taken as a path of its own). A version archive that dropped out of the
+// major train lives on in the repository under the same name.
+const ArchiveRef* primaryRef(const Project& project, const std::string& named) {
+    for (const std::string& candidate : {project.archiveFolder + "/" + named,
+                                         project.archiveFolder + "/" + kRepositoryFolderName + "/" + named}) {
+        for (const ArchiveRef& ref : project.archives.allOwnArchives)
+            if (ref.fullPath() == candidate) return &ref;
+    }
+    return nullptr;
+}
+
+std::string primaryProblem(const ArchiveRef* primary, const std::string& named, const std::string& archive) {
+    if (!primary)
+        return "The primary archive " + named + " of the state " + fileNamePart(archive) +
+               " is not among the project's archives.";
+    if (!isFullArchiveTail(primary->tail))
+        return "The primary archive " + named + " of the state " + fileNamePart(archive) +
+               " is not a full archive.";
+    return {};
+}
+
+} // namespace
+
+std::vector<std::string> projectStates(const Project& project) {
+    std::vector<std::string> states;
+    for (const ArchiveRef& ref : project.archives.allOwnArchives)
+        states.push_back(ref.fullPath());
+    return states;
+}
+
+std::string findState(const Project& project, const std::string& nameOrPath) {
+    const std::vector<std::string> states = projectStates(project);
+    for (const std::string& s : states)
+        if (s == nameOrPath) return s;
+    // A bare file name: the archive folder's archive before a repository copy of the same name.
+    for (auto it = states.rbegin(); it != states.rend(); ++it)
+        if (fileNamePart(*it) == nameOrPath && folderPart(*it) == project.archiveFolder + "/") return *it;
+    for (auto it = states.rbegin(); it != states.rend(); ++it)
+        if (fileNamePart(*it) == nameOrPath) return *it;
+    return {};
+}
+
+std::string primaryArchiveOf(const Project& project, const std::string& archive, const std::string& named,
+                             std::string& error) {
+    const ArchiveRef* ref = primaryRef(project, named);
+    error = primaryProblem(ref, named, archive);
+    return error.empty() ? ref->fullPath() : std::string();
+}
+
+void openStateArchive(ZipArchive& zip, const std::string& archive) {
+    if (!existsAsFile(archive)) throw std::runtime_error("The archive " + archive + " can't be found.");
+    zip.open(archive);
+}
+
+StateLoad loadStoredState(const Project& project, const std::string& archive) {
+    StateLoad load;
+    load.state.archive = archive;
+    try {
+        ZipArchive zip;
+        openStateArchive(zip, archive);
+        const StateRecord record = StateRecord::parse(recordText(zip));
+        load.state.entries.reserve(zip.count());
+        for (std::size_t i = 0; i < zip.count(); ++i) {
+            const ZipItem& item = zip.item(i);
+            if (!isBookkeepingItem(item.fileName)) load.state.entries.push_back(entryOf(item, archive));
+        }
+        if (record.isRelative()) {
+            load.state.primary = primaryArchiveOf(project, archive, record.primaryArchive(), load.error);
+            if (!load.ok()) return load;
+            std::unordered_set<std::string> own;
+            for (const StateEntry& e : load.state.entries)
+                own.insert(e.path);
+            ZipArchive primary;
+            openStateArchive(primary, load.state.primary);
+            for (std::size_t i = 0; i < primary.count(); ++i) {
+                const ZipItem& item = primary.item(i);
+                if (isBookkeepingItem(item.fileName) || own.count(item.fileName) ||
+                    record.isMissing(item.fileName))
+                    continue;
+                load.state.entries.push_back(entryOf(item, load.state.primary));
+            }
+        }
+    } catch (const std::exception& e) {
+        load.error = e.what();
+        return load;
+    }
+    sortByPath(load.state.entries);
+    return load;
+}
+
+ProjectState presentState(const Project& project) {
+    ProjectListing listing;
+    ScanOptions options;
+    if (project.projectKind == ProjectKind::File) {
+        options.mask = project.projectName();
+        options.literalMask = true;
+        ScanProject(listing, project.projectPath, options);
+        if (!listing.empty())
+            listing.erase(listing.begin()); // the folder's own line: only the file is the project
+    } else {
+        options.excluded = kExcludedFolders;
+        ScanProject(listing, project.projectPath + project.projectName(), options);
+    }
+    ProjectState state;
+    state.folder = project.projectPath;
+    state.entries.reserve(listing.size());
+    for (const ListingEntry& l : listing) {
+        if (!l.hasValue || l.isDriveRoot) continue;
+        StateEntry e;
+        e.path = l.path.substr(project.projectPath.size());
+        e.isFolder = l.isFolder;
+        e.size = l.isFolder ? 0 : std::uint64_t(l.size);
+        e.dosTime = l.dosTime;
+        state.entries.push_back(std::move(e));
+    }
+    sortByPath(state.entries);
+    return state;
+}
+
+} // namespace kp
