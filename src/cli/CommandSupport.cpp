@@ -29,7 +29,7 @@ bool openProject(const std::string& param, RunState& state) {
     if (!check.ok()) return false;
     resolveProjectItem(state, check.param);
     state.archives =
-        FindArchives(state.archiveFolder, kRepositoryFolderName, state.projectName(), systemClock());
+        FindArchives(state.archiveFolder, kRepositoryName, state.projectName(), systemClock());
     return true;
 }
 

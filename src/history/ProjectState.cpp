@@ -44,7 +44,7 @@ std::string recordText(const ZipArchive& zip) {
 // major train lives on in the repository under the same name.
 const ArchiveRef* primaryRef(const Project& project, const std::string& named) {
     for (const std::string& candidate : {project.archiveFolder + "/" + named,
-                                         project.archiveFolder + "/" + kRepositoryFolderName + "/" + named}) {
+                                         project.archiveFolder + "/" + kRepositoryName + "/" + named}) {
         for (const ArchiveRef& ref : project.archives.allOwnArchives)
             if (ref.fullPath() == candidate) return &ref;
     }

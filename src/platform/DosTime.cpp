@@ -26,4 +26,11 @@ LocalTime dosToLocalTime(DosDateTime dos) {
 
 std::time_t fromDosDateTime(DosDateTime dos) { return fromLocalTime(dosToLocalTime(dos)); }
 
+std::string formatLocalTime(const LocalTime& lt) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", lt.year, lt.month, lt.day, lt.hour,
+                  lt.minute, lt.second);
+    return buf;
+}
+
 } // namespace kp

@@ -20,4 +20,7 @@ DosDateTime toDosDateTime(const LocalTime& lt);
 LocalTime dosToLocalTime(DosDateTime dos);
 std::time_t fromDosDateTime(DosDateTime dos);
 
+// "2010-12-03 15:30:00".
+std::string formatLocalTime(const LocalTime& lt);
+
 } // namespace kp

@@ -69,7 +69,7 @@ protected:
     }
 
     void refreshArchives() {
-        m_project.archives = FindArchives(m_project.archiveFolder, kRepositoryFolderName, "Site",
+        m_project.archives = FindArchives(m_project.archiveFolder, kRepositoryName, "Site",
                                           FixedClock(kBase + 86400 * 30));
     }
 
