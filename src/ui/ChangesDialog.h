@@ -1,0 +1,32 @@
+// "Show changes…": what differs between a stored state and the project as it is now,
+// with a filter box. Read-only towards the project and its archives.
+#pragma once
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTreeWidget>
+
+#include "history/StateDiff.h"
+
+namespace kp::ui {
+
+class ChangesDialog : public QDialog {
+    Q_OBJECT
+public:
+    ChangesDialog(const Project& project, const std::string& archive, QWidget* parent = nullptr);
+
+    int shownCount() const; // rows that pass the filter
+
+private:
+    void fill();
+    void applyFilter(const QString& text);
+
+    const Project& m_project;
+    std::string m_archive;
+    StateDiff m_diff;
+    QLineEdit* m_filter = nullptr;
+    QTreeWidget* m_list = nullptr;
+    QLabel* m_summary = nullptr;
+};
+
+} // namespace kp::ui
