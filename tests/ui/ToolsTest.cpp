@@ -44,6 +44,8 @@ struct Tab {
 
 // Switches the window to the Tools tab, as a click on its page tab does.
 Tab toolsTab(ui::OptionsWindow& w) {
+    // Focus is only given inside the active window, which a busy machine may make a moment late.
+    (void)QTest::qWaitFor([&w] { return w.isActiveWindow(); }, 5000);
     w.tabs()->setCurrentIndex(1);
     QCoreApplication::processEvents(); // the tab reads the shown state's comment once on screen
     return {UiFixture::find<QListWidget>(&w, "ListBox1"), UiFixture::find<QPlainTextEdit>(&w, "Memo3"),
