@@ -44,6 +44,10 @@ std::string busyFiles(const std::vector<std::string>& paths);
 std::string archiveCorrupt(const std::string& fileName);
 std::string restoreFailed(const std::string& archiveFileName, const std::string& reason, const std::string& keptIn);
 
+// The archive browser of the Tools tab.
+inline constexpr const char* kNoCommentFiles = "There are no comment files";
+inline constexpr const char* kZipFileNotFound = "Can't find zip file!";
+
 // The options window's message line.
 inline constexpr const char* kNoWritePrivilege = "* * *  There is no write privilege  * * *";
 std::string noWritePrivilege(const std::string& archiveFolder); // the line and the folder below it

@@ -1,16 +1,336 @@
 #include "ui/ToolsTab.h"
 
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "store/Messages.h"
+#include "ui/MessageBox.h"
 #include "ui/OptionsWindow.h"
+#include "ui/StoringTab.h"
 
 namespace kp::ui {
 
-ToolsTab::ToolsTab(OptionsWindow& window) : m_window(window) {
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+const QColor kGrey(0x80, 0x80, 0x80);
+
+} // namespace
+
+ToolsTab::ToolsTab(OptionsWindow& window) : m_window(window), m_model(window.context().engine.state()) {
     setObjectName(QStringLiteral("TabSheet2"));
     setAccessibleName(QStringLiteral("Tools"));
+    buildControls();
+    fillStates();
 }
 
-void ToolsTab::setRecoveryEnabled(bool) {}
+void ToolsTab::buildControls() {
+    m_path = new QLabel(QStringLiteral("Path: "), this);
+    m_path->setObjectName(QStringLiteral("Label3"));
+    m_path->setAccessibleName(QStringLiteral("Path"));
 
-void ToolsTab::disableReplace() {}
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("ListBox1"));
+    m_list->setAccessibleName(QStringLiteral("Stored states"));
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setUniformItemSizes(true); // hundreds of states lay out at once
+    m_list->setFixedHeight(70);
+    m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
+    paintFocus(m_list, false);
+    connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) {
+        // Up and Down showed their row before the list moved; Home, End, Page Up and Down
+        // and type-ahead arrive here.
+        if (row >= 0 && row != m_shownRow) showState(row);
+    });
+
+    // A read-only view: no caret, no context menu, the focus only by a left click or Space
+    // in the list (Tab too), so that a right press changes nothing.
+    m_comment = new QPlainTextEdit(this);
+    m_comment->setObjectName(QStringLiteral("Memo3"));
+    m_comment->setAccessibleName(QStringLiteral("State comment"));
+    m_comment->setReadOnly(true);
+    m_comment->setCursorWidth(0);
+    m_comment->setFocusPolicy(Qt::TabFocus);
+    m_comment->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_comment->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_comment->setFixedHeight(70);
+    m_comment->installEventFilter(this);
+    m_comment->viewport()->installEventFilter(this);
+    paintFocus(m_comment, false);
+
+    auto* itemCaption = new QLabel(QStringLiteral("Item"), this);
+    itemCaption->setObjectName(QStringLiteral("Label20"));
+    m_position = new QLabel(QStringLiteral("0"), this);
+    m_position->setObjectName(QStringLiteral("Label21"));
+    m_position->setAccessibleName(QStringLiteral("Position"));
+    auto* ofCaption = new QLabel(QStringLiteral("of"), this);
+    ofCaption->setObjectName(QStringLiteral("Label22"));
+    m_count = new QLabel(QStringLiteral("Find"), this);
+    m_count->setObjectName(QStringLiteral("Label18"));
+    m_count->setAccessibleName(QStringLiteral("Number of states"));
+
+    m_parents = new QCheckBox(QStringLiteral(" Add parent directories"), this);
+    m_parents->setObjectName(QStringLiteral("CheckBox1"));
+    connect(m_parents, &QCheckBox::toggled, this, &ToolsTab::parentsSwitched);
+
+    m_recovery = new QCheckBox(QStringLiteral(" Activate project recovery"), this);
+    m_recovery->setObjectName(QStringLiteral("CheckBox2"));
+    connect(m_recovery, &QCheckBox::toggled, this, &ToolsTab::recoverySwitched);
+
+    // The request is made on the press of the left button only: a key or another button
+    // does nothing, so that a restore is always a deliberate click.
+    m_replace = new QPushButton(QStringLiteral("Replace chosen state"), this);
+    m_replace->setObjectName(QStringLiteral("Button3"));
+    m_replace->setAutoDefault(false);
+    m_replace->setEnabled(false);
+    m_replace->installEventFilter(this);
+
+    auto* itemRow = new QHBoxLayout;
+    itemRow->setSpacing(4);
+    itemRow->addWidget(itemCaption);
+    itemRow->addWidget(m_position);
+    itemRow->addWidget(ofCaption);
+    itemRow->addWidget(m_count);
+    itemRow->addStretch(1);
+    itemRow->addWidget(m_parents);
+
+    auto* recoveryRow = new QHBoxLayout;
+    recoveryRow->addWidget(m_recovery);
+    recoveryRow->addStretch(1);
+    recoveryRow->addWidget(m_replace);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 6, 8, 8);
+    layout->setSpacing(4);
+    layout->addWidget(m_path);
+    layout->addWidget(m_list);
+    layout->addWidget(m_comment);
+    layout->addLayout(itemRow);
+    layout->addStretch(1);
+    layout->addLayout(recoveryRow);
+
+    setTabOrder(m_list, m_comment);
+    setTabOrder(m_comment, m_recovery);
+    setTabOrder(m_recovery, m_parents);
+    setTabOrder(m_parents, m_replace);
+}
+
+void ToolsTab::paintFocus(QWidget* w, bool focused) {
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Active, QPalette::Text, focused ? QColor(Qt::black) : kGrey);
+    pal.setColor(QPalette::Inactive, QPalette::Text, focused ? QColor(Qt::black) : kGrey);
+    w->setPalette(pal);
+}
+
+void ToolsTab::fillStates() {
+    {
+        const QSignalBlocker block(m_list);
+        m_list->clear();
+        QStringList lines;
+        for (const std::string& line : m_model.items()) lines << q(line);
+        m_list->addItems(lines);
+        m_list->setCurrentRow(0);
+    }
+    m_count->setText(q(m_model.countText()));
+    if (m_model.empty()) m_comment->clear();
+    refreshRecovery();
+    showState(0);
+}
+
+void ToolsTab::showState(int row) {
+    m_shownRow = row;
+    const StateView v = m_model.view(row);
+    m_path->setText(q(v.folderText));
+    m_path->setToolTip(q(v.folderHint));
+    m_position->setText(q(v.position));
+    m_comment->clear();
+    m_commentPending = !v.archive.empty();
+    // The window is made at start-up, also for runs that never show it: comments are read
+    // only for a tab on screen, one state at a time.
+    if (m_commentPending && isVisible()) readShownComment();
+}
+
+void ToolsTab::readShownComment() {
+    m_commentPending = false;
+    const std::string archive = m_model.archiveAt(m_shownRow);
+    if (archive.empty()) return;
+    const StateComment c = StatesModel::readComment(archive);
+    switch (c.status) {
+    case StateComment::Status::Read:
+        m_comment->setPlainText(q(c.text)); // the view starts at the first line
+        break;
+    case StateComment::Status::Missing:
+        QApplication::beep();
+        MessageBox::show(&m_window, MessageBox::Kind::Plain, QString::fromLatin1(msg::kZipFileNotFound));
+        break;
+    case StateComment::Status::Unreadable:
+        MessageBox::show(&m_window, MessageBox::Kind::Error, q(c.error));
+        break;
+    }
+}
+
+void ToolsTab::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (event->spontaneous()) return; // the window came back, not the tab
+    m_list->setFocus(Qt::OtherFocusReason);
+    // After the tab is on screen, so that a message about the state shows over it.
+    QTimer::singleShot(0, this, [this] {
+        if (m_commentPending && isVisible()) readShownComment();
+    });
+}
+
+void ToolsTab::openArchive() {
+    const OpenAction a = m_model.openAction(m_list->currentRow());
+    switch (a.kind) {
+    case OpenAction::Kind::Nothing:
+        m_list->setCurrentRow(0);
+        break;
+    case OpenAction::Kind::Open:
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(a.archive))));
+        break;
+    case OpenAction::Kind::Missing:
+        QApplication::beep();
+        MessageBox::show(&m_window, MessageBox::Kind::Plain, QString::fromLatin1(msg::kZipFileNotFound));
+        break;
+    }
+}
+
+void ToolsTab::parentsSwitched(bool on) {
+    m_model.showEnclosing(on);
+    fillStates();
+    m_list->setFocus(Qt::OtherFocusReason);
+}
+
+void ToolsTab::refreshRecovery() {
+    const bool allowed = m_model.recoveryAllowed(m_windowAllowsRecovery);
+    m_recovery->setEnabled(allowed);
+    if (!allowed && m_recovery->isChecked()) m_recovery->setChecked(false);
+}
+
+void ToolsTab::setRecoveryEnabled(bool enabled) {
+    m_windowAllowsRecovery = enabled;
+    refreshRecovery();
+}
+
+// The button is enabled only while recovery is armed, so disabling it disarms.
+void ToolsTab::disableReplace() {
+    if (m_recovery->isChecked()) m_recovery->setChecked(false);
+    m_replace->setEnabled(false);
+}
+
+void ToolsTab::recoverySwitched(bool checked) {
+    const Arming a = m_model.arm(checked, m_windowAllowsRecovery);
+    if (a.checked != checked) {
+        const QSignalBlocker block(m_recovery);
+        m_recovery->setChecked(a.checked);
+    }
+    m_replace->setEnabled(a.replaceEnabled);
+    m_comment->setEnabled(a.commentEnabled);
+    if (a.focusList && isVisible()) m_list->setFocus(Qt::OtherFocusReason);
+}
+
+void ToolsTab::requestRestore() {
+    if (!m_recovery->isChecked()) return;
+    const std::string chosen = m_model.chosenForRestore(m_list->currentRow());
+    if (chosen.empty()) return;
+    Engine& engine = m_window.context().engine;
+    StoringTab* storing = m_window.storingTab();
+    // The engine tells the user itself why a request is refused (busy files, a damaged state).
+    if (!engine.requestRestore(chosen, storing->choice().comment)) return;
+    storing->showComment(engine.state().archiveComment);
+    storing->clearNewVersion();
+    m_window.acceptAsOk();
+}
+
+bool ToolsTab::listKey(QKeyEvent* key) {
+    switch (key->key()) {
+    case Qt::Key_Space:
+        m_comment->setFocus(Qt::TabFocusReason);
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        // Shown before the list moves its selection: the comment is the one the key goes to.
+        if (key->modifiers() & ~Qt::KeypadModifier) return false;
+        showState(m_model.rowAfterKey(m_list->currentRow(), key->key() == Qt::Key_Up ? ListKey::Up : ListKey::Down));
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool ToolsTab::commentKey(QKeyEvent* key) {
+    QScrollBar* bar = m_comment->verticalScrollBar();
+    switch (key->key()) {
+    case Qt::Key_Up:
+        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        return true;
+    case Qt::Key_Down:
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        return true;
+    case Qt::Key_Space:
+        m_list->setFocus(Qt::TabFocusReason);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ToolsTab::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == m_list) {
+        if (type == QEvent::FocusIn) {
+            paintFocus(m_list, true);
+            // Choosing a state comes first, then arming: the list taking the focus disarms.
+            if (m_recovery->isChecked()) m_recovery->setChecked(false);
+        } else if (type == QEvent::FocusOut) {
+            paintFocus(m_list, false);
+        } else if (type == QEvent::KeyPress) {
+            return listKey(static_cast<QKeyEvent*>(event));
+        }
+    } else if (watched == m_list->viewport()) {
+        if (type == QEvent::MouseButtonPress) {
+            const auto* press = static_cast<QMouseEvent*>(event);
+            const int atPoint = m_list->indexAt(press->position().toPoint()).row();
+            if (atPoint >= 0) return false; // the list selects the row itself
+            // Below the last line: the oldest state.
+            const int row = m_model.rowForPress(atPoint);
+            m_list->setCurrentRow(row);
+            if (row != m_shownRow) showState(row);
+            return true;
+        }
+        if (type == QEvent::MouseButtonDblClick) {
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) openArchive();
+            return true;
+        }
+    } else if (watched == m_comment) {
+        if (type == QEvent::FocusIn) paintFocus(m_comment, true);
+        else if (type == QEvent::FocusOut) paintFocus(m_comment, false);
+        else if (type == QEvent::KeyPress) return commentKey(static_cast<QKeyEvent*>(event));
+    } else if (watched == m_comment->viewport()) {
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return true;
+            m_comment->setFocus(Qt::MouseFocusReason);
+        }
+    } else if (watched == m_replace) {
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+            if (type == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+                requestRestore();
+            return true;
+        }
+        if (type == QEvent::MouseButtonRelease) return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 } // namespace kp::ui

@@ -56,6 +56,13 @@ std::string UiFixture::makeSite(bool stored) {
     return dir / "Site";
 }
 
+void UiFixture::storeState(const std::string& project, const std::string& when, const std::string& comment) {
+    std::string cmd = "XDG_CONFIG_HOME='" + (dir / "config") + "' faketime '" + when + "' '" + KP_KPAD_PATH +
+                      "' store '" + project + "'";
+    if (!comment.empty()) cmd += " --comment '" + comment + "'";
+    if (kp::test::run(cmd + " >/dev/null 2>&1") != 0) throw std::runtime_error("kpad store failed: " + cmd);
+}
+
 ui::DesktopRun& UiFixture::start(const std::string& project, bool ctrlHeld) {
     m_run = std::make_unique<ui::DesktopRun>(clock);
     m_run->host().setTimerScale(0.1);

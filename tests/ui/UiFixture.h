@@ -22,6 +22,9 @@ public:
     // A project "Site" with two files, and optionally its first state stored already.
     std::string makeSite(bool stored = false);
     void at(int year, int month, int day, int hour, int minute, int second = 10);
+    // Stores the project's present state with kpad at a local time ("2010-12-03 15:10:00"),
+    // with a comment, as an earlier run would have.
+    void storeState(const std::string& project, const std::string& when, const std::string& comment = "");
 
     // Starts a run of the project; timers run ten times faster than the design's.
     ui::DesktopRun& start(const std::string& project, bool ctrlHeld = false);

@@ -1,0 +1,136 @@
+#include "engine/StatesModel.h"
+
+#include <algorithm>
+#include <memory>
+#include <system_error>
+
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "store/ArchiveNaming.h"
+#include "store/Messages.h"
+#include "zip/ArchiveError.h"
+#include "zip/ByteSource.h"
+#include "zip/ZipFormat.h"
+
+namespace kp {
+
+namespace {
+
+// The comment ends the archive, behind the end record: browsing needs nothing else, so a
+// state of any size shows its comment at once (a restore checks the whole archive). The
+// end record is found as the archive kit finds it: the one whose comment reaches exactly
+// to the end of the file, and only one may.
+std::string readArchiveComment(const std::string& path) {
+    using namespace zipformat;
+    std::unique_ptr<FileSource> source;
+    try {
+        source = std::make_unique<FileSource>(path);
+    } catch (const std::system_error& e) {
+        throwArchiveError(path, std::string("cannot open it: ") + e.code().message());
+    }
+    const std::uint64_t size = source->size();
+    if (size < kEndSize) throwArchiveError(path, "it is not a ZIP archive (only " + std::to_string(size) + " bytes)");
+    const std::size_t tailSize = std::size_t(std::min<std::uint64_t>(size, kEndSize + kMaxComment));
+    std::string tailText(tailSize, '\0');
+    if (!source->readAt(size - tailSize, tailText.data(), tailSize))
+        throwArchiveError(path, "cannot read the end of the archive");
+    const auto* tail = reinterpret_cast<const unsigned char*>(tailText.data());
+    std::size_t found = 0, candidates = 0;
+    for (std::size_t i = tailSize - kEndSize + 1; i-- > 0;) {
+        if (get32(tail + i) == kEndSig && i + kEndSize + get16(tail + i + 20) == tailSize) {
+            found = i;
+            ++candidates;
+        }
+    }
+    if (candidates == 0)
+        throwArchiveError(path, "it is not a ZIP archive, or it is truncated: the end-of-directory record is missing");
+    if (candidates > 1) throwArchiveError(path, "its comment imitates an end-of-directory record");
+    const std::string_view raw = std::string_view(tailText).substr(found + kEndSize);
+    return isValidUtf8(raw) ? std::string(raw) : cp437ToUtf8(raw);
+}
+
+} // namespace
+
+std::vector<std::string> StatesModel::items() const {
+    const std::vector<std::string>& list = shown();
+    if (list.empty()) return {msg::kNoCommentFiles};
+    std::vector<std::string> lines;
+    lines.reserve(list.size());
+    for (auto it = list.rbegin(); it != list.rend(); ++it) lines.push_back(fileNamePart(*it));
+    return lines;
+}
+
+int StatesModel::rowAfterKey(int row, ListKey key) const {
+    const int last = std::max(int(shown().size()) - 1, 0);
+    if (key == ListKey::Up) row -= 1;
+    if (key == ListKey::Down) row += 1;
+    return std::clamp(row, 0, last);
+}
+
+int StatesModel::rowForPress(int rowAtPoint) const {
+    if (empty()) return 0;
+    if (rowAtPoint < 0 || rowAtPoint >= int(shown().size())) return int(shown().size()) - 1;
+    return rowAtPoint;
+}
+
+std::string StatesModel::archiveAt(int row) const {
+    const std::vector<std::string>& list = shown();
+    if (row < 0 || row >= int(list.size())) return {};
+    return list[list.size() - 1 - std::size_t(row)];
+}
+
+StateView StatesModel::view(int row) const {
+    StateView v;
+    v.archive = archiveAt(row);
+    if (v.archive.empty()) {
+        v.folderText = "Path: ";
+        v.position = "0";
+        return v;
+    }
+    // The lists hold the names as the folder listing spelt them, which is how the file
+    // system spells them: there are no short aliases to expand.
+    const std::string folder = folderPart(v.archive);
+    v.folderText = ShortenCaption(folder, kFolderWidth);
+    if (utf8Length(folder) > std::size_t(kFolderWidth)) v.folderHint = folder;
+    v.position = std::to_string(row + 1);
+    return v;
+}
+
+StateComment StatesModel::readComment(const std::string& archive) {
+    StateComment c;
+    if (!existsAsFile(archive)) {
+        c.status = StateComment::Status::Missing;
+        return c;
+    }
+    try {
+        c.text = replaceAll(readArchiveComment(archive), "\r\n", "\n");
+    } catch (const std::exception& e) {
+        c.status = StateComment::Status::Unreadable;
+        c.error = e.what();
+    }
+    return c;
+}
+
+OpenAction StatesModel::openAction(int row) const {
+    OpenAction a;
+    a.archive = archiveAt(row);
+    if (a.archive.empty()) return a;
+    a.kind = existsAsFile(a.archive) ? OpenAction::Kind::Open : OpenAction::Kind::Missing;
+    return a;
+}
+
+Arming StatesModel::arm(bool checked, bool windowAllows) const {
+    Arming a;
+    a.checked = checked && recoveryAllowed(windowAllows);
+    a.replaceEnabled = a.checked;
+    a.commentEnabled = !a.checked;
+    a.focusList = !a.checked;
+    return a;
+}
+
+std::string StatesModel::chosenForRestore(int row) const {
+    if (m_enclosing) return {};
+    return archiveAt(row);
+}
+
+} // namespace kp
