@@ -5,8 +5,10 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QUrl>
@@ -14,6 +16,8 @@
 
 #include "store/Messages.h"
 #include "ui/MessageBox.h"
+#include "ui/ChangesDialog.h"
+#include "ui/CopyOutDialog.h"
 #include "ui/OptionsWindow.h"
 #include "ui/StoringTab.h"
 
@@ -48,6 +52,16 @@ void ToolsTab::buildControls() {
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
     paintFocus(m_list, false);
+    // Beyond the states themselves: what changed since one, and single files out of it,
+    // by the right button, the menu key or Shift+F10.
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QListWidget::customContextMenuRequested, this, &ToolsTab::showStateMenu);
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), m_list);
+    menuKey->setContext(Qt::WidgetShortcut);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        const QRect row = m_list->visualItemRect(m_list->currentItem());
+        showStateMenu(row.isValid() ? row.center() : QPoint(4, 4));
+    });
     connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) {
         // Up and Down showed their row before the list moved; Home, End, Page Up and Down
         // and type-ahead arrive here.
@@ -216,6 +230,29 @@ void ToolsTab::refreshRecovery() {
     const bool allowed = m_model.recoveryAllowed(m_windowAllowsRecovery);
     m_recovery->setEnabled(allowed);
     if (!allowed && m_recovery->isChecked()) m_recovery->setChecked(false);
+}
+
+void ToolsTab::showStateMenu(const QPoint& at) {
+    // The states of enclosing folders belong to other projects: nothing to compare here.
+    if (m_model.enclosing() || m_model.empty()) return;
+    QListWidgetItem* item = m_list->itemAt(at);
+    const int row = item ? m_list->row(item) : m_list->currentRow();
+    if (row < 0) return;
+    const std::string archive = m_model.archiveAt(row);
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("StateMenu"));
+    menu.setAccessibleName(QStringLiteral("State menu"));
+    QAction* changes = menu.addAction(QStringLiteral("Show changes…"));
+    QAction* copyOut = menu.addAction(QStringLiteral("Copy files out…"));
+    QAction* chosen = menu.exec(m_list->viewport()->mapToGlobal(at));
+    const Project& project = m_window.context().engine.state();
+    if (chosen == changes) {
+        ChangesDialog dialog(project, archive, &m_window);
+        dialog.exec();
+    } else if (chosen == copyOut) {
+        CopyOutDialog dialog(project, archive, &m_window);
+        dialog.exec();
+    }
 }
 
 void ToolsTab::setRecoveryEnabled(bool enabled) {

@@ -39,6 +39,8 @@ private:
     void recoverySwitched(bool checked);
     void refreshRecovery();
     void requestRestore();
+    // "Show changes…" and "Copy files out…" of the state under the pointer or the selection.
+    void showStateMenu(const QPoint& at);
     bool listKey(QKeyEvent* key);
     bool commentKey(QKeyEvent* key);
     void paintFocus(QWidget* w, bool focused);

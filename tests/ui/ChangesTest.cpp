@@ -1,5 +1,8 @@
 // The Tools tab's "Show changes…" and "Copy files out…" dialogs on a real stored state.
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QTimer>
 
 #include "UiFixture.h"
 #include "engine/Startup.h"
@@ -56,6 +59,27 @@ private slots:
         QCOMPARE(readFile(f->dir / "out/Site/index.html"), std::string("kept"));
         QCOMPARE(f->messages.size(), std::size_t(1));
         QVERIFY(f->messages[0].text.startsWith(QStringLiteral("These files exist already")));
+    }
+
+    void stateMenuOpensFromTheKeyboard() {
+        QStringList offered;
+        f->onOptions([&](ui::OptionsWindow& w) {
+            w.tabs()->setCurrentIndex(1);
+            auto* list = UiFixture::find<QListWidget>(&w, "ListBox1");
+            QTRY_VERIFY(w.isActiveWindow());
+            list->setFocus();
+            QTimer::singleShot(200, [&] {
+                if (QWidget* menu = QApplication::activePopupWidget()) {
+                    for (QAction* a : menu->actions()) offered << a->text();
+                    menu->close();
+                }
+            });
+            QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+            QTest::keyClick(&w, Qt::Key_Escape);
+        });
+        f->start(f->dir / "Site", true);
+        QVERIFY(f->waitFinished());
+        QCOMPARE(offered, (QStringList{QStringLiteral("Show changes…"), QStringLiteral("Copy files out…")}));
     }
 };
 

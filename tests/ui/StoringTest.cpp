@@ -40,6 +40,7 @@ private slots:
         f->dir.write("Site/index.html", "<p>changed</p>");
         f->onOptions([](ui::OptionsWindow& w) {
             auto* memo = UiFixture::find<QPlainTextEdit>(&w, "Memo1");
+            QTRY_VERIFY(w.isActiveWindow());
             QVERIFY(memo->hasFocus());
             QTest::keyClicks(memo, "first line");
             QTest::keyClick(memo, Qt::Key_Return); // a line break, not OK
@@ -138,6 +139,7 @@ private slots:
         QString line;
         f->onOptions([&](ui::OptionsWindow& w) {
             auto* box = UiFixture::find<QComboBox>(&w, "ComboBox2");
+            QTRY_VERIFY(w.isActiveWindow());
             statusFocused = box->hasFocus();
             line = messageLine()->text();
             box->setCurrentIndex(2);
