@@ -77,6 +77,12 @@ ui::DesktopRun& UiFixture::start(const std::string& project, bool ctrlHeld) {
 
 bool UiFixture::waitFinished(int ms) { return QTest::qWaitFor([this] { return m_finished; }, ms); }
 
+std::string UiFixture::settingsFile() const { return dir / "config/TarnelSoftware/Kestrelpad/setting.ini"; }
+
+void UiFixture::userPreferences(const std::string& prefs) {
+    dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\r\nUserPreferences=" + prefs + "\r\n");
+}
+
 std::vector<std::string> UiFixture::archives() const {
     std::vector<std::string> names;
     for (const auto& fi : listFolder(dir / "Site/#tarnel"))
