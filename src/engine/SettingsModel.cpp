@@ -148,6 +148,12 @@ SettingsSaveResult SettingsModel::save() {
     // A file manager that cannot learn of the hidden folder is no reason to stop a Save.
     setFolderHidden(m_s.archiveFolder, v.showArchiveFolder == 0);
 
+    // Without a home folder there is no place for the settings; never the file system's root.
+    if (m_s.appDataFolder.empty()) {
+        r.error = "Can't save the settings: there is no folder for them (HOME is not set).";
+        m_saveEnabled = true;
+        return r;
+    }
     const std::string path = settingsFilePath(m_s.appDataFolder);
     if (!writeSettingsFile(path, v, m_s.userName)) {
         r.error = "Can't save the settings in \"" + path + "\":\r\n" + errorText(errno);

@@ -108,14 +108,18 @@ TEST(SettingsModel, ShowWindowSwitchesTheCardAndMistakenSettingsKeepSaveUsable) 
 }
 
 TEST(SettingsModel, AFailedWriteIsReportedAndSaveStaysUsable) {
-    Fixture f;
-    f.dir.write("config/TarnelSoftware", "a file where the settings folder belongs");
-    SettingsModel m(f.s, {});
-    m.step(SettingsModel::Valuable, Step::Down);
-    const SettingsSaveResult r = m.save();
-    EXPECT_FALSE(r.written);
-    EXPECT_NE(r.error.find("setting.ini"), std::string::npos) << r.error;
-    EXPECT_TRUE(m.saveEnabled());
+    for (const bool noHome : {false, true}) {
+        Fixture f;
+        if (noHome) f.s.appDataFolder.clear(); // never written at the file system's root
+        else f.dir.write("config/TarnelSoftware", "a file where the settings folder belongs");
+        SettingsModel m(f.s, {});
+        m.step(SettingsModel::Standard, Step::Down);
+        const SettingsSaveResult r = m.save();
+        EXPECT_FALSE(r.written);
+        EXPECT_FALSE(r.error.empty());
+        EXPECT_TRUE(m.saveEnabled());
+        EXPECT_FALSE(pathExists("/Kestrelpad/setting.ini"));
+    }
 }
 
 TEST(SettingsModel, TheHiddenMessageAnswersOnlyAtItsPositions) {

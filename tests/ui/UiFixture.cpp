@@ -65,7 +65,8 @@ ui::DesktopRun& UiFixture::start(const std::string& project, bool ctrlHeld) {
     auto* poll = new QTimer(&m_run->card());
     QObject::connect(poll, &QTimer::timeout, [this, poll] {
         ui::OptionsWindow& w = m_run->options();
-        if (!w.isVisible() || m_nextStep >= m_optionSteps.size()) return;
+        // Once it is active: before that the focus it gives is not yet the keyboard's.
+        if (!w.isVisible() || !w.isActiveWindow() || m_nextStep >= m_optionSteps.size()) return;
         poll->stop();
         auto step = m_optionSteps[m_nextStep++];
         step(w);
