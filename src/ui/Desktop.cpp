@@ -36,10 +36,12 @@ bool associated(const QStringList& mimeTypes) {
     for (const QString& path : files) {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) continue;
+        bool removed = false; // the user's "[Removed Associations]" name programs not to use
         while (!f.atEnd()) {
             const QString line = QString::fromUtf8(f.readLine(64 * 1024)).trimmed();
+            if (line.startsWith(QLatin1Char('['))) removed = line == QLatin1String("[Removed Associations]");
             const qsizetype eq = line.indexOf(QLatin1Char('='));
-            if (eq <= 0 || line.startsWith(QLatin1Char('#'))) continue;
+            if (removed || eq <= 0 || line.startsWith(QLatin1Char('#'))) continue;
             if (mimeTypes.contains(line.left(eq).trimmed()) && !line.mid(eq + 1).trimmed().isEmpty()) return true;
         }
     }
