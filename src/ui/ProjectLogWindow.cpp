@@ -139,7 +139,6 @@ ProjectLogWindow::ProjectLogWindow(Engine& engine, const Clock& clock, QWidget* 
     m_text->setObjectName(QStringLiteral("Memo1"));
     m_text->setAccessibleName(QStringLiteral("Project log text"));
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text->setFont(logFont());
     QPalette pal = m_text->palette();
     pal.setColor(QPalette::Base, Qt::white);
