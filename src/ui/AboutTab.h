@@ -1,5 +1,6 @@
 // The About tab: product and version, the home page and the help file.
 #pragma once
+#include <QLabel>
 #include <QWidget>
 
 namespace kp::ui {
@@ -11,8 +12,18 @@ class AboutTab : public QWidget {
 public:
     explicit AboutTab(OptionsWindow& window);
 
+    // The help link: opens Kestrelpad.chm (or, where the desktop has no program for it,
+    // the same help as HTML pages); beeps and says so when the file is missing.
+    void openHelp();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     OptionsWindow& m_window;
+    QLabel* m_homePage = nullptr; // Label24
+    QLabel* m_helpFile = nullptr; // Label29
+    QLabel* m_blank = nullptr;    // Label23
 };
 
 } // namespace kp::ui

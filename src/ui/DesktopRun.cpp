@@ -12,7 +12,7 @@ void DesktopRun::start(const std::string& param, bool ctrlHeld) {
     input.ctrlHeld = ctrlHeld;
     m_engine.start(input);
     m_card = std::make_unique<ProgressCard>(m_engine);
-    m_log = std::make_unique<ProjectLogWindow>(m_engine);
+    m_log = std::make_unique<ProjectLogWindow>(m_engine, m_clock);
     OptionsContext context{m_engine, m_clock, m_log.get(),
                            [this](int mode) { m_card->setWindowVisibility(mode); }};
     m_options = std::make_unique<OptionsWindow>(std::move(context));

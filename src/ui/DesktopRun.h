@@ -10,6 +10,7 @@
 #include "ui/ProgressCard.h"
 #include "ui/ProjectLogWindow.h"
 #include "ui/QtHost.h"
+#include "ui/WheelToArrowKeys.h"
 
 namespace kp::ui {
 
@@ -30,6 +31,7 @@ public:
 private:
     const Clock& m_clock;
     QtHost m_host;
+    WheelToArrowKeys m_wheel; // for every window of the run
     Engine m_engine;
     std::unique_ptr<ProgressCard> m_card;
     std::unique_ptr<ProjectLogWindow> m_log;

@@ -72,7 +72,8 @@ ui::DesktopRun& UiFixture::start(const std::string& project, bool ctrlHeld) {
     auto* poll = new QTimer(&m_run->card());
     QObject::connect(poll, &QTimer::timeout, [this, poll] {
         ui::OptionsWindow& w = m_run->options();
-        if (!w.isVisible() || m_nextStep >= m_optionSteps.size()) return;
+        // Once it is active: before that the focus it gives is not yet the keyboard's.
+        if (!w.isVisible() || !w.isActiveWindow() || m_nextStep >= m_optionSteps.size()) return;
         poll->stop();
         auto step = m_optionSteps[m_nextStep++];
         step(w);
@@ -83,6 +84,12 @@ ui::DesktopRun& UiFixture::start(const std::string& project, bool ctrlHeld) {
 }
 
 bool UiFixture::waitFinished(int ms) { return QTest::qWaitFor([this] { return m_finished; }, ms); }
+
+std::string UiFixture::settingsFile() const { return dir / "config/TarnelSoftware/Kestrelpad/setting.ini"; }
+
+void UiFixture::userPreferences(const std::string& prefs) {
+    dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\r\nUserPreferences=" + prefs + "\r\n");
+}
 
 std::vector<std::string> UiFixture::archives() const {
     std::vector<std::string> names;

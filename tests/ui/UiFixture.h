@@ -36,6 +36,10 @@ public:
     // Each dialog the options window shows runs this (once per showing, in order).
     void onOptions(std::function<void(ui::OptionsWindow&)> step) { m_optionSteps.push_back(std::move(step)); }
 
+    // The user's setting.ini, and writing it with this UserPreferences value before a run.
+    std::string settingsFile() const;
+    void userPreferences(const std::string& prefs);
+
     std::vector<std::string> archives() const; // file names in Site/#tarnel, sorted
     std::string comment(const std::string& archiveFileName) const;
 

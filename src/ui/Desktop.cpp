@@ -1,0 +1,90 @@
+#include "ui/Desktop.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QMimeDatabase>
+#include <QStandardPaths>
+
+namespace kp::ui::desktop {
+
+namespace {
+
+struct Handlers {
+    std::function<bool(const QUrl&)> open;
+    std::function<QString()> saveFileName;
+    QString programFolder;
+    std::function<bool()> chmProgramKnown;
+};
+
+Handlers& handlers() {
+    static Handlers h;
+    return h;
+}
+
+// The desktop's associations: the caches of installed programs (applications/mimeinfo.cache
+// in every data folder) and the user's and system's choices (mimeapps.list).
+bool associated(const QStringList& mimeTypes) {
+    QStringList files;
+    for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+        files << dir + QStringLiteral("/applications/mimeinfo.cache")
+              << dir + QStringLiteral("/applications/mimeapps.list");
+    }
+    for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation))
+        files << dir + QStringLiteral("/mimeapps.list");
+    for (const QString& path : files) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) continue;
+        bool removed = false; // the user's "[Removed Associations]" name programs not to use
+        while (!f.atEnd()) {
+            const QString line = QString::fromUtf8(f.readLine(64 * 1024)).trimmed();
+            if (line.startsWith(QLatin1Char('['))) removed = line == QLatin1String("[Removed Associations]");
+            const qsizetype eq = line.indexOf(QLatin1Char('='));
+            if (removed || eq <= 0 || line.startsWith(QLatin1Char('#'))) continue;
+            if (mimeTypes.contains(line.left(eq).trimmed()) && !line.mid(eq + 1).trimmed().isEmpty()) return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool openUrl(const QUrl& url) {
+    if (handlers().open) return handlers().open(url);
+    return QDesktopServices::openUrl(url);
+}
+
+bool hasProgramFor(const QString& fileName) {
+    if (handlers().chmProgramKnown) return handlers().chmProgramKnown();
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
+    QStringList names = type.aliases();
+    names.prepend(type.name());
+    return associated(names);
+}
+
+QString saveFileName(QWidget* parent, const QString& filter, const QString& defaultSuffix) {
+    if (handlers().saveFileName) return handlers().saveFileName();
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(filter);
+    // The dialog itself adds the suffix to a bare name, so its overwrite question is asked
+    // about the file that will be written.
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString programFolder() {
+    if (!handlers().programFolder.isEmpty()) return handlers().programFolder;
+    return QCoreApplication::applicationDirPath();
+}
+
+void setOpenHandler(std::function<bool(const QUrl&)> handler) { handlers().open = std::move(handler); }
+void setSaveFileNameHandler(std::function<QString()> handler) { handlers().saveFileName = std::move(handler); }
+void setProgramFolder(const QString& folder) { handlers().programFolder = folder; }
+void setChmProgramKnown(std::function<bool()> answer) { handlers().chmProgramKnown = std::move(answer); }
+
+} // namespace kp::ui::desktop

@@ -1,0 +1,27 @@
+// What the desktop does for the program: opening a file or address with its associated
+// program, asking for a file name to save under, and the program's own folder. Tests
+// answer these through handlers instead of starting programs or showing dialogs.
+#pragma once
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+
+namespace kp::ui::desktop {
+
+// Opens url with the desktop's opener (xdg-open); false when it could not be handed over.
+bool openUrl(const QUrl& url);
+// Whether the desktop has a program registered for the MIME type of fileName.
+bool hasProgramFor(const QString& fileName);
+// A save-file dialog with one filter ("text (*.txt)"); empty when cancelled.
+QString saveFileName(QWidget* parent, const QString& filter, const QString& defaultSuffix);
+// The folder of the running program.
+QString programFolder();
+
+// Tests: an empty handler restores the real behaviour.
+void setOpenHandler(std::function<bool(const QUrl&)> handler);
+void setSaveFileNameHandler(std::function<QString()> handler);
+void setProgramFolder(const QString& folder);
+void setChmProgramKnown(std::function<bool()> answer);
+
+} // namespace kp::ui::desktop
