@@ -4,6 +4,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "restore/RestoreRequest.h"
 #include "store/Layout.h"
 #include "zip/ZipArchive.h"
 
@@ -67,6 +68,16 @@ void restoreFolders(const Project& s, const ZipArchive& zip) {
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) setModificationTime(it->first, fromDosDateTime(it->second));
 }
 
+// The request's check refuses archives with such items; this keeps the extraction itself
+// from ever writing into an archive folder, whatever archive reaches it. Dropping items
+// from the opened archive changes only what this object extracts, never the file.
+void leaveOutArchiveFolders(ZipArchive& zip) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < zip.count(); ++i)
+        if (insideArchiveFolder(zip.item(i).fileName)) names.push_back(zip.item(i).fileName);
+    for (const std::string& name : names) zip.deleteFiles(name);
+}
+
 } // namespace
 
 std::string restoringCaption(const Project& s, const std::string& restoreArchive) {
@@ -82,6 +93,7 @@ std::string recoverProject(const Project& s, const std::string& restoreArchive) 
     try {
         ZipArchive zip;
         zip.open(restoreArchive);
+        leaveOutArchiveFolders(zip);
         zip.setBaseDirectory(s.projectPath);
         zip.extractFilesEx("*", std::string(kBookkeepingPrefix) + "*");
         restoreFolders(s, zip);

@@ -24,6 +24,15 @@ bool belongsToProject(const Project& s, const std::string& name) {
 
 } // namespace
 
+bool insideArchiveFolder(const std::string& itemName) {
+    // Any level counts: a subfolder may be a project of its own with its own archive folder,
+    // and the listing leaves these names out at every depth, ignoring case.
+    for (const std::string& part : split(itemName, '/'))
+        if (equalsIgnoringCase(part, kArchiveFolderName) || equalsIgnoringCase(part, kOldArchiveFolderName))
+            return true;
+    return false;
+}
+
 std::vector<std::string> busyProjectFiles(const Project& s) {
     std::vector<std::string> busy;
     BusyFileCheck check;
@@ -42,6 +51,7 @@ std::string restoreProblem(const Project& s, const std::string& archivePath) {
             const ZipItem& item = zip.item(i);
             if (const std::string why = extractionProblem(item); !why.empty()) return item.fileName + ": " + why;
             if (!belongsToProject(s, item.fileName)) return item.fileName + ": not an item of this project";
+            if (insideArchiveFolder(item.fileName)) return item.fileName + ": an item inside an archive folder";
         }
     }
     const std::vector<std::string> bad = verifyArchive(archivePath);

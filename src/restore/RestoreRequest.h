@@ -14,9 +14,13 @@ namespace kp {
 // Relative paths of the project's files that another program has open.
 std::vector<std::string> busyProjectFiles(const Project& project);
 
+// True when an item name passes through an archive folder ("#tarnel" or "#arh" at any level).
+// Such items are never extracted: they would overwrite stored states.
+bool insideArchiveFolder(const std::string& itemName);
+
 // Why the chosen archive must not be restored, or empty: an item whose data does not match
-// its CRC, or one that would land outside the project. Throws ArchiveError when the archive
-// cannot be read at all.
+// its CRC, or one that would land outside the project or inside an archive folder. Throws
+// ArchiveError when the archive cannot be read at all.
 std::string restoreProblem(const Project& project, const std::string& archivePath);
 
 } // namespace kp

@@ -6,6 +6,7 @@
 
 #include "EngineFixture.h"
 #include "platform/FileSystem.h"
+#include "restore/Recovery.h"
 #include "restore/RestoreRequest.h"
 #include "zip/ZipArchive.h"
 
@@ -191,4 +192,35 @@ TEST_F(RestoreTest, NamesWithTabsAndLineBreaksComeBack) {
     ASSERT_EQ(restoreRun(withOddNames, host), RunOutcome::Stored) << (host.messages.empty() ? "" : host.messages[0].text);
     EXPECT_EQ(readFile(m_dir / "Site/tab\there.txt"), "tab");
     EXPECT_EQ(readFile(m_dir / "Site/line\nbreak.txt"), "lf");
+}
+
+TEST_F(RestoreTest, ArchiveWithItemsInAnArchiveFolderIsRefusedAndNeverWritesThere) {
+    const std::string stored = readFile(m_stateA);
+    for (const char* name : {"Site/#tarnel/Site-101203.1530c.zip", "Site/sub/#tarnel/sub-101203.1530c.zip",
+                             "Site/#ARH/old.zip", "Site/#tarnel/repository/Site-101203.1530c-v.1.0.zip"}) {
+        const std::string hostile = m_dir / "Site/#tarnel/Site-101203.1535c.zip";
+        {
+            ZipArchive zip;
+            zip.open(hostile);
+            zip.addFromMemory("Site/index.html", "hostile", 0x3D834000u);
+            zip.addFromMemory(name, "overwrites a stored state", 0x3D834000u);
+            zip.save();
+        }
+        TestHost host;
+        EXPECT_EQ(restoreRun(hostile, host), RunOutcome::Cancelled) << name;
+        ASSERT_FALSE(host.messages.empty()) << name;
+        EXPECT_EQ(host.messages[0].text,
+                  "Kestrelpad message :\r\nThe archive Site-101203.1535c.zip is corrupt.\r\nTry to restore another archive.");
+        EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version one") << name;
+
+        // Even an extraction that is handed such an archive leaves the archive folders alone.
+        ASSERT_EQ(recoverProject(m_lastState, hostile), "") << name;
+        EXPECT_EQ(readFile(m_stateA), stored) << name;
+        EXPECT_FALSE(pathExists(m_dir / "Site/sub/#tarnel")) << name;
+        EXPECT_FALSE(pathExists(m_dir / "Site/#ARH")) << name;
+        EXPECT_FALSE(pathExists(m_dir / "Site/#tarnel/repository")) << name;
+        EXPECT_EQ(readFile(m_dir / "Site/index.html"), "hostile") << name;
+        removeFile(hostile);
+        m_dir.write("Site/index.html", "version one");
+    }
 }
