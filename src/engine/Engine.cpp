@@ -234,7 +234,7 @@ std::optional<ChangeResult> Engine::compareWithPrimary() {
     const std::string primary = s.archives.storedStates.back();
     try {
         if (!s.primaryItems) s.primaryItems = primaryArchiveLines(primary);
-        return detectChanges(*s.primaryItems, projectLines(s));
+        return detectChanges(*s.primaryItems, projectLines(s), fileNamesIgnoreCase(s.projectPath));
     } catch (const std::exception& e) {
         m_host.beep();
         m_host.showMessage(MessageKind::Error, msg::primaryUnreadable(fileNamePart(primary), e.what()));

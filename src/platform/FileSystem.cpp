@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -31,6 +32,7 @@ std::optional<FileInfo> infoFromStat(const std::string& name, const struct stat&
     if (!name.empty() && name[0] == '.') fi.attributes |= kAttrHidden;
     fi.dosTime = toDosDateTime(st.st_mtime);
     fi.mode = st.st_mode & 07777;
+    fi.mtime = st.st_mtime;
     fi.device = st.st_dev;
     fi.inode = st.st_ino;
     return fi;
@@ -83,7 +85,15 @@ bool isSymbolicLink(const std::string& path) {
 std::int64_t freeDiskSpace(const std::string& path) {
     struct statvfs vfs;
     if (::statvfs(path.c_str(), &vfs) != 0) return -1;
-    return std::int64_t(vfs.f_bfree) * std::int64_t(vfs.f_frsize);
+    return std::int64_t(vfs.f_bavail) * std::int64_t(vfs.f_frsize);
+}
+
+bool fileNamesIgnoreCase(const std::string& path) {
+    constexpr unsigned long kMsdos = 0x4d44, kExfat = 0x2011BAB0;
+    struct statfs fs;
+    if (::statfs(path.c_str(), &fs) != 0) return false;
+    const auto type = static_cast<unsigned long>(fs.f_type);
+    return type == kMsdos || type == kExfat;
 }
 
 std::string currentUserName() {

@@ -25,6 +25,7 @@ struct FileInfo {
     std::int64_t size = 0;  // 0 for folders
     std::uint32_t attributes = 0;
     std::uint32_t mode = 0; // Unix permission bits
+    std::int64_t mtime = 0; // modification time, UTC seconds
     dev_t device = 0;
     ino_t inode = 0;
 };
@@ -43,8 +44,13 @@ bool existsAsFolder(const std::string& path);
 bool pathExists(const std::string& path);     // anything at all, links not followed
 bool isSymbolicLink(const std::string& path);
 
-// Total free bytes of the volume holding path (statvfs f_bfree * f_frsize), -1 on failure.
+// Free bytes of the volume holding path that this user may fill (statvfs f_bavail * f_frsize,
+// without the blocks kept for the superuser), -1 on failure.
 std::int64_t freeDiskSpace(const std::string& path);
+
+// Whether the file system holding path treats "A.txt" and "a.txt" as one name (FAT, exFAT).
+// Linux's own file systems tell them apart.
+bool fileNamesIgnoreCase(const std::string& path);
 
 // The account name of the effective user, else $USER, else "Unknown".
 std::string currentUserName();

@@ -45,6 +45,7 @@ struct Scanner {
         e.size = fi.size;
         e.attributes = fi.attributes;
         e.mode = fi.mode;
+        e.mtime = fi.mtime;
         return e;
     }
 

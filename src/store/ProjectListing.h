@@ -21,6 +21,7 @@ struct ListingEntry {
     std::int64_t size = 0;
     std::uint32_t attributes = 0;
     std::uint32_t mode = 0;    // Unix permission bits
+    std::int64_t mtime = -1;   // modification time, UTC seconds; -1 when not known
 };
 
 using ProjectListing = std::vector<ListingEntry>;

@@ -259,3 +259,31 @@ TEST_F(EngineTest, OneFileProjectStoresJustTheFile) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"_kpad_/", "_kpad_/project.log", "_kpad_/project.set", "notes.txt"}));
 }
+
+// Edits that leave the DOS time as it was: each must still give a new state.
+TEST_F(StoreTest, EditsHiddenFromTheDosTimeAreStored) {
+    m_dir.write("Site/A.txt", "upper");
+    m_dir.write("Site/a.txt", "lower");
+    m_dir.write("Site/old.txt", "from 1975");
+    touch(m_dir / "Site/A.txt", 1291380000);
+    touch(m_dir / "Site/a.txt", 1291380000);
+    touch(m_dir / "Site/old.txt", 170000000); // 1975: its DOS time is clamped to 1980
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    const struct {
+        const char* file;
+        const char* content;
+        long long time;
+    } edits[] = {
+        {"Site/a.txt", "lower, edited", 1291390000},   // a name differing from another only in case
+        {"Site/index.html", "<html>bye</html>", 1291380001}, // within the same two-second step
+        {"Site/old.txt", "from 1976", 200000000},      // before 1980, same size
+    };
+    int minute = 31;
+    for (const auto& e : edits) {
+        touch(m_dir.write(e.file, e.content), e.time);
+        at(2010, 12, 3, 15, minute++);
+        ASSERT_EQ(runOnce("Site"), RunOutcome::Stored) << e.file;
+        EXPECT_EQ(member(m_lastArchive, e.file), e.content) << e.file;
+        EXPECT_FALSE(contains(items(m_lastArchive), "Site/A.txt")) << e.file;
+    }
+}
