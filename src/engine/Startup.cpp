@@ -144,7 +144,6 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
     s.userName = currentUserName();
 
     resolveProjectItem(s, input.param);
-    listProject(s);
 
     s.archives = FindArchives(s.archiveFolder, kRepositoryName, s.projectName(), clock);
     const ArchiveName name =
@@ -170,6 +169,10 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
     layerSettings(s, projectSet);
     s.latestLogText = trim(projectLog);
     validate(s, host);
+    // Listed after the settings are applied: hiding the archive folder writes ".hidden" into
+    // the project folder, and the listing must see the project as this run leaves it, or the
+    // program's own bookkeeping would count as a change in every later run.
+    listProject(s);
 
     if (!s.latestHasStatus &&
         TrainsFull(s.archives.allOwnArchives.size(), s.archives.storedStates.size(),

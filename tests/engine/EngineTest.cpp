@@ -287,3 +287,13 @@ TEST_F(StoreTest, EditsHiddenFromTheDosTimeAreStored) {
         EXPECT_FALSE(contains(items(m_lastArchive), "Site/A.txt")) << e.file;
     }
 }
+
+TEST_F(StoreTest, HidingTheArchiveFolderIsNoChangeOfTheProject) {
+    m_dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=ds:0\n");
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    EXPECT_EQ(readFile(m_dir / "Site/.hidden"), "#tarnel\n");
+    at(2010, 12, 3, 15, 31);
+    EXPECT_EQ(runOnce("Site"), RunOutcome::Same);
+    at(2010, 12, 3, 15, 32);
+    EXPECT_EQ(runOnce("Site"), RunOutcome::Same);
+}
