@@ -1,5 +1,6 @@
 // The kpad commands, one file each (cmd_*.cpp). Each takes the arguments after its own
-// name and returns the process exit code: 0 done, 1 refused or failed, 2 bad arguments.
+// name and returns the process exit code: 0 done, 1 refused or failed, 2 bad arguments,
+// 3 stored but incomplete (some files or folders could not be read).
 #pragma once
 #include <string>
 #include <vector>

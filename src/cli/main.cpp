@@ -35,7 +35,8 @@ const char* const kUsage =
     "  verify ARCHIVE...\n"
     "        Decompress every item and compare it with its stored CRC.\n"
     "\n"
-    "Exit status: 0 done, 1 refused or failed, 2 bad arguments.\n";
+    "Exit status: 0 done, 1 refused or failed, 2 bad arguments, 3 stored (or the same),\n"
+    "but incomplete: some files or folders could not be read (they are named on stderr).\n";
 
 } // namespace
 

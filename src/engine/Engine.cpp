@@ -24,6 +24,18 @@ bool versionNumber(const std::string& text, std::string& out) {
     return true;
 }
 
+// Archive items below a folder the listing could not read are not missing: the project may
+// still hold them.
+void keepUnreadMissing(const Project& s, std::vector<std::string>& missing) {
+    std::vector<std::string> unread;
+    for (const UnreadableItem& u : s.unreadable) unread.push_back(u.path.substr(std::min(u.path.size(), s.projectPath.size())));
+    std::erase_if(missing, [&](const std::string& name) {
+        for (const std::string& u : unread)
+            if (name == u || (u.ends_with("/") && name.starts_with(u)) || name.starts_with(u + "/")) return true;
+        return false;
+    });
+}
+
 std::string mismatchReport(const std::vector<Mismatch>& lines) {
     std::vector<std::string> shown;
     for (std::size_t i = 0; i < lines.size() && i < 10; ++i) shown.push_back(lines[i].path + "   CRC:" + lines[i].crc);
@@ -178,6 +190,7 @@ std::optional<Selection> Engine::selectItems() {
             m_host.armTimer(m_interval); // the card shows the text for one more tick, then the run ends
             return std::nullopt;
         }
+        keepUnreadMissing(s, changes->missing);
         if (writesRelativeArchive(s)) {
             selection.full = false;
             selection.items = std::move(changes->changed);
@@ -251,6 +264,7 @@ void Engine::writerDone(const WriterResult& result) {
     m_writerRunning = false;
     m_written = true;
     m_state.checksumMismatches = result.mismatches;
+    m_unreadableFiles = result.unreadable;
     m_writerError = result.error;
     m_host.requestClose();
 }
@@ -277,10 +291,24 @@ bool Engine::reportFailedCheck() {
     return true;
 }
 
+// Whatever was stored, the user learns which files and folders it lacks, and why.
+void Engine::reportUnreadable() {
+    const RunState& s = m_state;
+    std::vector<std::string> lines;
+    for (const UnreadableItem& u : s.unreadable) lines.push_back(displayText(u.path) + "   " + errorText(u.error));
+    for (const UnreadableFile& f : m_unreadableFiles)
+        lines.push_back(displayText(s.projectPath + f.path) + "   " + f.reason);
+    if (lines.empty()) return;
+    m_incomplete = true;
+    m_host.beep();
+    m_host.showMessage(MessageKind::Notice, msg::unreadableItems(lines));
+}
+
 bool Engine::closeQuery() {
     RunState& s = m_state;
     if (m_writerRunning) return false; // the writer's end closes the window again
     if (!s.storeRequested) {
+        if (m_same) reportUnreadable();
         m_ended = true;
         return true;
     }
@@ -296,6 +324,7 @@ bool Engine::closeQuery() {
     if (reportFailedCheck()) return false;
 
     m_storedArchive = s.newArchiveName;
+    reportUnreadable();
     if (!s.restoreArchive.empty() && !recover()) {
         m_ended = true;
         return true;

@@ -58,6 +58,8 @@ public:
     bool requestRestore(const std::string& archive, const std::string& currentComment);
 
     RunOutcome outcome() const;
+    // A store (or "the same") that could not read some files or folders of the project.
+    bool incomplete() const { return m_incomplete; }
     const std::string& storedArchive() const { return m_storedArchive; }
     // The version-part check of the options window's OK: empty when valid, else the text
     // after "Check value for ".
@@ -75,6 +77,7 @@ private:
     void startWriter(WriterJob job);
     void writerDone(const WriterResult& result);
     bool reportFailedCheck();
+    void reportUnreadable();
     bool recover();
 
     Host& m_host;
@@ -90,6 +93,8 @@ private:
     bool m_restoreFailed = false;
     bool m_written = false; // the writer ended and this run's archive is on disk, not yet withdrawn
     bool m_same = false, m_refused = false, m_failed = false, m_ended = false;
+    bool m_incomplete = false;
+    std::vector<UnreadableFile> m_unreadableFiles; // left out by the writer
 };
 
 } // namespace kp

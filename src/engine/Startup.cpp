@@ -38,6 +38,7 @@ namespace {
 
 void listProject(RunState& s) {
     ScanOptions options;
+    options.unreadable = &s.unreadable;
     if (s.projectKind == ProjectKind::File) {
         options.mask = s.projectName();
         options.literalMask = true;

@@ -62,6 +62,66 @@ std::vector<FileInfo> listFolder(const std::string& folder) {
     return out;
 }
 
+FolderHandle::FolderHandle(const std::string& path) {
+    m_fd = ::open(path.empty() ? "/" : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) m_error = errno;
+}
+
+FolderHandle::FolderHandle(const FolderHandle& parent, const std::string& name) {
+    m_fd = parent.m_fd < 0 ? -1 : ::openat(parent.m_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) m_error = parent.m_fd < 0 ? parent.m_error : errno;
+}
+
+FolderHandle::~FolderHandle() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept : m_fd(other.m_fd), m_error(other.m_error) {
+    other.m_fd = -1;
+}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = other.m_fd;
+        m_error = other.m_error;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+std::vector<FileInfo> FolderHandle::list(std::vector<ReadFailure>& failures) const {
+    std::vector<FileInfo> out;
+    if (m_fd < 0) return out;
+    const int own = ::dup(m_fd); // fdopendir takes the descriptor over
+    DIR* dir = own < 0 ? nullptr : ::fdopendir(own);
+    if (!dir) {
+        failures.push_back({"", errno});
+        if (own >= 0) ::close(own);
+        return out;
+    }
+    ::rewinddir(dir);
+    for (;;) {
+        errno = 0;
+        const dirent* de = ::readdir(dir);
+        if (!de) {
+            if (errno != 0) failures.push_back({"", errno});
+            break;
+        }
+        const std::string name = de->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st;
+        if (::fstatat(m_fd, de->d_name, &st, 0) != 0) {
+            // A dangling link, a link loop or an entry that vanished meanwhile is no file to keep.
+            if (errno != ENOENT && errno != ELOOP) failures.push_back({name, errno});
+            continue;
+        }
+        if (auto fi = infoFromStat(name, st)) out.push_back(std::move(*fi));
+    }
+    ::closedir(dir);
+    return out;
+}
+
 bool existsAsFile(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
@@ -244,6 +304,13 @@ bool removeEmptyFolder(const std::string& path) { return ::rmdir(path.c_str()) =
 bool setModificationTime(const std::string& path, std::time_t t) {
     const timespec times[2] = {{t, 0}, {t, 0}};
     return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+int readProblem(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno;
+    ::close(fd);
+    return 0;
 }
 
 std::string errorText(int err) {

@@ -39,6 +39,34 @@ std::optional<FileInfo> statPath(const std::string& path);
 // folder gives no entries.
 std::vector<FileInfo> listFolder(const std::string& folder);
 
+// An entry that exists but could not be read, and why (an errno value).
+struct ReadFailure {
+    std::string name;
+    int error = 0;
+};
+
+// An open folder, listed through its descriptor and opening its subfolders relative to it,
+// so that a walk reaches paths of any length (beyond PATH_MAX). Move-only.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    explicit FolderHandle(const std::string& path);
+    FolderHandle(const FolderHandle& parent, const std::string& name);
+    ~FolderHandle();
+    FolderHandle(FolderHandle&& other) noexcept;
+    FolderHandle& operator=(FolderHandle&& other) noexcept;
+
+    int error() const { return m_error; } // 0 when the folder is open
+    // The entries as listFolder gives them. Entries that exist but cannot be looked up
+    // (other than vanished entries and dangling links) go to failures; a listing that breaks
+    // off midway adds a failure with an empty name.
+    std::vector<FileInfo> list(std::vector<ReadFailure>& failures) const;
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+};
+
 bool existsAsFile(const std::string& path);   // exists and is not a folder
 bool existsAsFolder(const std::string& path);
 bool pathExists(const std::string& path);     // anything at all, links not followed
@@ -80,6 +108,8 @@ bool removeFile(const std::string& path);
 bool removeEmptyFolder(const std::string& path);
 bool syncFolder(const std::string& folder);
 bool setModificationTime(const std::string& path, std::time_t t); // access and modification
+// Why the file cannot be opened for reading (an errno value), or 0 when it can.
+int readProblem(const std::string& path);
 std::string errorText(int err); // strerror, with "the disk is full" spelled out
 
 } // namespace kp

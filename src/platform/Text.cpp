@@ -169,12 +169,54 @@ std::string trimBlanks(std::string_view s) {
 
 std::string replaceAll(std::string s, std::string_view from, std::string_view to) {
     if (from.empty()) return s;
-    std::size_t pos = 0;
-    while ((pos = s.find(from, pos)) != std::string::npos) {
-        s.replace(pos, from.size(), to);
-        pos += to.size();
+    std::size_t pos = s.find(from);
+    if (pos == std::string::npos) return s;
+    // Built piece by piece: replacing in place moves the rest of the text at every match.
+    std::string out;
+    out.reserve(s.size());
+    std::size_t done = 0;
+    for (; pos != std::string::npos; pos = s.find(from, done)) {
+        out.append(s, done, pos - done);
+        out.append(to);
+        done = pos + from.size();
     }
-    return s;
+    out.append(s, done, std::string::npos);
+    return out;
+}
+
+std::string displayText(std::string_view s) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(s.size());
+    auto escape = [&](unsigned char c) {
+        out += "\\x";
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    };
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 || c == 0x7F) {
+            escape(c);
+            ++i;
+        } else if (c < 0x80) {
+            out += char(c);
+            ++i;
+        } else {
+            char32_t cp;
+            const std::size_t n = decodeUtf8(s, i, cp);
+            if (n == 0) {
+                escape(c);
+                ++i;
+            } else if (cp >= 0x80 && cp < 0xA0) { // C1 controls steer terminals too
+                for (std::size_t k = 0; k < n; ++k) escape(static_cast<unsigned char>(s[i + k]));
+                i += n;
+            } else {
+                out.append(s.substr(i, n));
+                i += n;
+            }
+        }
+    }
+    return out;
 }
 
 std::vector<std::string> split(std::string_view s, char sep) {

@@ -46,6 +46,13 @@ std::string checksumMismatch(const std::vector<std::string>& lines, bool more) {
 
 std::string versionPartInvalid(const std::string& what) { return "Check value for " + what; }
 
+std::string unreadableItems(const std::vector<std::string>& lines) {
+    std::string text = "Kestrelpad message :\r\nThese files and folders could not be read; the stored state lacks "
+                       "them:\r\n\r\n";
+    for (const auto& l : lines) text += l + kCrLf;
+    return text;
+}
+
 std::string restoreNote(const std::string& archiveFileName) {
     return "After this archive creation, the archive\r\n " + archiveFileName + " " + kCrLf + "was restored." + kCrLf +
            kCrLf;

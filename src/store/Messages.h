@@ -33,6 +33,8 @@ std::string archiveNotCreated(const std::string& fileName, const std::string& re
 // The mismatch report: at most ten lines "path   CRC:XXXXXXXX", then "..".
 std::string checksumMismatch(const std::vector<std::string>& lines, bool more);
 std::string versionPartInvalid(const std::string& what); // "Check value for ..."
+// Lines "path   reason" of the files and folders a store had to leave out.
+std::string unreadableItems(const std::vector<std::string>& lines);
 inline constexpr const char* kVersionPart1 = "part 1 of version\r\nIt must be in 0..100";
 inline constexpr const char* kVersionPart2 = "part 2 of version\r\nIt must be in 0..100";
 inline constexpr const char* kVersionPart3 = "part 3 of version\r\nIt must be alphabetical, numeric, '-', '_'";

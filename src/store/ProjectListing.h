@@ -31,12 +31,24 @@ std::string listingValue(const ListingEntry& e);
 // path, TAB, value: the listing line as shown to people and in reports.
 std::string listingLine(const ListingEntry& e);
 
+// A file or folder of the project that could not be read, so the listing lacks it or its
+// contents.
+struct UnreadableItem {
+    std::string path; // full path; a folder's ends in "/"
+    int error = 0;    // errno value
+};
+
 struct ScanOptions {
     std::string mask = "*";            // "*" and "?" wildcards; applies at every depth
     bool literalMask = false;          // the mask is one exact name (a one-file project)
     std::vector<std::string> excluded; // folder names left out at any depth, ignoring case
     std::function<void()> onEntry;     // called once per entry, to keep a window alive
+    std::vector<UnreadableItem>* unreadable = nullptr; // receives what could not be read
 };
+
+// A seam for tests, which run as root and so can read every folder: a folder for which fault
+// returns an errno value is treated as one that could not be opened. Empty to end it.
+void setFolderFaultForTesting(std::function<int(const std::string& folder)> fault);
 
 // Lists folder into list. When list is empty the folder's own line comes first.
 void ScanProject(ProjectListing& list, const std::string& folder, const ScanOptions& options);

@@ -24,10 +24,12 @@ protected:
     }
 
     // Runs kpad at a given local time (faketime), with its own settings folder.
-    Result kpad(const std::string& args, const std::string& when = "2010-12-03 15:30:00") const {
+    // runAs, when given, is a command that runs kpad as another user (setpriv ...).
+    Result kpad(const std::string& args, const std::string& when = "2010-12-03 15:30:00",
+                const std::string& runAs = "") const {
         const std::string command = "XDG_CONFIG_HOME='" + (m_dir / "config") +
                                     "' NO_FAKE_STAT=1 ASAN_OPTIONS=verify_asan_link_order=0 faketime '" + when + "' " +
-                                    KP_KPAD_PATH + " " + args + " 2>&1";
+                                    runAs + KP_KPAD_PATH + " " + args + " 2>&1";
         Result r;
         r.status = run(command, &r.out);
         return r;
@@ -127,4 +129,23 @@ TEST_F(KpadTest, SettingsAreCheckedAndSavedWithoutStatus) {
         EXPECT_NE(r.out.find(std::string("invalid setting '") + bad + "'"), std::string::npos) << r.out;
     }
     EXPECT_EQ(kpad("settings").out, "cL:00000409\nhv:5\\10\\15\nmnp:3\nws:0\nds:1\n") << "a refused item saves nothing";
+}
+
+// Run as an ordinary user: root reads every file, whatever its mode.
+TEST_F(KpadTest, UnreadableFilesAndFoldersAreNamedAndTheRestIsStored) {
+    if (geteuid() != 0 || run("command -v setpriv >/dev/null") != 0) GTEST_SKIP() << "needs root and setpriv";
+    m_dir.write("Site/locked/inside.txt", "i");
+    m_dir.write("Site/secret.txt", "s");
+    ASSERT_EQ(run("chmod 755 '" + m_dir.path() + "' && chown -R 65534:65534 " + site() + " && chmod 000 '" +
+                  (m_dir / "Site/locked") + "' '" + (m_dir / "Site/secret.txt") + "'"),
+              0);
+    const std::string nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    const Result r = kpad("store " + site(), "2010-12-03 15:30:00", nobody);
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_NE(r.out.find((m_dir / "Site/locked/") + "   Permission denied"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find((m_dir / "Site/secret.txt") + "   Permission denied"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("checksum"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(m_dir / "Site/#tarnel/Site-101203.1530c.zip"), std::string::npos) << r.out;
+    EXPECT_EQ(kpad("verify '" + (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + "'").status, 0);
+    EXPECT_NE(kpad("--help").out.find("3 stored"), std::string::npos);
 }

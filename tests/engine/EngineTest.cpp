@@ -7,6 +7,7 @@
 
 #include "EngineFixture.h"
 #include "platform/FileSystem.h"
+#include "store/ProjectListing.h"
 
 using namespace kp;
 using namespace kp::test;
@@ -296,4 +297,24 @@ TEST_F(StoreTest, HidingTheArchiveFolderIsNoChangeOfTheProject) {
     EXPECT_EQ(runOnce("Site"), RunOutcome::Same);
     at(2010, 12, 3, 15, 32);
     EXPECT_EQ(runOnce("Site"), RunOutcome::Same);
+}
+
+TEST_F(StoreTest, UnreadableFolderIsNamedAndNotTakenForMissing) {
+    m_dir.write("Site/locked/secret.txt", "kept in the full archive");
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    const std::string locked = m_dir / "Site/locked/";
+    setFolderFaultForTesting([&](const std::string& folder) { return folder == locked ? EACCES : 0; });
+    touch(m_dir.write("Site/index.html", "<html>edited</html>"), 1291390000);
+    at(2010, 12, 3, 15, 40);
+    TestHost host;
+    const RunOutcome outcome = runOnce("Site", host);
+    setFolderFaultForTesting({});
+
+    ASSERT_EQ(outcome, RunOutcome::Stored);
+    EXPECT_TRUE(m_lastIncomplete);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].text.find(locked + "   Permission denied"), std::string::npos) << host.messages[0].text;
+    EXPECT_EQ(member(m_lastArchive, "_kpad_/project.set").find("secret.txt"), std::string::npos)
+        << "what could not be read is not recorded as missing";
+    EXPECT_EQ(member(m_lastArchive, "Site/index.html"), "<html>edited</html>");
 }
