@@ -52,6 +52,10 @@ Engine::~Engine() {
 
 void Engine::start(const StartupInput& input) {
     m_interval = runStartup(m_state, input, m_clock, m_host);
+    if (!m_state.unfinishedRestore.empty()) {
+        m_host.beep();
+        m_host.showMessage(MessageKind::Notice, m_state.unfinishedRestore);
+    }
     m_host.armTimer(m_interval);
 }
 
@@ -341,7 +345,7 @@ bool Engine::recover() {
     RunState& s = m_state;
     s.restoringText = restoringCaption(s, s.restoreArchive);
     m_host.repaint(s);
-    const std::string error = recoverProject(s, s.restoreArchive);
+    const std::string error = recoverProject(s, s.restoreArchive, s.newArchiveName);
     if (error.empty()) return true;
     m_failed = true;
     m_restoreFailed = true;

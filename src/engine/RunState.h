@@ -56,6 +56,7 @@ struct RunState : Project {
     std::int64_t freeDiskSpace = -1;
     std::string diskSpaceText;
     std::string restoringText;      // the card's line while a restore runs
+    std::string unfinishedRestore;  // the message about a restore an earlier run did not finish
     std::string dateLabel = " ";    // set to the same-project text when nothing changed
 };
 

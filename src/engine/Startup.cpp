@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/HiddenFolder.h"
 #include "platform/Text.h"
+#include "restore/Recovery.h"
 #include "store/ArchiveNames.h"
 #include "store/Records.h"
 #include "store/StoreOperation.h"
@@ -39,6 +40,8 @@ namespace {
 void listProject(RunState& s) {
     ScanOptions options;
     options.unreadable = &s.unreadable;
+    std::vector<std::string> temporaries;
+    options.extractionTemporaries = &temporaries;
     if (s.projectKind == ProjectKind::File) {
         options.mask = s.projectName();
         options.literalMask = true;
@@ -48,6 +51,8 @@ void listProject(RunState& s) {
         options.excluded = {kArchiveFolderName, kOldArchiveFolderName};
         ScanProject(s.projectFiles, s.projectPath + s.projectName(), options);
     }
+    // Left by an extraction that was killed; no state may hold them.
+    for (const std::string& path : temporaries) removeFile(path);
 }
 
 void layerSettings(RunState& s, const std::string& projectSet) {
@@ -145,6 +150,8 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
     s.userName = currentUserName();
 
     resolveProjectItem(s, input.param);
+    if (const auto unfinished = takeUnfinishedRestore(s))
+        s.unfinishedRestore = msg::restoreUnfinished(s.projectName(), unfinished->restored, unfinished->keptIn);
 
     s.archives = FindArchives(s.archiveFolder, kRepositoryName, s.projectName(), clock);
     const ArchiveName name =

@@ -1,5 +1,6 @@
 #include "restore/Recovery.h"
 
+#include <cerrno>
 #include <unordered_set>
 
 #include "platform/FileSystem.h"
@@ -78,7 +79,20 @@ void leaveOutArchiveFolders(ZipArchive& zip) {
     for (const std::string& name : names) zip.deleteFiles(name);
 }
 
+std::string markerPath(const Project& s) { return s.archiveFolder + "/" + s.projectName() + kRestoreMarkerSuffix; }
+
 } // namespace
+
+std::optional<UnfinishedRestore> takeUnfinishedRestore(const Project& s) {
+    std::string text;
+    if (!readWholeFile(markerPath(s), text)) return std::nullopt;
+    removeFile(markerPath(s));
+    const std::vector<std::string> lines = split(text, '\n');
+    UnfinishedRestore r;
+    if (lines.size() > 0) r.restored = lines[0];
+    if (lines.size() > 1) r.keptIn = lines[1];
+    return r;
+}
 
 std::string restoringCaption(const Project& s, const std::string& restoreArchive) {
     std::string stamp = fileNamePart(restoreArchive);
@@ -86,7 +100,9 @@ std::string restoringCaption(const Project& s, const std::string& restoreArchive
     return "Restoring " + replaceAll(stamp, s.projectName() + "-", "") + "  ..";
 }
 
-std::string recoverProject(const Project& s, const std::string& restoreArchive) {
+std::string recoverProject(const Project& s, const std::string& restoreArchive, const std::string& keptIn) {
+    if (!writeFileAtomically(markerPath(s), fileNamePart(restoreArchive) + "\n" + fileNamePart(keptIn) + "\n"))
+        return "cannot record the restore in " + s.archiveFolder + ": " + errorText(errno);
     const LinkGuard links(s);
     deleteListedFiles(s, links);
     removeEmptiedFolders(s, links);
@@ -98,8 +114,9 @@ std::string recoverProject(const Project& s, const std::string& restoreArchive) 
         zip.extractFilesEx("*", std::string(kBookkeepingPrefix) + "*");
         restoreFolders(s, zip);
     } catch (const std::exception& e) {
-        return e.what();
+        return e.what(); // the record stays: the project is still incomplete
     }
+    removeFile(markerPath(s));
     return {};
 }
 

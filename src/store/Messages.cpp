@@ -73,6 +73,12 @@ std::string archiveCorrupt(const std::string& fileName) {
            "Try to restore another archive.";
 }
 
+std::string restoreUnfinished(const std::string& projectName, const std::string& restored, const std::string& keptIn) {
+    return "Kestrelpad message :\r\nThe restore of the project " + projectName + " from the archive " + restored +
+           " was interrupted;\r\nthe project may be incomplete.\r\n\r\nThe state before the restore is kept in the "
+           "archive\r\n " + keptIn;
+}
+
 std::string restoreFailed(const std::string& archiveFileName, const std::string& reason, const std::string& keptIn) {
     return "Kestrelpad message :\r\nThe project could not be restored from " + archiveFileName + ":\r\n" + reason +
            "\r\n\r\nThe state before the restore is kept in the archive\r\n " + keptIn;

@@ -44,6 +44,7 @@ std::string restoreNote(const std::string& archiveFileName);
 std::string notAStoredState(const std::string& archive, const std::string& projectName);
 std::string busyFiles(const std::vector<std::string>& paths);
 std::string archiveCorrupt(const std::string& fileName);
+std::string restoreUnfinished(const std::string& projectName, const std::string& restored, const std::string& keptIn);
 std::string restoreFailed(const std::string& archiveFileName, const std::string& reason, const std::string& keptIn);
 
 // The options window's message line.

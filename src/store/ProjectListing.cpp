@@ -78,7 +78,11 @@ struct Scanner {
         for (const ReadFailure& f : failures) unreadable(f.name.empty() ? folder : folder + f.name, f.error);
         for (const FileInfo& fi : entries) {
             if (options.onEntry) options.onEntry();
-            if (!matches(fi.name) || isExtractionTemporary(fi)) continue;
+            if (isExtractionTemporary(fi)) {
+                if (options.extractionTemporaries) options.extractionTemporaries->push_back(folder + fi.name);
+                continue;
+            }
+            if (!matches(fi.name)) continue;
             if (fi.isFolder) {
                 if (isExcluded(fi.name)) continue;
                 const std::string path = folder + fi.name + "/";

@@ -44,6 +44,9 @@ struct ScanOptions {
     std::vector<std::string> excluded; // folder names left out at any depth, ignoring case
     std::function<void()> onEntry;     // called once per entry, to keep a window alive
     std::vector<UnreadableItem>* unreadable = nullptr; // receives what could not be read
+    // Files an extraction left aside (kExtractionTemporaryPrefix) are never listed; their
+    // full paths go here, so the caller can remove them.
+    std::vector<std::string>* extractionTemporaries = nullptr;
 };
 
 // A seam for tests, which run as root and so can read every folder: a folder for which fault

@@ -1,9 +1,13 @@
 // kpad as a script sees it: exit codes, what it prints, and the run lock.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <dirent.h>
 #include <pwd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/FileSystem.h"
 #include "platform/RunLock.h"
 #include "support/TempDir.h"
 
@@ -148,4 +152,67 @@ TEST_F(KpadTest, UnreadableFilesAndFoldersAreNamedAndTheRestIsStored) {
     EXPECT_NE(r.out.find(m_dir / "Site/#tarnel/Site-101203.1530c.zip"), std::string::npos) << r.out;
     EXPECT_EQ(kpad("verify '" + (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + "'").status, 0);
     EXPECT_NE(kpad("--help").out.find("3 stored"), std::string::npos);
+}
+
+namespace {
+
+bool holdsAnything(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return false;
+    int entries = 0;
+    while (readdir(dir)) ++entries;
+    closedir(dir);
+    return entries > 2;
+}
+
+} // namespace
+
+TEST_F(KpadTest, RestoreKilledDuringExtractionIsToldOfAndItsTemporariesGo) {
+    for (int i = 0; i < 4000; ++i) m_dir.write("Site/many/f" + std::to_string(i) + ".txt", std::string(200, 'x'));
+    ASSERT_EQ(kpad("store " + site()).status, 0);
+    ASSERT_EQ(run("rm -r '" + (m_dir / "Site/many") + "'"), 0);
+
+    // kpad itself is the child (no faketime wrapper in between), so the kill reaches it.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+        setenv("LD_PRELOAD", "/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1", 1);
+        setenv("FAKETIME", "@2010-12-03 15:35:00", 1);
+        setenv("NO_FAKE_STAT", "1", 1);
+        freopen("/dev/null", "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        const std::string project = m_dir / "Site";
+        execl(KP_KPAD_PATH, "kpad", "restore", project.c_str(), "Site-101203.1530c.zip", nullptr);
+        _exit(127);
+    }
+    const std::string many = m_dir / "Site/many";
+    int status = 0;
+    bool killed = false;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (holdsAnything(many)) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            killed = true;
+            break;
+        }
+    }
+    ASSERT_TRUE(killed) << "the restore ended before its extraction was seen";
+    EXPECT_TRUE(kp::existsAsFile(m_dir / "Site/#tarnel/Site.restoring")) << "the restore was recorded";
+
+    Result r = kpad("store " + site(), "2010-12-03 15:40:00");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("The restore of the project Site from the archive Site-101203.1530c.zip was interrupted"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("kept in the archive\n Site-101203.1535c.zip"), std::string::npos) << r.out;
+    std::string found;
+    run("find '" + (m_dir / "Site") + "' -name '.kpad-extract-*'", &found);
+    EXPECT_EQ(found, "") << "temporaries are removed";
+    std::string listed;
+    ASSERT_EQ(run("unzip -Z1 '" + (m_dir / "Site/#tarnel/Site-101203.1540.zip") + "'", &listed), 0) << r.out;
+    EXPECT_EQ(listed.find(".kpad-extract-"), std::string::npos) << listed;
+
+    r = kpad("store " + site(), "2010-12-03 15:41:00");
+    EXPECT_EQ(r.out.find("interrupted"), std::string::npos) << "told once: " << r.out;
 }
