@@ -39,6 +39,10 @@ EntryCheck checkEntry(const std::string& parameter) {
     // Only an absolute path names a project; "/work/Site/" is the same project as "/work/Site".
     c.param = normalised(parameter);
     const bool absolute = !c.param.empty() && c.param[0] == '/';
+    // A project reached through a symbolic link is worked on where it really is: a restore
+    // must replace the folder's files, never the link, and the lock must guard the real folder.
+    if (absolute)
+        if (const std::string real = resolvedPath(c.param); !real.empty()) c.param = real;
     c.paramIsFile = absolute && existsAsFile(c.param);
     c.paramIsFolder = absolute && existsAsFolder(c.param);
     if (!c.paramIsFile && !c.paramIsFolder) {

@@ -145,11 +145,14 @@ void removeStaleTemporaries(const std::string& archiveFolder, const std::string&
 }
 
 int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host& host) {
-    s.param = input.param;
+    // Entry checks resolve links already; a caller that starts a run without them gets the
+    // same: the run works on the real folder or file, never on a link to it.
+    const std::string real = resolvedPath(input.param);
+    s.param = real.empty() ? input.param : real;
     if (input.ctrlHeld) s.showOptions = true;
     s.userName = currentUserName();
 
-    resolveProjectItem(s, input.param);
+    resolveProjectItem(s, s.param);
     if (const auto unfinished = takeUnfinishedRestore(s))
         s.unfinishedRestore = msg::restoreUnfinished(s.projectName(), unfinished->restored, unfinished->keptIn);
 

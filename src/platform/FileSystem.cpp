@@ -122,6 +122,14 @@ std::vector<FileInfo> FolderHandle::list(std::vector<ReadFailure>& failures) con
     return out;
 }
 
+std::string resolvedPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return {};
+    std::string out = real;
+    std::free(real);
+    return out;
+}
+
 bool existsAsFile(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

@@ -67,6 +67,9 @@ private:
     int m_error = 0;
 };
 
+// The path with every symbolic link, "." and ".." resolved (realpath); empty when it cannot be.
+std::string resolvedPath(const std::string& path);
+
 bool existsAsFile(const std::string& path);   // exists and is not a folder
 bool existsAsFolder(const std::string& path);
 bool pathExists(const std::string& path);     // anything at all, links not followed

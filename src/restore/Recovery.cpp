@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "restore/RestoreRequest.h"
+#include "store/ChangeDetection.h"
 #include "store/Layout.h"
 #include "zip/ZipArchive.h"
 
@@ -79,6 +80,22 @@ void leaveOutArchiveFolders(ZipArchive& zip) {
     for (const std::string& name : names) zip.deleteFiles(name);
 }
 
+// Extraction can succeed without writing what it should (a target that was not where the
+// project is): every file of the state must be in place afterwards.
+std::string missingAfterExtraction(const Project& s, const ZipArchive& zip) {
+    std::size_t missing = 0;
+    std::string first;
+    for (std::size_t i = 0; i < zip.count(); ++i) {
+        const ZipItem& item = zip.item(i);
+        if (item.isFolder() || isBookkeepingItem(item.fileName)) continue;
+        if (existsAsFile(s.projectPath + item.fileName)) continue;
+        if (missing++ == 0) first = item.fileName;
+    }
+    if (missing == 0) return {};
+    return std::to_string(missing) + " file(s) of the state are not in the project after extracting them, such as " +
+           displayText(first);
+}
+
 std::string markerPath(const Project& s) { return s.archiveFolder + "/" + s.projectName() + kRestoreMarkerSuffix; }
 
 } // namespace
@@ -113,6 +130,7 @@ std::string recoverProject(const Project& s, const std::string& restoreArchive, 
         zip.setBaseDirectory(s.projectPath);
         zip.extractFilesEx("*", std::string(kBookkeepingPrefix) + "*");
         restoreFolders(s, zip);
+        if (std::string missing = missingAfterExtraction(s, zip); !missing.empty()) return missing;
     } catch (const std::exception& e) {
         return e.what(); // the record stays: the project is still incomplete
     }

@@ -32,7 +32,8 @@ protected:
     }
 
     // A run whose options step asks to restore archive; extra runs once the project is listed.
-    RunOutcome restoreRun(const std::string& archive, TestHost& host, std::function<void()> extra = {}) {
+    RunOutcome restoreRun(const std::string& archive, TestHost& host, std::function<void()> extra = {},
+                          const std::string& project = "Site") {
         host.onOptions = [&, archive, extra](RunState& s) {
             if (host.optionsShown > 1) { // shown again after a failed check: Cancel
                 host.answers.push_back(OptionsChoice{});
@@ -42,7 +43,7 @@ protected:
             host.answers.push_back(m_requested ? okWith(s.archiveComment) : OptionsChoice{});
             if (extra) extra();
         };
-        return runOnce("Site", host, true);
+        return runOnce(project, host, true);
     }
 
     std::string m_stateA;
@@ -223,4 +224,31 @@ TEST_F(RestoreTest, ArchiveWithItemsInAnArchiveFolderIsRefusedAndNeverWritesTher
         removeFile(hostile);
         m_dir.write("Site/index.html", "version one");
     }
+}
+
+TEST_F(RestoreTest, ProjectGivenThroughALinkIsRestoredInItsRealFolder) {
+    ASSERT_EQ(symlink((m_dir / "Site").c_str(), (m_dir / "SiteLink").c_str()), 0);
+    m_dir.write("Site/index.html", "version two");
+    TestHost host;
+    ASSERT_EQ(restoreRun(m_stateA, host, {}, "SiteLink"), RunOutcome::Stored)
+        << (host.messages.empty() ? "" : host.messages[0].text);
+    EXPECT_TRUE(isSymbolicLink(m_dir / "SiteLink")) << "the link stays";
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version one");
+    EXPECT_EQ(m_lastArchive, m_dir / "Site/#tarnel/Site-101203.1540c.zip");
+
+    // A one-file project given as a link to its file.
+    m_dir.write("work/notes.txt", "first");
+    ASSERT_EQ(symlink((m_dir / "work/notes.txt").c_str(), (m_dir / "notes-link.txt").c_str()), 0);
+    ASSERT_EQ(runOnce("notes-link.txt"), RunOutcome::Stored);
+    EXPECT_EQ(m_lastArchive, m_dir / "work/#tarnel/notes.txt-101203.1540c.zip");
+    m_dir.write("work/notes.txt", "second");
+    at(2010, 12, 3, 15, 45);
+    TestHost fileHost;
+    fileHost.onOptions = [&](RunState& s) {
+        ASSERT_TRUE(fileHost.engine->requestRestore(m_dir / "work/#tarnel/notes.txt-101203.1540c.zip", ""));
+        fileHost.answers.push_back(okWith(s.archiveComment));
+    };
+    ASSERT_EQ(runOnce("notes-link.txt", fileHost, true), RunOutcome::Stored);
+    EXPECT_TRUE(isSymbolicLink(m_dir / "notes-link.txt"));
+    EXPECT_EQ(readFile(m_dir / "work/notes.txt"), "first");
 }
