@@ -185,20 +185,25 @@ std::optional<Selection> Engine::selectItems() {
     Selection selection;
     std::optional<ChangeResult> changes;
     if (!s.archives.storedStates.empty()) changes = compareWithPrimary();
+    auto same = [&] {
+        s.dateLabel = msg::kSameProject;
+        s.storeRequested = false;
+        m_same = true;
+        m_host.repaint(s);
+        m_host.armTimer(m_interval); // the card shows the text for one more tick, then the run ends
+        return std::nullopt;
+    };
     if (changes) {
-        if (s.storeRequested && changes->changed.empty() && s.restoreArchive.empty()) {
-            s.dateLabel = msg::kSameProject;
-            s.storeRequested = false;
-            m_same = true;
-            m_host.repaint(s);
-            m_host.armTimer(m_interval); // the card shows the text for one more tick, then the run ends
-            return std::nullopt;
-        }
+        const bool mayBeSame = s.storeRequested && s.restoreArchive.empty();
+        if (mayBeSame && changes->changed.empty()) return same();
         keepUnreadMissing(s, changes->missing);
         if (writesRelativeArchive(s)) {
             selection.full = false;
-            selection.items = std::move(changes->changed);
             for (const auto& name : changes->missing) selection.missingText += name + "\r\n";
+            if (mayBeSame &&
+                sameAsLatestRelative(s, *changes, selection.missingText, fileNamesIgnoreCase(s.projectPath)))
+                return same();
+            selection.items = std::move(changes->changed);
         }
     }
     if (selection.full)

@@ -31,6 +31,10 @@ struct RunState : Project {
     std::vector<Mismatch> checksumMismatches;
     // The primary archive's items, read once per run (at start-up when it is also the latest).
     std::optional<std::vector<ArchiveLine>> primaryItems;
+    // The latest archive's project.set, and its items when it is not the primary archive:
+    // a project that equals the newest relative archive's state stores nothing new.
+    std::string latestProjectSet;
+    std::optional<std::vector<ArchiveLine>> latestItems;
 
     // Settings.
     NameValueList defaultSettings{'='};

@@ -175,7 +175,8 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
         // The latest archive is usually the primary one too: its items are kept for the
         // comparison, so a large directory is read once per run.
         const bool isPrimary = !s.archives.storedStates.empty() && s.archives.storedStates.back() == s.latestArchiveName;
-        readRecords(s.latestArchiveName, projectSet, projectLog, isPrimary ? &s.primaryItems : nullptr);
+        readRecords(s.latestArchiveName, projectSet, projectLog, isPrimary ? &s.primaryItems : &s.latestItems);
+        s.latestProjectSet = projectSet;
     }
     layerSettings(s, projectSet);
     s.latestLogText = trim(projectLog);

@@ -187,3 +187,25 @@ std::string projectSetSettingsText(const std::string& text) {
 }
 
 } // namespace kp
+
+namespace kp {
+
+RelativeRecord projectSetRelativeRecord(const std::string& text) {
+    RelativeRecord r;
+    const std::string primaryMark = std::string(kMarkPrimary) + kCrLf;
+    const std::size_t primary = text.find(primaryMark);
+    if (primary == std::string::npos) return r;
+    const std::size_t nameBegin = primary + primaryMark.size();
+    const std::size_t nameEnd = text.find(kCrLf, nameBegin);
+    if (nameEnd == std::string::npos) return r;
+    r.primaryArchive = text.substr(nameBegin, nameEnd - nameBegin);
+    // The missing section is the last one: its paths, each ending in CR LF, then CR LF CR LF.
+    const std::string missingMark = std::string(kCrLf) + kCrLf + kMarkMissing + kCrLf;
+    const std::size_t missing = text.find(missingMark, nameEnd);
+    const std::size_t begin = missing + missingMark.size();
+    if (missing != std::string::npos && text.ends_with("\r\n\r\n") && text.size() >= begin + 4)
+        r.missingText = text.substr(begin, text.size() - 4 - begin);
+    return r;
+}
+
+} // namespace kp

@@ -318,3 +318,27 @@ TEST_F(StoreTest, UnreadableFolderIsNamedAndNotTakenForMissing) {
         << "what could not be read is not recorded as missing";
     EXPECT_EQ(member(m_lastArchive, "Site/index.html"), "<html>edited</html>");
 }
+
+TEST_F(StoreTest, ProjectEqualToTheNewestRelativeArchiveIsTheSame) {
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    touch(m_dir.write("Site/docs/notes.txt", "notes, edited"), 1291384000);
+    removeFile(m_dir / "Site/css/site.css");
+    touch(m_dir / "Site/css", 1291380000);
+    at(2010, 12, 3, 16, 0);
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    for (int minute = 1; minute <= 3; ++minute) {
+        at(2010, 12, 3, 16, minute);
+        EXPECT_EQ(runOnce("Site"), RunOutcome::Same) << minute;
+    }
+    EXPECT_EQ(archives("Site/#tarnel"), (std::vector<std::string>{"Site-101203.1530c.zip", "Site-101203.1600.zip"}));
+
+    // Whatever differs from the newest state is stored: an edit, a size, one more deletion.
+    touch(m_dir.write("Site/docs/notes.txt", "notes, edited!"), 1291384000);
+    at(2010, 12, 3, 16, 10);
+    EXPECT_EQ(runOnce("Site"), RunOutcome::Stored);
+    removeFile(m_dir / "Site/index.html");
+    at(2010, 12, 3, 16, 11);
+    EXPECT_EQ(runOnce("Site"), RunOutcome::Stored);
+    at(2010, 12, 3, 16, 12);
+    EXPECT_EQ(runOnce("Site"), RunOutcome::Same);
+}
