@@ -61,7 +61,7 @@ void Engine::start(const StartupInput& input) {
 
 void Engine::shown() {
     std::string message;
-    if (!clockWentBack(m_state, message)) return;
+    if (!clockOutOfRange(m_clock, message) && !clockWentBack(m_state, message)) return;
     m_host.beep();
     m_host.stopTimer();
     m_state.storeRequested = false;

@@ -204,6 +204,16 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
     return s.showOptions ? 500 : 2000;
 }
 
+bool clockOutOfRange(const Clock& clock, std::string& message) {
+    const LocalTime now = clock.localNow();
+    const int date = now.year * 10000 + now.month * 100 + now.day;
+    if (date >= 20080802 && now.year <= 2099) return false;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", now.year, now.month, now.day, now.hour, now.minute);
+    message = msg::clockOutOfRange(text);
+    return true;
+}
+
 bool clockWentBack(const RunState& s, std::string& message) {
     if (s.latestArchiveName.empty()) return false;
     // Both stamps are read at the date position of the file names: a latest archive in the

@@ -33,6 +33,11 @@ int runStartup(RunState& state, const StartupInput& input, const Clock& clock, H
 // the clock stands before the latest archive's time, so no archive may be written.
 bool clockWentBack(const RunState& state, std::string& message);
 
+// The date check before the card is shown: false (and the message in message) when the clock
+// stands outside the dates that archive names hold and the archive search accepts, so that
+// an archive written now would never be found again.
+bool clockOutOfRange(const Clock& clock, std::string& message);
+
 // Reads "_kpad_/project.set" and "_kpad_/project.log" of an archive; empty texts for
 // missing members or an archive that cannot be read. With items, also keeps the archive's
 // item lines (left empty when it cannot be read).

@@ -13,6 +13,11 @@ std::string clockWentBack(const std::string& now, const std::string& latest) {
            "than the time of the last archives: " + latest;
 }
 
+std::string clockOutOfRange(const std::string& now) {
+    return "Can't create the new archive, because\r\n\r\nthe system time " + now +
+           " is outside the dates archive names can hold\r\n\r\n(2 August 2008 to 31 December 2099).";
+}
+
 std::string fileTooLarge(const std::string& path) {
     return "Can't create the archive, because the size of the file\r\n\r\n " + path + " " + kCrLf + kCrLf +
            "is over than 256 Mb. Please, split it fisrt.";

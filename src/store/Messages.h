@@ -23,6 +23,7 @@ inline constexpr const char* kProjectBusy =
 inline constexpr const char* kSameProject = "The project is the same";
 inline constexpr const char* kCanceled = "Canceled";
 std::string clockWentBack(const std::string& now, const std::string& latest);
+std::string clockOutOfRange(const std::string& now); // now: "2107-01-01 10:00"
 std::string fileTooLarge(const std::string& path);
 inline constexpr const char* kProjectTooLarge = "Can't create the archive,\r\nbecause the project's size is over than 1 Gb.";
 inline constexpr const char* kDiskSpaceLow = "Can't create the archive,\r\nbecause the disk space is low.";

@@ -342,3 +342,23 @@ TEST_F(StoreTest, ProjectEqualToTheNewestRelativeArchiveIsTheSame) {
     at(2010, 12, 3, 16, 12);
     EXPECT_EQ(runOnce("Site"), RunOutcome::Same);
 }
+
+TEST_F(StoreTest, ClockOutsideTheDatesOfArchiveNamesRefusesTheStore) {
+    const struct {
+        int year, month, day;
+        bool refused;
+    } cases[] = {{2008, 8, 1, true}, {2100, 1, 1, true}, {2107, 6, 1, true}, {2008, 8, 2, false}, {2099, 12, 31, false}};
+    for (const auto& c : cases) {
+        touch(m_dir.write("Site/index.html", std::to_string(c.year)), 1291380000 + c.year); // a change each time
+        at(c.year, c.month, c.day, 12, 0);
+        TestHost host;
+        EXPECT_EQ(runOnce("Site", host), c.refused ? RunOutcome::Refused : RunOutcome::Stored) << c.year;
+        if (!c.refused) continue;
+        ASSERT_EQ(host.messages.size(), 1u) << c.year;
+        char now[32];
+        std::snprintf(now, sizeof now, "%04d-%02d-%02d 12:00", c.year, c.month, c.day);
+        EXPECT_EQ(host.messages[0].text, std::string("Can't create the new archive, because\r\n\r\nthe system time ") +
+                                             now + " is outside the dates archive names can hold\r\n\r\n"
+                                                   "(2 August 2008 to 31 December 2099).");
+    }
+}
