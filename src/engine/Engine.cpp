@@ -348,6 +348,15 @@ bool Engine::closeQuery() {
 // ends without thinning, and the user learns which archive holds the state from before.
 bool Engine::recover() {
     RunState& s = m_state;
+    // Checked again now the present state is stored: that took disk space, and the project
+    // may have changed since the request.
+    if (const std::string blocker = checkedBlocker(s.restoreArchive); !blocker.empty()) {
+        m_failed = true;
+        m_restoreFailed = true;
+        m_host.beep();
+        m_host.showMessage(MessageKind::Error, msg::restoreRefused(fileNamePart(s.restoreArchive), blocker));
+        return false;
+    }
     s.restoringText = restoringCaption(s, s.restoreArchive);
     m_host.repaint(s);
     const std::string error = recoverProject(s, s.restoreArchive, s.newArchiveName);
@@ -384,11 +393,23 @@ bool Engine::requestRestore(const std::string& archive, const std::string& curre
         m_host.showMessage(MessageKind::Notice, msg::archiveCorrupt(fileNamePart(chosen)));
         return false;
     }
+    if (const std::string blocker = checkedBlocker(chosen); !blocker.empty()) {
+        m_host.showMessage(MessageKind::Notice, msg::restoreRefused(fileNamePart(chosen), blocker));
+        return false;
+    }
     s.archiveComment = msg::restoreNote(fileNamePart(chosen)) + currentComment;
     s.addVersion = false;
     s.restoreArchive = chosen;
     s.storeRequested = true;
     return true;
+}
+
+std::string Engine::checkedBlocker(const std::string& archive) const {
+    try {
+        return restoreBlocker(m_state, archive, freeDiskSpace(m_state.projectPath));
+    } catch (const std::exception& e) {
+        return e.what();
+    }
 }
 
 RunOutcome Engine::outcome() const {

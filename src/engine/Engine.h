@@ -79,6 +79,7 @@ private:
     bool reportFailedCheck();
     void reportUnreadable();
     bool recover();
+    std::string checkedBlocker(const std::string& archive) const; // restoreBlocker, errors as text
 
     Host& m_host;
     const Clock& m_clock;

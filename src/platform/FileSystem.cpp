@@ -130,6 +130,32 @@ std::string resolvedPath(const std::string& path) {
     return out;
 }
 
+EntryKind entryKind(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return EntryKind::None;
+    if (S_ISREG(st.st_mode)) return EntryKind::File;
+    if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
+    if (S_ISLNK(st.st_mode)) return EntryKind::Link;
+    return EntryKind::Other;
+}
+
+std::vector<std::string> entryNames(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return names;
+    while (const dirent* de = ::readdir(dir)) {
+        const std::string name = de->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+std::size_t maxNameLength(const std::string& folder) {
+    const long n = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return n > 0 ? std::size_t(n) : 255;
+}
+
 bool existsAsFile(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

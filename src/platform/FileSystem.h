@@ -70,6 +70,14 @@ private:
 // The path with every symbolic link, "." and ".." resolved (realpath); empty when it cannot be.
 std::string resolvedPath(const std::string& path);
 
+// What a path names itself, links not followed.
+enum class EntryKind { None, File, Folder, Link, Other }; // Other: FIFO, socket, device
+EntryKind entryKind(const std::string& path);
+// Every name in a folder but "." and "..", whatever it names; empty when it cannot be read.
+std::vector<std::string> entryNames(const std::string& folder);
+// The longest file name the file system holding folder accepts, in bytes.
+std::size_t maxNameLength(const std::string& folder);
+
 bool existsAsFile(const std::string& path);   // exists and is not a folder
 bool existsAsFolder(const std::string& path);
 bool pathExists(const std::string& path);     // anything at all, links not followed

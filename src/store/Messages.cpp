@@ -78,6 +78,11 @@ std::string archiveCorrupt(const std::string& fileName) {
            "Try to restore another archive.";
 }
 
+std::string restoreRefused(const std::string& archiveFileName, const std::string& reason) {
+    return "Kestrelpad message :\r\nThe project can't be restored from " + archiveFileName + ":\r\n" + reason +
+           ".\r\n\r\nNothing in the project was changed.";
+}
+
 std::string restoreUnfinished(const std::string& projectName, const std::string& restored, const std::string& keptIn) {
     return "Kestrelpad message :\r\nThe restore of the project " + projectName + " from the archive " + restored +
            " was interrupted;\r\nthe project may be incomplete.\r\n\r\nThe state before the restore is kept in the "

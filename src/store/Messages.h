@@ -45,6 +45,7 @@ std::string restoreNote(const std::string& archiveFileName);
 std::string notAStoredState(const std::string& archive, const std::string& projectName);
 std::string busyFiles(const std::vector<std::string>& paths);
 std::string archiveCorrupt(const std::string& fileName);
+std::string restoreRefused(const std::string& archiveFileName, const std::string& reason);
 std::string restoreUnfinished(const std::string& projectName, const std::string& restored, const std::string& keptIn);
 std::string restoreFailed(const std::string& archiveFileName, const std::string& reason, const std::string& keptIn);
 

@@ -140,18 +140,57 @@ TEST_F(RestoreTest, FailedCheckOfTheNewArchiveLeavesTheProjectUntouched) {
     EXPECT_EQ(archives("Site/#tarnel"), std::vector<std::string>{"Site-101203.1530c.zip"});
 }
 
-TEST_F(RestoreTest, ExtractionFailingMidwayNamesTheArchiveOfThePresentState) {
+// A folder that appears after start-up where the state has a file would stop the extraction
+// halfway: checked again after the present state is stored, the restore is refused before
+// anything is deleted.
+TEST_F(RestoreTest, ExtractionThatCouldNotFinishIsRefusedBeforeAnyDeletion) {
     removeFile(m_dir / "Site/docs/a.txt");
+    m_dir.write("Site/index.html", "version two");
     TestHost host;
-    // After start-up a folder takes the place where the state's file must go.
     EXPECT_EQ(restoreRun(m_stateA, host, [&] { m_dir.write("Site/docs/a.txt/blocker", "x"); }), RunOutcome::Failed);
     ASSERT_FALSE(host.messages.empty());
-    const std::string& text = host.messages.back().text;
-    EXPECT_NE(text.find("The state before the restore is kept in the archive\r\n " +
-                        (m_dir / "Site/#tarnel/Site-101203.1540c.zip")),
-              std::string::npos)
-        << text;
+    EXPECT_EQ(host.messages.back().text, "Kestrelpad message :\r\nThe project can't be restored from "
+                                         "Site-101203.1530c.zip:\r\nthe folder " +
+                                             (m_dir / "Site/docs/a.txt") +
+                                             " holds what the restore does not remove, where the state has a "
+                                             "file.\r\n\r\nNothing in the project was changed.");
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version two");
     EXPECT_TRUE(existsAsFile(m_dir / "Site/#tarnel/Site-101203.1540c.zip"));
+    EXPECT_FALSE(pathExists(m_dir / "Site/#tarnel/Site.restoring"));
+}
+
+TEST_F(RestoreTest, WhatExtractionNeedsIsCheckedAtTheRequest) {
+    // A file of the state is now a folder holding a FIFO, which no restore deletes.
+    removeFile(m_dir / "Site/docs/a.txt");
+    m_dir.mkdir("Site/docs/a.txt");
+    ASSERT_EQ(mkfifo((m_dir / "Site/docs/a.txt/pipe").c_str(), 0644), 0);
+    m_dir.write("Site/index.html", "version two");
+    TestHost host;
+    EXPECT_EQ(restoreRun(m_stateA, host), RunOutcome::Cancelled);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_NE(host.messages[0].text.find("the folder " + (m_dir / "Site/docs/a.txt") + " holds what"), std::string::npos)
+        << host.messages[0].text;
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version two");
+    EXPECT_EQ(archives("Site/#tarnel").size(), 1u) << "refused before the present state is stored";
+    run("rm -r '" + (m_dir / "Site/docs/a.txt") + "'");
+
+    // A folder of the state is now a FIFO; a name too long for the file system; no space.
+    ASSERT_EQ(removeEmptyFolder(m_dir / "Site/empty"), true);
+    ASSERT_EQ(mkfifo((m_dir / "Site/empty").c_str(), 0644), 0);
+    EXPECT_NE(restoreBlocker(m_lastState, m_stateA, -1).find("the file " + (m_dir / "Site/empty") + " stands where"),
+              std::string::npos);
+    removeFile(m_dir / "Site/empty");
+    const std::string longName = m_dir / "Site/#tarnel/Site-101203.1536c.zip";
+    {
+        ZipArchive zip;
+        zip.open(longName);
+        zip.addFromMemory("Site/" + std::string(300, 'n'), "x", 0x3D834000u);
+        zip.save();
+    }
+    EXPECT_NE(restoreBlocker(m_lastState, longName, -1).find("is too long for this file system"), std::string::npos);
+    EXPECT_EQ(restoreBlocker(m_lastState, m_stateA, -1), "");
+    EXPECT_NE(restoreBlocker(m_lastState, m_stateA, 0).find("disk space"), std::string::npos)
+        << "the state's files are more than the deleted files give back";
 }
 
 TEST_F(RestoreTest, CloseBeforeTheStoreRestoresNothingAndThinsNothing) {
