@@ -254,10 +254,43 @@ bool syncFolder(const std::string& folder) {
     return ok;
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& data) {
-    const std::string aside = path + ".part";
-    const int fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+bool readRegularFile(const std::string& path, std::size_t maxBytes, std::string& out) {
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
+    struct stat st;
+    int err = 0;
+    if (::fstat(fd, &st) != 0) err = errno;
+    else if (!S_ISREG(st.st_mode)) err = EINVAL;
+    else if (std::uint64_t(st.st_size) > maxBytes) err = EFBIG;
+    std::string data;
+    char buf[65536];
+    while (err == 0) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) err = errno;
+        else if (n == 0) break;
+        else if (data.size() + std::size_t(n) > maxBytes) err = EFBIG; // grew while being read
+        else data.append(buf, std::size_t(n));
+    }
+    ::close(fd);
+    if (err != 0) {
+        errno = err;
+        return false;
+    }
+    out = std::move(data);
+    return true;
+}
+
+bool writeFileAtomically(const std::string& pathIn, const std::string& data) {
+    // Through a link to its target: replacing the link by a file would cut the user's link.
+    const std::string resolved = isSymbolicLink(pathIn) ? resolvedPath(pathIn) : std::string();
+    const std::string path = resolved.empty() ? pathIn : resolved;
+    // A name of its own, so that two saves at once never write into one temporary file.
+    std::string aside = path + ".part-XXXXXX";
+    const int fd = ::mkostemp(aside.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    ::fchmod(fd, 0644);
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);

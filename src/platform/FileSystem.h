@@ -105,7 +105,11 @@ std::string joinPath(const std::string& folder, const std::string& name);
 
 // Small file operations; each returns false (and leaves errno) on failure.
 bool readWholeFile(const std::string& path, std::string& out);
-// Write aside (path + ".part"), fsync, rename over path, fsync the folder.
+// Reads a regular file of at most maxBytes; false (errno set) for anything else: a FIFO or
+// device would block the run or never end, a huge file would exhaust memory (EFBIG).
+bool readRegularFile(const std::string& path, std::size_t maxBytes, std::string& out);
+// Write aside (a temporary name of its own beside path), fsync, rename over path, fsync the
+// folder. A path that is a symbolic link is written through to the file it names.
 bool writeFileAtomically(const std::string& path, const std::string& data);
 // Creates an empty file that must not exist yet (the write probe); false if it exists or cannot be made.
 bool createNewFile(const std::string& path);

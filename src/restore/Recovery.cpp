@@ -102,7 +102,7 @@ std::string markerPath(const Project& s) { return s.archiveFolder + "/" + s.proj
 
 std::optional<UnfinishedRestore> takeUnfinishedRestore(const Project& s) {
     std::string text;
-    if (!readWholeFile(markerPath(s), text)) return std::nullopt;
+    if (!readRegularFile(markerPath(s), 1u << 16, text)) return std::nullopt;
     removeFile(markerPath(s));
     const std::vector<std::string> lines = split(text, '\n');
     UnfinishedRestore r;

@@ -1,5 +1,6 @@
 #include "store/Records.h"
 
+#include <utility>
 #include <vector>
 
 #include "platform/Text.h"
@@ -98,16 +99,18 @@ std::string repeated(char c, std::size_t n) {
 // Removes the first occurrence of needle, compared ignoring case. The matched stretch is
 // found by lower-casing, whose byte length may differ from the original's, so the end is
 // looked for character by character.
-std::string withoutFirstIgnoringCase(const std::string& text, const std::string& needle) {
+// Where the first occurrence of needle (ignoring case) begins and ends in text; both npos
+// when there is none. Lower-casing may change byte lengths, so the end is looked for
+// character by character.
+std::pair<std::size_t, std::size_t> firstIgnoringCase(const std::string& text, const std::string& needle) {
     const std::size_t pos = findIgnoringCase(text, needle);
-    if (pos == std::string::npos) return text;
+    if (pos == std::string::npos) return {pos, pos};
     const std::string target = lowerUtf8(needle);
-    for (std::size_t end = pos + 1; end <= text.size(); ++end) {
+    for (std::size_t end = pos + 1; end <= text.size() && end - pos <= 4 * target.size() + 4; ++end) {
         if (end < text.size() && !startsCharacter(text[end])) continue;
-        if (lowerUtf8(std::string_view(text).substr(pos, end - pos)) == target)
-            return text.substr(0, pos) + text.substr(end);
+        if (lowerUtf8(std::string_view(text).substr(pos, end - pos)) == target) return {pos, end};
     }
-    return text;
+    return {std::string::npos, std::string::npos};
 }
 
 std::string logEntry(const std::string& archiveName, const std::string& comment) {
@@ -146,7 +149,20 @@ std::string projectLogHeading(const std::string& projectName) {
 std::string ComposeProjectLog(const std::string& latestLogText, const std::string& projectName,
                               const std::string& archiveName, const std::string& comment) {
     const std::string heading = projectLogHeading(projectName);
-    return heading + logEntry(archiveName, comment) + withoutFirstIgnoringCase(latestLogText, heading);
+    const std::string entry = logEntry(archiveName, comment);
+    // Built in one piece: the previous log may be large, and every temporary copy of it counts.
+    const auto [from, to] = firstIgnoringCase(latestLogText, heading);
+    std::string log;
+    log.reserve(heading.size() + entry.size() + latestLogText.size());
+    log += heading;
+    log += entry;
+    if (from == std::string::npos) {
+        log += latestLogText;
+    } else {
+        log.append(latestLogText, 0, from);
+        log.append(latestLogText, to, std::string::npos);
+    }
+    return log;
 }
 
 std::string relativeArchiveName(const std::string& archiveFolder, const std::string& fullPath) {
