@@ -38,13 +38,20 @@ bool findProjectArchives(const std::string& param, RunState& state) {
 
 int cmdList(const Args& args) {
     std::string path;
-    bool parents = false, all = false;
+    bool parents = false, all = false, optionsEnded = false;
     for (const auto& a : args) {
-        if (a == "--parents") parents = true;
-        else if (a == "--all") all = true;
-        else if (!a.empty() && a[0] == '-') return badArguments("unknown option '" + a + "'");
-        else if (path.empty()) path = a;
-        else return badArguments("only one project path may be given");
+        if (optionsEnded || a.empty() || a[0] != '-') {
+            if (!path.empty()) return badArguments("only one project path may be given");
+            path = a;
+        } else if (a == "--") {
+            optionsEnded = true;
+        } else if (a == "--parents") {
+            parents = true;
+        } else if (a == "--all") {
+            all = true;
+        } else {
+            return badArguments("unknown option '" + a + "'");
+        }
     }
     if (path.empty()) return badArguments("list needs the project's full path");
     RunState state;
@@ -56,11 +63,13 @@ int cmdList(const Args& args) {
         for (const auto& a : state.archives.allOwnArchives) states.push_back(a.fullPath());
     }
     for (auto it = states.rbegin(); it != states.rend(); ++it)
-        std::printf("%s\t%s\n", it->c_str(), firstCommentLine(*it).c_str());
+        std::printf("%s\t%s\n", forOutput(*it, stdout).c_str(), forOutput(firstCommentLine(*it), stdout).c_str());
     return 0;
 }
 
-int cmdLog(const Args& args) {
+int cmdLog(const Args& argsIn) {
+    Args args = argsIn;
+    if (!args.empty() && args[0] == "--") args.erase(args.begin());
     if (args.size() != 1) return badArguments("log needs exactly the project's full path");
     RunState state;
     if (!findProjectArchives(args[0], state)) return 1;
@@ -68,9 +77,14 @@ int cmdLog(const Args& args) {
         std::fputs("The project has no archive yet.\n", stderr);
         return 1;
     }
+    const std::string newest = state.archives.allOwnArchives.back().fullPath();
     std::string projectSet, projectLog;
-    readRecords(state.archives.allOwnArchives.back().fullPath(), projectSet, projectLog);
-    std::printf("%s\n", forTerminal(trim(projectLog)).c_str());
+    if (const std::string error = readRecords(newest, projectSet, projectLog); !error.empty()) {
+        std::fprintf(stderr, "kpad: the newest archive %s can't be read: %s\n", forOutput(newest, stderr).c_str(),
+                     forOutput(error, stderr).c_str());
+        return 1;
+    }
+    std::printf("%s\n", forOutput(forTerminal(trim(projectLog)), stdout).c_str());
     return 0;
 }
 

@@ -23,10 +23,16 @@ int cmdStore(const Args& args) {
     std::string path;
     OptionsChoice choice;
     choice.ok = true;
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (a == "--comment" && hasValue) {
+        if (optionsEnded || a.empty() || a[0] != '-') {
+            if (!path.empty()) return badArguments("only one project path may be given");
+            path = a;
+        } else if (a == "--") {
+            optionsEnded = true;
+        } else if (a == "--comment" && hasValue) {
             choice.comment = args[++i];
         } else if (a == "--status" && hasValue) {
             choice.projectStatus = statusIndex(args[++i]);
@@ -42,12 +48,8 @@ int cmdStore(const Args& args) {
                 std::fprintf(stderr, "%s\n", forTerminal("Check value for " + error).c_str());
                 return 2;
             }
-        } else if (!a.empty() && a[0] == '-') {
-            return badArguments("unknown or incomplete option '" + a + "'");
-        } else if (path.empty()) {
-            path = a;
         } else {
-            return badArguments("only one project path may be given");
+            return badArguments("unknown or incomplete option '" + a + "'");
         }
     }
     if (path.empty()) return badArguments("store needs the project's full path");

@@ -3,6 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include <unistd.h>
+
+#include "platform/Text.h"
 #include "store/SettingsFile.h"
 #include "cli/Commands.h"
 
@@ -27,7 +30,8 @@ const char* const kUsage =
     "        The project log of the newest archive.\n"
     "  restore PATH ARCHIVE [--comment TEXT]\n"
     "        Put the project back into a stored state (ARCHIVE: its full path or file\n"
-    "        name as 'kpad list' prints it). The present state is stored first, with a\n"
+    "        name as 'kpad list' prints it; put -- before a name that begins with '-').\n"
+    "        The present state is stored first, with a\n"
     "        note in its comment, and checked before any file is replaced.\n"
     "  settings [ITEMS]\n"
     "        Without items, print the user's settings; with items such as\n"
@@ -41,6 +45,17 @@ const char* const kUsage =
 } // namespace
 
 namespace kp::cli {
+
+std::string forOutput(const std::string& text, std::FILE* out) {
+    if (::isatty(::fileno(out)) != 1) return text;
+    const std::vector<std::string> lines = kp::split(text, '\n');
+    std::string shown;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) shown += '\n';
+        shown += kp::displayText(lines[i]);
+    }
+    return shown;
+}
 
 int badArguments(const std::string& message) {
     std::fprintf(stderr, "kpad: %s\nTry 'kpad --help'.\n", message.c_str());

@@ -167,6 +167,7 @@ void Engine::timerTick() {
     if (!selection) return; // the project is the same
     const SplitSelection split = splitSelection(s, selection->items);
     for (const std::string& refusal : sizeRefusals(s, split.files, s.canWrite, s.freeDiskSpace)) refuse(refusal);
+    if (s.logTooLarge && s.storeRequested) refuse(msg::logTooLarge(fileNamePart(s.latestArchiveName)));
     if (!s.storeRequested) {
         m_host.requestClose();
         return;
@@ -231,7 +232,7 @@ void Engine::startWriter(WriterJob job) {
     m_host.repaint(m_state);
     m_writerRunning = true;
     if (m_writer.joinable()) m_writer.join();
-    m_writer = std::thread([this, job = std::move(job)] {
+    m_writer = std::thread([this, job = std::move(job)]() mutable {
         // The kit reports every step of every item; the user interface needs a few a second.
         auto lastPost = std::make_shared<std::atomic<long long>>(0);
         const ProgressCallback progress = [this, lastPost](ProgressScope scope, int percent) {
@@ -243,7 +244,7 @@ void Engine::startWriter(WriterJob job) {
             lastPost->store(now);
             m_host.post([this, scope, percent] { m_host.progress(scope, percent); });
         };
-        WriterResult result = writeAndCheck(job, m_clock, progress, m_afterWrite);
+        WriterResult result = writeAndCheck(std::move(job), m_clock, progress, m_afterWrite);
         m_host.post([this, result = std::move(result)] { writerDone(result); });
     });
 }
@@ -259,7 +260,7 @@ std::optional<ChangeResult> Engine::compareWithPrimary() {
         return detectChanges(*s.primaryItems, projectLines(s), fileNamesIgnoreCase(s.projectPath));
     } catch (const std::exception& e) {
         m_host.beep();
-        m_host.showMessage(MessageKind::Error, msg::primaryUnreadable(fileNamePart(primary), e.what()));
+        m_host.showMessage(MessageKind::Error, msg::primaryUnreadable(fileNamePart(primary), e.what(), s.storeRequested));
         if (stampAndSuffix(s.newArchiveName, s.datePos).size() == 11) { // a plain name: make it a change archive
             const ArchiveName name = BuildArchiveName(s.archiveFolder, s.projectName(), "c", m_clock);
             s.newArchiveName = name.path;
@@ -338,8 +339,14 @@ bool Engine::closeQuery() {
         m_ended = true;
         return true;
     }
-    ThinArchives(s.archives.projectArchives, s.newArchiveName, s.datePos, s.statusTrainLength,
-                 s.values.capacityFactor, s.archiveFolder);
+    const ThinOutcome thinned = ThinArchives(s.archives.projectArchives, s.newArchiveName, s.datePos,
+                                             s.statusTrainLength, s.values.capacityFactor, s.archiveFolder);
+    if (!thinned.keptBecauseCopyFailed.empty()) {
+        std::vector<std::string> names;
+        for (const auto& path : thinned.keptBecauseCopyFailed) names.push_back(fileNamePart(path));
+        m_host.beep();
+        m_host.showMessage(MessageKind::Notice, msg::repositoryCopyFailed(names));
+    }
     m_ended = true;
     return true;
 }

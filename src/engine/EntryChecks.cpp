@@ -50,6 +50,10 @@ EntryCheck checkEntry(const std::string& parameter) {
         return c;
     }
 
+    if (c.param == "/") { // its archive folder "/#tarnel" is never searched: nothing stored could be found
+        c.warnings.push_back(msg::kRootNoProject);
+        return c;
+    }
     c.paramName = lowerUtf8(fileNamePart(c.param));
     if (c.paramName == kBookkeepingFolder) c.warnings.push_back(msg::protectedName(c.paramName));
     if (lowerUtf8(c.param) == std::string("/") + kArchiveFolderName && existsAsFolder(c.param))
@@ -62,6 +66,10 @@ EntryCheck checkEntry(const std::string& parameter) {
         return c;
     }
     if (existsAsFile(archiveFolder + "/" + kRepositoryName)) c.warnings.push_back(msg::kRepositoryBlocked);
+    // "F/F" would share the archive names of the folder project "F" in one archive folder.
+    const std::string name = fileNamePart(c.param);
+    if (c.paramIsFile && name == fileNamePart(withoutTrailingSlash(folderPart(c.param))))
+        c.warnings.push_back(msg::fileNamedLikeItsFolder(name));
     return c;
 }
 

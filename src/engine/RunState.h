@@ -27,6 +27,7 @@ struct RunState : Project {
     int datePos = 0;
     std::string latestArchiveName;  // empty when the project has no archive yet
     std::string latestLogText;
+    bool logTooLarge = false;       // the latest archive's log is over kMaxLogSize: no store
     std::string restoreArchive;     // the state chosen for a restore, empty if none
     std::vector<Mismatch> checksumMismatches;
     // The primary archive's items, read once per run (at start-up when it is also the latest).

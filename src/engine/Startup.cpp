@@ -115,22 +115,27 @@ void probeArchiveFolder(RunState& s) {
 
 } // namespace
 
-void readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
-                 std::optional<std::vector<ArchiveLine>>* items) {
+std::string readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
+                        std::optional<std::vector<ArchiveLine>>* items) {
     projectSet.clear();
     projectLog.clear();
     try {
         ZipArchive zip;
         zip.open(archivePath);
         if (zip.findFile(kProjectSetItem) >= 0) projectSet = zip.extractToString(kProjectSetItem);
-        if (zip.findFile(kProjectLogItem) >= 0) projectLog = zip.extractToString(kProjectLogItem);
         if (items) *items = archiveLines(zip);
-    } catch (const std::exception&) {
+        if (const int log = zip.findFile(kProjectLogItem); log >= 0) {
+            if (zip.item(std::size_t(log)).uncompressedSize > kMaxLogSize) return kLogTooLarge;
+            projectLog = zip.extractToString(kProjectLogItem);
+        }
+    } catch (const std::exception& e) {
         // A damaged latest archive leaves the run with the user's settings and no history;
         // the run still goes on, and the next full archive starts a fresh log.
         projectSet.clear();
         projectLog.clear();
+        return e.what();
     }
+    return {};
 }
 
 void removeStaleTemporaries(const std::string& archiveFolder, const std::string& projectName, const Clock& clock) {
@@ -175,11 +180,13 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
         // The latest archive is usually the primary one too: its items are kept for the
         // comparison, so a large directory is read once per run.
         const bool isPrimary = !s.archives.storedStates.empty() && s.archives.storedStates.back() == s.latestArchiveName;
-        readRecords(s.latestArchiveName, projectSet, projectLog, isPrimary ? &s.primaryItems : &s.latestItems);
+        s.logTooLarge = readRecords(s.latestArchiveName, projectSet, projectLog,
+                                    isPrimary ? &s.primaryItems : &s.latestItems) == kLogTooLarge;
         s.latestProjectSet = projectSet;
     }
     layerSettings(s, projectSet);
     s.latestLogText = trim(projectLog);
+    std::string().swap(projectLog);
     validate(s, host);
     // Listed after the settings are applied: hiding the archive folder writes ".hidden" into
     // the project folder, and the listing must see the project as this run leaves it, or the

@@ -22,7 +22,7 @@ void collectSkipped(const ZipArchive& zip, const WriterJob& job, std::vector<Unr
     }
 }
 
-void writeArchive(const WriterJob& job, const Clock& clock, const ProgressCallback& progress,
+void writeArchive(WriterJob& job, const Clock& clock, const ProgressCallback& progress,
                   std::vector<UnreadableFile>& unreadable) {
     ZipArchive zip;
     zip.open(job.archiveName);
@@ -30,7 +30,7 @@ void writeArchive(const WriterJob& job, const Clock& clock, const ProgressCallba
     for (const FolderItem& f : job.folders) zip.addFolder(f.name, f.dosTime);
     zip.addFolder(kBookkeepingPrefix, toDosDateTime(clock.now()));
     zip.addFromMemory(kProjectSetItem, job.settingsText, toDosDateTime(clock.now()));
-    zip.addFromMemory(kProjectLogItem, job.logText, toDosDateTime(clock.now()));
+    zip.addFromMemory(kProjectLogItem, std::move(job.logText), toDosDateTime(clock.now()));
     zip.setBaseDirectory(job.projectPath);
     zip.setProgressCallback(progress);
     for (const std::string& file : job.files) {
@@ -66,7 +66,7 @@ std::vector<Mismatch> checkArchive(const WriterJob& job, const std::vector<Unrea
 
 } // namespace
 
-WriterResult writeAndCheck(const WriterJob& job, const Clock& clock, const ProgressCallback& progress,
+WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCallback& progress,
                            const std::function<void()>& afterWrite) {
     WriterResult result;
     try {

@@ -36,7 +36,9 @@ struct WriterResult {
 };
 
 // afterWrite (may be empty) runs between writing and checking; tests use it.
-WriterResult writeAndCheck(const WriterJob& job, const Clock& clock, const ProgressCallback& progress,
+// The job is taken over: its bookkeeping texts move into the archive, not copied (a project
+// log may be large).
+WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCallback& progress,
                            const std::function<void()>& afterWrite = {});
 
 } // namespace kp

@@ -8,6 +8,11 @@ constexpr const char* kCrLf = "\r\n";
 
 std::string protectedName(const std::string& name) { return "\" " + name + " \"  is a protected name. "; }
 
+std::string fileNamedLikeItsFolder(const std::string& name) {
+    return "The file \" " + name + " \" has the name of the folder that holds it:\r\nits archives would be taken "
+           "for the folder's. Rename it, or store the folder.";
+}
+
 std::string clockWentBack(const std::string& now, const std::string& latest) {
     return "Can't create the new archive, because\r\n\r\nthe system time " + now + " is less" + kCrLf + kCrLf +
            "than the time of the last archives: " + latest;
@@ -31,9 +36,21 @@ std::string archiveExists(const std::string& fileName) {
     return "Can't create the archive, because the file\r\n\r\n " + fileName + " \r\n\r\nexists already.";
 }
 
-std::string primaryUnreadable(const std::string& fileName, const std::string& reason) {
+std::string primaryUnreadable(const std::string& fileName, const std::string& reason, bool storing) {
     return "The primary archive " + fileName + " can't be read:\r\n" + reason +
-           "\r\n\r\nThe project is stored as a full archive.";
+           (storing ? "\r\n\r\nThe project is stored as a full archive." : "");
+}
+
+std::string logTooLarge(const std::string& fileName) {
+    return "Can't create the archive, because the project log in\r\n\r\n " + fileName +
+           " \r\n\r\nis over than 256 Mb.";
+}
+
+std::string repositoryCopyFailed(const std::vector<std::string>& fileNames) {
+    std::string text = "Kestrelpad message :\r\nThese version archives could not be copied into the folder "
+                       "#tarnel/repository;\r\nthey stay in the archive folder:\r\n\r\n";
+    for (const auto& name : fileNames) text += name + kCrLf;
+    return text;
 }
 
 std::string archiveNotCreated(const std::string& fileName, const std::string& reason) {

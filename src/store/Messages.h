@@ -16,6 +16,8 @@ inline constexpr const char* kRepositoryBlocked =
     "  The folder \" #tarnel/repository \" can't be created \r\n because the file "
     "\" #tarnel/repository \" exists already.";
 std::string protectedName(const std::string& name);
+std::string fileNamedLikeItsFolder(const std::string& name);
+inline constexpr const char* kRootNoProject = "The root folder \" / \" can't be a project. ";
 
 // The run.
 inline constexpr const char* kProjectBusy =
@@ -29,7 +31,10 @@ inline constexpr const char* kProjectTooLarge = "Can't create the archive,\r\nbe
 inline constexpr const char* kDiskSpaceLow = "Can't create the archive,\r\nbecause the disk space is low.";
 std::string archiveFolderNotCreated(const std::string& folder, const std::string& reason);
 std::string archiveExists(const std::string& fileName);
-std::string primaryUnreadable(const std::string& fileName, const std::string& reason);
+// storing: whether the run goes on to store a full archive instead.
+std::string primaryUnreadable(const std::string& fileName, const std::string& reason, bool storing = true);
+std::string logTooLarge(const std::string& fileName);
+std::string repositoryCopyFailed(const std::vector<std::string>& fileNames);
 std::string archiveNotCreated(const std::string& fileName, const std::string& reason);
 // The mismatch report: at most ten lines "path   CRC:XXXXXXXX", then "..".
 std::string checksumMismatch(const std::vector<std::string>& lines, bool more);

@@ -216,3 +216,55 @@ TEST_F(KpadTest, RestoreKilledDuringExtractionIsToldOfAndItsTemporariesGo) {
     r = kpad("store " + site(), "2010-12-03 15:41:00");
     EXPECT_EQ(r.out.find("interrupted"), std::string::npos) << "told once: " << r.out;
 }
+
+TEST_F(KpadTest, RefusalsThatLeaveNothingBehind) {
+    Result r = kpad("store /");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("The root folder \" / \" can't be a project."), std::string::npos) << r.out;
+    EXPECT_FALSE(kp::pathExists("/#tarnel"));
+
+    m_dir.write("F/F", "a file named like its folder");
+    r = kpad("store '" + (m_dir / "F/F") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("has the name of the folder that holds it"), std::string::npos) << r.out;
+    EXPECT_FALSE(kp::pathExists(m_dir / "F/#tarnel"));
+}
+
+TEST_F(KpadTest, ArchiveNamesBeginningWithADashAfterTheEndOfOptions) {
+    m_dir.write("-rf/a.txt", "one");
+    const std::string project = "'" + (m_dir / "-rf") + "'";
+    ASSERT_EQ(kpad("store -- " + project).status, 0);
+    m_dir.write("-rf/a.txt", "two");
+    const Result r = kpad("restore -- " + project + " -rf-101203.1530c.zip", "2010-12-03 15:35:00");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(readFile(m_dir / "-rf/a.txt"), "one");
+    EXPECT_EQ(kpad("list -- " + project, "2010-12-03 15:36:00").status, 0);
+}
+
+TEST_F(KpadTest, UnreadableNewestArchiveIsSaidNotPrintedAsAnEmptyLog) {
+    ASSERT_EQ(kpad("store " + site()).status, 0);
+    m_dir.write("Site/#tarnel/Site-101203.1530c.zip", "no archive any more");
+    Result r = kpad("log " + site(), "2010-12-03 15:31:00");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("kpad: the newest archive " + (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + " can't be read"),
+              std::string::npos)
+        << r.out;
+
+    // A refused restore stores nothing, so it must not say it stores a full archive.
+    r = kpad("restore " + site() + " Site-101203.1530c.zip", "2010-12-03 15:32:00");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.find("The project is stored as a full archive."), std::string::npos) << r.out;
+}
+
+TEST_F(KpadTest, ListAndLogShowNoRawControlBytesOnATerminal) {
+    ASSERT_EQ(kpad("store " + site() + " --comment \"$(printf 'red \\033[31m text')\"").status, 0);
+    const std::string list = "script -qec \"" + std::string(KP_KPAD_PATH) + " list " + site() + "\" /dev/null";
+    std::string shown;
+    ASSERT_EQ(run("XDG_CONFIG_HOME='" + (m_dir / "config") + "' " + list, &shown), 0);
+    EXPECT_EQ(shown.find('\033'), std::string::npos) << shown;
+    EXPECT_NE(shown.find("red \\x1B[31m text"), std::string::npos) << shown;
+    const std::string log = "script -qec \"" + std::string(KP_KPAD_PATH) + " log " + site() + "\" /dev/null";
+    ASSERT_EQ(run(log, &shown), 0);
+    EXPECT_EQ(shown.find('\033'), std::string::npos) << shown;
+    EXPECT_NE(kpad("list " + site()).out.find("red \033[31m text"), std::string::npos) << "a pipe gets the bytes";
+}

@@ -389,3 +389,25 @@ TEST_F(StoreTest, FileBeyondThePathLimitIsNamedNotReportedAsBusy) {
         EXPECT_TRUE(contains(items(m_lastArchive), deep + "deep.txt"));
     }
 }
+
+TEST_F(StoreTest, FailedCopyIntoTheRepositoryIsReported) {
+    m_dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=hv:1\\2\\3\n");
+    m_dir.mkdir("Site/#tarnel/repository/Site-101203.1600c-v.1.0.zip"); // a folder where the copy must go
+    std::vector<TestHost::Message> lastMessages;
+    for (int minute = 0; minute < 4; ++minute) {
+        at(2010, 12, 3, 16, minute);
+        TestHost host;
+        OptionsChoice version = okWith();
+        version.addVersion = true;
+        version.versionPart1 = "1";
+        version.versionPart2 = std::to_string(minute);
+        host.answers.push_back(version);
+        touch(m_dir.write("Site/index.html", "state " + std::to_string(minute)), 1291390000 + minute * 10);
+        ASSERT_EQ(runOnce("Site", host, true), RunOutcome::Stored);
+        lastMessages = host.messages;
+    }
+    EXPECT_TRUE(existsAsFile(tarnel("Site-101203.1600c-v.1.0.zip"))) << "kept where it was";
+    ASSERT_EQ(lastMessages.size(), 1u);
+    EXPECT_NE(lastMessages[0].text.find("could not be copied into the folder #tarnel/repository"), std::string::npos);
+    EXPECT_NE(lastMessages[0].text.find("Site-101203.1600c-v.1.0.zip"), std::string::npos);
+}
