@@ -38,7 +38,8 @@ void keepUnreadMissing(const Project& s, std::vector<std::string>& missing) {
 
 std::string mismatchReport(const std::vector<Mismatch>& lines) {
     std::vector<std::string> shown;
-    for (std::size_t i = 0; i < lines.size() && i < 10; ++i) shown.push_back(lines[i].path + "   CRC:" + lines[i].crc);
+    for (std::size_t i = 0; i < lines.size() && i < 10; ++i)
+        shown.push_back(displayText(lines[i].path) + "   CRC:" + lines[i].crc);
     return msg::checksumMismatch(shown, lines.size() > 10);
 }
 
@@ -384,7 +385,8 @@ bool Engine::requestRestore(const std::string& archive, const std::string& curre
         m_host.showMessage(MessageKind::Plain, msg::notAStoredState(archive, s.projectName()));
         return false;
     }
-    const std::vector<std::string> busy = busyProjectFiles(s);
+    std::vector<std::string> busy = busyProjectFiles(s);
+    for (std::string& path : busy) path = displayText(path);
     if (!busy.empty()) {
         m_host.showMessage(MessageKind::Notice, msg::busyFiles(busy));
         return false;

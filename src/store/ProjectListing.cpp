@@ -75,7 +75,8 @@ struct Scanner {
     void scan(const FolderHandle& handle, const std::string& folder) {
         std::vector<ReadFailure> failures;
         const std::vector<FileInfo> entries = handle.list(failures);
-        for (const ReadFailure& f : failures) unreadable(f.name.empty() ? folder : folder + f.name, f.error);
+        for (const ReadFailure& f : failures)
+            if (f.name.empty() || matches(f.name)) unreadable(f.name.empty() ? folder : folder + f.name, f.error);
         for (const FileInfo& fi : entries) {
             if (options.onEntry) options.onEntry();
             if (isExtractionTemporary(fi)) {
