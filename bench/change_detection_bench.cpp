@@ -49,7 +49,7 @@ Listings makeListings(std::size_t lines) {
     l.project.reserve(lines);
     for (const auto& f : folders) {
         l.archive.push_back({f, archived});
-        l.project.push_back({f, "t:" + std::to_string(archived) + ",s:0,a:16"});
+        l.project.push_back({f, archived, 0});
     }
     for (std::size_t i = 0; i < l.files; ++i) {
         std::snprintf(name, sizeof name, "File-%06zu.%s", i,
@@ -58,8 +58,7 @@ Listings makeListings(std::size_t lines) {
                                    : "dat");
         const std::string path = folders[i % folders.size()] + name;
         l.archive.push_back({path, archived});
-        l.project.push_back(
-            {path, "t:" + std::to_string(modified) + ",s:" + std::to_string(i % 5000) + ",a:32"});
+        l.project.push_back({path, modified, std::int64_t(i % 5000)});
     }
     return l;
 }

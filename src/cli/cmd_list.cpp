@@ -62,7 +62,7 @@ int cmdList(const Args& args) {
         for (const auto& a : state.archives.allOwnArchives) states.push_back(a.fullPath());
     }
     for (auto it = states.rbegin(); it != states.rend(); ++it)
-        std::printf("%s\t%s\n", it->c_str(), firstCommentLine(*it).c_str());
+        std::printf("%s\t%s\n", forOutput(*it, stdout).c_str(), forOutput(firstCommentLine(*it), stdout).c_str());
     return 0;
 }
 
@@ -79,9 +79,14 @@ int cmdLog(const Args& args) {
         std::fputs("The project has no archive yet.\n", stderr);
         return 1;
     }
+    const std::string newest = state.archives.allOwnArchives.back().fullPath();
     std::string projectSet, projectLog;
-    readRecords(state.archives.allOwnArchives.back().fullPath(), projectSet, projectLog);
-    std::printf("%s\n", forTerminal(trim(projectLog)).c_str());
+    if (const std::string error = readRecords(newest, projectSet, projectLog); !error.empty()) {
+        std::fprintf(stderr, "kpad: the newest archive %s can't be read: %s\n", forOutput(newest, stderr).c_str(),
+                     forOutput(error, stderr).c_str());
+        return 1;
+    }
+    std::printf("%s\n", forOutput(forTerminal(trim(projectLog)), stdout).c_str());
     return 0;
 }
 

@@ -4,8 +4,10 @@
 #include <string>
 
 #include <exception>
+#include <unistd.h>
 
 #include "engine/EntryChecks.h"
+#include "platform/Text.h"
 #include "store/SettingsFile.h"
 #include "cli/Commands.h"
 
@@ -30,7 +32,8 @@ const char* const kUsage =
     "        The project log of the newest archive.\n"
     "  restore PATH ARCHIVE [--comment TEXT]\n"
     "        Put the project back into a stored state (ARCHIVE: its full path or file\n"
-    "        name as 'kpad list' prints it). The present state is stored first, with a\n"
+    "        name as 'kpad list' prints it; put -- before a name that begins with '-').\n"
+    "        The present state is stored first, with a\n"
     "        note in its comment, and checked before any file is replaced.\n"
     "  settings [ITEMS]\n"
     "        Without items, print the user's settings; with items such as\n"
@@ -54,11 +57,23 @@ const char* const kUsage =
     "ARCHIVE is a full path or a file name as 'kpad list --all' prints it. \"--\" ends\n"
     "the options, so a name beginning with \"-\" can follow it.\n"
     "\n"
-    "Exit status: 0 done, 1 refused or failed, 2 bad arguments.\n";
+    "Exit status: 0 done, 1 refused or failed, 2 bad arguments, 3 stored (or the same),\n"
+    "but incomplete: some files or folders could not be read (they are named on stderr).\n";
 
 } // namespace
 
 namespace kp::cli {
+
+std::string forOutput(const std::string& text, std::FILE* out) {
+    if (::isatty(::fileno(out)) != 1) return text;
+    const std::vector<std::string> lines = kp::split(text, '\n');
+    std::string shown;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) shown += '\n';
+        shown += kp::displayText(lines[i]);
+    }
+    return shown;
+}
 
 int badArguments(const std::string& message) {
     std::fprintf(stderr, "kpad: %s\nTry 'kpad --help'.\n", message.c_str());

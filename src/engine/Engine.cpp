@@ -25,9 +25,22 @@ bool versionNumber(const std::string& text, std::string& out) {
     return true;
 }
 
+// Archive items below a folder the listing could not read are not missing: the project may
+// still hold them.
+void keepUnreadMissing(const Project& s, std::vector<std::string>& missing) {
+    std::vector<std::string> unread;
+    for (const UnreadableItem& u : s.unreadable) unread.push_back(u.path.substr(std::min(u.path.size(), s.projectPath.size())));
+    std::erase_if(missing, [&](const std::string& name) {
+        for (const std::string& u : unread)
+            if (name == u || (u.ends_with("/") && name.starts_with(u)) || name.starts_with(u + "/")) return true;
+        return false;
+    });
+}
+
 std::string mismatchReport(const std::vector<Mismatch>& lines) {
     std::vector<std::string> shown;
-    for (std::size_t i = 0; i < lines.size() && i < 10; ++i) shown.push_back(lines[i].path + "   CRC:" + lines[i].crc);
+    for (std::size_t i = 0; i < lines.size() && i < 10; ++i)
+        shown.push_back(displayText(lines[i].path) + "   CRC:" + lines[i].crc);
     return msg::checksumMismatch(shown, lines.size() > 10);
 }
 
@@ -41,12 +54,16 @@ Engine::~Engine() {
 
 void Engine::start(const StartupInput& input) {
     m_interval = runStartup(m_state, input, m_clock, m_host);
+    if (!m_state.unfinishedRestore.empty()) {
+        m_host.beep();
+        m_host.showMessage(MessageKind::Notice, m_state.unfinishedRestore);
+    }
     m_host.armTimer(m_interval);
 }
 
 void Engine::shown() {
     std::string message;
-    if (!clockWentBack(m_state, message)) return;
+    if (!clockOutOfRange(m_clock, message) && !clockWentBack(m_state, message)) return;
     m_host.beep();
     m_host.stopTimer();
     m_state.storeRequested = false;
@@ -152,6 +169,7 @@ void Engine::timerTick() {
     if (!selection) return; // the project is the same
     const SplitSelection split = splitSelection(s, selection->items);
     for (const std::string& refusal : sizeRefusals(s, split.files, s.canWrite, s.freeDiskSpace)) refuse(refusal);
+    if (s.logTooLarge && s.storeRequested) refuse(msg::logTooLarge(fileNamePart(s.latestArchiveName)));
     if (!s.storeRequested) {
         m_host.requestClose();
         return;
@@ -172,19 +190,25 @@ std::optional<Selection> Engine::selectItems() {
     Selection selection;
     std::optional<ChangeResult> changes;
     if (!s.archives.storedStates.empty()) changes = compareWithPrimary();
+    auto same = [&] {
+        s.dateLabel = msg::kSameProject;
+        s.storeRequested = false;
+        m_same = true;
+        m_host.repaint(s);
+        m_host.armTimer(m_interval); // the card shows the text for one more tick, then the run ends
+        return std::nullopt;
+    };
     if (changes) {
-        if (s.storeRequested && changes->changed.empty() && s.restoreArchive.empty()) {
-            s.dateLabel = msg::kSameProject;
-            s.storeRequested = false;
-            m_same = true;
-            m_host.repaint(s);
-            m_host.armTimer(m_interval); // the card shows the text for one more tick, then the run ends
-            return std::nullopt;
-        }
+        const bool mayBeSame = s.storeRequested && s.restoreArchive.empty();
+        if (mayBeSame && changes->changed.empty()) return same();
+        keepUnreadMissing(s, changes->missing);
         if (writesRelativeArchive(s)) {
             selection.full = false;
-            selection.items = std::move(changes->changed);
             for (const auto& name : changes->missing) selection.missingText += name + "\r\n";
+            if (mayBeSame &&
+                sameAsLatestRelative(s, *changes, selection.missingText, fileNamesIgnoreCase(s.projectPath)))
+                return same();
+            selection.items = std::move(changes->changed);
         }
     }
     if (selection.full)
@@ -218,7 +242,7 @@ void Engine::startWriter(WriterJob job, std::uint64_t fileBytes) {
     WriterFigures totals;
     totals.files = job.files.size();
     totals.bytes = fileBytes;
-    m_writer = std::thread([this, job = std::move(job), leadingItems, totals] {
+    m_writer = std::thread([this, job = std::move(job), leadingItems, totals]() mutable {
         // The kit reports every step of every item; the user interface needs a few a second.
         auto lastPost = std::make_shared<std::atomic<long long>>(0);
         auto itemsDone = std::make_shared<std::atomic<std::size_t>>(0);
@@ -252,7 +276,7 @@ void Engine::startWriter(WriterJob job, std::uint64_t fileBytes) {
             m_host.post([this, f] { m_host.writerProgress(f); });
             if (m_afterWrite) m_afterWrite();
         };
-        WriterResult result = writeAndCheck(job, m_clock, progress, afterWrite);
+        WriterResult result = writeAndCheck(std::move(job), m_clock, progress, afterWrite);
         m_host.post([this, result = std::move(result)] { writerDone(result); });
     });
 }
@@ -265,10 +289,10 @@ std::optional<ChangeResult> Engine::compareWithPrimary() {
     const std::string primary = s.archives.storedStates.back();
     try {
         if (!s.primaryItems) s.primaryItems = primaryArchiveLines(primary);
-        return detectChanges(*s.primaryItems, projectLines(s));
+        return detectChanges(*s.primaryItems, projectLines(s), fileNamesIgnoreCase(s.projectPath));
     } catch (const std::exception& e) {
         m_host.beep();
-        m_host.showMessage(MessageKind::Error, msg::primaryUnreadable(fileNamePart(primary), e.what()));
+        m_host.showMessage(MessageKind::Error, msg::primaryUnreadable(fileNamePart(primary), e.what(), s.storeRequested));
         if (stampAndSuffix(s.newArchiveName, s.datePos).size() == 11) { // a plain name: make it a change archive
             const ArchiveName name = BuildArchiveName(s.archiveFolder, s.projectName(), "c", m_clock);
             s.newArchiveName = name.path;
@@ -282,6 +306,7 @@ void Engine::writerDone(const WriterResult& result) {
     m_writerRunning = false;
     m_written = true;
     m_state.checksumMismatches = result.mismatches;
+    m_unreadableFiles = result.unreadable;
     m_writerError = result.error;
     m_host.requestClose();
 }
@@ -308,10 +333,24 @@ bool Engine::reportFailedCheck() {
     return true;
 }
 
+// Whatever was stored, the user learns which files and folders it lacks, and why.
+void Engine::reportUnreadable() {
+    const RunState& s = m_state;
+    std::vector<std::string> lines;
+    for (const UnreadableItem& u : s.unreadable) lines.push_back(displayText(u.path) + "   " + errorText(u.error));
+    for (const UnreadableFile& f : m_unreadableFiles)
+        lines.push_back(displayText(s.projectPath + f.path) + "   " + f.reason);
+    if (lines.empty()) return;
+    m_incomplete = true;
+    m_host.beep();
+    m_host.showMessage(MessageKind::Notice, msg::unreadableItems(lines));
+}
+
 bool Engine::closeQuery() {
     RunState& s = m_state;
     if (m_writerRunning) return false; // the writer's end closes the window again
     if (!s.storeRequested) {
+        if (m_same) reportUnreadable();
         m_ended = true;
         return true;
     }
@@ -327,12 +366,19 @@ bool Engine::closeQuery() {
     if (reportFailedCheck()) return false;
 
     m_storedArchive = s.newArchiveName;
+    reportUnreadable();
     if (!s.restoreArchive.empty() && !recover()) {
         m_ended = true;
         return true;
     }
-    ThinArchives(s.archives.projectArchives, s.newArchiveName, s.datePos, s.statusTrainLength,
-                 s.values.capacityFactor, s.archiveFolder);
+    const ThinOutcome thinned = ThinArchives(s.archives.projectArchives, s.newArchiveName, s.datePos,
+                                             s.statusTrainLength, s.values.capacityFactor, s.archiveFolder);
+    if (!thinned.keptBecauseCopyFailed.empty()) {
+        std::vector<std::string> names;
+        for (const auto& path : thinned.keptBecauseCopyFailed) names.push_back(fileNamePart(path));
+        m_host.beep();
+        m_host.showMessage(MessageKind::Notice, msg::repositoryCopyFailed(names));
+    }
     m_ended = true;
     return true;
 }
@@ -341,9 +387,18 @@ bool Engine::closeQuery() {
 // ends without thinning, and the user learns which archive holds the state from before.
 bool Engine::recover() {
     RunState& s = m_state;
+    // Checked again now the present state is stored: that took disk space, and the project
+    // may have changed since the request.
+    if (const std::string blocker = checkedBlocker(s.restoreArchive); !blocker.empty()) {
+        m_failed = true;
+        m_restoreFailed = true;
+        m_host.beep();
+        m_host.showMessage(MessageKind::Error, msg::restoreRefused(fileNamePart(s.restoreArchive), blocker));
+        return false;
+    }
     s.restoringText = restoringCaption(s, s.restoreArchive);
     m_host.repaint(s);
-    const std::string error = recoverProject(s, s.restoreArchive);
+    const std::string error = recoverProject(s, s.restoreArchive, s.newArchiveName);
     if (error.empty()) return true;
     m_failed = true;
     m_restoreFailed = true;
@@ -361,7 +416,8 @@ bool Engine::requestRestore(const std::string& archive, const std::string& curre
         m_host.showMessage(MessageKind::Plain, msg::notAStoredState(archive, s.projectName()));
         return false;
     }
-    const std::vector<std::string> busy = busyProjectFiles(s);
+    std::vector<std::string> busy = busyProjectFiles(s);
+    for (std::string& path : busy) path = displayText(path);
     if (!busy.empty()) {
         m_host.showMessage(MessageKind::Notice, msg::busyFiles(busy));
         return false;
@@ -377,11 +433,23 @@ bool Engine::requestRestore(const std::string& archive, const std::string& curre
         m_host.showMessage(MessageKind::Notice, msg::archiveCorrupt(fileNamePart(chosen)));
         return false;
     }
+    if (const std::string blocker = checkedBlocker(chosen); !blocker.empty()) {
+        m_host.showMessage(MessageKind::Notice, msg::restoreRefused(fileNamePart(chosen), blocker));
+        return false;
+    }
     s.archiveComment = msg::restoreNote(fileNamePart(chosen)) + currentComment;
     s.addVersion = false;
     s.restoreArchive = chosen;
     s.storeRequested = true;
     return true;
+}
+
+std::string Engine::checkedBlocker(const std::string& archive) const {
+    try {
+        return restoreBlocker(m_state, archive, freeDiskSpace(m_state.projectPath));
+    } catch (const std::exception& e) {
+        return e.what();
+    }
 }
 
 RunOutcome Engine::outcome() const {

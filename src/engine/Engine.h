@@ -58,6 +58,8 @@ public:
     bool requestRestore(const std::string& archive, const std::string& currentComment);
 
     RunOutcome outcome() const;
+    // A store (or "the same") that could not read some files or folders of the project.
+    bool incomplete() const { return m_incomplete; }
     const std::string& storedArchive() const { return m_storedArchive; }
     // The version-part check of the options window's OK: empty when valid, else the text
     // after "Check value for ".
@@ -75,7 +77,9 @@ private:
     void startWriter(WriterJob job, std::uint64_t fileBytes);
     void writerDone(const WriterResult& result);
     bool reportFailedCheck();
+    void reportUnreadable();
     bool recover();
+    std::string checkedBlocker(const std::string& archive) const; // restoreBlocker, errors as text
 
     Host& m_host;
     const Clock& m_clock;
@@ -90,6 +94,8 @@ private:
     bool m_restoreFailed = false;
     bool m_written = false; // the writer ended and this run's archive is on disk, not yet withdrawn
     bool m_same = false, m_refused = false, m_failed = false, m_ended = false;
+    bool m_incomplete = false;
+    std::vector<UnreadableFile> m_unreadableFiles; // left out by the writer
 };
 
 } // namespace kp

@@ -39,6 +39,10 @@ EntryCheck checkEntry(const std::string& parameter) {
     // Only an absolute path names a project; "/work/Site/" is the same project as "/work/Site".
     c.param = normalised(parameter);
     const bool absolute = !c.param.empty() && c.param[0] == '/';
+    // A project reached through a symbolic link is worked on where it really is: a restore
+    // must replace the folder's files, never the link, and the lock must guard the real folder.
+    if (absolute)
+        if (const std::string real = resolvedPath(c.param); !real.empty()) c.param = real;
     c.paramIsFile = absolute && existsAsFile(c.param);
     c.paramIsFolder = absolute && existsAsFolder(c.param);
     if (!c.paramIsFile && !c.paramIsFolder) {
@@ -46,6 +50,10 @@ EntryCheck checkEntry(const std::string& parameter) {
         return c;
     }
 
+    if (c.param == "/") { // its archive folder "/#tarnel" is never searched: nothing stored could be found
+        c.warnings.push_back(msg::kRootNoProject);
+        return c;
+    }
     c.paramName = lowerUtf8(fileNamePart(c.param));
     if (c.paramName == kBookkeepingFolder) c.warnings.push_back(msg::protectedName(c.paramName));
     if (lowerUtf8(c.param) == std::string("/") + kArchiveFolderName && existsAsFolder(c.param))
@@ -58,6 +66,10 @@ EntryCheck checkEntry(const std::string& parameter) {
         return c;
     }
     if (existsAsFile(archiveFolder + "/" + kRepositoryName)) c.warnings.push_back(msg::kRepositoryBlocked);
+    // "F/F" would share the archive names of the folder project "F" in one archive folder.
+    const std::string name = fileNamePart(c.param);
+    if (c.paramIsFile && name == fileNamePart(withoutTrailingSlash(folderPart(c.param))))
+        c.warnings.push_back(msg::fileNamedLikeItsFolder(name));
     return c;
 }
 

@@ -27,10 +27,15 @@ struct RunState : Project {
     int datePos = 0;
     std::string latestArchiveName;  // empty when the project has no archive yet
     std::string latestLogText;
+    bool logTooLarge = false;       // the latest archive's log is over kMaxLogSize: no store
     std::string restoreArchive;     // the state chosen for a restore, empty if none
     std::vector<Mismatch> checksumMismatches;
     // The primary archive's items, read once per run (at start-up when it is also the latest).
     std::optional<std::vector<ArchiveLine>> primaryItems;
+    // The latest archive's project.set, and its items when it is not the primary archive:
+    // a project that equals the newest relative archive's state stores nothing new.
+    std::string latestProjectSet;
+    std::optional<std::vector<ArchiveLine>> latestItems;
 
     // Settings.
     NameValueList defaultSettings{'='};
@@ -56,6 +61,7 @@ struct RunState : Project {
     std::int64_t freeDiskSpace = -1;
     std::string diskSpaceText;
     std::string restoringText;      // the card's line while a restore runs
+    std::string unfinishedRestore;  // the message about a restore an earlier run did not finish
     std::string dateLabel = " ";    // set to the same-project text when nothing changed
 };
 

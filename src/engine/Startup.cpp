@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/HiddenFolder.h"
 #include "platform/Text.h"
+#include "restore/Recovery.h"
 #include "store/ArchiveNames.h"
 #include "store/Records.h"
 #include "store/StoreOperation.h"
@@ -38,6 +39,9 @@ namespace {
 
 void listProject(RunState& s) {
     ScanOptions options;
+    options.unreadable = &s.unreadable;
+    std::vector<std::string> temporaries;
+    options.extractionTemporaries = &temporaries;
     if (s.projectKind == ProjectKind::File) {
         options.mask = s.projectName();
         options.literalMask = true;
@@ -47,6 +51,8 @@ void listProject(RunState& s) {
         options.excluded = {kArchiveFolderName, kOldArchiveFolderName};
         ScanProject(s.projectFiles, s.projectPath + s.projectName(), options);
     }
+    // Left by an extraction that was killed; no state may hold them.
+    for (const std::string& path : temporaries) removeFile(path);
 }
 
 void layerSettings(RunState& s, const std::string& projectSet) {
@@ -109,22 +115,27 @@ void probeArchiveFolder(RunState& s) {
 
 } // namespace
 
-void readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
-                 std::optional<std::vector<ArchiveLine>>* items) {
+std::string readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
+                        std::optional<std::vector<ArchiveLine>>* items) {
     projectSet.clear();
     projectLog.clear();
     try {
         ZipArchive zip;
         zip.open(archivePath);
         if (zip.findFile(kProjectSetItem) >= 0) projectSet = zip.extractToString(kProjectSetItem);
-        if (zip.findFile(kProjectLogItem) >= 0) projectLog = zip.extractToString(kProjectLogItem);
         if (items) *items = archiveLines(zip);
-    } catch (const std::exception&) {
+        if (const int log = zip.findFile(kProjectLogItem); log >= 0) {
+            if (zip.item(std::size_t(log)).uncompressedSize > kMaxLogSize) return kLogTooLarge;
+            projectLog = zip.extractToString(kProjectLogItem);
+        }
+    } catch (const std::exception& e) {
         // A damaged latest archive leaves the run with the user's settings and no history;
         // the run still goes on, and the next full archive starts a fresh log.
         projectSet.clear();
         projectLog.clear();
+        return e.what();
     }
+    return {};
 }
 
 void removeStaleTemporaries(const std::string& archiveFolder, const std::string& projectName, const Clock& clock) {
@@ -139,12 +150,16 @@ void removeStaleTemporaries(const std::string& archiveFolder, const std::string&
 }
 
 int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host& host) {
-    s.param = input.param;
+    // Entry checks resolve links already; a caller that starts a run without them gets the
+    // same: the run works on the real folder or file, never on a link to it.
+    const std::string real = resolvedPath(input.param);
+    s.param = real.empty() ? input.param : real;
     if (input.ctrlHeld) s.showOptions = true;
     s.userName = currentUserName();
 
-    resolveProjectItem(s, input.param);
-    listProject(s);
+    resolveProjectItem(s, s.param);
+    if (const auto unfinished = takeUnfinishedRestore(s))
+        s.unfinishedRestore = msg::restoreUnfinished(s.projectName(), unfinished->restored, unfinished->keptIn);
 
     s.archives = FindArchives(s.archiveFolder, kRepositoryName, s.projectName(), clock);
     const ArchiveName name =
@@ -165,11 +180,18 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
         // The latest archive is usually the primary one too: its items are kept for the
         // comparison, so a large directory is read once per run.
         const bool isPrimary = !s.archives.storedStates.empty() && s.archives.storedStates.back() == s.latestArchiveName;
-        readRecords(s.latestArchiveName, projectSet, projectLog, isPrimary ? &s.primaryItems : nullptr);
+        s.logTooLarge = readRecords(s.latestArchiveName, projectSet, projectLog,
+                                    isPrimary ? &s.primaryItems : &s.latestItems) == kLogTooLarge;
+        s.latestProjectSet = projectSet;
     }
     layerSettings(s, projectSet);
     s.latestLogText = trim(projectLog);
+    std::string().swap(projectLog);
     validate(s, host);
+    // Listed after the settings are applied: hiding the archive folder writes ".hidden" into
+    // the project folder, and the listing must see the project as this run leaves it, or the
+    // program's own bookkeeping would count as a change in every later run.
+    listProject(s);
 
     if (!s.latestHasStatus &&
         TrainsFull(s.archives.allOwnArchives.size(), s.archives.storedStates.size(),
@@ -187,6 +209,16 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
     }
     s.diskSpaceText = "Disk Space: " + s.diskSpaceText;
     return s.showOptions ? 500 : 2000;
+}
+
+bool clockOutOfRange(const Clock& clock, std::string& message) {
+    const LocalTime now = clock.localNow();
+    const int date = now.year * 10000 + now.month * 100 + now.day;
+    if (date >= 20080802 && now.year <= 2099) return false;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", now.year, now.month, now.day, now.hour, now.minute);
+    message = msg::clockOutOfRange(text);
+    return true;
 }
 
 bool clockWentBack(const RunState& s, std::string& message) {

@@ -2,6 +2,7 @@
 // timer. It never stores and never shows a message: every problem becomes a flag of the
 // run state (plus a beep) that makes the options window open before storing.
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,11 +34,21 @@ int runStartup(RunState& state, const StartupInput& input, const Clock& clock, H
 // the clock stands before the latest archive's time, so no archive may be written.
 bool clockWentBack(const RunState& state, std::string& message);
 
+// The date check before the card is shown: false (and the message in message) when the clock
+// stands outside the dates that archive names hold and the archive search accepts, so that
+// an archive written now would never be found again.
+bool clockOutOfRange(const Clock& clock, std::string& message);
+
+// A project log larger than this is not read: a store refuses, rather than run out of memory.
+inline constexpr std::uint64_t kMaxLogSize = 256u << 20;
+
 // Reads "_kpad_/project.set" and "_kpad_/project.log" of an archive; empty texts for
 // missing members or an archive that cannot be read. With items, also keeps the archive's
-// item lines (left empty when it cannot be read).
-void readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
-                 std::optional<std::vector<ArchiveLine>>* items = nullptr);
+// item lines (left empty when it cannot be read). Returns why the archive could not be
+// read, or empty; a log over kMaxLogSize gives kLogTooLarge with the set and items read.
+inline constexpr const char* kLogTooLarge = "its project log is over 256 MB";
+std::string readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
+                        std::optional<std::vector<ArchiveLine>>* items = nullptr);
 
 // Removes ".tmp" twins of this project's archives left by an interrupted run.
 void removeStaleTemporaries(const std::string& archiveFolder, const std::string& projectName, const Clock& clock);

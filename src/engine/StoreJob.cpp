@@ -9,6 +9,22 @@ bool writesRelativeArchive(const RunState& s) {
     return !s.addVersion && trim(s.archiveComment).empty() && !s.archives.storedStates.empty();
 }
 
+bool sameAsLatestRelative(const RunState& s, const ChangeResult& changes, const std::string& missingText,
+                          bool ignoreCase) {
+    if (!s.latestItems || s.archives.storedStates.empty()) return false;
+    const RelativeRecord latest = projectSetRelativeRecord(s.latestProjectSet);
+    if (latest.primaryArchive.empty() ||
+        latest.primaryArchive != relativeArchiveName(s.archiveFolder, s.archives.storedStates.back()) ||
+        latest.missingText != missingText)
+        return false;
+    std::vector<ProjectLine> changed;
+    changed.reserve(changes.changed.size());
+    const std::vector<ProjectLine> all = projectLines(s);
+    for (std::size_t i : changes.changed) changed.push_back(all[i]);
+    const ChangeResult against = detectChanges(*s.latestItems, changed, ignoreCase);
+    return against.changed.empty() && against.missing.empty();
+}
+
 WriterJob composeWriterJob(const RunState& s, const Selection& selection, const SplitSelection& split) {
     WriterJob job;
     for (std::size_t i : split.folders) job.folders.push_back({relativePath(s, s.projectFiles[i]), s.projectFiles[i].dosTime});

@@ -131,10 +131,10 @@ int runProject(const std::string& param, ConsoleHost& host, bool askFirst) {
     switch (engine.outcome()) {
     case RunOutcome::Stored:
         std::puts(engine.storedArchive().c_str());
-        return 0;
+        return engine.incomplete() ? 3 : 0;
     case RunOutcome::Same:
         std::puts(msg::kSameProject);
-        return 0;
+        return engine.incomplete() ? 3 : 0;
     default:
         return 1;
     }

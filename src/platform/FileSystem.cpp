@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -31,6 +32,7 @@ std::optional<FileInfo> infoFromStat(const std::string& name, const struct stat&
     if (!name.empty() && name[0] == '.') fi.attributes |= kAttrHidden;
     fi.dosTime = toDosDateTime(st.st_mtime);
     fi.mode = st.st_mode & 07777;
+    fi.mtime = st.st_mtime;
     fi.device = st.st_dev;
     fi.inode = st.st_ino;
     return fi;
@@ -60,6 +62,100 @@ std::vector<FileInfo> listFolder(const std::string& folder) {
     return out;
 }
 
+FolderHandle::FolderHandle(const std::string& path) {
+    m_fd = ::open(path.empty() ? "/" : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) m_error = errno;
+}
+
+FolderHandle::FolderHandle(const FolderHandle& parent, const std::string& name) {
+    m_fd = parent.m_fd < 0 ? -1 : ::openat(parent.m_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) m_error = parent.m_fd < 0 ? parent.m_error : errno;
+}
+
+FolderHandle::~FolderHandle() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept : m_fd(other.m_fd), m_error(other.m_error) {
+    other.m_fd = -1;
+}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = other.m_fd;
+        m_error = other.m_error;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+std::vector<FileInfo> FolderHandle::list(std::vector<ReadFailure>& failures) const {
+    std::vector<FileInfo> out;
+    if (m_fd < 0) return out;
+    const int own = ::dup(m_fd); // fdopendir takes the descriptor over
+    DIR* dir = own < 0 ? nullptr : ::fdopendir(own);
+    if (!dir) {
+        failures.push_back({"", errno});
+        if (own >= 0) ::close(own);
+        return out;
+    }
+    ::rewinddir(dir);
+    for (;;) {
+        errno = 0;
+        const dirent* de = ::readdir(dir);
+        if (!de) {
+            if (errno != 0) failures.push_back({"", errno});
+            break;
+        }
+        const std::string name = de->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st;
+        if (::fstatat(m_fd, de->d_name, &st, 0) != 0) {
+            // A dangling link, a link loop or an entry that vanished meanwhile is no file to keep.
+            if (errno != ENOENT && errno != ELOOP) failures.push_back({name, errno});
+            continue;
+        }
+        if (auto fi = infoFromStat(name, st)) out.push_back(std::move(*fi));
+    }
+    ::closedir(dir);
+    return out;
+}
+
+std::string resolvedPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return {};
+    std::string out = real;
+    std::free(real);
+    return out;
+}
+
+EntryKind entryKind(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return EntryKind::None;
+    if (S_ISREG(st.st_mode)) return EntryKind::File;
+    if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
+    if (S_ISLNK(st.st_mode)) return EntryKind::Link;
+    return EntryKind::Other;
+}
+
+std::vector<std::string> entryNames(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return names;
+    while (const dirent* de = ::readdir(dir)) {
+        const std::string name = de->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+std::size_t maxNameLength(const std::string& folder) {
+    const long n = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return n > 0 ? std::size_t(n) : 255;
+}
+
 bool existsAsFile(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
@@ -83,7 +179,15 @@ bool isSymbolicLink(const std::string& path) {
 std::int64_t freeDiskSpace(const std::string& path) {
     struct statvfs vfs;
     if (::statvfs(path.c_str(), &vfs) != 0) return -1;
-    return std::int64_t(vfs.f_bfree) * std::int64_t(vfs.f_frsize);
+    return std::int64_t(vfs.f_bavail) * std::int64_t(vfs.f_frsize);
+}
+
+bool fileNamesIgnoreCase(const std::string& path) {
+    constexpr unsigned long kMsdos = 0x4d44, kExfat = 0x2011BAB0;
+    struct statfs fs;
+    if (::statfs(path.c_str(), &fs) != 0) return false;
+    const auto type = static_cast<unsigned long>(fs.f_type);
+    return type == kMsdos || type == kExfat;
 }
 
 std::string currentUserName() {
@@ -150,10 +254,43 @@ bool syncFolder(const std::string& folder) {
     return ok;
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& data) {
-    const std::string aside = path + ".part";
-    const int fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+bool readRegularFile(const std::string& path, std::size_t maxBytes, std::string& out) {
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
+    struct stat st;
+    int err = 0;
+    if (::fstat(fd, &st) != 0) err = errno;
+    else if (!S_ISREG(st.st_mode)) err = EINVAL;
+    else if (std::uint64_t(st.st_size) > maxBytes) err = EFBIG;
+    std::string data;
+    char buf[65536];
+    while (err == 0) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) err = errno;
+        else if (n == 0) break;
+        else if (data.size() + std::size_t(n) > maxBytes) err = EFBIG; // grew while being read
+        else data.append(buf, std::size_t(n));
+    }
+    ::close(fd);
+    if (err != 0) {
+        errno = err;
+        return false;
+    }
+    out = std::move(data);
+    return true;
+}
+
+bool writeFileAtomically(const std::string& pathIn, const std::string& data) {
+    // Through a link to its target: replacing the link by a file would cut the user's link.
+    const std::string resolved = isSymbolicLink(pathIn) ? resolvedPath(pathIn) : std::string();
+    const std::string path = resolved.empty() ? pathIn : resolved;
+    // A name of its own, so that two saves at once never write into one temporary file.
+    std::string aside = path + ".part-XXXXXX";
+    const int fd = ::mkostemp(aside.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    ::fchmod(fd, 0644);
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
@@ -234,6 +371,13 @@ bool removeEmptyFolder(const std::string& path) { return ::rmdir(path.c_str()) =
 bool setModificationTime(const std::string& path, std::time_t t) {
     const timespec times[2] = {{t, 0}, {t, 0}};
     return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+int readProblem(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno;
+    ::close(fd);
+    return 0;
 }
 
 std::string errorText(int err) {

@@ -25,6 +25,7 @@ struct FileInfo {
     std::int64_t size = 0;  // 0 for folders
     std::uint32_t attributes = 0;
     std::uint32_t mode = 0; // Unix permission bits
+    std::int64_t mtime = 0; // modification time, UTC seconds
     dev_t device = 0;
     ino_t inode = 0;
 };
@@ -38,13 +39,57 @@ std::optional<FileInfo> statPath(const std::string& path);
 // folder gives no entries.
 std::vector<FileInfo> listFolder(const std::string& folder);
 
+// An entry that exists but could not be read, and why (an errno value).
+struct ReadFailure {
+    std::string name;
+    int error = 0;
+};
+
+// An open folder, listed through its descriptor and opening its subfolders relative to it,
+// so that a walk reaches paths of any length (beyond PATH_MAX). Move-only.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    explicit FolderHandle(const std::string& path);
+    FolderHandle(const FolderHandle& parent, const std::string& name);
+    ~FolderHandle();
+    FolderHandle(FolderHandle&& other) noexcept;
+    FolderHandle& operator=(FolderHandle&& other) noexcept;
+
+    int error() const { return m_error; } // 0 when the folder is open
+    // The entries as listFolder gives them. Entries that exist but cannot be looked up
+    // (other than vanished entries and dangling links) go to failures; a listing that breaks
+    // off midway adds a failure with an empty name.
+    std::vector<FileInfo> list(std::vector<ReadFailure>& failures) const;
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+};
+
+// The path with every symbolic link, "." and ".." resolved (realpath); empty when it cannot be.
+std::string resolvedPath(const std::string& path);
+
+// What a path names itself, links not followed.
+enum class EntryKind { None, File, Folder, Link, Other }; // Other: FIFO, socket, device
+EntryKind entryKind(const std::string& path);
+// Every name in a folder but "." and "..", whatever it names; empty when it cannot be read.
+std::vector<std::string> entryNames(const std::string& folder);
+// The longest file name the file system holding folder accepts, in bytes.
+std::size_t maxNameLength(const std::string& folder);
+
 bool existsAsFile(const std::string& path);   // exists and is not a folder
 bool existsAsFolder(const std::string& path);
 bool pathExists(const std::string& path);     // anything at all, links not followed
 bool isSymbolicLink(const std::string& path);
 
-// Total free bytes of the volume holding path (statvfs f_bfree * f_frsize), -1 on failure.
+// Free bytes of the volume holding path that this user may fill (statvfs f_bavail * f_frsize,
+// without the blocks kept for the superuser), -1 on failure.
 std::int64_t freeDiskSpace(const std::string& path);
+
+// Whether the file system holding path treats "A.txt" and "a.txt" as one name (FAT, exFAT).
+// Linux's own file systems tell them apart.
+bool fileNamesIgnoreCase(const std::string& path);
 
 // The account name of the effective user, else $USER, else "Unknown".
 std::string currentUserName();
@@ -60,7 +105,11 @@ std::string joinPath(const std::string& folder, const std::string& name);
 
 // Small file operations; each returns false (and leaves errno) on failure.
 bool readWholeFile(const std::string& path, std::string& out);
-// Write aside (path + ".part"), fsync, rename over path, fsync the folder.
+// Reads a regular file of at most maxBytes; false (errno set) for anything else: a FIFO or
+// device would block the run or never end, a huge file would exhaust memory (EFBIG).
+bool readRegularFile(const std::string& path, std::size_t maxBytes, std::string& out);
+// Write aside (a temporary name of its own beside path), fsync, rename over path, fsync the
+// folder. A path that is a symbolic link is written through to the file it names.
 bool writeFileAtomically(const std::string& path, const std::string& data);
 // Creates an empty file that must not exist yet (the write probe); false if it exists or cannot be made.
 bool createNewFile(const std::string& path);
@@ -74,6 +123,8 @@ bool removeFile(const std::string& path);
 bool removeEmptyFolder(const std::string& path);
 bool syncFolder(const std::string& folder);
 bool setModificationTime(const std::string& path, std::time_t t); // access and modification
+// Why the file cannot be opened for reading (an errno value), or 0 when it can.
+int readProblem(const std::string& path);
 std::string errorText(int err); // strerror, with "the disk is full" spelled out
 
 } // namespace kp

@@ -1,6 +1,7 @@
 #include "platform/HiddenFolder.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -13,7 +14,8 @@ bool setFolderHidden(const std::string& folderIn, bool hidden) {
     const std::string name = fileNamePart(folder);
 
     std::string text;
-    const bool exists = readWholeFile(listPath, text);
+    const bool exists = readRegularFile(listPath, 1u << 20, text);
+    if (!exists && errno != ENOENT) return false; // not ours to replace: a FIFO, or far too large
     if (!exists && !hidden) return true;
 
     std::vector<std::string> names;

@@ -13,7 +13,7 @@ bool sameKey(const std::string& a, const std::string& b) { return strcasecmp(a.c
 
 bool IniFile::load(const std::string& path) {
     std::string text;
-    if (!readWholeFile(path, text)) return false;
+    if (!readRegularFile(path, kMaxSize, text)) return false;
     parse(text);
     return true;
 }

@@ -9,7 +9,9 @@ namespace kp {
 
 class IniFile {
 public:
-    // Reads path; false when it cannot be read (the object then stays empty).
+    // Reads path, a regular file of at most kMaxSize bytes; false when it cannot be read (the
+    // object then stays empty).
+    static constexpr std::size_t kMaxSize = 16u << 20;
     bool load(const std::string& path);
     void parse(const std::string& text);
 

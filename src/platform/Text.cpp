@@ -102,24 +102,44 @@ int compareIgnoringCase(std::string_view a, std::string_view b) {
     return la < lb ? -1 : (la == lb ? 0 : 1);
 }
 
-std::size_t findIgnoringCase(std::string_view haystack, std::string_view needle) {
-    // Lower-casing may change byte lengths (rarely); map the found position back by
-    // lower-casing character by character.
-    const std::string ln = lowerUtf8(needle);
-    std::string lowered;
-    std::vector<std::size_t> origin; // origin[k] = position in haystack of lowered byte k
-    for (std::size_t i = 0; i < haystack.size();) {
+namespace {
+
+// Whether the lower-cased haystack from byte at on begins with lowerNeedle; ASCII is compared
+// without building strings, so a search costs no memory and little time per position.
+bool lowerMatchesAt(std::string_view haystack, std::size_t at, std::string_view lowerNeedle) {
+    std::size_t k = 0;
+    for (std::size_t j = at; k < lowerNeedle.size();) {
+        if (j >= haystack.size()) return false;
+        const auto c = static_cast<unsigned char>(haystack[j]);
+        if (c < 0x80) {
+            if (lowerNeedle[k] != ((c >= 'A' && c <= 'Z') ? char(c + 32) : char(c))) return false;
+            ++k;
+            ++j;
+            continue;
+        }
         char32_t cp;
-        std::size_t len = decodeUtf8(haystack, i, cp);
+        std::size_t len = decodeUtf8(haystack, j, cp);
         if (len == 0) len = 1;
-        const std::string part = lowerUtf8(haystack.substr(i, len));
-        for (std::size_t k = 0; k < part.size(); ++k) origin.push_back(i);
-        lowered += part;
-        i += len;
+        const std::string part = lowerUtf8(haystack.substr(j, len));
+        if (lowerNeedle.compare(k, part.size(), part) != 0) return false;
+        k += part.size();
+        j += len;
     }
-    const std::size_t pos = lowered.find(ln);
-    if (pos == std::string::npos) return std::string::npos;
-    return pos < origin.size() ? origin[pos] : haystack.size();
+    return true;
+}
+
+} // namespace
+
+std::size_t findIgnoringCase(std::string_view haystack, std::string_view needle) {
+    const std::string ln = lowerUtf8(needle);
+    if (ln.empty()) return 0;
+    for (std::size_t i = 0; i < haystack.size();) {
+        if (lowerMatchesAt(haystack, i, ln)) return i;
+        char32_t cp;
+        const std::size_t len = decodeUtf8(haystack, i, cp);
+        i += len == 0 ? 1 : len;
+    }
+    return std::string::npos;
 }
 
 std::string cp437ToUtf8(std::string_view s) {
@@ -169,12 +189,54 @@ std::string trimBlanks(std::string_view s) {
 
 std::string replaceAll(std::string s, std::string_view from, std::string_view to) {
     if (from.empty()) return s;
-    std::size_t pos = 0;
-    while ((pos = s.find(from, pos)) != std::string::npos) {
-        s.replace(pos, from.size(), to);
-        pos += to.size();
+    std::size_t pos = s.find(from);
+    if (pos == std::string::npos) return s;
+    // Built piece by piece: replacing in place moves the rest of the text at every match.
+    std::string out;
+    out.reserve(s.size());
+    std::size_t done = 0;
+    for (; pos != std::string::npos; pos = s.find(from, done)) {
+        out.append(s, done, pos - done);
+        out.append(to);
+        done = pos + from.size();
     }
-    return s;
+    out.append(s, done, std::string::npos);
+    return out;
+}
+
+std::string displayText(std::string_view s) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(s.size());
+    auto escape = [&](unsigned char c) {
+        out += "\\x";
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    };
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 || c == 0x7F) {
+            escape(c);
+            ++i;
+        } else if (c < 0x80) {
+            out += char(c);
+            ++i;
+        } else {
+            char32_t cp;
+            const std::size_t n = decodeUtf8(s, i, cp);
+            if (n == 0) {
+                escape(c);
+                ++i;
+            } else if (cp >= 0x80 && cp < 0xA0) { // C1 controls steer terminals too
+                for (std::size_t k = 0; k < n; ++k) escape(static_cast<unsigned char>(s[i + k]));
+                i += n;
+            } else {
+                out.append(s.substr(i, n));
+                i += n;
+            }
+        }
+    }
+    return out;
 }
 
 std::vector<std::string> split(std::string_view s, char sep) {

@@ -19,6 +19,11 @@ std::size_t findIgnoringCase(std::string_view haystack, std::string_view needle)
 std::string cp437ToUtf8(std::string_view s);
 bool isValidUtf8(std::string_view s);
 
+// The text made safe to show: control characters (TAB, CR and LF included, C1 too), DEL and bytes
+// that are not valid UTF-8 become "\xHH", so a file name can neither garble a terminal nor
+// pass for two lines.
+std::string displayText(std::string_view s);
+
 // Blanks and control characters (codes up to 32) at both ends, as the program trims texts.
 std::string trim(std::string_view s);
 std::string trimBlanks(std::string_view s); // only " " at both ends

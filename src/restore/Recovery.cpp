@@ -1,9 +1,12 @@
 #include "restore/Recovery.h"
 
+#include <cerrno>
 #include <unordered_set>
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "restore/RestoreRequest.h"
+#include "store/ChangeDetection.h"
 #include "store/Layout.h"
 #include "zip/ZipArchive.h"
 
@@ -67,7 +70,46 @@ void restoreFolders(const Project& s, const ZipArchive& zip) {
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) setModificationTime(it->first, fromDosDateTime(it->second));
 }
 
+// The request's check refuses archives with such items; this keeps the extraction itself
+// from ever writing into an archive folder, whatever archive reaches it. Dropping items
+// from the opened archive changes only what this object extracts, never the file.
+void leaveOutArchiveFolders(ZipArchive& zip) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < zip.count(); ++i)
+        if (insideArchiveFolder(zip.item(i).fileName)) names.push_back(zip.item(i).fileName);
+    for (const std::string& name : names) zip.deleteFiles(name);
+}
+
+// Extraction can succeed without writing what it should (a target that was not where the
+// project is): every file of the state must be in place afterwards.
+std::string missingAfterExtraction(const Project& s, const ZipArchive& zip) {
+    std::size_t missing = 0;
+    std::string first;
+    for (std::size_t i = 0; i < zip.count(); ++i) {
+        const ZipItem& item = zip.item(i);
+        if (item.isFolder() || isBookkeepingItem(item.fileName)) continue;
+        if (existsAsFile(s.projectPath + item.fileName)) continue;
+        if (missing++ == 0) first = item.fileName;
+    }
+    if (missing == 0) return {};
+    return std::to_string(missing) + " file(s) of the state are not in the project after extracting them, such as " +
+           displayText(first);
+}
+
+std::string markerPath(const Project& s) { return s.archiveFolder + "/" + s.projectName() + kRestoreMarkerSuffix; }
+
 } // namespace
+
+std::optional<UnfinishedRestore> takeUnfinishedRestore(const Project& s) {
+    std::string text;
+    if (!readRegularFile(markerPath(s), 1u << 16, text)) return std::nullopt;
+    removeFile(markerPath(s));
+    const std::vector<std::string> lines = split(text, '\n');
+    UnfinishedRestore r;
+    if (lines.size() > 0) r.restored = lines[0];
+    if (lines.size() > 1) r.keptIn = lines[1];
+    return r;
+}
 
 std::string restoringCaption(const Project& s, const std::string& restoreArchive) {
     std::string stamp = fileNamePart(restoreArchive);
@@ -75,19 +117,24 @@ std::string restoringCaption(const Project& s, const std::string& restoreArchive
     return "Restoring " + replaceAll(stamp, s.projectName() + "-", "") + "  ..";
 }
 
-std::string recoverProject(const Project& s, const std::string& restoreArchive) {
+std::string recoverProject(const Project& s, const std::string& restoreArchive, const std::string& keptIn) {
+    if (!writeFileAtomically(markerPath(s), fileNamePart(restoreArchive) + "\n" + fileNamePart(keptIn) + "\n"))
+        return "cannot record the restore in " + s.archiveFolder + ": " + errorText(errno);
     const LinkGuard links(s);
     deleteListedFiles(s, links);
     removeEmptiedFolders(s, links);
     try {
         ZipArchive zip;
         zip.open(restoreArchive);
+        leaveOutArchiveFolders(zip);
         zip.setBaseDirectory(s.projectPath);
         zip.extractFilesEx("*", std::string(kBookkeepingPrefix) + "*");
         restoreFolders(s, zip);
+        if (std::string missing = missingAfterExtraction(s, zip); !missing.empty()) return missing;
     } catch (const std::exception& e) {
-        return e.what();
+        return e.what(); // the record stays: the project is still incomplete
     }
+    removeFile(markerPath(s));
     return {};
 }
 

@@ -5,6 +5,7 @@
 // touched; a folder holding an archive folder is never removed.
 #pragma once
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "store/Project.h"
@@ -16,6 +17,19 @@ std::string restoringCaption(const Project& project, const std::string& restoreA
 
 // Returns an empty text on success, else what went wrong (the project may then be
 // incomplete; the caller names the archive that holds the state before the restore).
-std::string recoverProject(const Project& project, const std::string& restoreArchive);
+// keptIn, the archive holding the state before the restore, is recorded in the archive
+// folder until the restore has finished, so that a run killed midway is told of later.
+std::string recoverProject(const Project& project, const std::string& restoreArchive,
+                           const std::string& keptIn = "");
+
+// A restore that did not finish: the archive it restored and the one holding the state before
+// it (file names as in the archive folder).
+struct UnfinishedRestore {
+    std::string restored;
+    std::string keptIn;
+};
+
+// Reads the record of a restore that did not finish and removes it; empty when there is none.
+std::optional<UnfinishedRestore> takeUnfinishedRestore(const Project& project);
 
 } // namespace kp

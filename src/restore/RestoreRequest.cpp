@@ -1,5 +1,8 @@
 #include "restore/RestoreRequest.h"
 
+#include <unordered_map>
+#include <unordered_set>
+
 #include "platform/BusyFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -24,6 +27,15 @@ bool belongsToProject(const Project& s, const std::string& name) {
 
 } // namespace
 
+bool insideArchiveFolder(const std::string& itemName) {
+    // Any level counts: a subfolder may be a project of its own with its own archive folder,
+    // and the listing leaves these names out at every depth, ignoring case.
+    for (const std::string& part : split(itemName, '/'))
+        if (equalsIgnoringCase(part, kArchiveFolderName) || equalsIgnoringCase(part, kOldArchiveFolderName))
+            return true;
+    return false;
+}
+
 std::vector<std::string> busyProjectFiles(const Project& s) {
     std::vector<std::string> busy;
     BusyFileCheck check;
@@ -42,10 +54,102 @@ std::string restoreProblem(const Project& s, const std::string& archivePath) {
             const ZipItem& item = zip.item(i);
             if (const std::string why = extractionProblem(item); !why.empty()) return item.fileName + ": " + why;
             if (!belongsToProject(s, item.fileName)) return item.fileName + ": not an item of this project";
+            if (insideArchiveFolder(item.fileName)) return item.fileName + ": an item inside an archive folder";
         }
     }
     const std::vector<std::string> bad = verifyArchive(archivePath);
     return bad.empty() ? std::string() : bad.front();
+}
+
+namespace {
+
+// What the restore's deletion leaves at a path: listed files go, listed links to folders go,
+// listed folders go when nothing else is left in them and they hold no archive folder.
+class AfterDeletion {
+public:
+    explicit AfterDeletion(const Project& s) {
+        for (const ListingEntry& e : s.projectFiles) {
+            const std::string path = withoutTrailingSlash(e.path);
+            if (!e.isFolder) m_files.insert(path);
+            else if (isSymbolicLink(path)) m_links.insert(path);
+            else m_folders.insert(path);
+        }
+    }
+
+    EntryKind at(const std::string& path) {
+        switch (const EntryKind kind = entryKind(path)) {
+        case EntryKind::File:
+            return m_files.count(path) ? EntryKind::None : kind;
+        case EntryKind::Link:
+            if (m_files.count(path) || m_links.count(path)) return EntryKind::None;
+            return existsAsFolder(path) ? EntryKind::Folder : kind;
+        case EntryKind::Folder:
+            return empties(path) ? EntryKind::None : kind;
+        default:
+            return kind;
+        }
+    }
+
+private:
+    bool empties(const std::string& folder) {
+        if (const auto it = m_empties.find(folder); it != m_empties.end()) return it->second;
+        bool empty = m_folders.count(folder) > 0;
+        for (const std::string& name : empty ? entryNames(folder) : std::vector<std::string>{}) {
+            if (equalsIgnoringCase(name, kArchiveFolderName) || equalsIgnoringCase(name, kOldArchiveFolderName) ||
+                at(folder + "/" + name) != EntryKind::None) {
+                empty = false;
+                break;
+            }
+        }
+        m_empties[folder] = empty;
+        return empty;
+    }
+
+    std::unordered_set<std::string> m_files, m_links, m_folders;
+    std::unordered_map<std::string, bool> m_empties;
+};
+
+std::string megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB"; }
+
+} // namespace
+
+std::string restoreBlocker(const Project& s, const std::string& archivePath, std::int64_t freeSpace) {
+    ZipArchive zip;
+    zip.open(archivePath);
+    AfterDeletion after(s);
+    const std::size_t maxName = maxNameLength(s.projectPath);
+    std::unordered_set<std::string> foldersChecked;
+    std::uint64_t needed = 0;
+    for (std::size_t i = 0; i < zip.count(); ++i) {
+        const ZipItem& item = zip.item(i);
+        if (isBookkeepingItem(item.fileName) || item.fileName == "_kpad_/" || insideArchiveFolder(item.fileName))
+            continue;
+        const std::string name = withoutTrailingSlash(item.fileName);
+        const std::vector<std::string> parts = split(name, '/');
+        std::string path = withoutTrailingSlash(s.projectPath);
+        for (std::size_t k = 0; k < parts.size(); ++k) {
+            if (parts[k].size() > maxName)
+                return "the name " + displayText(parts[k]) + " is too long for this file system";
+            path += "/" + parts[k];
+            const bool isFolder = k + 1 < parts.size() || item.isFolder();
+            if (!isFolder) break;
+            if (!foldersChecked.insert(path).second) continue;
+            const EntryKind kind = after.at(path);
+            if (kind != EntryKind::None && kind != EntryKind::Folder)
+                return "the file " + displayText(path) + " stands where the state has a folder";
+        }
+        if (item.isFolder()) continue;
+        if (after.at(path) == EntryKind::Folder)
+            return "the folder " + displayText(path) + " holds what the restore does not remove, where the state has a file";
+        needed += item.uncompressedSize;
+    }
+    std::uint64_t freed = 0;
+    for (const ListingEntry& e : s.projectFiles)
+        if (!e.isFolder && e.size > 0) freed += std::uint64_t(e.size);
+    if (freeSpace >= 0 && needed > std::uint64_t(freeSpace) + freed)
+        return "the state needs " + megabytes(needed) + " of disk space; " + megabytes(std::uint64_t(freeSpace) + freed) +
+               " can be had";
+    return {};
 }
 
 } // namespace kp

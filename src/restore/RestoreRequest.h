@@ -4,6 +4,7 @@
 // state (with a note in its comment) and replaces the project's files only after that new
 // archive has passed its check.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,22 @@ namespace kp {
 // Relative paths of the project's files that another program has open.
 std::vector<std::string> busyProjectFiles(const Project& project);
 
+// True when an item name passes through an archive folder ("#tarnel" or "#arh" at any level).
+// Such items are never extracted: they would overwrite stored states.
+bool insideArchiveFolder(const std::string& itemName);
+
 // Why the chosen archive must not be restored, or empty: an item whose data does not match
-// its CRC, or one that would land outside the project. Throws ArchiveError when the archive
-// cannot be read at all.
+// its CRC, or one that would land outside the project or inside an archive folder. Throws
+// ArchiveError when the archive cannot be read at all.
 std::string restoreProblem(const Project& project, const std::string& archivePath);
+
+// Why extracting the chosen archive could not finish, or empty; checked before anything is
+// deleted, so a restore that would stop halfway is refused instead. freeSpace is what the
+// project's volume has free now (-1 unknown): with the space the deleted files give back it
+// must hold the state's files. A folder that would stay (it holds something the restore
+// does not delete, such as a FIFO) where the state has a file, anything but a folder where
+// the state needs one, and a name too long for the file system all block the restore.
+// Throws ArchiveError when the archive cannot be read.
+std::string restoreBlocker(const Project& project, const std::string& archivePath, std::int64_t freeSpace);
 
 } // namespace kp

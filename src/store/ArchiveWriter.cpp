@@ -1,49 +1,76 @@
 #include "store/ArchiveWriter.h"
 
+#include <cerrno>
+#include <unordered_set>
+
+#include "platform/FileSystem.h"
 #include "store/Layout.h"
 #include "zip/ArchiveCheck.h"
+#include "zip/ItemNames.h"
 
 namespace kp {
 
 namespace {
 
-void writeArchive(const WriterJob& job, const Clock& clock, const ProgressCallback& progress) {
+// The files the kit skipped while saving: those that cannot be opened are unreadable; one
+// that vanished stays for the check, which reports it missing as before.
+void collectSkipped(const ZipArchive& zip, const WriterJob& job, std::vector<UnreadableFile>& unreadable) {
+    for (const std::string& file : zip.skippedFiles()) {
+        const int err = readProblem(joinPath(job.projectPath, file));
+        if (err == ENOENT) continue;
+        unreadable.push_back({file, err ? errorText(err) : "it could not be read"});
+    }
+}
+
+void writeArchive(WriterJob& job, const Clock& clock, const ProgressCallback& progress,
+                  std::vector<UnreadableFile>& unreadable) {
     ZipArchive zip;
     zip.open(job.archiveName);
     if (!job.comment.empty()) zip.setComment(job.comment);
     for (const FolderItem& f : job.folders) zip.addFolder(f.name, f.dosTime);
     zip.addFolder(kBookkeepingPrefix, toDosDateTime(clock.now()));
     zip.addFromMemory(kProjectSetItem, job.settingsText, toDosDateTime(clock.now()));
-    zip.addFromMemory(kProjectLogItem, job.logText, toDosDateTime(clock.now()));
+    zip.addFromMemory(kProjectLogItem, std::move(job.logText), toDosDateTime(clock.now()));
     zip.setBaseDirectory(job.projectPath);
     zip.setProgressCallback(progress);
     for (const std::string& file : job.files) {
-        // A file whose name cannot be stored is left out, like a file that vanished; the
-        // check then reports it missing and the archive is withdrawn.
+        // A file whose name cannot be stored is left out and named; the rest is stored.
+        if (const std::string why = writableNameProblem(file); !why.empty()) {
+            unreadable.push_back({file, "its name cannot be stored: " + why});
+            continue;
+        }
         try {
             zip.addFile(file);
-        } catch (const ArchiveError&) {
+        } catch (const ArchiveError& e) {
+            unreadable.push_back({file, e.what()});
         }
     }
     zip.save();
+    collectSkipped(zip, job, unreadable);
     zip.closeArchive();
 }
 
-std::vector<Mismatch> checkArchive(const WriterJob& job) {
+std::vector<Mismatch> checkArchive(const WriterJob& job, const std::vector<UnreadableFile>& unreadable) {
+    std::unordered_set<std::string> leftOut;
+    for (const UnreadableFile& u : unreadable) leftOut.insert(u.path);
+    std::vector<std::string> files;
+    files.reserve(job.files.size());
+    for (const std::string& file : job.files)
+        if (!leftOut.count(file)) files.push_back(file);
     ZipArchive zip;
     zip.open(job.archiveName);
     std::vector<Mismatch> mismatches;
-    for (auto& [path, crc] : compareWithDisk(zip, job.files, job.projectPath)) mismatches.push_back({path, crc});
+    for (auto& [path, crc] : compareWithDisk(zip, files, job.projectPath)) mismatches.push_back({path, crc});
     return mismatches;
 }
 
 } // namespace
 
-WriterResult writeAndCheck(const WriterJob& job, const Clock& clock, const ProgressCallback& progress,
+WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCallback& progress,
                            const std::function<void()>& afterWrite) {
     WriterResult result;
     try {
-        writeArchive(job, clock, progress);
+        writeArchive(job, clock, progress, result.unreadable);
     } catch (const std::exception& e) {
         // The kit leaves no partial archive, so there is nothing to check: the run must be
         // told the store failed rather than find "no mismatches" in an archive that isn't there.
@@ -52,7 +79,7 @@ WriterResult writeAndCheck(const WriterJob& job, const Clock& clock, const Progr
     }
     if (afterWrite) afterWrite();
     try {
-        result.mismatches = checkArchive(job);
+        result.mismatches = checkArchive(job, result.unreadable);
     } catch (const std::exception& e) {
         result.error = e.what();
     }

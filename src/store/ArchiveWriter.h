@@ -20,13 +20,25 @@ struct Mismatch {
     bool operator==(const Mismatch&) const = default;
 };
 
+// A file the writer had to leave out because it could not be read or its name not stored.
+struct UnreadableFile {
+    std::string path;   // relative path
+    std::string reason; // "Permission denied"
+    bool operator==(const UnreadableFile&) const = default;
+};
+
 struct WriterResult {
     std::vector<Mismatch> mismatches; // files whose archived copy differs or is missing
+    // Left out of the archive and not checked: unlike a mismatch, this is no sign of a busy
+    // file, and the archive is kept.
+    std::vector<UnreadableFile> unreadable;
     std::string error;                // why the archive could not be written or read back; empty if it was
 };
 
 // afterWrite (may be empty) runs between writing and checking; tests use it.
-WriterResult writeAndCheck(const WriterJob& job, const Clock& clock, const ProgressCallback& progress,
+// The job is taken over: its bookkeeping texts move into the archive, not copied (a project
+// log may be large).
+WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCallback& progress,
                            const std::function<void()>& afterWrite = {});
 
 } // namespace kp

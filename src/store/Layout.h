@@ -14,5 +14,11 @@ inline constexpr const char* kProjectLogItem = "_kpad_/project.log";
 // A new or rewritten archive is written under its ".tmp" twin and renamed when complete
 // (ZipArchive::temporaryTwin).
 inline constexpr const char* kTemporarySuffix = ".tmp";
+// Extraction writes each file aside under this prefix beside its target (ZipArchive::extractOne)
+// and renames it into place; listings leave such files out.
+inline constexpr const char* kExtractionTemporaryPrefix = ".kpad-extract-";
+// <archive folder>/<project name> + this: written before a restore deletes anything, removed
+// when it has finished; found at start-up, it tells of a restore that did not finish.
+inline constexpr const char* kRestoreMarkerSuffix = ".restoring";
 
 } // namespace kp

@@ -8,9 +8,19 @@ constexpr const char* kCrLf = "\r\n";
 
 std::string protectedName(const std::string& name) { return "\" " + name + " \"  is a protected name. "; }
 
+std::string fileNamedLikeItsFolder(const std::string& name) {
+    return "The file \" " + name + " \" has the name of the folder that holds it:\r\nits archives would be taken "
+           "for the folder's. Rename it, or store the folder.";
+}
+
 std::string clockWentBack(const std::string& now, const std::string& latest) {
     return "Can't create the new archive, because\r\n\r\nthe system time " + now + " is less" + kCrLf + kCrLf +
            "than the time of the last archives: " + latest;
+}
+
+std::string clockOutOfRange(const std::string& now) {
+    return "Can't create the new archive, because\r\n\r\nthe system time " + now +
+           " is outside the dates archive names can hold\r\n\r\n(2 August 2008 to 31 December 2099).";
 }
 
 std::string fileTooLarge(const std::string& path) {
@@ -26,9 +36,21 @@ std::string archiveExists(const std::string& fileName) {
     return "Can't create the archive, because the file\r\n\r\n " + fileName + " \r\n\r\nexists already.";
 }
 
-std::string primaryUnreadable(const std::string& fileName, const std::string& reason) {
+std::string primaryUnreadable(const std::string& fileName, const std::string& reason, bool storing) {
     return "The primary archive " + fileName + " can't be read:\r\n" + reason +
-           "\r\n\r\nThe project is stored as a full archive.";
+           (storing ? "\r\n\r\nThe project is stored as a full archive." : "");
+}
+
+std::string logTooLarge(const std::string& fileName) {
+    return "Can't create the archive, because the project log in\r\n\r\n " + fileName +
+           " \r\n\r\nis over than 256 Mb.";
+}
+
+std::string repositoryCopyFailed(const std::vector<std::string>& fileNames) {
+    std::string text = "Kestrelpad message :\r\nThese version archives could not be copied into the folder "
+                       "#tarnel/repository;\r\nthey stay in the archive folder:\r\n\r\n";
+    for (const auto& name : fileNames) text += name + kCrLf;
+    return text;
 }
 
 std::string archiveNotCreated(const std::string& fileName, const std::string& reason) {
@@ -45,6 +67,13 @@ std::string checksumMismatch(const std::vector<std::string>& lines, bool more) {
 }
 
 std::string versionPartInvalid(const std::string& what) { return "Check value for " + what; }
+
+std::string unreadableItems(const std::vector<std::string>& lines) {
+    std::string text = "Kestrelpad message :\r\nThese files and folders could not be read; the stored state lacks "
+                       "them:\r\n\r\n";
+    for (const auto& l : lines) text += l + kCrLf;
+    return text;
+}
 
 std::string restoreNote(const std::string& archiveFileName) {
     return "After this archive creation, the archive\r\n " + archiveFileName + " " + kCrLf + "was restored." + kCrLf +
@@ -64,6 +93,17 @@ std::string busyFiles(const std::vector<std::string>& paths) {
 std::string archiveCorrupt(const std::string& fileName) {
     return "Kestrelpad message :\r\nThe archive " + fileName + " is corrupt." + kCrLf +
            "Try to restore another archive.";
+}
+
+std::string restoreRefused(const std::string& archiveFileName, const std::string& reason) {
+    return "Kestrelpad message :\r\nThe project can't be restored from " + archiveFileName + ":\r\n" + reason +
+           ".\r\n\r\nNothing in the project was changed.";
+}
+
+std::string restoreUnfinished(const std::string& projectName, const std::string& restored, const std::string& keptIn) {
+    return "Kestrelpad message :\r\nThe restore of the project " + projectName + " from the archive " + restored +
+           " was interrupted;\r\nthe project may be incomplete.\r\n\r\nThe state before the restore is kept in the "
+           "archive\r\n " + keptIn;
 }
 
 std::string restoreFailed(const std::string& archiveFileName, const std::string& reason, const std::string& keptIn) {

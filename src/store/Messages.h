@@ -16,6 +16,8 @@ inline constexpr const char* kRepositoryBlocked =
     "  The folder \" #tarnel/repository \" can't be created \r\n because the file "
     "\" #tarnel/repository \" exists already.";
 std::string protectedName(const std::string& name);
+std::string fileNamedLikeItsFolder(const std::string& name);
+inline constexpr const char* kRootNoProject = "The root folder \" / \" can't be a project. ";
 
 // The run.
 inline constexpr const char* kProjectBusy =
@@ -23,16 +25,22 @@ inline constexpr const char* kProjectBusy =
 inline constexpr const char* kSameProject = "The project is the same";
 inline constexpr const char* kCanceled = "Canceled";
 std::string clockWentBack(const std::string& now, const std::string& latest);
+std::string clockOutOfRange(const std::string& now); // now: "2107-01-01 10:00"
 std::string fileTooLarge(const std::string& path);
 inline constexpr const char* kProjectTooLarge = "Can't create the archive,\r\nbecause the project's size is over than 1 Gb.";
 inline constexpr const char* kDiskSpaceLow = "Can't create the archive,\r\nbecause the disk space is low.";
 std::string archiveFolderNotCreated(const std::string& folder, const std::string& reason);
 std::string archiveExists(const std::string& fileName);
-std::string primaryUnreadable(const std::string& fileName, const std::string& reason);
+// storing: whether the run goes on to store a full archive instead.
+std::string primaryUnreadable(const std::string& fileName, const std::string& reason, bool storing = true);
+std::string logTooLarge(const std::string& fileName);
+std::string repositoryCopyFailed(const std::vector<std::string>& fileNames);
 std::string archiveNotCreated(const std::string& fileName, const std::string& reason);
 // The mismatch report: at most ten lines "path   CRC:XXXXXXXX", then "..".
 std::string checksumMismatch(const std::vector<std::string>& lines, bool more);
 std::string versionPartInvalid(const std::string& what); // "Check value for ..."
+// Lines "path   reason" of the files and folders a store had to leave out.
+std::string unreadableItems(const std::vector<std::string>& lines);
 inline constexpr const char* kVersionPart1 = "part 1 of version\r\nIt must be in 0..100";
 inline constexpr const char* kVersionPart2 = "part 2 of version\r\nIt must be in 0..100";
 inline constexpr const char* kVersionPart3 = "part 3 of version\r\nIt must be alphabetical, numeric, '-', '_'";
@@ -42,6 +50,8 @@ std::string restoreNote(const std::string& archiveFileName);
 std::string notAStoredState(const std::string& archive, const std::string& projectName);
 std::string busyFiles(const std::vector<std::string>& paths);
 std::string archiveCorrupt(const std::string& fileName);
+std::string restoreRefused(const std::string& archiveFileName, const std::string& reason);
+std::string restoreUnfinished(const std::string& projectName, const std::string& restored, const std::string& keptIn);
 std::string restoreFailed(const std::string& archiveFileName, const std::string& reason, const std::string& keptIn);
 
 // The archive browser of the Tools tab.

@@ -19,6 +19,7 @@ struct Project {
     std::string projectExt;         // from the last "." on, or empty
     std::string archiveFolder;
     ProjectListing projectFiles;
+    std::vector<UnreadableItem> unreadable; // what the listing could not read
     ArchiveLists archives;
 
     std::string projectName() const { return projectBaseName + projectExt; }

@@ -3,10 +3,16 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "store/Layout.h"
 
 namespace kp {
 
 namespace {
+
+std::function<int(const std::string&)>& folderFault() {
+    static std::function<int(const std::string&)> fault;
+    return fault;
+}
 
 struct FolderId {
     dev_t device;
@@ -45,20 +51,51 @@ struct Scanner {
         e.size = fi.size;
         e.attributes = fi.attributes;
         e.mode = fi.mode;
+        e.mtime = fi.mtime;
         return e;
     }
 
-    void scan(const std::string& folder) {
-        for (const FileInfo& fi : listFolder(folder)) {
+    void unreadable(const std::string& path, int error) const {
+        if (options.unreadable) options.unreadable->push_back({path, error});
+    }
+
+    static int openError(const FolderHandle& handle, const std::string& path) {
+        if (folderFault())
+            if (const int err = folderFault()(path)) return err;
+        return handle.error();
+    }
+
+    // Extraction writes each file aside under this name and renames it into place; one left
+    // by a killed restore is no file of the project.
+    static bool isExtractionTemporary(const FileInfo& fi) {
+        return !fi.isFolder && fi.name.starts_with(kExtractionTemporaryPrefix);
+    }
+
+    // Subfolders are opened relative to their parent, so paths of any length are listed.
+    void scan(const FolderHandle& handle, const std::string& folder) {
+        std::vector<ReadFailure> failures;
+        const std::vector<FileInfo> entries = handle.list(failures);
+        for (const ReadFailure& f : failures)
+            if (f.name.empty() || matches(f.name)) unreadable(f.name.empty() ? folder : folder + f.name, f.error);
+        for (const FileInfo& fi : entries) {
             if (options.onEntry) options.onEntry();
+            if (isExtractionTemporary(fi)) {
+                if (options.extractionTemporaries) options.extractionTemporaries->push_back(folder + fi.name);
+                continue;
+            }
             if (!matches(fi.name)) continue;
             if (fi.isFolder) {
                 if (isExcluded(fi.name)) continue;
                 const std::string path = folder + fi.name + "/";
                 list.push_back(entryFor(path, fi));
                 if (isAncestor(fi)) continue; // a link back up: listed, not entered again
+                const FolderHandle child(handle, fi.name);
+                if (const int err = openError(child, path)) {
+                    unreadable(path, err);
+                    continue;
+                }
                 ancestors.push_back({fi.device, fi.inode});
-                scan(path);
+                scan(child, path);
                 ancestors.pop_back();
             } else {
                 list.push_back(entryFor(folder + fi.name, fi));
@@ -97,7 +134,16 @@ void ScanProject(ProjectListing& list, const std::string& folderIn, const ScanOp
         list.push_back(first);
     }
     if (self) scanner.ancestors.push_back({self->device, self->inode});
-    scanner.scan(folder);
+    const FolderHandle handle(folder);
+    if (const int err = Scanner::openError(handle, folder)) {
+        scanner.unreadable(folder, err);
+        return;
+    }
+    scanner.scan(handle, folder);
+}
+
+void setFolderFaultForTesting(std::function<int(const std::string& folder)> fault) {
+    folderFault() = std::move(fault);
 }
 
 } // namespace kp

@@ -1,5 +1,6 @@
 #include "store/Records.h"
 
+#include <utility>
 #include <vector>
 
 #include "platform/Text.h"
@@ -98,16 +99,18 @@ std::string repeated(char c, std::size_t n) {
 // Removes the first occurrence of needle, compared ignoring case. The matched stretch is
 // found by lower-casing, whose byte length may differ from the original's, so the end is
 // looked for character by character.
-std::string withoutFirstIgnoringCase(const std::string& text, const std::string& needle) {
+// Where the first occurrence of needle (ignoring case) begins and ends in text; both npos
+// when there is none. Lower-casing may change byte lengths, so the end is looked for
+// character by character.
+std::pair<std::size_t, std::size_t> firstIgnoringCase(const std::string& text, const std::string& needle) {
     const std::size_t pos = findIgnoringCase(text, needle);
-    if (pos == std::string::npos) return text;
+    if (pos == std::string::npos) return {pos, pos};
     const std::string target = lowerUtf8(needle);
-    for (std::size_t end = pos + 1; end <= text.size(); ++end) {
+    for (std::size_t end = pos + 1; end <= text.size() && end - pos <= 4 * target.size() + 4; ++end) {
         if (end < text.size() && !startsCharacter(text[end])) continue;
-        if (lowerUtf8(std::string_view(text).substr(pos, end - pos)) == target)
-            return text.substr(0, pos) + text.substr(end);
+        if (lowerUtf8(std::string_view(text).substr(pos, end - pos)) == target) return {pos, end};
     }
-    return text;
+    return {std::string::npos, std::string::npos};
 }
 
 std::string logEntry(const std::string& archiveName, const std::string& comment) {
@@ -146,7 +149,20 @@ std::string projectLogHeading(const std::string& projectName) {
 std::string ComposeProjectLog(const std::string& latestLogText, const std::string& projectName,
                               const std::string& archiveName, const std::string& comment) {
     const std::string heading = projectLogHeading(projectName);
-    return heading + logEntry(archiveName, comment) + withoutFirstIgnoringCase(latestLogText, heading);
+    const std::string entry = logEntry(archiveName, comment);
+    // Built in one piece: the previous log may be large, and every temporary copy of it counts.
+    const auto [from, to] = firstIgnoringCase(latestLogText, heading);
+    std::string log;
+    log.reserve(heading.size() + entry.size() + latestLogText.size());
+    log += heading;
+    log += entry;
+    if (from == std::string::npos) {
+        log += latestLogText;
+    } else {
+        log.append(latestLogText, 0, from);
+        log.append(latestLogText, to, std::string::npos);
+    }
+    return log;
 }
 
 std::string relativeArchiveName(const std::string& archiveFolder, const std::string& fullPath) {
@@ -184,6 +200,28 @@ std::string projectSetSettingsText(const std::string& text) {
     const std::size_t begin = settings + settingsMark.size();
     const std::size_t end = text.find(std::string(kCrLf) + kCrLf, begin);
     return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+} // namespace kp
+
+namespace kp {
+
+RelativeRecord projectSetRelativeRecord(const std::string& text) {
+    RelativeRecord r;
+    const std::string primaryMark = std::string(kMarkPrimary) + kCrLf;
+    const std::size_t primary = text.find(primaryMark);
+    if (primary == std::string::npos) return r;
+    const std::size_t nameBegin = primary + primaryMark.size();
+    const std::size_t nameEnd = text.find(kCrLf, nameBegin);
+    if (nameEnd == std::string::npos) return r;
+    r.primaryArchive = text.substr(nameBegin, nameEnd - nameBegin);
+    // The missing section is the last one: its paths, each ending in CR LF, then CR LF CR LF.
+    const std::string missingMark = std::string(kCrLf) + kCrLf + kMarkMissing + kCrLf;
+    const std::size_t missing = text.find(missingMark, nameEnd);
+    const std::size_t begin = missing + missingMark.size();
+    if (missing != std::string::npos && text.ends_with("\r\n\r\n") && text.size() >= begin + 4)
+        r.missingText = text.substr(begin, text.size() - 4 - begin);
+    return r;
 }
 
 } // namespace kp

@@ -48,4 +48,12 @@ std::string wrapComment77(const std::string& text);
 // not change how the project is kept.
 std::string projectSetSettingsText(const std::string& projectSetText);
 
+// What a relative archive's project.set records: the primary archive's relative name and the
+// missing text (paths each followed by CR LF). Both empty for a full archive's record.
+struct RelativeRecord {
+    std::string primaryArchive;
+    std::string missingText;
+};
+RelativeRecord projectSetRelativeRecord(const std::string& projectSetText);
+
 } // namespace kp

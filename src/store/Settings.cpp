@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <unordered_map>
 
 #include "platform/Text.h"
 
@@ -83,11 +84,17 @@ std::string SettingsMerge(NameValueList& list, const std::string& text, const st
     for (auto& item : splitSettingsItems(replaceAll(text, ":", ":="))) {
         if (item.find(":=") != std::string::npos) items.add(std::move(item));
     }
+    // The list's names looked up through an index, not line by line: a settings file may hold
+    // many items, and each lookup must not cost a pass over the list.
+    std::unordered_map<std::string, std::size_t> lineOf;
+    for (std::size_t i = 0; i < list.count(); ++i)
+        if (list.line(i).find('=') != std::string::npos) lineOf.try_emplace(lowerUtf8(list.name(i)), i);
     for (std::size_t i = 0; i < items.count(); ++i) {
         const std::string name = items.name(i);
         const std::string value = trimBlanks(items.valueAt(i));
-        if (list.indexOfName(name) < 0) list.add(trimBlanks(items.line(i)));
-        else if (!value.empty()) list.setValue(name, value);
+        const auto [at, added] = lineOf.try_emplace(lowerUtf8(name), list.count());
+        if (added) list.add(trimBlanks(items.line(i)));
+        else if (!value.empty()) list.setLine(at->second, name + '=' + value);
     }
 
     std::string result;
@@ -113,8 +120,8 @@ SettingsCheck validateSettings(NameValueList& settings, NameValueList& defaults,
     std::string cl = SettingsMerge(settings, "cL:", "");
     int clNumber = 0;
     if (utf8Length(cl) != 8 || !parseInt(cl, clNumber) || clNumber == 0) {
+        mistaken.setValue("cL:", cl); // what was wrong, not what replaces it
         cl = SettingsMerge(defaults, "cL:", "");
-        mistaken.setValue("cL:", cl);
     }
     v.commentLayout = utf8Prefix(cl, 8);
 
@@ -133,7 +140,7 @@ SettingsCheck validateSettings(NameValueList& settings, NameValueList& defaults,
     const std::string hv = SettingsMerge(settings, "hv:", "\\");
     if (!readTrainLengths(hv, v.trainLength) || !validTrainLengths(v.trainLength)) {
         readTrainLengths(SettingsMerge(defaults, "hv:", "\\"), v.trainLength);
-        mistaken.add(hv);
+        mistaken.setValue("hv:", SettingsMerge(settings, "hv:", "")); // as written, with its backslashes
     }
 
     const std::string ps = SettingsMerge(settings, "ps:", "");

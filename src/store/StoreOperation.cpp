@@ -19,7 +19,7 @@ std::vector<ProjectLine> projectLines(const Project& s) {
     lines.reserve(s.projectFiles.size());
     // Whole paths, never cut: a cut that dropped the size field would make a small file
     // look oversized, and deep paths are common on Linux.
-    for (const auto& e : s.projectFiles) lines.push_back({relativePath(s, e), listingValue(e)});
+    for (const auto& e : s.projectFiles) lines.push_back({relativePath(s, e), e.dosTime, e.size, e.mtime});
     return lines;
 }
 
@@ -32,7 +32,10 @@ std::vector<ArchiveLine> primaryArchiveLines(const std::string& primaryArchive) 
 std::vector<ArchiveLine> archiveLines(const ZipArchive& zip) {
     std::vector<ArchiveLine> lines;
     lines.reserve(zip.count());
-    for (std::size_t i = 0; i < zip.count(); ++i) lines.push_back({zip.item(i).fileName, zip.item(i).dosTime});
+    for (std::size_t i = 0; i < zip.count(); ++i) {
+        const ZipItem& item = zip.item(i);
+        lines.push_back({item.fileName, item.dosTime, std::int64_t(item.uncompressedSize), item.modificationTime});
+    }
     return lines;
 }
 

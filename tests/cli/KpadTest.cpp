@@ -1,13 +1,17 @@
 // kpad as a script sees it: exit codes, what it prints, and the run lock.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <dirent.h>
 #include <pwd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 
 #include "hosts/ConsoleHost.h"
+#include "platform/FileSystem.h"
 #include "platform/RunLock.h"
 #include "support/TempDir.h"
 
@@ -28,10 +32,12 @@ protected:
     }
 
     // Runs kpad at a given local time (faketime), with its own settings folder.
-    Result kpad(const std::string& args, const std::string& when = "2010-12-03 15:30:00") const {
+    // runAs, when given, is a command that runs kpad as another user (setpriv ...).
+    Result kpad(const std::string& args, const std::string& when = "2010-12-03 15:30:00",
+                const std::string& runAs = "") const {
         const std::string command = "XDG_CONFIG_HOME='" + (m_dir / "config") +
                                     "' NO_FAKE_STAT=1 ASAN_OPTIONS=verify_asan_link_order=0 faketime '" + when + "' " +
-                                    KP_KPAD_PATH + " " + args + " 2>&1";
+                                    runAs + KP_KPAD_PATH + " " + args + " 2>&1";
         Result r;
         r.status = run(command, &r.out);
         return r;
@@ -234,4 +240,139 @@ TEST(ProgressLineTest, FilesBytesRateAndTimeLeft) {
         {{8000, 8000, 100000000, 100000000, true}, 2.04, "8000/8000 files  100.0/100.0 MB  2.0 s"},
     };
     for (const auto& c : cases) EXPECT_EQ(kp::progressLine(c.figures, c.seconds), c.line);
+}
+
+// Run as an ordinary user: root reads every file, whatever its mode.
+TEST_F(KpadTest, UnreadableFilesAndFoldersAreNamedAndTheRestIsStored) {
+    if (geteuid() != 0 || run("command -v setpriv >/dev/null") != 0) GTEST_SKIP() << "needs root and setpriv";
+    m_dir.write("Site/locked/inside.txt", "i");
+    m_dir.write("Site/secret.txt", "s");
+    ASSERT_EQ(run("chmod 755 '" + m_dir.path() + "' && chown -R 65534:65534 " + site() + " && chmod 000 '" +
+                  (m_dir / "Site/locked") + "' '" + (m_dir / "Site/secret.txt") + "'"),
+              0);
+    const std::string nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    const Result r = kpad("store " + site(), "2010-12-03 15:30:00", nobody);
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_NE(r.out.find((m_dir / "Site/locked/") + "   Permission denied"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find((m_dir / "Site/secret.txt") + "   Permission denied"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("checksum"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(m_dir / "Site/#tarnel/Site-101203.1530c.zip"), std::string::npos) << r.out;
+    EXPECT_EQ(kpad("verify '" + (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + "'").status, 0);
+    EXPECT_NE(kpad("--help").out.find("3 stored"), std::string::npos);
+}
+
+namespace {
+
+bool holdsAnything(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return false;
+    int entries = 0;
+    while (readdir(dir)) ++entries;
+    closedir(dir);
+    return entries > 2;
+}
+
+} // namespace
+
+TEST_F(KpadTest, RestoreKilledDuringExtractionIsToldOfAndItsTemporariesGo) {
+    for (int i = 0; i < 4000; ++i) m_dir.write("Site/many/f" + std::to_string(i) + ".txt", std::string(200, 'x'));
+    ASSERT_EQ(kpad("store " + site()).status, 0);
+    ASSERT_EQ(run("rm -r '" + (m_dir / "Site/many") + "'"), 0);
+
+    // kpad itself is the child (no faketime wrapper in between), so the kill reaches it.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+        setenv("LD_PRELOAD", "/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1", 1);
+        setenv("FAKETIME", "@2010-12-03 15:35:00", 1);
+        setenv("NO_FAKE_STAT", "1", 1);
+        setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+        freopen("/dev/null", "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        const std::string project = m_dir / "Site";
+        execl(KP_KPAD_PATH, "kpad", "restore", project.c_str(), "Site-101203.1530c.zip", nullptr);
+        _exit(127);
+    }
+    const std::string many = m_dir / "Site/many";
+    int status = 0;
+    bool killed = false;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (holdsAnything(many)) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            killed = true;
+            break;
+        }
+    }
+    ASSERT_TRUE(killed) << "the restore ended before its extraction was seen";
+    EXPECT_TRUE(kp::existsAsFile(m_dir / "Site/#tarnel/Site.restoring")) << "the restore was recorded";
+
+    Result r = kpad("store " + site(), "2010-12-03 15:40:00");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("The restore of the project Site from the archive Site-101203.1530c.zip was interrupted"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("kept in the archive\n Site-101203.1535c.zip"), std::string::npos) << r.out;
+    std::string found;
+    run("find '" + (m_dir / "Site") + "' -name '.kpad-extract-*'", &found);
+    EXPECT_EQ(found, "") << "temporaries are removed";
+    std::string listed;
+    ASSERT_EQ(run("unzip -Z1 '" + (m_dir / "Site/#tarnel/Site-101203.1540.zip") + "'", &listed), 0) << r.out;
+    EXPECT_EQ(listed.find(".kpad-extract-"), std::string::npos) << listed;
+
+    r = kpad("store " + site(), "2010-12-03 15:41:00");
+    EXPECT_EQ(r.out.find("interrupted"), std::string::npos) << "told once: " << r.out;
+}
+
+TEST_F(KpadTest, RefusalsThatLeaveNothingBehind) {
+    Result r = kpad("store /");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("The root folder \" / \" can't be a project."), std::string::npos) << r.out;
+    EXPECT_FALSE(kp::pathExists("/#tarnel"));
+
+    m_dir.write("F/F", "a file named like its folder");
+    r = kpad("store '" + (m_dir / "F/F") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("has the name of the folder that holds it"), std::string::npos) << r.out;
+    EXPECT_FALSE(kp::pathExists(m_dir / "F/#tarnel"));
+}
+
+TEST_F(KpadTest, ArchiveNamesBeginningWithADashAfterTheEndOfOptions) {
+    m_dir.write("-rf/a.txt", "one");
+    const std::string project = "'" + (m_dir / "-rf") + "'";
+    ASSERT_EQ(kpad("store -- " + project).status, 0);
+    m_dir.write("-rf/a.txt", "two");
+    const Result r = kpad("restore -- " + project + " -rf-101203.1530c.zip", "2010-12-03 15:35:00");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(readFile(m_dir / "-rf/a.txt"), "one");
+    EXPECT_EQ(kpad("list -- " + project, "2010-12-03 15:36:00").status, 0);
+}
+
+TEST_F(KpadTest, UnreadableNewestArchiveIsSaidNotPrintedAsAnEmptyLog) {
+    ASSERT_EQ(kpad("store " + site()).status, 0);
+    m_dir.write("Site/#tarnel/Site-101203.1530c.zip", "no archive any more");
+    Result r = kpad("log " + site(), "2010-12-03 15:31:00");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("kpad: the newest archive " + (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + " can't be read"),
+              std::string::npos)
+        << r.out;
+
+    // A refused restore stores nothing, so it must not say it stores a full archive.
+    r = kpad("restore " + site() + " Site-101203.1530c.zip", "2010-12-03 15:32:00");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.find("The project is stored as a full archive."), std::string::npos) << r.out;
+}
+
+TEST_F(KpadTest, ListAndLogShowNoRawControlBytesOnATerminal) {
+    ASSERT_EQ(kpad("store " + site() + " --comment \"$(printf 'red \\033[31m text')\"").status, 0);
+    const std::string list = "script -qec \"" + std::string(KP_KPAD_PATH) + " list " + site() + "\" /dev/null";
+    std::string shown;
+    ASSERT_EQ(run("XDG_CONFIG_HOME='" + (m_dir / "config") + "' " + list, &shown), 0);
+    EXPECT_EQ(shown.find('\033'), std::string::npos) << shown;
+    EXPECT_NE(shown.find("red \\x1B[31m text"), std::string::npos) << shown;
+    const std::string log = "script -qec \"" + std::string(KP_KPAD_PATH) + " log " + site() + "\" /dev/null";
+    ASSERT_EQ(run(log, &shown), 0);
+    EXPECT_EQ(shown.find('\033'), std::string::npos) << shown;
+    EXPECT_NE(kpad("list " + site()).out.find("red \033[31m text"), std::string::npos) << "a pipe gets the bytes";
 }

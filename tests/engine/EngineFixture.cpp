@@ -49,6 +49,7 @@ RunOutcome EngineTest::runOnce(const std::string& project, TestHost& host, bool 
     host.run(engine);
     m_lastArchive = engine.storedArchive();
     m_lastState = engine.state();
+    m_lastIncomplete = engine.incomplete();
     return engine.outcome();
 }
 

@@ -52,6 +52,7 @@ protected:
     FixedClock m_clock{0};
     std::string m_lastArchive;
     RunState m_lastState;
+    bool m_lastIncomplete = false;
     std::function<void(Engine&)> m_beforeRun;
 
 private:

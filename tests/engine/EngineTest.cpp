@@ -7,6 +7,7 @@
 
 #include "EngineFixture.h"
 #include "platform/FileSystem.h"
+#include "store/ProjectListing.h"
 
 using namespace kp;
 using namespace kp::test;
@@ -258,4 +259,155 @@ TEST_F(EngineTest, OneFileProjectStoresJustTheFile) {
     auto names = items(m_lastArchive);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"_kpad_/", "_kpad_/project.log", "_kpad_/project.set", "notes.txt"}));
+}
+
+// Edits that leave the DOS time as it was: each must still give a new state.
+TEST_F(StoreTest, EditsHiddenFromTheDosTimeAreStored) {
+    m_dir.write("Site/A.txt", "upper");
+    m_dir.write("Site/a.txt", "lower");
+    m_dir.write("Site/old.txt", "from 1975");
+    touch(m_dir / "Site/A.txt", 1291380000);
+    touch(m_dir / "Site/a.txt", 1291380000);
+    touch(m_dir / "Site/old.txt", 170000000); // 1975: its DOS time is clamped to 1980
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    const struct {
+        const char* file;
+        const char* content;
+        long long time;
+    } edits[] = {
+        {"Site/a.txt", "lower, edited", 1291390000},   // a name differing from another only in case
+        {"Site/index.html", "<html>bye</html>", 1291380001}, // within the same two-second step
+        {"Site/old.txt", "from 1976", 200000000},      // before 1980, same size
+    };
+    int minute = 31;
+    for (const auto& e : edits) {
+        touch(m_dir.write(e.file, e.content), e.time);
+        at(2010, 12, 3, 15, minute++);
+        ASSERT_EQ(runOnce("Site"), RunOutcome::Stored) << e.file;
+        EXPECT_EQ(member(m_lastArchive, e.file), e.content) << e.file;
+        EXPECT_FALSE(contains(items(m_lastArchive), "Site/A.txt")) << e.file;
+    }
+}
+
+TEST_F(StoreTest, HidingTheArchiveFolderIsNoChangeOfTheProject) {
+    m_dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=ds:0\n");
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    EXPECT_EQ(readFile(m_dir / "Site/.hidden"), "#tarnel\n");
+    at(2010, 12, 3, 15, 31);
+    EXPECT_EQ(runOnce("Site"), RunOutcome::Same);
+    at(2010, 12, 3, 15, 32);
+    EXPECT_EQ(runOnce("Site"), RunOutcome::Same);
+}
+
+TEST_F(StoreTest, UnreadableFolderIsNamedAndNotTakenForMissing) {
+    m_dir.write("Site/locked/secret.txt", "kept in the full archive");
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    const std::string locked = m_dir / "Site/locked/";
+    setFolderFaultForTesting([&](const std::string& folder) { return folder == locked ? EACCES : 0; });
+    touch(m_dir.write("Site/index.html", "<html>edited</html>"), 1291390000);
+    at(2010, 12, 3, 15, 40);
+    TestHost host;
+    const RunOutcome outcome = runOnce("Site", host);
+    setFolderFaultForTesting({});
+
+    ASSERT_EQ(outcome, RunOutcome::Stored);
+    EXPECT_TRUE(m_lastIncomplete);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].text.find(locked + "   Permission denied"), std::string::npos) << host.messages[0].text;
+    EXPECT_EQ(member(m_lastArchive, "_kpad_/project.set").find("secret.txt"), std::string::npos)
+        << "what could not be read is not recorded as missing";
+    EXPECT_EQ(member(m_lastArchive, "Site/index.html"), "<html>edited</html>");
+}
+
+TEST_F(StoreTest, ProjectEqualToTheNewestRelativeArchiveIsTheSame) {
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    touch(m_dir.write("Site/docs/notes.txt", "notes, edited"), 1291384000);
+    removeFile(m_dir / "Site/css/site.css");
+    touch(m_dir / "Site/css", 1291380000);
+    at(2010, 12, 3, 16, 0);
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    for (int minute = 1; minute <= 3; ++minute) {
+        at(2010, 12, 3, 16, minute);
+        EXPECT_EQ(runOnce("Site"), RunOutcome::Same) << minute;
+    }
+    EXPECT_EQ(archives("Site/#tarnel"), (std::vector<std::string>{"Site-101203.1530c.zip", "Site-101203.1600.zip"}));
+
+    // Whatever differs from the newest state is stored: an edit, a size, one more deletion.
+    touch(m_dir.write("Site/docs/notes.txt", "notes, edited!"), 1291384000);
+    at(2010, 12, 3, 16, 10);
+    EXPECT_EQ(runOnce("Site"), RunOutcome::Stored);
+    removeFile(m_dir / "Site/index.html");
+    at(2010, 12, 3, 16, 11);
+    EXPECT_EQ(runOnce("Site"), RunOutcome::Stored);
+    at(2010, 12, 3, 16, 12);
+    EXPECT_EQ(runOnce("Site"), RunOutcome::Same);
+}
+
+TEST_F(StoreTest, ClockOutsideTheDatesOfArchiveNamesRefusesTheStore) {
+    const struct {
+        int year, month, day;
+        bool refused;
+    } cases[] = {{2008, 8, 1, true}, {2100, 1, 1, true}, {2107, 6, 1, true}, {2008, 8, 2, false}, {2099, 12, 31, false}};
+    for (const auto& c : cases) {
+        touch(m_dir.write("Site/index.html", std::to_string(c.year)), 1291380000 + c.year); // a change each time
+        at(c.year, c.month, c.day, 12, 0);
+        TestHost host;
+        EXPECT_EQ(runOnce("Site", host), c.refused ? RunOutcome::Refused : RunOutcome::Stored) << c.year;
+        if (!c.refused) continue;
+        ASSERT_EQ(host.messages.size(), 1u) << c.year;
+        char now[32];
+        std::snprintf(now, sizeof now, "%04d-%02d-%02d 12:00", c.year, c.month, c.day);
+        EXPECT_EQ(host.messages[0].text, std::string("Can't create the new archive, because\r\n\r\nthe system time ") +
+                                             now + " is outside the dates archive names can hold\r\n\r\n"
+                                                   "(2 August 2008 to 31 December 2099).");
+    }
+}
+
+// A file the writer cannot read is named with the reason and left out; it is never taken
+// for a busy file whose checksum differs, and the rest is stored.
+TEST_F(StoreTest, FileBeyondThePathLimitIsNamedNotReportedAsBusy) {
+    int fd = open((m_dir / "Site").c_str(), O_RDONLY | O_DIRECTORY);
+    const std::string part(250, 'd');
+    std::string deep = "Site/";
+    for (int level = 0; level < 18; ++level) {
+        ASSERT_EQ(mkdirat(fd, part.c_str(), 0755), 0);
+        const int next = openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = next;
+        deep += part + "/";
+    }
+    close(openat(fd, "deep.txt", O_WRONLY | O_CREAT, 0644));
+    close(fd);
+    TestHost host;
+    ASSERT_EQ(runOnce("Site", host), RunOutcome::Stored);
+    EXPECT_EQ(member(m_lastArchive, "Site/index.html"), "<html>hello</html>");
+    for (const auto& m : host.messages) EXPECT_EQ(m.text.find("checksum"), std::string::npos) << m.text;
+    if (m_lastIncomplete) { // until the archive kit reads such paths
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_NE(host.messages[0].text.find("deep.txt   File name too long"), std::string::npos);
+    } else {
+        EXPECT_TRUE(contains(items(m_lastArchive), deep + "deep.txt"));
+    }
+}
+
+TEST_F(StoreTest, FailedCopyIntoTheRepositoryIsReported) {
+    m_dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=hv:1\\2\\3\n");
+    m_dir.mkdir("Site/#tarnel/repository/Site-101203.1600c-v.1.0.zip"); // a folder where the copy must go
+    std::vector<TestHost::Message> lastMessages;
+    for (int minute = 0; minute < 4; ++minute) {
+        at(2010, 12, 3, 16, minute);
+        TestHost host;
+        OptionsChoice version = okWith();
+        version.addVersion = true;
+        version.versionPart1 = "1";
+        version.versionPart2 = std::to_string(minute);
+        host.answers.push_back(version);
+        touch(m_dir.write("Site/index.html", "state " + std::to_string(minute)), 1291390000 + minute * 10);
+        ASSERT_EQ(runOnce("Site", host, true), RunOutcome::Stored);
+        lastMessages = host.messages;
+    }
+    EXPECT_TRUE(existsAsFile(tarnel("Site-101203.1600c-v.1.0.zip"))) << "kept where it was";
+    ASSERT_EQ(lastMessages.size(), 1u);
+    EXPECT_NE(lastMessages[0].text.find("could not be copied into the folder #tarnel/repository"), std::string::npos);
+    EXPECT_NE(lastMessages[0].text.find("Site-101203.1600c-v.1.0.zip"), std::string::npos);
 }

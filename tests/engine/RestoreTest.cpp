@@ -6,6 +6,7 @@
 
 #include "EngineFixture.h"
 #include "platform/FileSystem.h"
+#include "restore/Recovery.h"
 #include "restore/RestoreRequest.h"
 #include "zip/ZipArchive.h"
 
@@ -31,7 +32,8 @@ protected:
     }
 
     // A run whose options step asks to restore archive; extra runs once the project is listed.
-    RunOutcome restoreRun(const std::string& archive, TestHost& host, std::function<void()> extra = {}) {
+    RunOutcome restoreRun(const std::string& archive, TestHost& host, std::function<void()> extra = {},
+                          const std::string& project = "Site") {
         host.onOptions = [&, archive, extra](RunState& s) {
             if (host.optionsShown > 1) { // shown again after a failed check: Cancel
                 host.answers.push_back(OptionsChoice{});
@@ -41,7 +43,7 @@ protected:
             host.answers.push_back(m_requested ? okWith(s.archiveComment) : OptionsChoice{});
             if (extra) extra();
         };
-        return runOnce("Site", host, true);
+        return runOnce(project, host, true);
     }
 
     std::string m_stateA;
@@ -138,18 +140,57 @@ TEST_F(RestoreTest, FailedCheckOfTheNewArchiveLeavesTheProjectUntouched) {
     EXPECT_EQ(archives("Site/#tarnel"), std::vector<std::string>{"Site-101203.1530c.zip"});
 }
 
-TEST_F(RestoreTest, ExtractionFailingMidwayNamesTheArchiveOfThePresentState) {
+// A folder that appears after start-up where the state has a file would stop the extraction
+// halfway: checked again after the present state is stored, the restore is refused before
+// anything is deleted.
+TEST_F(RestoreTest, ExtractionThatCouldNotFinishIsRefusedBeforeAnyDeletion) {
     removeFile(m_dir / "Site/docs/a.txt");
+    m_dir.write("Site/index.html", "version two");
     TestHost host;
-    // After start-up a folder takes the place where the state's file must go.
     EXPECT_EQ(restoreRun(m_stateA, host, [&] { m_dir.write("Site/docs/a.txt/blocker", "x"); }), RunOutcome::Failed);
     ASSERT_FALSE(host.messages.empty());
-    const std::string& text = host.messages.back().text;
-    EXPECT_NE(text.find("The state before the restore is kept in the archive\r\n " +
-                        (m_dir / "Site/#tarnel/Site-101203.1540c.zip")),
-              std::string::npos)
-        << text;
+    EXPECT_EQ(host.messages.back().text, "Kestrelpad message :\r\nThe project can't be restored from "
+                                         "Site-101203.1530c.zip:\r\nthe folder " +
+                                             (m_dir / "Site/docs/a.txt") +
+                                             " holds what the restore does not remove, where the state has a "
+                                             "file.\r\n\r\nNothing in the project was changed.");
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version two");
     EXPECT_TRUE(existsAsFile(m_dir / "Site/#tarnel/Site-101203.1540c.zip"));
+    EXPECT_FALSE(pathExists(m_dir / "Site/#tarnel/Site.restoring"));
+}
+
+TEST_F(RestoreTest, WhatExtractionNeedsIsCheckedAtTheRequest) {
+    // A file of the state is now a folder holding a FIFO, which no restore deletes.
+    removeFile(m_dir / "Site/docs/a.txt");
+    m_dir.mkdir("Site/docs/a.txt");
+    ASSERT_EQ(mkfifo((m_dir / "Site/docs/a.txt/pipe").c_str(), 0644), 0);
+    m_dir.write("Site/index.html", "version two");
+    TestHost host;
+    EXPECT_EQ(restoreRun(m_stateA, host), RunOutcome::Cancelled);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_NE(host.messages[0].text.find("the folder " + (m_dir / "Site/docs/a.txt") + " holds what"), std::string::npos)
+        << host.messages[0].text;
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version two");
+    EXPECT_EQ(archives("Site/#tarnel").size(), 1u) << "refused before the present state is stored";
+    run("rm -r '" + (m_dir / "Site/docs/a.txt") + "'");
+
+    // A folder of the state is now a FIFO; a name too long for the file system; no space.
+    ASSERT_EQ(removeEmptyFolder(m_dir / "Site/empty"), true);
+    ASSERT_EQ(mkfifo((m_dir / "Site/empty").c_str(), 0644), 0);
+    EXPECT_NE(restoreBlocker(m_lastState, m_stateA, -1).find("the file " + (m_dir / "Site/empty") + " stands where"),
+              std::string::npos);
+    removeFile(m_dir / "Site/empty");
+    const std::string longName = m_dir / "Site/#tarnel/Site-101203.1536c.zip";
+    {
+        ZipArchive zip;
+        zip.open(longName);
+        zip.addFromMemory("Site/" + std::string(300, 'n'), "x", 0x3D834000u);
+        zip.save();
+    }
+    EXPECT_NE(restoreBlocker(m_lastState, longName, -1).find("is too long for this file system"), std::string::npos);
+    EXPECT_EQ(restoreBlocker(m_lastState, m_stateA, -1), "");
+    EXPECT_NE(restoreBlocker(m_lastState, m_stateA, 0).find("disk space"), std::string::npos)
+        << "the state's files are more than the deleted files give back";
 }
 
 TEST_F(RestoreTest, CloseBeforeTheStoreRestoresNothingAndThinsNothing) {
@@ -191,4 +232,62 @@ TEST_F(RestoreTest, NamesWithTabsAndLineBreaksComeBack) {
     ASSERT_EQ(restoreRun(withOddNames, host), RunOutcome::Stored) << (host.messages.empty() ? "" : host.messages[0].text);
     EXPECT_EQ(readFile(m_dir / "Site/tab\there.txt"), "tab");
     EXPECT_EQ(readFile(m_dir / "Site/line\nbreak.txt"), "lf");
+}
+
+TEST_F(RestoreTest, ArchiveWithItemsInAnArchiveFolderIsRefusedAndNeverWritesThere) {
+    const std::string stored = readFile(m_stateA);
+    for (const char* name : {"Site/#tarnel/Site-101203.1530c.zip", "Site/sub/#tarnel/sub-101203.1530c.zip",
+                             "Site/#ARH/old.zip", "Site/#tarnel/repository/Site-101203.1530c-v.1.0.zip"}) {
+        const std::string hostile = m_dir / "Site/#tarnel/Site-101203.1535c.zip";
+        {
+            ZipArchive zip;
+            zip.open(hostile);
+            zip.addFromMemory("Site/index.html", "hostile", 0x3D834000u);
+            zip.addFromMemory(name, "overwrites a stored state", 0x3D834000u);
+            zip.save();
+        }
+        TestHost host;
+        EXPECT_EQ(restoreRun(hostile, host), RunOutcome::Cancelled) << name;
+        ASSERT_FALSE(host.messages.empty()) << name;
+        EXPECT_EQ(host.messages[0].text,
+                  "Kestrelpad message :\r\nThe archive Site-101203.1535c.zip is corrupt.\r\nTry to restore another archive.");
+        EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version one") << name;
+
+        // Even an extraction that is handed such an archive leaves the archive folders alone.
+        ASSERT_EQ(recoverProject(m_lastState, hostile), "") << name;
+        EXPECT_EQ(readFile(m_stateA), stored) << name;
+        EXPECT_FALSE(pathExists(m_dir / "Site/sub/#tarnel")) << name;
+        EXPECT_FALSE(pathExists(m_dir / "Site/#ARH")) << name;
+        EXPECT_FALSE(pathExists(m_dir / "Site/#tarnel/repository")) << name;
+        EXPECT_EQ(readFile(m_dir / "Site/index.html"), "hostile") << name;
+        removeFile(hostile);
+        m_dir.write("Site/index.html", "version one");
+    }
+}
+
+TEST_F(RestoreTest, ProjectGivenThroughALinkIsRestoredInItsRealFolder) {
+    ASSERT_EQ(symlink((m_dir / "Site").c_str(), (m_dir / "SiteLink").c_str()), 0);
+    m_dir.write("Site/index.html", "version two");
+    TestHost host;
+    ASSERT_EQ(restoreRun(m_stateA, host, {}, "SiteLink"), RunOutcome::Stored)
+        << (host.messages.empty() ? "" : host.messages[0].text);
+    EXPECT_TRUE(isSymbolicLink(m_dir / "SiteLink")) << "the link stays";
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version one");
+    EXPECT_EQ(m_lastArchive, m_dir / "Site/#tarnel/Site-101203.1540c.zip");
+
+    // A one-file project given as a link to its file.
+    m_dir.write("work/notes.txt", "first");
+    ASSERT_EQ(symlink((m_dir / "work/notes.txt").c_str(), (m_dir / "notes-link.txt").c_str()), 0);
+    ASSERT_EQ(runOnce("notes-link.txt"), RunOutcome::Stored);
+    EXPECT_EQ(m_lastArchive, m_dir / "work/#tarnel/notes.txt-101203.1540c.zip");
+    m_dir.write("work/notes.txt", "second");
+    at(2010, 12, 3, 15, 45);
+    TestHost fileHost;
+    fileHost.onOptions = [&](RunState& s) {
+        ASSERT_TRUE(fileHost.engine->requestRestore(m_dir / "work/#tarnel/notes.txt-101203.1540c.zip", ""));
+        fileHost.answers.push_back(okWith(s.archiveComment));
+    };
+    ASSERT_EQ(runOnce("notes-link.txt", fileHost, true), RunOutcome::Stored);
+    EXPECT_TRUE(isSymbolicLink(m_dir / "notes-link.txt"));
+    EXPECT_EQ(readFile(m_dir / "work/notes.txt"), "first");
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,4 +109,52 @@ TEST(Wildcards, MatchLikeTheArchiveMask) {
     EXPECT_FALSE(wildcardMatch("Site-??????.*.zip", "Site-10120.1530c.zip"));
     EXPECT_TRUE(wildcardMatch("*", ""));
     EXPECT_FALSE(wildcardMatch("a?c", "ac"));
+}
+
+// Deeper than PATH_MAX: made and listed relative to each parent, as no full path can be opened.
+TEST(ScanProject, ListsPathsLongerThanTheSystemLimitAndNamesOddBytesIntact) {
+    TempDir t;
+    t.write("Site/back\\slash.txt", "b");
+    t.write(std::string("Site/not-utf8-\xff.txt"), "n");
+    int fd = open(t.mkdir("Site").c_str(), O_RDONLY | O_DIRECTORY);
+    const std::string part(200, 'd');
+    std::string deep = t.path() + "/Site/";
+    for (int level = 0; level < 25; ++level) {
+        ASSERT_EQ(mkdirat(fd, part.c_str(), 0755), 0);
+        const int next = openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = next;
+        deep += part + "/";
+    }
+    const int file = openat(fd, "deep.txt", O_WRONLY | O_CREAT, 0644);
+    close(file);
+    close(fd);
+    const std::string deepFile = deep + "deep.txt";
+    ASSERT_GT(deepFile.size(), 4096u);
+
+    ProjectListing list;
+    std::vector<UnreadableItem> unreadable;
+    ScanOptions options = projectOptions();
+    options.unreadable = &unreadable;
+    ScanProject(list, t / "Site", options);
+    std::vector<std::string> paths;
+    for (const auto& e : list) paths.push_back(e.path);
+    for (const std::string& want : {deepFile, t / "Site/back\\slash.txt", t / "Site/not-utf8-\xff.txt"})
+        EXPECT_NE(std::find(paths.begin(), paths.end(), want), paths.end()) << want.size();
+    EXPECT_TRUE(unreadable.empty());
+}
+
+TEST(ScanProject, ExtractionTemporariesAreNeverListed) {
+    TempDir t;
+    t.write("Site/a.txt", "a");
+    t.write("Site/sub/.kpad-extract-Ab12Cd", "left by a killed restore");
+    ProjectListing list;
+    std::vector<std::string> temporaries;
+    ScanOptions options = projectOptions();
+    options.extractionTemporaries = &temporaries;
+    ScanProject(list, t / "Site", options);
+    std::vector<std::string> paths = relativePaths(list, t.path() + "/");
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{"Site/", "Site/a.txt", "Site/sub/"}));
+    EXPECT_EQ(temporaries, std::vector<std::string>{t / "Site/sub/.kpad-extract-Ab12Cd"});
 }

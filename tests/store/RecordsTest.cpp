@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+
+#include "platform/Text.h"
 #include "store/Records.h"
 
 using namespace kp;
@@ -168,3 +172,18 @@ TEST(Records, OnlyTheSettingsSectionIsReadBackAsSettings) {
 }
 
 } // namespace
+
+// A long history: composing the next log and finding its heading take time and memory in
+// proportion to the log, never more.
+TEST(Records, LargeLogIsCarriedForwardInLinearTime) {
+    std::string entries;
+    while (entries.size() < (48u << 20)) entries += "\r\n\r\n  [ Site-101203.1530c.zip ]\r\n\r\n  Übung\r\n\r\n" + kDash80;
+    const std::string old = heading("Site") + entries;
+    const auto start = std::chrono::steady_clock::now();
+    const std::string log = ComposeProjectLog(old, "Site", "Site-101204.0915c.zip", "two");
+    EXPECT_EQ(findIgnoringCase(entries, "no such text"), std::string::npos);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(log.size(), old.size() + std::string("\r\n\r\n  [ Site-101204.0915c.zip ]\r\n\r\n  two\r\n\r\n").size() + 80);
+    EXPECT_TRUE(log.ends_with(entries));
+    EXPECT_EQ(replaceAll(entries, "\r\n", "\n").size(), entries.size() - std::count(entries.begin(), entries.end(), '\r'));
+}

@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/FileSystem.h"
 #include "store/Settings.h"
 #include "store/SettingsFile.h"
 #include "support/TempDir.h"
@@ -127,4 +134,59 @@ TEST(Settings, UserSettingsStringFollowsTheSettingsTabRules) {
         EXPECT_EQ(applyUserSettings(std::string("mnp:4,") + bad, v), bad);
         EXPECT_EQ(v.capacityFactor, before.capacityFactor) << "nothing applies when any item is bad";
     }
+}
+
+TEST(Settings, MistakenListRecordsWhatWasWrong) {
+    NameValueList defaults = settingsListFrom(kDefaultSettingsString);
+    NameValueList settings = defaults;
+    SettingsMerge(settings, "cL:0000040C,hv:5\\5\\15,mnp:9", "");
+    NameValueList mistaken;
+    validateSettings(settings, defaults, mistaken);
+    EXPECT_EQ(mistaken.lines(), (std::vector<std::string>{"cL:=0000040C", "hv:=5\\5\\15", "mnp:=9"}));
+}
+
+TEST(SettingsFile, ReadsOnlyARegularFileOfBoundedSizeInLinearTime) {
+    kp::test::TempDir t;
+    const std::string path = t / "setting.ini";
+    // Many repeated items: each merge step must not pass over the whole list.
+    std::string many = "[Setting]\nUserPreferences=";
+    for (int i = 0; i < 200000; ++i) many += "mnp:" + std::to_string(1 + i % 5) + ",k" + std::to_string(i % 1000) + ":1,";
+    many += "mnp:3\n";
+    t.write("setting.ini", many);
+    const auto start = std::chrono::steady_clock::now();
+    NameValueList list = settingsListFrom(readUserPreferences(path).value());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(list.value("mnp:"), "3");
+    EXPECT_EQ(list.count(), 1001u);
+
+    ASSERT_EQ(mkfifo((t / "fifo.ini").c_str(), 0644), 0);
+    EXPECT_FALSE(readUserPreferences(t / "fifo.ini")) << "a FIFO would block the run";
+    EXPECT_FALSE(readUserPreferences("/dev/zero")) << "a device never ends";
+    ASSERT_EQ(truncate(t.write("huge.ini", "").c_str(), 64 << 20), 0);
+    EXPECT_FALSE(readUserPreferences(t / "huge.ini"));
+}
+
+TEST(SettingsFile, SavesThroughALinkAndInParallel) {
+    kp::test::TempDir t;
+    const std::string target = t / "real/setting.ini";
+    t.write("real/setting.ini", "[Setting]\nUserPreferences=mnp:1\n");
+    t.mkdir("config/Kestrelpad");
+    const std::string link = t / "config/Kestrelpad/setting.ini";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    SettingsValues v;
+    v.capacityFactor = 2;
+    ASSERT_TRUE(writeSettingsFile(link, v, "me"));
+    EXPECT_TRUE(isSymbolicLink(link)) << "the link stays";
+    EXPECT_EQ(readUserPreferences(target).value(), "cL:00000409,hv:18\\19\\20,mnp:2,ws:1,ds:1");
+
+    std::atomic<int> failures{0};
+    std::vector<std::thread> savers;
+    for (int i = 0; i < 8; ++i)
+        savers.emplace_back([&] {
+            for (int k = 0; k < 20; ++k)
+                if (!writeSettingsFile(t / "parallel/setting.ini", v, "me")) ++failures;
+        });
+    for (auto& s : savers) s.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(readUserPreferences(t / "parallel/setting.ini").value(), "cL:00000409,hv:18\\19\\20,mnp:2,ws:1,ds:1");
 }
