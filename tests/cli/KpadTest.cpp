@@ -37,7 +37,7 @@ protected:
                 const std::string& runAs = "") const {
         const std::string command = "XDG_CONFIG_HOME='" + (m_dir / "config") +
                                     "' NO_FAKE_STAT=1 ASAN_OPTIONS=verify_asan_link_order=0 faketime '" + when + "' " +
-                                    runAs + KP_KPAD_PATH + " " + args + " 2>&1";
+                                    runAs + m_kpad + " " + args + " 2>&1";
         Result r;
         r.status = run(command, &r.out);
         return r;
@@ -45,6 +45,7 @@ protected:
     std::string site() const { return "'" + (m_dir / "Site") + "'"; }
 
     TempDir m_dir;
+    std::string m_kpad = KP_KPAD_PATH;
 };
 
 } // namespace
@@ -251,6 +252,9 @@ TEST_F(KpadTest, UnreadableFilesAndFoldersAreNamedAndTheRestIsStored) {
                   (m_dir / "Site/locked") + "' '" + (m_dir / "Site/secret.txt") + "'"),
               0);
     const std::string nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    // The build folder may be closed to other users: run a copy that they may execute.
+    m_kpad = m_dir / "kpad";
+    ASSERT_EQ(run("cp '" + std::string(KP_KPAD_PATH) + "' '" + m_kpad + "' && chmod 755 '" + m_kpad + "'"), 0);
     const Result r = kpad("store " + site(), "2010-12-03 15:30:00", nobody);
     EXPECT_EQ(r.status, 3) << r.out;
     EXPECT_NE(r.out.find((m_dir / "Site/locked/") + "   Permission denied"), std::string::npos) << r.out;
