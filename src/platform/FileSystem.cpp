@@ -30,6 +30,7 @@ std::optional<FileInfo> infoFromStat(const std::string& name, const struct stat&
     if (!(st.st_mode & S_IWUSR)) fi.attributes |= kAttrReadOnly;
     if (!name.empty() && name[0] == '.') fi.attributes |= kAttrHidden;
     fi.dosTime = toDosDateTime(st.st_mtime);
+    fi.modificationTime = std::int64_t(st.st_mtime);
     fi.mode = st.st_mode & 07777;
     fi.device = st.st_dev;
     fi.inode = st.st_ino;

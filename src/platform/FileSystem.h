@@ -25,6 +25,7 @@ struct FileInfo {
     std::int64_t size = 0;  // 0 for folders
     std::uint32_t attributes = 0;
     std::uint32_t mode = 0; // Unix permission bits
+    std::int64_t modificationTime = 0; // UTC seconds
     dev_t device = 0;
     ino_t inode = 0;
 };

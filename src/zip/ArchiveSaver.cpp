@@ -1,14 +1,11 @@
 #include "zip/ArchiveSaver.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <libdeflate.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include "platform/FileSystem.h"
+#include "platform/InputFile.h"
 #include "zip/Crc32.h"
 #include "zip/ArchiveError.h"
 #include "zip/ZipFormat.h"
@@ -31,40 +28,20 @@ std::uint32_t crcOf(const void* data, std::size_t n) {
     return ~UpdateCrc32(0xFFFFFFFFu, data, n);
 }
 
-// Opens a file of the project for reading. O_NONBLOCK: a FIFO put in a file's place must not
-// block the save; only regular files are read.
-int openRegular(const std::string& path, struct stat& st) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return -1;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool readExactly(int fd, char* p, std::size_t n, std::uint64_t offset) {
-    while (n > 0) {
-        const ssize_t got = ::pread(fd, p, n, off_t(offset));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        p += got;
-        n -= std::size_t(got);
-        offset += std::uint64_t(got);
-    }
-    return true;
-}
-
-ZipItem fileItem(const std::string& name, const struct stat& st) {
+ZipItem fileItem(const std::string& name, const ArchiveSaver::FileFacts& facts) {
     ZipItem item;
     item.fileName = name;
     item.host = kHostUnix;
-    item.externalAttributes = std::uint32_t(S_IFREG | (st.st_mode & 07777)) << 16;
-    item.dosTime = toDosDateTime(st.st_mtime);
-    item.modificationTime = st.st_mtime;
-    item.uncompressedSize = std::uint64_t(st.st_size);
+    item.externalAttributes = (kUnixRegular | (facts.mode & 07777)) << 16;
+    item.dosTime = toDosDateTime(std::time_t(facts.modificationTime));
+    item.modificationTime = facts.modificationTime;
+    item.uncompressedSize = facts.size;
     item.flags = kFlagUtf8;
     return item;
+}
+
+ArchiveSaver::FileFacts factsOf(const InputFile& file) {
+    return {file.size(), file.mode(), file.modificationTime()};
 }
 
 } // namespace
@@ -76,7 +53,7 @@ struct ArchiveSaver::Piece {
     std::uint64_t inputSize = 0;
     bool stored = false;
     bool failed = false;
-    struct stat st {};
+    FileFacts facts;
 };
 
 struct ArchiveSaver::Task {
@@ -94,7 +71,7 @@ struct ArchiveSaver::Batch {
 struct ArchiveSaver::Planned {
     const PendingItem* pending = nullptr;
     std::size_t firstTask = 0, taskCount = 0;
-    struct stat st {}; // File: as found when planning
+    FileFacts facts; // File: as found when planning
 };
 
 namespace {
@@ -119,25 +96,25 @@ void compressWhole(WorkerContext& ctx, ArchiveSaver::Piece& piece, const char* i
 
 void readAndCompressFile(WorkerContext& ctx, ArchiveSaver::Piece& piece, const std::string& path,
                          std::size_t limit) {
-    const int fd = openRegular(path, piece.st);
-    if (fd < 0) {
+    InputFile file;
+    if (!file.open(path)) {
         piece.failed = true;
         return;
     }
-    // The size found by fstat is what is stored: a file that grows meanwhile is caught by the
-    // check after writing, and not reading on to the end saves a system call per file.
-    const auto size = std::uint64_t(piece.st.st_size);
+    piece.facts = factsOf(file);
+    // The size found on opening is what is stored: a file that grows meanwhile is caught by
+    // the check after writing, and not reading on to the end saves a system call per file.
+    const std::uint64_t size = file.size();
     if (size > limit) piece.failed = true; // it grew far beyond what was planned for it
     char* data = piece.failed ? nullptr : ctx.input(std::size_t(std::max<std::uint64_t>(size, 1)));
     std::size_t have = 0;
     while (!piece.failed && have < size) {
-        const ssize_t got = ::read(fd, data + have, std::size_t(size) - have);
-        if (got < 0 && errno == EINTR) continue;
+        const std::ptrdiff_t got = file.read(data + have, std::size_t(size) - have);
         if (got < 0) piece.failed = true;
         if (got <= 0) break; // a file that shrank meanwhile is stored as it was read
         have += std::size_t(got);
     }
-    ::close(fd);
+    file.close();
     if (!piece.failed) compressWhole(ctx, piece, data, have, true);
     ctx.trim();
 }
@@ -147,17 +124,14 @@ void readAndCompressFile(WorkerContext& ctx, ArchiveSaver::Piece& piece, const s
 // that the pieces put one after another form a single valid stream.
 void compressPiece(WorkerContext& ctx, ArchiveSaver::Piece& piece, const std::string& path,
                    std::uint64_t offset, std::size_t length, bool last) {
-    struct stat st;
-    const int fd = openRegular(path, st);
-    if (fd < 0) {
+    InputFile file;
+    if (!file.open(path)) {
         piece.failed = true;
         return;
     }
     const std::size_t dictionary = std::size_t(std::min<std::uint64_t>(kWindow, offset));
     std::string input(dictionary + length, '\0');
-    const bool ok = readExactly(fd, input.data(), input.size(), offset - dictionary);
-    ::close(fd);
-    if (!ok) {
+    if (!file.readAt(offset - dictionary, input.data(), input.size())) {
         piece.failed = true;
         return;
     }
@@ -224,11 +198,13 @@ void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
         }
         case PendingItem::Kind::File: {
             const std::string path = joinPath(m_base, pending.path);
-            if (::stat(path.c_str(), &planned.st) != 0 || !S_ISREG(planned.st.st_mode)) {
+            const auto info = statPath(path);
+            if (!info || info->isFolder) {
                 m_skipped.push_back(pending.path); // vanished since it was listed
                 continue;
             }
-            const auto size = std::uint64_t(planned.st.st_size);
+            planned.facts = {std::uint64_t(info->size), info->mode, info->modificationTime};
+            const std::uint64_t size = planned.facts.size;
             m_total += size;
             if (size <= m_options.wholeFileLimit) {
                 const std::size_t limit = std::max<std::size_t>(m_options.wholeFileLimit * 2, 1u << 20);
@@ -375,7 +351,7 @@ void ArchiveSaver::writeItem(const Planned& planned, ZipWriter& writer) {
     case PendingItem::Kind::Memory:
     case PendingItem::Kind::File:
         if (planned.taskCount == 1 && (pending.kind == PendingItem::Kind::Memory ||
-                                       std::uint64_t(planned.st.st_size) <= m_options.wholeFileLimit))
+                                       planned.facts.size <= m_options.wholeFileLimit))
             writeCompressed(planned, writer);
         else
             writeInPieces(planned, writer);
@@ -393,7 +369,7 @@ void ArchiveSaver::writeCompressed(const Planned& planned, ZipWriter& writer) {
         m_skipped.push_back(pending.path);
         return;
     }
-    ZipItem item = pending.kind == PendingItem::Kind::File ? fileItem(pending.path, piece.st) : pending.item;
+    ZipItem item = pending.kind == PendingItem::Kind::File ? fileItem(pending.path, piece.facts) : pending.item;
     item.crc32 = piece.crc;
     item.uncompressedSize = piece.inputSize;
     item.method = piece.stored ? kMethodStored : kMethodDeflate;
@@ -408,7 +384,7 @@ void ArchiveSaver::writeCompressed(const Planned& planned, ZipWriter& writer) {
 
 void ArchiveSaver::writeInPieces(const Planned& planned, ZipWriter& writer) {
     const PendingItem& pending = *planned.pending;
-    ZipItem item = fileItem(pending.path, planned.st);
+    ZipItem item = fileItem(pending.path, planned.facts);
     item.method = kMethodDeflate;
     const std::uint64_t start = writer.position();
     const std::uint64_t offset = writer.beginItem(item);
@@ -447,26 +423,24 @@ void ArchiveSaver::writeInPieces(const Planned& planned, ZipWriter& writer) {
 
 bool ArchiveSaver::writeStoredFromFile(const Planned& planned, ZipWriter& writer, std::uint32_t expectedCrc) {
     const PendingItem& pending = *planned.pending;
-    ZipItem item = fileItem(pending.path, planned.st);
+    ZipItem item = fileItem(pending.path, planned.facts);
     item.method = kMethodStored;
     item.crc32 = expectedCrc;
     item.compressedSize = item.uncompressedSize;
-    struct stat st;
-    const int fd = openRegular(joinPath(m_base, pending.path), st);
-    if (fd < 0) return false;
+    InputFile file;
+    if (!file.open(joinPath(m_base, pending.path))) return false;
     const std::uint64_t offset = writer.beginItem(item);
     std::string buffer(kCopyBlock, '\0');
     std::uint32_t crc = 0xFFFFFFFFu;
     bool ok = true;
     for (std::uint64_t done = 0; ok && done < item.uncompressedSize;) {
         const std::size_t n = std::size_t(std::min<std::uint64_t>(kCopyBlock, item.uncompressedSize - done));
-        ok = readExactly(fd, buffer.data(), n, done);
+        ok = file.readAt(done, buffer.data(), n);
         if (!ok) break;
         crc = UpdateCrc32(crc, buffer.data(), n);
         writer.writeData(buffer.data(), n);
         done += n;
     }
-    ::close(fd);
     // A second reading that differs from the first means the file changed meanwhile.
     if (!ok || ~crc != expectedCrc) return false;
     writer.endItem(offset, item);

@@ -20,7 +20,6 @@ namespace kp {
 
 class ZipReader;
 
-
 // An item that the next save writes.
 struct PendingItem {
     enum class Kind { Existing, Memory, Folder, File };
@@ -50,6 +49,12 @@ public:
     void write(const std::vector<PendingItem>& items, const std::string& comment, OutputSink& sink);
     const std::vector<std::string>& skippedFiles() const { return m_skipped; }
 
+    // What a file's item takes from the file itself.
+    struct FileFacts {
+        std::uint64_t size = 0;
+        std::uint32_t mode = 0; // permission and special bits
+        std::int64_t modificationTime = 0;
+    };
     struct Piece;
     struct Task;
     struct Batch;

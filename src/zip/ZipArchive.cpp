@@ -2,18 +2,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <exception>
 #include <mutex>
-#include <thread>
-#include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
+#include <thread>
 
 #include "platform/FileSystem.h"
+#include "platform/OutputFile.h"
 #include "platform/Text.h"
 #include "zip/Crc32.h"
 #include "zip/ByteSource.h"
@@ -35,16 +32,6 @@ std::string sinkFailure(const SinkError& e, const std::string& twin) {
     return "cannot write it: " + reason;
 }
 
-void writeAll(int fd, const char* p, std::size_t n) {
-    while (n > 0) {
-        const ssize_t done = ::write(fd, p, n);
-        if (done < 0 && errno == EINTR) continue;
-        if (done < 0) throw SinkError("write", errno);
-        p += done;
-        n -= std::size_t(done);
-    }
-}
-
 } // namespace
 
 ZipArchive::ZipArchive() = default;
@@ -58,18 +45,14 @@ std::string ZipArchive::temporaryTwin(const std::string& path) {
 
 void ZipArchive::open(const std::string& path) {
     closeArchive();
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno != ENOENT) throwArchiveError(path, "cannot open it: " + errorText(errno));
-        m_fileName = path; // a new archive, created by the first save
-        m_changed = true;
-        return;
-    }
     std::shared_ptr<ByteSource> source;
     try {
         source = std::make_shared<FileSource>(path);
     } catch (const std::system_error& e) {
-        throwArchiveError(path, "cannot open it: " + errorText(e.code().value()));
+        if (e.code().value() != ENOENT) throwArchiveError(path, "cannot open it: " + errorText(e.code().value()));
+        m_fileName = path; // a new archive, created by the first save
+        m_changed = true;
+        return;
     }
     m_reader = std::make_shared<ZipReader>(source, path);
     m_fileName = path;
@@ -278,14 +261,6 @@ std::string ZipArchive::extractToString(const std::string& name) const {
     return out;
 }
 
-void ZipArchive::extractToStream(const std::string& name, std::ostream& out) const {
-    const PendingItem& pending = pendingByName(name);
-    readItemData(pending, [&](const char* data, std::size_t n) {
-        if (!out.write(data, std::streamsize(n)))
-            throwItemError(m_fileName, pending.item.fileName, "cannot write its data to the stream");
-    });
-}
-
 void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excludeMask) {
     if (m_baseDirectory.empty()) throwArchiveError(m_fileName, "no folder to extract into has been set");
     // Every item is checked before the first byte is written, so a hostile archive changes nothing.
@@ -348,35 +323,24 @@ void ZipArchive::extractOne(const PendingItem& pending, const std::string& targe
     if (!folder.empty() && !makeFolders(folder))
         throwItemError(m_fileName, item.fileName,
                        "cannot create the folder " + folder + ": " + errorText(errno));
-    std::string aside = joinPath(folder.empty() ? "." : folder, ".kpad-extract-XXXXXX");
-    const int fd = ::mkostemp(aside.data(), O_CLOEXEC);
-    if (fd < 0)
+    OutputFile out;
+    if (!out.createUnique(folder, ".kpad-extract-"))
         throwItemError(m_fileName, item.fileName, "cannot create " + target + ": " + errorText(errno));
     int err = 0;
     try {
-        readItemData(pending, [fd](const char* data, std::size_t n) { writeAll(fd, data, n); });
-        const mode_t mode = item.unixMode() ? mode_t(item.unixMode() & 0777) : mode_t(0644);
-        if (::fchmod(fd, mode) != 0) err = errno;
+        readItemData(pending, [&](const char* data, std::size_t n) {
+            if (!out.write(data, n)) throw SinkError("write", errno);
+        });
     } catch (const SinkError& e) {
         err = e.errorNumber();
-    } catch (...) {
-        ::close(fd);
-        ::unlink(aside.c_str());
-        throw;
     }
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) {
-        ::unlink(aside.c_str());
-        throwItemError(m_fileName, item.fileName, "cannot write " + target + ": " + errorText(err));
-    }
-    if (::rename(aside.c_str(), target.c_str()) != 0) {
-        err = errno;
-        ::unlink(aside.c_str());
-        throwItemError(m_fileName, item.fileName, "cannot write " + target + ": " + errorText(err));
-    }
+    const std::uint32_t mode = item.unixMode() ? item.unixMode() & 0777 : 0644;
+    if (err == 0 && !out.setMode(mode)) err = errno;
     const std::time_t t =
         item.modificationTime >= 0 ? std::time_t(item.modificationTime) : fromDosDateTime(item.dosTime);
-    if (t != -1) setModificationTime(target, t);
+    if (err == 0 && t != -1) out.setModificationTime(t);
+    if (err == 0 && !out.commit(target, false)) err = errno;
+    if (err != 0) throwItemError(m_fileName, item.fileName, "cannot write " + target + ": " + errorText(err));
 }
 
 } // namespace kp

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -68,7 +67,6 @@ public:
 
     // The item's data, checked against its stored size and CRC as it is read.
     std::string extractToString(const std::string& name) const;
-    void extractToStream(const std::string& name, std::ostream& out) const;
     // Writes every item that matches mask and not excludeMask under the base directory with
     // its stored path, creating folders and restoring the permissions of files. Refuses the
     // whole archive, before writing anything, when any item could land outside the base

@@ -1,6 +1,6 @@
 #include "zip/ZipItem.h"
 
-#include <sys/stat.h>
+#include "zip/ZipFormat.h"
 
 namespace kp {
 
@@ -13,7 +13,7 @@ std::uint32_t ZipItem::unixMode() const {
 }
 
 bool ZipItem::isSymbolicLink() const {
-    return host == kHostUnix && ((externalAttributes >> 16) & S_IFMT) == S_IFLNK;
+    return host == kHostUnix && ((externalAttributes >> 16) & zipformat::kUnixTypeMask) == zipformat::kUnixLink;
 }
 
 } // namespace kp
