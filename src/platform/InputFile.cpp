@@ -13,7 +13,8 @@ InputFile::~InputFile() {
 }
 
 InputFile::InputFile(InputFile&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_size(other.m_size), m_mode(other.m_mode), m_mtime(other.m_mtime) {}
+    : m_fd(std::exchange(other.m_fd, -1)), m_size(other.m_size), m_mode(other.m_mode),
+      m_mtime(other.m_mtime) {}
 
 InputFile& InputFile::operator=(InputFile&& other) noexcept {
     if (this != &other) {

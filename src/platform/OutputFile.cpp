@@ -93,6 +93,10 @@ bool OutputFile::setModificationTime(std::time_t t) {
     return ::futimens(m_fd, times) == 0;
 }
 
+void OutputFile::startWriteback(std::uint64_t offset, std::uint64_t length) {
+    ::sync_file_range(m_fd, off_t(offset), off_t(length), SYNC_FILE_RANGE_WRITE);
+}
+
 bool OutputFile::flush() {
     return ::fsync(m_fd) == 0;
 }

@@ -34,6 +34,9 @@ public:
     bool truncate(std::uint64_t size);
     bool setMode(std::uint32_t mode); // permission bits
     bool setModificationTime(std::time_t t);
+    // Asks the system to start writing the given range to the disk now, without waiting, so
+    // that the final flush has less left to wait for. Only a hint: never fails.
+    void startWriteback(std::uint64_t offset, std::uint64_t length);
     // Everything written so far is on the disk (fsync).
     bool flush();
     // Closes the file; writing is over.

@@ -29,6 +29,8 @@ struct WriterJob {
     std::string settingsText;         // _kpad_/project.set
     std::string logText;              // _kpad_/project.log
     std::string comment;              // the ZIP comment (full archives only)
+    std::string primaryArchive;       // full path of the newest full archive, or empty: files
+                                      // it holds unchanged are copied, not compressed again
 };
 
 // The project listing as lines relative to the project's folder.

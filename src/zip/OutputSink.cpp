@@ -1,5 +1,6 @@
 #include "zip/OutputSink.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/FileSystem.h"
@@ -9,6 +10,9 @@ namespace kp {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
+// Written bytes are handed to the disk in runs of this size while the archive grows, so that
+// the flush at the end waits for the last run only, not for the whole archive.
+constexpr std::uint64_t kWritebackRun = 8u << 20;
 
 } // namespace
 
@@ -25,6 +29,13 @@ void FileSink::drain() {
     if (!m_file.write(m_buffer.data(), m_buffer.size())) throw SinkError("write", errno);
     m_written += m_buffer.size();
     m_buffer.clear();
+    startWriteback();
+}
+
+void FileSink::startWriteback() {
+    if (m_written < m_writebackFrom + kWritebackRun) return;
+    m_file.startWriteback(m_writebackFrom, m_written - m_writebackFrom);
+    m_writebackFrom = m_written;
 }
 
 void FileSink::write(const void* data, std::size_t n) {
@@ -33,6 +44,7 @@ void FileSink::write(const void* data, std::size_t n) {
     if (n >= kBufferSize) {
         if (!m_file.write(p, n)) throw SinkError("write", errno);
         m_written += n;
+        startWriteback();
     } else {
         m_buffer.append(p, n);
     }
@@ -47,6 +59,7 @@ void FileSink::truncate(std::uint64_t size) {
     drain();
     if (!m_file.truncate(size)) throw SinkError("write", errno);
     m_written = size;
+    m_writebackFrom = std::min(m_writebackFrom, size);
 }
 
 void FileSink::flush() {

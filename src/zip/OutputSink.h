@@ -61,9 +61,11 @@ public:
 
 private:
     void drain();
+    void startWriteback();
 
     OutputFile m_file;
     std::uint64_t m_written = 0;
+    std::uint64_t m_writebackFrom = 0; // bytes before this are on their way to the disk
     std::string m_buffer;
 };
 

@@ -96,6 +96,8 @@ void ZipArchive::closeArchive() {
     m_index.clear();
     m_queuedNames.clear();
     m_skipped.clear();
+    m_reuse.reset();
+    m_reusedFiles.clear();
     m_changed = false;
 }
 
@@ -184,6 +186,31 @@ void ZipArchive::deleteFiles(const std::string& mask) {
     rebuildIndex();
 }
 
+bool ZipArchive::reuseItemsOf(const std::string& path) {
+    m_reuse.reset();
+    try {
+        auto reuse = std::make_unique<ReuseSource>();
+        reuse->reader = std::make_shared<ZipReader>(std::make_shared<FileSource>(path), path);
+        const auto& entries = reuse->reader->entries();
+        reuse->files.reserve(entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const ZipItem& item = entries[i].item;
+            // Only data this kit writes and reads back: stored or Deflate, not encrypted, and
+            // never more compressed bytes than the file has, so the memory budget holds.
+            const bool plain = (item.method == zipformat::kMethodStored || item.method == zipformat::kMethodDeflate) &&
+                               !item.isEncrypted() && !item.isFolder() && !item.isSymbolicLink() &&
+                               item.compressedSize <= item.uncompressedSize;
+            if (plain) reuse->files.emplace(item.fileName, i);
+        }
+        m_reuse = std::move(reuse);
+        return true;
+    } catch (const std::system_error&) {
+    } catch (const ArchiveError&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return false;
+}
+
 void ZipArchive::setComment(const std::string& comment) {
     if (auto problem = ZipWriter::commentProblem(comment); !problem.empty())
         throwArchiveError(m_fileName, "cannot store the comment: " + problem);
@@ -195,10 +222,11 @@ void ZipArchive::setComment(const std::string& comment) {
 void ZipArchive::save() {
     if (m_fileName.empty()) throw ArchiveError("No archive is open to save");
     m_skipped.clear();
+    m_reusedFiles.clear();
     if (!m_changed) return;
     const std::string twin = temporaryTwin(m_fileName);
     std::unique_ptr<OutputSink> sink;
-    ArchiveSaver saver(m_saveOptions, m_reader.get(), m_baseDirectory, m_progress);
+    ArchiveSaver saver(m_saveOptions, m_reader.get(), m_reuse.get(), m_baseDirectory, m_progress);
     auto giveUp = [&] {
         if (sink) sink->discard();
     };
@@ -221,6 +249,7 @@ void ZipArchive::save() {
         throw;
     }
     m_skipped = saver.skippedFiles();
+    m_reusedFiles = saver.reusedFiles();
 
     std::shared_ptr<ByteSource> source;
     try {
@@ -229,9 +258,10 @@ void ZipArchive::save() {
         throwArchiveError(m_fileName, "cannot open it again after writing: " + errorText(e.code().value()));
     }
     m_reader = std::make_shared<ZipReader>(source, m_fileName);
-    std::vector<std::string> skipped = std::move(m_skipped);
+    std::vector<std::string> skipped = std::move(m_skipped), reused = std::move(m_reusedFiles);
     load();
     m_skipped = std::move(skipped);
+    m_reusedFiles = std::move(reused);
 }
 
 const PendingItem& ZipArchive::pendingByName(const std::string& name) const {
@@ -259,6 +289,11 @@ std::string ZipArchive::extractToString(const std::string& name) const {
     std::string out;
     readItemData(pendingByName(name), [&](const char* data, std::size_t n) { out.append(data, n); });
     return out;
+}
+
+void ZipArchive::readItem(const std::string& name,
+                          const std::function<void(const char*, std::size_t)>& sink) const {
+    readItemData(pendingByName(name), sink);
 }
 
 void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excludeMask) {

@@ -56,6 +56,15 @@ public:
     // the next save().
     void deleteFiles(const std::string& mask);
 
+    // Lets the next save copy the compressed data of a file item of the archive at path (the
+    // newest full state) instead of compressing a file again: the item must have the file's
+    // name and size, and its CRC must equal the file's, computed as the file is read. Returns
+    // false, and nothing is reused, when that archive cannot be read.
+    bool reuseItemsOf(const std::string& path);
+    // Files whose data the last save copied from that archive. Their data was never
+    // compressed by this save, so a check should inflate them once.
+    const std::vector<std::string>& reusedFiles() const { return m_reusedFiles; }
+
     void setComment(const std::string& comment); // ArchiveError if over 65,535 bytes
     const std::string& comment() const { return m_comment; }
 
@@ -67,6 +76,9 @@ public:
 
     // The item's data, checked against its stored size and CRC as it is read.
     std::string extractToString(const std::string& name) const;
+    // The same, piece by piece: sink gets the data as it is decompressed; ArchiveError once
+    // it proves wrong (the data already handed over is then not to be trusted).
+    void readItem(const std::string& name, const std::function<void(const char*, std::size_t)>& sink) const;
     // Writes every item that matches mask and not excludeMask under the base directory with
     // its stored path, creating folders and restoring the permissions of files. Refuses the
     // whole archive, before writing anything, when any item could land outside the base
@@ -104,6 +116,8 @@ private:
     std::unordered_map<std::string, std::size_t> m_index; // name -> index in m_visible
     std::unordered_set<std::string> m_queuedNames;
     std::vector<std::string> m_skipped;
+    std::unique_ptr<ReuseSource> m_reuse;
+    std::vector<std::string> m_reusedFiles;
     bool m_changed = false;
     ProgressCallback m_progress;
     SinkFactory m_sinkFactory;

@@ -410,4 +410,8 @@ void ZipReader::copyRaw(const Entry& entry, const DataSink& sink) const {
     }
 }
 
+void ZipReader::readRaw(const Entry& entry, char* out) const {
+    read(entry.dataOffset, out, std::size_t(entry.item.compressedSize), "an item's data");
+}
+
 } // namespace kp

@@ -36,6 +36,8 @@ public:
     void readItem(const Entry& entry, const DataSink& sink) const;
     // Hands the item's compressed bytes to sink unchanged (for copying into a new archive).
     void copyRaw(const Entry& entry, const DataSink& sink) const;
+    // The same bytes into out, which has room for the item's compressed size.
+    void readRaw(const Entry& entry, char* out) const;
 
 private:
     struct EndRecord {

@@ -259,3 +259,26 @@ TEST_F(EngineTest, OneFileProjectStoresJustTheFile) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"_kpad_/", "_kpad_/project.log", "_kpad_/project.set", "notes.txt"}));
 }
+
+// A full store copies the compressed data of unchanged files from the primary archive; damage
+// in those bytes must be found by the check, not passed on into the new state.
+TEST_F(StoreTest, DamageInTheCopiedPrimaryDataWithdrawsTheNewArchive) {
+    m_dir.write("Site/docs/notes.txt", std::string(4000, 'n'));
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    const std::string primary = m_lastArchive;
+    std::string bytes = readFile(primary);
+    const auto pos = bytes.find("<html>hello</html>"); // stored: too short for Deflate to help
+    ASSERT_NE(pos, std::string::npos);
+    bytes[pos + 6] = 'J';
+    m_dir.write("Site/#tarnel/" + fileNamePart(primary), bytes);
+    m_dir.write("Site/css/site.css", "body { margin: 0 }");
+
+    at(2010, 12, 3, 16, 0);
+    TestHost host;
+    host.answers = {okWith("a full copy"), OptionsChoice{}};
+    EXPECT_EQ(runOnce("Site", host, true), RunOutcome::Failed);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_NE(host.messages[0].text.find("Site/index.html   CRC:"), std::string::npos) << host.messages[0].text;
+    EXPECT_EQ(host.messages[0].text.find("notes.txt"), std::string::npos) << "copied intact";
+    EXPECT_EQ(archives("Site/#tarnel"), std::vector<std::string>{fileNamePart(primary)}) << "withdrawn";
+}
