@@ -11,7 +11,7 @@ bool writesRelativeArchive(const RunState& s) {
 
 WriterJob composeWriterJob(const RunState& s, const Selection& selection, const SplitSelection& split) {
     WriterJob job;
-    for (std::size_t i : split.folders) job.folders.push_back({relativePath(s, s.projectFiles[i]), s.projectFiles[i].dosTime});
+    for (std::size_t i : split.folders) job.folders.push_back({relativePath(s, s.projectFiles[i]), s.projectFiles[i].dosTime, s.projectFiles[i].mode});
     for (std::size_t i : split.files) job.files.push_back(relativePath(s, s.projectFiles[i]));
     job.archiveName = s.newArchiveName;
     job.projectPath = s.projectPath;

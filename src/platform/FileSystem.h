@@ -1,4 +1,5 @@
-// The program's only door to the file system. Paths are UTF-8 with "/" separators.
+// The program's only door to the file system. Paths are UTF-8 with "/" separators, of any
+// length (see LongPath.h).
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -75,6 +76,7 @@ bool removeFile(const std::string& path);
 bool removeEmptyFolder(const std::string& path);
 bool syncFolder(const std::string& folder);
 bool setModificationTime(const std::string& path, std::time_t t); // access and modification
+bool setPermissions(const std::string& path, std::uint32_t mode);  // permission and special bits
 std::string errorText(int err); // strerror, with "the disk is full" spelled out
 
 } // namespace kp

@@ -6,6 +6,8 @@
 #include <unistd.h>
 #include <utility>
 
+#include "platform/LongPath.h"
+
 namespace kp {
 
 InputFile::~InputFile() {
@@ -30,7 +32,7 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
 bool InputFile::open(const std::string& path) {
     close();
     // O_NONBLOCK: opening a FIFO put where a file was must not wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = openAnyLength(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return false;
     struct stat st;
     int err = 0;

@@ -5,9 +5,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <random>
 #include <utility>
 
 #include "platform/FileSystem.h"
+#include "platform/LongPath.h"
 
 namespace kp {
 
@@ -38,17 +40,35 @@ bool OutputFile::adopt(int fd, std::string path) {
 }
 
 bool OutputFile::create(const std::string& asidePath) {
-    if (::unlink(asidePath.c_str()) != 0 && errno != ENOENT) return false;
-    const int fd = ::open(asidePath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    ParentFolder parent;
+    if (!parent.open(asidePath)) return false;
+    if (::unlinkat(parent.fd(), parent.name(), 0) != 0 && errno != ENOENT) return false;
+    const int fd = ::openat(parent.fd(), parent.name(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     return adopt(fd, asidePath);
 }
 
 bool OutputFile::createUnique(const std::string& folder, const std::string& prefix) {
     std::string path = joinPath(folder.empty() ? "." : folder, prefix + "XXXXXX");
-    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    return adopt(fd, std::move(path));
+    ParentFolder parent;
+    if (!parent.open(path)) return false;
+    if (parent.fd() == AT_FDCWD) {
+        const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+        return fd >= 0 && adopt(fd, std::move(path));
+    }
+    // mkostemp takes a whole path: in a folder too deep for that, names are drawn here.
+    std::random_device random;
+    const std::size_t stem = path.size() - 6;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (std::size_t i = stem; i < path.size(); ++i)
+            path[i] = kLetters[random() % (sizeof kLetters - 1)];
+        const std::string name = fileNamePart(path);
+        const int fd = ::openat(parent.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) return adopt(fd, std::move(path));
+        if (errno != EEXIST) return false;
+    }
+    return false;
 }
 
 bool OutputFile::write(const void* data, std::size_t n) {
@@ -108,7 +128,9 @@ bool OutputFile::close() {
 
 bool OutputFile::commit(const std::string& finalPath, bool durable) {
     if (!close()) return false;
-    if (::rename(m_path.c_str(), finalPath.c_str()) != 0) return false;
+    ParentFolder from, to;
+    if (!from.open(m_path) || !to.open(finalPath)) return false;
+    if (::renameat(from.fd(), from.name(), to.fd(), to.name()) != 0) return false;
     m_pending = false;
     // The rename is atomic either way; syncing the folder only makes it survive a power cut.
     if (durable) syncFolder(folderPart(finalPath));
@@ -119,7 +141,8 @@ void OutputFile::discard() noexcept {
     const int err = errno; // callers read errno after a failure, then give up
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
-    if (m_pending) ::unlink(m_path.c_str());
+    ParentFolder parent;
+    if (m_pending && parent.open(m_path)) ::unlinkat(parent.fd(), parent.name(), 0);
     m_pending = false;
     errno = err;
 }

@@ -16,7 +16,7 @@ std::vector<std::string> writeArchive(const WriterJob& job, const Clock& clock, 
     // A primary that cannot be read only means that every file is compressed.
     if (!job.primaryArchive.empty()) zip.reuseItemsOf(job.primaryArchive);
     if (!job.comment.empty()) zip.setComment(job.comment);
-    for (const FolderItem& f : job.folders) zip.addFolder(f.name, f.dosTime);
+    for (const FolderItem& f : job.folders) zip.addFolder(f.name, f.dosTime, f.mode);
     zip.addFolder("_kpad_/", toDosDateTime(clock.now()));
     zip.addFromMemory("_kpad_/project.set", job.settingsText, toDosDateTime(clock.now()));
     zip.addFromMemory("_kpad_/project.log", job.logText, toDosDateTime(clock.now()));

@@ -2,6 +2,7 @@
 // limits, and the bookkeeping texts handed to the writer.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ inline constexpr std::int64_t kMaxProjectSize = 1073741824; // 1 GiB
 struct FolderItem {
     std::string name; // relative path ending in "/"
     DosDateTime dosTime = 0;
+    std::optional<std::uint32_t> mode; // Unix permission and special bits, when known
 };
 
 // Everything the writer needs, copied in before it starts.

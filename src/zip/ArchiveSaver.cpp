@@ -7,6 +7,7 @@
 #include "platform/InputFile.h"
 #include "zip/ArchiveError.h"
 #include "zip/Crc32.h"
+#include "zip/ItemNames.h"
 #include "zip/ZipFormat.h"
 #include "zip/ZipReader.h"
 #include "zip/ZipWriter.h"
@@ -31,7 +32,7 @@ ZipItem fileItem(const std::string& name, const FileFacts& facts) {
     item.dosTime = toDosDateTime(std::time_t(facts.modificationTime));
     item.modificationTime = facts.modificationTime;
     item.uncompressedSize = facts.size;
-    item.flags = kFlagUtf8;
+    item.flags = nameEncodingFlag(name);
     return item;
 }
 
@@ -258,8 +259,9 @@ void ArchiveSaver::writeItem(const Planned& planned, ZipWriter& writer) {
         const ZipReader::Entry& entry = m_old->entries()[pending.existing];
         ZipItem item = entry.item;
         // Sizes and CRC go into the new local header, so no data descriptor follows the data;
-        // the name was decoded to UTF-8 on reading and is written as such.
-        item.flags = std::uint16_t((item.flags & ~kFlagDataDescriptor) | kFlagUtf8);
+        // the name was decoded on reading and is written as such: UTF-8 with the flag, or
+        // the bytes of a Unix name that is not UTF-8 without it.
+        item.flags = std::uint16_t((item.flags & ~(kFlagDataDescriptor | kFlagUtf8)) | nameEncodingFlag(item.fileName));
         const std::uint64_t offset = writer.beginItem(item);
         m_old->copyRaw(entry, [&](const char* data, std::size_t n) {
             writer.writeData(data, n);

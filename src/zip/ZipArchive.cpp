@@ -107,7 +107,11 @@ const ZipItem& ZipArchive::item(std::size_t i) const {
 }
 
 int ZipArchive::findFile(std::string_view name) const {
+    // The exact name first: on Linux a backslash is part of a name. Only a name not found so
+    // is tried again with "\" standing for "/", as the program's own lookups may write it.
     std::string key(name);
+    if (const auto it = m_index.find(key); it != m_index.end()) return int(it->second);
+    if (key.find('\\') == std::string::npos) return -1;
     std::replace(key.begin(), key.end(), '\\', '/');
     const auto it = m_index.find(key);
     return it == m_index.end() ? -1 : int(it->second);
@@ -129,7 +133,7 @@ PendingItem ZipArchive::newItem(PendingItem::Kind kind, const std::string& name,
     pending.item.fileName = name;
     pending.item.dosTime = time;
     pending.item.modificationTime = fromDosDateTime(time);
-    pending.item.flags = zipformat::kFlagUtf8;
+    pending.item.flags = nameEncodingFlag(name);
     return pending;
 }
 
@@ -152,13 +156,18 @@ void ZipArchive::addFromMemory(const std::string& name, std::string data, DosDat
     appendListed(std::move(pending));
 }
 
-void ZipArchive::addFolder(const std::string& name, DosDateTime time) {
+void ZipArchive::addFolder(const std::string& name, DosDateTime time, std::optional<std::uint32_t> unixMode) {
     PendingItem pending =
         newItem(PendingItem::Kind::Folder, (!name.empty() && name.back() == '/') ? name : name + "/", time);
-    // Made by MS-DOS, so that every tool reads 0x10 as the folder attribute; the restore finds
-    // folder items by exactly this value.
-    pending.item.host = kHostDos;
-    pending.item.externalAttributes = 0x10;
+    // 0x10 in the low byte either way, so that every tool sees a folder; a Unix mode of 0 would
+    // make unzip create an inaccessible folder, so an item without a known mode has none.
+    if (unixMode) {
+        pending.item.host = kHostUnix;
+        pending.item.externalAttributes = ((zipformat::kUnixFolder | (*unixMode & 07777)) << 16) | zipformat::kDosFolder;
+    } else {
+        pending.item.host = kHostDos;
+        pending.item.externalAttributes = zipformat::kDosFolder;
+    }
     appendListed(std::move(pending));
 }
 
@@ -300,9 +309,13 @@ void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excl
     if (m_baseDirectory.empty()) throwArchiveError(m_fileName, "no folder to extract into has been set");
     // Every item is checked before the first byte is written, so a hostile archive changes nothing.
     for (std::size_t index : m_visible) {
-        const ZipItem& item = m_items[index].item;
+        const PendingItem& pending = m_items[index];
+        const ZipItem& item = pending.item;
         if (auto problem = extractionProblem(item); !problem.empty())
             throwItemError(m_fileName, item.fileName, "refused to extract it: " + problem);
+        if (pending.kind == PendingItem::Kind::Existing && m_reader->entries()[pending.existing].localNameDiffers)
+            throwItemError(m_fileName, item.fileName,
+                           "refused to extract it: its local header holds another name than the directory");
     }
     std::vector<const PendingItem*> files;
     for (std::size_t index : m_visible) {
@@ -369,7 +382,7 @@ void ZipArchive::extractOne(const PendingItem& pending, const std::string& targe
     } catch (const SinkError& e) {
         err = e.errorNumber();
     }
-    const std::uint32_t mode = item.unixMode() ? item.unixMode() & 0777 : 0644;
+    const std::uint32_t mode = item.hasUnixMode() ? item.unixMode() : 0644;
     if (err == 0 && !out.setMode(mode)) err = errno;
     const std::time_t t =
         item.modificationTime >= 0 ? std::time_t(item.modificationTime) : fromDosDateTime(item.dosTime);

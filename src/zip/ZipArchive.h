@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -44,7 +45,9 @@ public:
     // of that name exists already.
     void addFromMemory(const std::string& name, std::string data, DosDateTime time,
                        std::uint32_t externalAttributes = 0100644u << 16);
-    void addFolder(const std::string& name, DosDateTime time); // external attributes exactly 0x10
+    // A folder item. With a Unix mode (permission and special bits) it is made by Unix with
+    // that mode and the folder attribute 0x10; without one, made by MS-DOS with 0x10 alone.
+    void addFolder(const std::string& name, DosDateTime time, std::optional<std::uint32_t> unixMode = {});
     void setBaseDirectory(const std::string& dir) { m_baseDirectory = dir; }
     const std::string& baseDirectory() const { return m_baseDirectory; }
     // Queues the file baseDirectory/relativePath under the item name relativePath; its time and
@@ -80,9 +83,10 @@ public:
     // it proves wrong (the data already handed over is then not to be trusted).
     void readItem(const std::string& name, const std::function<void(const char*, std::size_t)>& sink) const;
     // Writes every item that matches mask and not excludeMask under the base directory with
-    // its stored path, creating folders and restoring the permissions of files. Refuses the
-    // whole archive, before writing anything, when any item could land outside the base
-    // directory (absolute name, ".." part, drive letter, backslash) or is a symbolic link.
+    // its stored path, creating folders and restoring the permissions of files (special bits
+    // included). Refuses the whole archive, before writing anything, when any item could land
+    // outside the base directory (absolute name, ".." part, drive letter), is a symbolic link,
+    // or has a local header that names something else than the directory does.
     void extractFilesEx(const std::string& mask, const std::string& excludeMask);
 
     void setProgressCallback(ProgressCallback cb) { m_progress = std::move(cb); }

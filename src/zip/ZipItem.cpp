@@ -5,7 +5,11 @@
 namespace kp {
 
 bool ZipItem::isFolder() const {
-    return !fileName.empty() && fileName.back() == '/';
+    return (!fileName.empty() && fileName.back() == '/') || (externalAttributes & zipformat::kDosFolder);
+}
+
+bool ZipItem::hasUnixMode() const {
+    return host == kHostUnix && (externalAttributes >> 16) != 0;
 }
 
 std::uint32_t ZipItem::unixMode() const {
