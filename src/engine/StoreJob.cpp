@@ -27,10 +27,11 @@ bool sameAsLatestRelative(const RunState& s, const ChangeResult& changes, const 
 
 WriterJob composeWriterJob(const RunState& s, const Selection& selection, const SplitSelection& split) {
     WriterJob job;
-    for (std::size_t i : split.folders) job.folders.push_back({relativePath(s, s.projectFiles[i]), s.projectFiles[i].dosTime});
+    for (std::size_t i : split.folders) job.folders.push_back({relativePath(s, s.projectFiles[i]), s.projectFiles[i].dosTime, s.projectFiles[i].mode});
     for (std::size_t i : split.files) job.files.push_back(relativePath(s, s.projectFiles[i]));
     job.archiveName = s.newArchiveName;
     job.projectPath = s.projectPath;
+    if (!s.archives.storedStates.empty()) job.primaryArchive = s.archives.storedStates.back();
 
     ProjectSetFields fields;
     fields.projectName = s.projectName();

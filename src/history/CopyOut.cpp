@@ -100,25 +100,6 @@ private:
     std::map<std::string, fs::path> m_folders;
 };
 
-// An output stream over a C file, so the kit's checked extraction can write into a file
-// that was created exclusively (never through a link someone left at its name).
-class FileStreamBuf : public std::streambuf {
-public:
-    explicit FileStreamBuf(std::FILE* f) : m_file(f) {}
-
-protected:
-    int_type overflow(int_type c) override {
-        if (c == traits_type::eof()) return traits_type::not_eof(c);
-        return std::fputc(c, m_file) == EOF ? traits_type::eof() : c;
-    }
-    std::streamsize xsputn(const char* s, std::streamsize n) override {
-        return std::streamsize(std::fwrite(s, 1, std::size_t(n), m_file));
-    }
-
-private:
-    std::FILE* m_file;
-};
-
 std::FILE* createAside(const std::string& target, std::string& aside) {
     for (int i = 0; i < 100; ++i) {
         aside = folderPart(target) + ".kpad-copy-" + std::to_string(i) + "-" + fileNamePart(target);
@@ -142,10 +123,10 @@ std::string copyOne(const Chosen& c) {
     if (!file) return "Can't write " + c.target + ": " + errorText(errno);
     std::string problem;
     try {
-        FileStreamBuf buf(file);
-        std::ostream out(&buf);
-        c.zip->extractToStream(c.item->fileName, out);
-        if (!out) problem = "Can't write " + c.target + ": " + errorText(errno);
+        c.zip->readItem(c.item->fileName, [&](const char* data, std::size_t n) {
+            if (problem.empty() && std::fwrite(data, 1, n, file) != n)
+                problem = "Can't write " + c.target + ": " + errorText(errno);
+        });
     } catch (const std::exception& e) {
         problem = e.what();
     }

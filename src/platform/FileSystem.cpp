@@ -12,6 +12,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include "platform/LongPath.h"
+
 namespace kp {
 
 namespace {
@@ -31,25 +33,36 @@ std::optional<FileInfo> infoFromStat(const std::string& name, const struct stat&
     if (!(st.st_mode & S_IWUSR)) fi.attributes |= kAttrReadOnly;
     if (!name.empty() && name[0] == '.') fi.attributes |= kAttrHidden;
     fi.dosTime = toDosDateTime(st.st_mtime);
+    fi.modificationTime = std::int64_t(st.st_mtime);
     fi.mode = st.st_mode & 07777;
-    fi.mtime = st.st_mtime;
     fi.device = st.st_dev;
     fi.inode = st.st_ino;
     return fi;
+}
+
+// stat (follow) or lstat of a path of any length.
+bool statAnyLength(const std::string& path, struct stat& st, bool follow = true) {
+    ParentFolder parent;
+    return parent.open(path) && ::fstatat(parent.fd(), parent.name(), &st, follow ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 } // namespace
 
 std::optional<FileInfo> statPath(const std::string& path) {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    if (!statAnyLength(path, st)) return std::nullopt;
     return infoFromStat(fileNamePart(withoutTrailingSlash(path)), st);
 }
 
 std::vector<FileInfo> listFolder(const std::string& folder) {
     std::vector<FileInfo> out;
-    DIR* dir = ::opendir(folder.empty() ? "/" : folder.c_str());
-    if (!dir) return out;
+    const int fd = openAnyLength(folder.empty() ? "/" : folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return out;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return out;
+    }
     const int dfd = ::dirfd(dir);
     while (dirent* de = ::readdir(dir)) {
         const std::string name = de->d_name;
@@ -158,22 +171,22 @@ std::size_t maxNameLength(const std::string& folder) {
 
 bool existsAsFile(const std::string& path) {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return statAnyLength(path, st) && !S_ISDIR(st.st_mode);
 }
 
 bool existsAsFolder(const std::string& path) {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return statAnyLength(path, st) && S_ISDIR(st.st_mode);
 }
 
 bool pathExists(const std::string& path) {
     struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
+    return statAnyLength(path, st, false);
 }
 
 bool isSymbolicLink(const std::string& path) {
     struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    return statAnyLength(path, st, false) && S_ISLNK(st.st_mode);
 }
 
 std::int64_t freeDiskSpace(const std::string& path) {
@@ -247,7 +260,7 @@ bool readWholeFile(const std::string& path, std::string& out) {
 }
 
 bool syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = openAnyLength(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
     const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
     ::close(fd);
@@ -328,7 +341,9 @@ bool createNewFile(const std::string& path) {
 }
 
 bool makeFolder(const std::string& path) {
-    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    ParentFolder parent;
+    if (!parent.open(path)) return false;
+    if (::mkdirat(parent.fd(), parent.name(), 0777) == 0) return true;
     return errno == EEXIST && existsAsFolder(path);
 }
 
@@ -365,12 +380,25 @@ bool removeFolderKeepingParentTime(const std::string& path) {
     return keepingParentTime(path, [&] { return removeEmptyFolder(path); });
 }
 
-bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
-bool removeEmptyFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+bool removeFile(const std::string& path) {
+    ParentFolder parent;
+    return parent.open(path) && ::unlinkat(parent.fd(), parent.name(), 0) == 0;
+}
+
+bool removeEmptyFolder(const std::string& path) {
+    ParentFolder parent;
+    return parent.open(path) && ::unlinkat(parent.fd(), parent.name(), AT_REMOVEDIR) == 0;
+}
 
 bool setModificationTime(const std::string& path, std::time_t t) {
     const timespec times[2] = {{t, 0}, {t, 0}};
-    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+    ParentFolder parent;
+    return parent.open(path) && ::utimensat(parent.fd(), parent.name(), times, 0) == 0;
+}
+
+bool setPermissions(const std::string& path, std::uint32_t mode) {
+    ParentFolder parent;
+    return parent.open(path) && ::fchmodat(parent.fd(), parent.name(), mode_t(mode), 0) == 0;
 }
 
 int readProblem(const std::string& path) {

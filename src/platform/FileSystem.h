@@ -1,4 +1,5 @@
-// The program's only door to the file system. Paths are UTF-8 with "/" separators.
+// The program's only door to the file system. Paths are UTF-8 with "/" separators, of any
+// length (see LongPath.h).
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -25,7 +26,7 @@ struct FileInfo {
     std::int64_t size = 0;  // 0 for folders
     std::uint32_t attributes = 0;
     std::uint32_t mode = 0; // Unix permission bits
-    std::int64_t mtime = 0; // modification time, UTC seconds
+    std::int64_t modificationTime = 0; // UTC seconds
     dev_t device = 0;
     ino_t inode = 0;
 };
@@ -125,6 +126,7 @@ bool syncFolder(const std::string& folder);
 bool setModificationTime(const std::string& path, std::time_t t); // access and modification
 // Why the file cannot be opened for reading (an errno value), or 0 when it can.
 int readProblem(const std::string& path);
+bool setPermissions(const std::string& path, std::uint32_t mode);  // permission and special bits
 std::string errorText(int err); // strerror, with "the disk is full" spelled out
 
 } // namespace kp

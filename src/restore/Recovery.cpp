@@ -1,6 +1,7 @@
 #include "restore/Recovery.h"
 
 #include <cerrno>
+#include <optional>
 #include <unordered_set>
 
 #include "platform/FileSystem.h"
@@ -54,20 +55,31 @@ void removeEmptiedFolders(const Project& s, const LinkGuard& links) {
     }
 }
 
-// Folder items give the folders their stored times. All missing folders are made first and
-// the times set afterwards: making a subfolder would change its parent's time again.
+// Folder items give the folders their stored times and modes. All missing folders are made
+// first and the times set afterwards: making a subfolder would change its parent's time again.
+// Modes come last, once nothing more is made inside: a folder stored read-only would refuse it.
+// Folder items are found as every tool writes them: by the folder attribute or a trailing "/".
 void restoreFolders(const Project& s, const ZipArchive& zip) {
-    std::vector<std::pair<std::string, DosDateTime>> folders;
+    struct Folder {
+        std::string path;
+        DosDateTime time;
+        std::optional<std::uint32_t> mode;
+    };
+    std::vector<Folder> folders;
     for (std::size_t i = 0; i < zip.count(); ++i) {
         const ZipItem& item = zip.item(i);
-        if (item.externalAttributes != 0x10) continue;
+        if (!item.isFolder()) continue;
         const std::string name = withoutTrailingSlash(item.fileName);
         if (name == kBookkeepingFolder) continue;
-        folders.emplace_back(s.projectPath + name, item.dosTime);
+        std::optional<std::uint32_t> mode;
+        if (item.hasUnixMode()) mode = item.unixMode();
+        folders.push_back({s.projectPath + name, item.dosTime, mode});
     }
-    for (const auto& [path, time] : folders)
-        if (!existsAsFolder(path)) makeFolder(path);
-    for (auto it = folders.rbegin(); it != folders.rend(); ++it) setModificationTime(it->first, fromDosDateTime(it->second));
+    for (const Folder& f : folders)
+        if (!existsAsFolder(f.path)) makeFolder(f.path);
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) setModificationTime(it->path, fromDosDateTime(it->time));
+    for (const Folder& f : folders)
+        if (f.mode) setPermissions(f.path, *f.mode);
 }
 
 // The request's check refuses archives with such items; this keeps the extraction itself

@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "store/Layout.h"
 #include "zip/ArchiveCheck.h"
+#include "zip/Crc32.h"
 #include "zip/ItemNames.h"
 
 namespace kp {
@@ -22,12 +23,15 @@ void collectSkipped(const ZipArchive& zip, const WriterJob& job, std::vector<Unr
     }
 }
 
-void writeArchive(WriterJob& job, const Clock& clock, const ProgressCallback& progress,
-                  std::vector<UnreadableFile>& unreadable) {
+// Returns the files whose data was copied from the primary archive.
+std::vector<std::string> writeArchive(WriterJob& job, const Clock& clock, const ProgressCallback& progress,
+                                      std::vector<UnreadableFile>& unreadable) {
     ZipArchive zip;
     zip.open(job.archiveName);
+    // A primary that cannot be read only means that every file is compressed.
+    if (!job.primaryArchive.empty()) zip.reuseItemsOf(job.primaryArchive);
     if (!job.comment.empty()) zip.setComment(job.comment);
-    for (const FolderItem& f : job.folders) zip.addFolder(f.name, f.dosTime);
+    for (const FolderItem& f : job.folders) zip.addFolder(f.name, f.dosTime, f.mode);
     zip.addFolder(kBookkeepingPrefix, toDosDateTime(clock.now()));
     zip.addFromMemory(kProjectSetItem, job.settingsText, toDosDateTime(clock.now()));
     zip.addFromMemory(kProjectLogItem, std::move(job.logText), toDosDateTime(clock.now()));
@@ -47,10 +51,16 @@ void writeArchive(WriterJob& job, const Clock& clock, const ProgressCallback& pr
     }
     zip.save();
     collectSkipped(zip, job, unreadable);
+    std::vector<std::string> reused = zip.reusedFiles();
     zip.closeArchive();
+    return reused;
 }
 
-std::vector<Mismatch> checkArchive(const WriterJob& job, const std::vector<UnreadableFile>& unreadable) {
+// Every file on disk against its item's CRC, but those that could not be read. Items copied
+// from the primary archive were never compressed from the file, so their data is inflated as
+// well: a damaged primary must not pass its damage into the new state unnoticed.
+std::vector<Mismatch> checkArchive(const WriterJob& job, const std::vector<UnreadableFile>& unreadable,
+                                   const std::vector<std::string>& reused) {
     std::unordered_set<std::string> leftOut;
     for (const UnreadableFile& u : unreadable) leftOut.insert(u.path);
     std::vector<std::string> files;
@@ -60,7 +70,16 @@ std::vector<Mismatch> checkArchive(const WriterJob& job, const std::vector<Unrea
     ZipArchive zip;
     zip.open(job.archiveName);
     std::vector<Mismatch> mismatches;
-    for (auto& [path, crc] : compareWithDisk(zip, files, job.projectPath)) mismatches.push_back({path, crc});
+    std::unordered_set<std::string> listed;
+    for (auto& [path, crc] : compareWithDisk(zip, files, job.projectPath)) {
+        listed.insert(path);
+        mismatches.push_back({path, crc});
+    }
+    for (const std::string& path : itemsWithBadData(zip, reused)) {
+        const int index = zip.findFile(path);
+        if (listed.insert(path).second)
+            mismatches.push_back({path, index < 0 ? "00000000" : crc32Hex(zip.item(std::size_t(index)).crc32)});
+    }
     return mismatches;
 }
 
@@ -69,8 +88,9 @@ std::vector<Mismatch> checkArchive(const WriterJob& job, const std::vector<Unrea
 WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCallback& progress,
                            const std::function<void()>& afterWrite) {
     WriterResult result;
+    std::vector<std::string> reused;
     try {
-        writeArchive(job, clock, progress, result.unreadable);
+        reused = writeArchive(job, clock, progress, result.unreadable);
     } catch (const std::exception& e) {
         // The kit leaves no partial archive, so there is nothing to check: the run must be
         // told the store failed rather than find "no mismatches" in an archive that isn't there.
@@ -79,7 +99,7 @@ WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCall
     }
     if (afterWrite) afterWrite();
     try {
-        result.mismatches = checkArchive(job, result.unreadable);
+        result.mismatches = checkArchive(job, result.unreadable, reused);
     } catch (const std::exception& e) {
         result.error = e.what();
     }

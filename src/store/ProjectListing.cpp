@@ -51,7 +51,7 @@ struct Scanner {
         e.size = fi.size;
         e.attributes = fi.attributes;
         e.mode = fi.mode;
-        e.mtime = fi.mtime;
+        e.mtime = fi.modificationTime;
         return e;
     }
 

@@ -2,6 +2,7 @@
 // limits, and the bookkeeping texts handed to the writer.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ inline constexpr std::int64_t kMaxProjectSize = 1073741824; // 1 GiB
 struct FolderItem {
     std::string name; // relative path ending in "/"
     DosDateTime dosTime = 0;
+    std::optional<std::uint32_t> mode; // Unix permission and special bits, when known
 };
 
 // Everything the writer needs, copied in before it starts.
@@ -29,6 +31,8 @@ struct WriterJob {
     std::string settingsText;         // _kpad_/project.set
     std::string logText;              // _kpad_/project.log
     std::string comment;              // the ZIP comment (full archives only)
+    std::string primaryArchive;       // full path of the newest full archive, or empty: files
+                                      // it holds unchanged are copied, not compressed again
 };
 
 // The project listing as lines relative to the project's folder.

@@ -9,48 +9,52 @@
 #include "platform/FileSystem.h"
 #include "zip/Crc32.h"
 #include "zip/ByteSource.h"
+#include "zip/WorkerPool.h"
 #include "zip/ZipReader.h"
 
 namespace kp {
+
 
 std::vector<std::pair<std::string, std::string>>
 compareWithDisk(const ZipArchive& archive, const std::vector<std::string>& relativeFiles,
                 const std::string& baseDirectory, unsigned threads) {
     std::vector<std::optional<std::string>> verdicts(relativeFiles.size());
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < relativeFiles.size();) {
-            const std::string& name = relativeFiles[i];
-            const int index = archive.findFile(name);
-            if (index < 0) {
-                verdicts[i] = "00000000";
-                continue;
-            }
-            const std::uint32_t stored = archive.item(std::size_t(index)).crc32;
-            try {
-                if (GetFileCrc32(joinPath(baseDirectory, name)) == stored) continue;
-            } catch (const std::exception&) {
-                // an unreadable file is as much a mismatch as a changed one
-            }
-            verdicts[i] = crc32Hex(stored);
+    runInParallel(relativeFiles.size(), threads, [&](std::size_t i) {
+        const std::string& name = relativeFiles[i];
+        const int index = archive.findFile(name);
+        if (index < 0) {
+            verdicts[i] = "00000000";
+            return;
         }
-    };
-    std::vector<std::thread> helpers;
-    const unsigned count = std::clamp<unsigned>(threads, 1, 16);
-    try {
-        for (unsigned t = 1; t < count && t < relativeFiles.size(); ++t)
-            helpers.emplace_back(work);
-    } catch (const std::system_error&) {
-        // No thread to be had: the threads that did start, and this one, do the work.
-    }
-    work();
-    for (auto& h : helpers)
-        h.join();
+        const std::uint32_t stored = archive.item(std::size_t(index)).crc32;
+        try {
+            if (GetFileCrc32(joinPath(baseDirectory, name)) == stored) return;
+        } catch (const std::exception&) {
+            // an unreadable file is as much a mismatch as a changed one
+        }
+        verdicts[i] = crc32Hex(stored);
+    });
 
     std::vector<std::pair<std::string, std::string>> mismatches;
     for (std::size_t i = 0; i < relativeFiles.size(); ++i)
         if (verdicts[i]) mismatches.emplace_back(relativeFiles[i], std::move(*verdicts[i]));
     return mismatches;
+}
+
+std::vector<std::string> itemsWithBadData(const ZipArchive& archive, const std::vector<std::string>& names,
+                                          unsigned threads) {
+    std::vector<char> bad(names.size(), 0);
+    runInParallel(names.size(), threads, [&](std::size_t i) {
+        try {
+            archive.readItem(names[i], [](const char*, std::size_t) {});
+        } catch (const std::exception&) {
+            bad[i] = 1;
+        }
+    });
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (bad[i]) out.push_back(names[i]);
+    return out;
 }
 
 std::vector<std::string> verifyArchive(const std::string& path) {

@@ -16,6 +16,11 @@ std::vector<std::pair<std::string, std::string>>
 compareWithDisk(const ZipArchive& archive, const std::vector<std::string>& relativeFiles,
                 const std::string& baseDirectory, unsigned threads = 2);
 
+// Of the named items, those whose data does not decompress to its stored size and CRC (or
+// that the archive lacks), in the given order. Items are read by several threads at once.
+std::vector<std::string> itemsWithBadData(const ZipArchive& archive, const std::vector<std::string>& names,
+                                          unsigned threads = 2);
+
 // Decompresses every item and checks it against its stored CRC and size; one readable line per
 // bad item. Throws ArchiveError when the archive cannot be opened or its directory is damaged.
 std::vector<std::string> verifyArchive(const std::string& path);

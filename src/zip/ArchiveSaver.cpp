@@ -1,16 +1,13 @@
 #include "zip/ArchiveSaver.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <libdeflate.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include "platform/FileSystem.h"
-#include "zip/Crc32.h"
+#include "platform/InputFile.h"
 #include "zip/ArchiveError.h"
+#include "zip/Crc32.h"
+#include "zip/ItemNames.h"
 #include "zip/ZipFormat.h"
 #include "zip/ZipReader.h"
 #include "zip/ZipWriter.h"
@@ -21,63 +18,25 @@ using namespace zipformat;
 
 namespace {
 
-constexpr std::size_t kWindow = 32768; // Deflate's dictionary: pieces after the first get it
+constexpr std::size_t kWindow = 32768; // the dictionary read before each piece after the first
 constexpr std::size_t kCopyBlock = 1u << 20;
 constexpr std::size_t kMinTaskCost = 4096; // bookkeeping of a tiny file still costs something
 constexpr std::uint64_t kBatchBytes = 256 * 1024;
 constexpr std::size_t kBatchTasks = 64;
 
-std::uint32_t crcOf(const void* data, std::size_t n) {
-    return ~UpdateCrc32(0xFFFFFFFFu, data, n);
-}
-
-// Opens a file of the project for reading. O_NONBLOCK: a FIFO put in a file's place must not
-// block the save; only regular files are read.
-int openRegular(const std::string& path, struct stat& st) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return -1;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool readExactly(int fd, char* p, std::size_t n, std::uint64_t offset) {
-    while (n > 0) {
-        const ssize_t got = ::pread(fd, p, n, off_t(offset));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        p += got;
-        n -= std::size_t(got);
-        offset += std::uint64_t(got);
-    }
-    return true;
-}
-
-ZipItem fileItem(const std::string& name, const struct stat& st) {
+ZipItem fileItem(const std::string& name, const FileFacts& facts) {
     ZipItem item;
     item.fileName = name;
     item.host = kHostUnix;
-    item.externalAttributes = std::uint32_t(S_IFREG | (st.st_mode & 07777)) << 16;
-    item.dosTime = toDosDateTime(st.st_mtime);
-    item.modificationTime = st.st_mtime;
-    item.uncompressedSize = std::uint64_t(st.st_size);
-    item.flags = kFlagUtf8;
+    item.externalAttributes = (kUnixRegular | (facts.mode & 07777)) << 16;
+    item.dosTime = toDosDateTime(std::time_t(facts.modificationTime));
+    item.modificationTime = facts.modificationTime;
+    item.uncompressedSize = facts.size;
+    item.flags = nameEncodingFlag(name);
     return item;
 }
 
 } // namespace
-
-// What a worker hands back: the bytes to write and what the writer needs to know about them.
-struct ArchiveSaver::Piece {
-    std::string bytes;
-    std::uint32_t crc = 0;
-    std::uint64_t inputSize = 0;
-    bool stored = false;
-    bool failed = false;
-    struct stat st {};
-};
 
 struct ArchiveSaver::Task {
     std::function<void(WorkerContext&, Piece&)> run;
@@ -94,116 +53,38 @@ struct ArchiveSaver::Batch {
 struct ArchiveSaver::Planned {
     const PendingItem* pending = nullptr;
     std::size_t firstTask = 0, taskCount = 0;
-    struct stat st {}; // File: as found when planning
+    FileFacts facts;                // File: as found when planning
+    ReuseCandidate reuse;           // File: an earlier item that may hold the same data
+    LargeFileWay* large = nullptr;  // File: read in pieces, decided by its first task
 };
 
-namespace {
-
-// Deflate at the normal level, or the bytes themselves when that is not smaller. The stored
-// bytes are copied into the piece only when the writer has no other hold of them.
-void compressWhole(WorkerContext& ctx, ArchiveSaver::Piece& piece, const char* input, std::size_t n,
-                   bool keepStored) {
-    piece.crc = crcOf(input, n);
-    piece.inputSize = n;
-    if (n > 1) {
-        char* out = ctx.output(n - 1);
-        const std::size_t got = libdeflate_deflate_compress(ctx.deflater(), input, n, out, n - 1);
-        if (got > 0) {
-            piece.bytes.assign(out, got);
-            return;
-        }
-    }
-    piece.stored = true;
-    if (keepStored) piece.bytes.assign(input, n);
-}
-
-void readAndCompressFile(WorkerContext& ctx, ArchiveSaver::Piece& piece, const std::string& path,
-                         std::size_t limit) {
-    const int fd = openRegular(path, piece.st);
-    if (fd < 0) {
-        piece.failed = true;
-        return;
-    }
-    // The size found by fstat is what is stored: a file that grows meanwhile is caught by the
-    // check after writing, and not reading on to the end saves a system call per file.
-    const auto size = std::uint64_t(piece.st.st_size);
-    if (size > limit) piece.failed = true; // it grew far beyond what was planned for it
-    char* data = piece.failed ? nullptr : ctx.input(std::size_t(std::max<std::uint64_t>(size, 1)));
-    std::size_t have = 0;
-    while (!piece.failed && have < size) {
-        const ssize_t got = ::read(fd, data + have, std::size_t(size) - have);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) piece.failed = true;
-        if (got <= 0) break; // a file that shrank meanwhile is stored as it was read
-        have += std::size_t(got);
-    }
-    ::close(fd);
-    if (!piece.failed) compressWhole(ctx, piece, data, have, true);
-    ctx.trim();
-}
-
-// One piece of a large file as raw Deflate that continues the pieces before it: primed with
-// the preceding 32 KiB as dictionary and ended by a sync flush (the last by finishing), so
-// that the pieces put one after another form a single valid stream.
-void compressPiece(WorkerContext& ctx, ArchiveSaver::Piece& piece, const std::string& path,
-                   std::uint64_t offset, std::size_t length, bool last) {
-    struct stat st;
-    const int fd = openRegular(path, st);
-    if (fd < 0) {
-        piece.failed = true;
-        return;
-    }
-    const std::size_t dictionary = std::size_t(std::min<std::uint64_t>(kWindow, offset));
-    std::string input(dictionary + length, '\0');
-    const bool ok = readExactly(fd, input.data(), input.size(), offset - dictionary);
-    ::close(fd);
-    if (!ok) {
-        piece.failed = true;
-        return;
-    }
-    const auto* in = reinterpret_cast<const Bytef*>(input.data());
-    piece.crc = crcOf(in + dictionary, length);
-    piece.inputSize = length;
-
-    z_stream* zs = ctx.stream();
-    if (dictionary > 0) deflateSetDictionary(zs, in, uInt(dictionary));
-    std::string out(deflateBound(zs, uLong(length)) + 64, '\0');
-    zs->next_in = const_cast<Bytef*>(in + dictionary);
-    zs->avail_in = uInt(length);
-    std::size_t produced = 0;
-    const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
-    for (;;) {
-        zs->next_out = reinterpret_cast<Bytef*>(out.data() + produced);
-        zs->avail_out = uInt(out.size() - produced);
-        const int rc = deflate(zs, flush);
-        produced = out.size() - zs->avail_out;
-        if (rc == Z_STREAM_END || (!last && zs->avail_in == 0 && zs->avail_out > 0)) break;
-        if (rc != Z_OK && rc != Z_BUF_ERROR) {
-            piece.failed = true;
-            return;
-        }
-        if (zs->avail_out == 0) out.resize(out.size() * 2);
-    }
-    out.resize(produced);
-    piece.bytes = std::move(out);
-}
-
-} // namespace
-
-ArchiveSaver::ArchiveSaver(SaveOptions options, const ZipReader* oldArchive, std::string baseDirectory,
-                           ProgressCallback progress)
-    : m_options(options), m_old(oldArchive), m_base(std::move(baseDirectory)),
+ArchiveSaver::ArchiveSaver(SaveOptions options, const ZipReader* oldArchive, const ReuseSource* reuse,
+                           std::string baseDirectory, ProgressCallback progress)
+    : m_options(options), m_old(oldArchive), m_reuse(reuse), m_base(std::move(baseDirectory)),
       m_progress(std::move(progress)) {}
 
 ArchiveSaver::~ArchiveSaver() {
     m_pool.reset();
 }
 
+ReuseCandidate ArchiveSaver::reuseCandidate(const std::string& name, std::uint64_t size) const {
+    if (!m_reuse) return {};
+    const auto it = m_reuse->files.find(name);
+    if (it == m_reuse->files.end()) return {};
+    const ZipReader::Entry& entry = m_reuse->reader->entries()[it->second];
+    if (entry.item.uncompressedSize != size) return {};
+    return {m_reuse->reader.get(), &entry};
+}
+
 void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
-    auto addTask = [this](std::uint64_t cost, std::function<void(WorkerContext&, Piece&)> run) {
-        m_tasks.push_back(Task{std::move(run), std::max<std::uint64_t>(cost, kMinTaskCost)});
-    };
-    for (const PendingItem& pending : items) {
+    // Thousands of files are looked up before the first is handed out: with more threads the
+    // workers start sooner.
+    std::vector<std::optional<FileInfo>> found(items.size());
+    runInParallel(items.size(), m_options.threads, [&](std::size_t i) {
+        if (items[i].kind == PendingItem::Kind::File) found[i] = statPath(joinPath(m_base, items[i].path));
+    });
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const PendingItem& pending = items[i];
         Planned planned;
         planned.pending = &pending;
         planned.firstTask = m_tasks.size();
@@ -215,44 +96,62 @@ void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
             break;
         case PendingItem::Kind::Memory: {
             auto data = pending.data;
-            addTask(data->size(), [data](WorkerContext& ctx, Piece& piece) {
-                compressWhole(ctx, piece, data->data(), data->size(), false);
-                ctx.trim();
-            });
+            m_tasks.push_back(Task{[data](WorkerContext& ctx, Piece& piece) {
+                                       compressWhole(ctx, piece, data->data(), data->size(), false, false);
+                                       ctx.trim();
+                                   },
+                                   std::max<std::uint64_t>(data->size(), kMinTaskCost)});
             m_total += data->size();
             break;
         }
-        case PendingItem::Kind::File: {
-            const std::string path = joinPath(m_base, pending.path);
-            if (::stat(path.c_str(), &planned.st) != 0 || !S_ISREG(planned.st.st_mode)) {
-                m_skipped.push_back(pending.path); // vanished since it was listed
-                continue;
-            }
-            const auto size = std::uint64_t(planned.st.st_size);
-            m_total += size;
-            if (size <= m_options.wholeFileLimit) {
-                const std::size_t limit = std::max<std::size_t>(m_options.wholeFileLimit * 2, 1u << 20);
-                addTask(size, [path, limit](WorkerContext& ctx, Piece& piece) {
-                    readAndCompressFile(ctx, piece, path, limit);
-                });
-            } else {
-                const std::size_t chunk = m_options.chunkSize;
-                for (std::uint64_t offset = 0; offset < size; offset += chunk) {
-                    const std::size_t length = std::size_t(std::min<std::uint64_t>(chunk, size - offset));
-                    const bool last = offset + length == size;
-                    addTask(length + kWindow, [path, offset, length, last](WorkerContext& ctx, Piece& piece) {
-                        compressPiece(ctx, piece, path, offset, length, last);
-                    });
-                }
-            }
+        case PendingItem::Kind::File:
+            if (!planFile(pending, found[i], planned)) continue;
             break;
-        }
         }
         planned.taskCount = m_tasks.size() - planned.firstTask;
         m_plan.push_back(planned);
     }
     m_pieces.resize(m_tasks.size());
     batchTasks();
+}
+
+bool ArchiveSaver::planFile(const PendingItem& pending, const std::optional<FileInfo>& info, Planned& planned) {
+    const std::string path = joinPath(m_base, pending.path);
+    if (!info || info->isFolder) {
+        m_skipped.push_back(pending.path); // vanished since it was listed
+        return false;
+    }
+    planned.facts = {std::uint64_t(info->size), info->mode, info->modificationTime};
+    const std::uint64_t size = planned.facts.size;
+    const ReuseCandidate reuse = reuseCandidate(pending.path, size);
+    const bool incompressible = hasCompressedFormatName(pending.path);
+    planned.reuse = reuse;
+    m_total += size;
+    auto addTask = [this](std::uint64_t cost, std::function<void(WorkerContext&, Piece&)> run) {
+        m_tasks.push_back(Task{std::move(run), std::max<std::uint64_t>(cost, kMinTaskCost)});
+    };
+    if (size <= m_options.wholeFileLimit) {
+        const std::size_t limit = std::max<std::size_t>(m_options.wholeFileLimit * 2, 1u << 20);
+        addTask(size, [path, limit, reuse, incompressible](WorkerContext& ctx, Piece& piece) {
+            readAndCompressFile(ctx, piece, path, limit, reuse, incompressible);
+        });
+        return true;
+    }
+    m_largeFiles.push_back(std::make_unique<LargeFileWay>());
+    LargeFileWay* way = m_largeFiles.back().get();
+    planned.large = way;
+    const std::size_t chunk = m_options.chunkSize;
+    addTask(chunk, [path, size, chunk, reuse, incompressible, way](WorkerContext& ctx, Piece& piece) {
+        decideLargeFile(ctx, piece, path, size, chunk, reuse, incompressible, *way);
+    });
+    for (std::uint64_t offset = 0; offset < size; offset += chunk) {
+        const std::size_t length = std::size_t(std::min<std::uint64_t>(chunk, size - offset));
+        const bool last = offset + length == size;
+        addTask(length + kWindow, [path, offset, length, last, way](WorkerContext& ctx, Piece& piece) {
+            largeFilePiece(ctx, piece, path, offset, length, last, *way);
+        });
+    }
+    return true;
 }
 
 void ArchiveSaver::batchTasks() {
@@ -298,7 +197,7 @@ void ArchiveSaver::admit() {
     }
 }
 
-ArchiveSaver::Piece ArchiveSaver::take(std::size_t task) {
+Piece ArchiveSaver::take(std::size_t task) {
     const std::size_t index = m_taskBatch[task];
     admit();
     {
@@ -315,6 +214,12 @@ ArchiveSaver::Piece ArchiveSaver::take(std::size_t task) {
         admit();
     }
     return piece;
+}
+
+// The tasks of an item that are not written are still taken, to keep the budget right.
+void ArchiveSaver::takeRest(const Planned& planned, std::size_t from) {
+    for (std::size_t k = from; k < planned.taskCount; ++k)
+        take(planned.firstTask + k);
 }
 
 void ArchiveSaver::report(ProgressScope scope, int percent) {
@@ -354,8 +259,9 @@ void ArchiveSaver::writeItem(const Planned& planned, ZipWriter& writer) {
         const ZipReader::Entry& entry = m_old->entries()[pending.existing];
         ZipItem item = entry.item;
         // Sizes and CRC go into the new local header, so no data descriptor follows the data;
-        // the name was decoded to UTF-8 on reading and is written as such.
-        item.flags = std::uint16_t((item.flags & ~kFlagDataDescriptor) | kFlagUtf8);
+        // the name was decoded on reading and is written as such: UTF-8 with the flag, or
+        // the bytes of a Unix name that is not UTF-8 without it.
+        item.flags = std::uint16_t((item.flags & ~(kFlagDataDescriptor | kFlagUtf8)) | nameEncodingFlag(item.fileName));
         const std::uint64_t offset = writer.beginItem(item);
         m_old->copyRaw(entry, [&](const char* data, std::size_t n) {
             writer.writeData(data, n);
@@ -374,16 +280,15 @@ void ArchiveSaver::writeItem(const Planned& planned, ZipWriter& writer) {
     }
     case PendingItem::Kind::Memory:
     case PendingItem::Kind::File:
-        if (planned.taskCount == 1 && (pending.kind == PendingItem::Kind::Memory ||
-                                       std::uint64_t(planned.st.st_size) <= m_options.wholeFileLimit))
-            writeCompressed(planned, writer);
+        if (planned.large)
+            writeLarge(planned, writer);
         else
-            writeInPieces(planned, writer);
+            writeWhole(planned, writer);
         break;
     }
 }
 
-void ArchiveSaver::writeCompressed(const Planned& planned, ZipWriter& writer) {
+void ArchiveSaver::writeWhole(const Planned& planned, ZipWriter& writer) {
     const PendingItem& pending = *planned.pending;
     Piece piece = take(planned.firstTask);
     if (piece.failed) {
@@ -393,29 +298,45 @@ void ArchiveSaver::writeCompressed(const Planned& planned, ZipWriter& writer) {
         m_skipped.push_back(pending.path);
         return;
     }
-    ZipItem item = pending.kind == PendingItem::Kind::File ? fileItem(pending.path, piece.st) : pending.item;
+    ZipItem item = pending.kind == PendingItem::Kind::File ? fileItem(pending.path, piece.facts) : pending.item;
     item.crc32 = piece.crc;
     item.uncompressedSize = piece.inputSize;
-    item.method = piece.stored ? kMethodStored : kMethodDeflate;
+    item.method = piece.reused ? planned.reuse.entry->item.method
+                               : (piece.stored ? kMethodStored : kMethodDeflate);
     const std::string& bytes =
         piece.stored && pending.kind == PendingItem::Kind::Memory ? *pending.data : piece.bytes;
     item.compressedSize = bytes.size();
     const std::uint64_t offset = writer.beginItem(item);
     writer.writeData(bytes.data(), bytes.size());
     writer.endItem(offset, item);
+    if (piece.reused) m_reused.push_back(pending.path);
     advance(piece.inputSize);
 }
 
-void ArchiveSaver::writeInPieces(const Planned& planned, ZipWriter& writer) {
+void ArchiveSaver::writeLarge(const Planned& planned, ZipWriter& writer) {
     const PendingItem& pending = *planned.pending;
-    ZipItem item = fileItem(pending.path, planned.st);
-    item.method = kMethodDeflate;
+    const Piece lead = take(planned.firstTask);
+    const LargeFileWay::Way way = planned.large->decided();
+    if (lead.failed || way == LargeFileWay::Failed) {
+        takeRest(planned, 1);
+        m_skipped.push_back(pending.path);
+        return;
+    }
+    if (way == LargeFileWay::Reuse) {
+        writeReusedLarge(planned, lead, writer);
+        takeRest(planned, 1);
+        return;
+    }
+    ZipItem item = fileItem(pending.path, lead.facts);
+    item.uncompressedSize = planned.facts.size;
+    item.method = way == LargeFileWay::Store ? kMethodStored : kMethodDeflate;
+    if (way == LargeFileWay::Store) item.compressedSize = item.uncompressedSize;
     const std::uint64_t start = writer.position();
     const std::uint64_t offset = writer.beginItem(item);
     std::uint32_t crc = 0;
     std::uint64_t compressed = 0, done = 0;
     bool failed = false;
-    for (std::size_t k = 0; k < planned.taskCount; ++k) {
+    for (std::size_t k = 1; k < planned.taskCount; ++k) {
         Piece piece = take(planned.firstTask + k);
         failed = failed || piece.failed;
         if (failed) continue; // the remaining pieces are still taken, to keep the budget right
@@ -431,7 +352,8 @@ void ArchiveSaver::writeInPieces(const Planned& planned, ZipWriter& writer) {
         m_skipped.push_back(pending.path);
         return;
     }
-    if (compressed >= item.uncompressedSize) { // Deflate did not help: store the file instead
+    if (compressed >= item.uncompressedSize && way == LargeFileWay::Deflate) {
+        // Deflate did not help after all: store the file instead
         writer.sink().truncate(start);
         if (!writeStoredFromFile(planned, writer, crc)) {
             writer.sink().truncate(start);
@@ -445,28 +367,55 @@ void ArchiveSaver::writeInPieces(const Planned& planned, ZipWriter& writer) {
     writer.endItem(offset, item);
 }
 
+// The earlier item's compressed data, streamed from its archive: large items never sit in
+// memory whole.
+void ArchiveSaver::writeReusedLarge(const Planned& planned, const Piece& lead, ZipWriter& writer) {
+    const ZipReader::Entry& entry = *planned.reuse.entry;
+    ZipItem item = fileItem(planned.pending->path, lead.facts);
+    item.uncompressedSize = entry.item.uncompressedSize;
+    item.compressedSize = entry.item.compressedSize;
+    item.method = entry.item.method;
+    item.crc32 = entry.item.crc32;
+    const std::uint64_t start = writer.position();
+    const std::uint64_t offset = writer.beginItem(item);
+    try {
+        planned.reuse.reader->copyRaw(entry, [&](const char* data, std::size_t n) { writer.writeData(data, n); });
+    } catch (const ArchiveError&) {
+        // The earlier archive cannot be read after all: the file is compressed the slow way,
+        // from the writing thread, rather than left out.
+        writer.sink().truncate(start);
+        const std::uint32_t crc = lead.crc;
+        if (!writeStoredFromFile(planned, writer, crc)) {
+            writer.sink().truncate(start);
+            m_skipped.push_back(planned.pending->path);
+        }
+        return;
+    }
+    writer.endItem(offset, item);
+    m_reused.push_back(planned.pending->path);
+    advance(item.uncompressedSize);
+}
+
 bool ArchiveSaver::writeStoredFromFile(const Planned& planned, ZipWriter& writer, std::uint32_t expectedCrc) {
     const PendingItem& pending = *planned.pending;
-    ZipItem item = fileItem(pending.path, planned.st);
+    ZipItem item = fileItem(pending.path, planned.facts);
     item.method = kMethodStored;
     item.crc32 = expectedCrc;
     item.compressedSize = item.uncompressedSize;
-    struct stat st;
-    const int fd = openRegular(joinPath(m_base, pending.path), st);
-    if (fd < 0) return false;
+    InputFile file;
+    if (!file.open(joinPath(m_base, pending.path))) return false;
     const std::uint64_t offset = writer.beginItem(item);
     std::string buffer(kCopyBlock, '\0');
     std::uint32_t crc = 0xFFFFFFFFu;
     bool ok = true;
     for (std::uint64_t done = 0; ok && done < item.uncompressedSize;) {
         const std::size_t n = std::size_t(std::min<std::uint64_t>(kCopyBlock, item.uncompressedSize - done));
-        ok = readExactly(fd, buffer.data(), n, done);
+        ok = file.readAt(done, buffer.data(), n);
         if (!ok) break;
         crc = UpdateCrc32(crc, buffer.data(), n);
         writer.writeData(buffer.data(), n);
         done += n;
     }
-    ::close(fd);
     // A second reading that differs from the first means the file changed meanwhile.
     if (!ok || ~crc != expectedCrc) return false;
     writer.endItem(offset, item);

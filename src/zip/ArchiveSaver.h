@@ -8,9 +8,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "platform/FileSystem.h"
+#include "zip/CompressionWork.h"
 #include "zip/OutputSink.h"
 #include "zip/Progress.h"
 #include "zip/WorkerPool.h"
@@ -19,7 +23,6 @@
 namespace kp {
 
 class ZipReader;
-
 
 // An item that the next save writes.
 struct PendingItem {
@@ -39,28 +42,41 @@ struct SaveOptions {
     bool forceZip64 = false;               // ZIP64 records even where not needed (for tests)
 };
 
+// The files of an earlier archive, by name, whose compressed data a save may copy: a file
+// whose size and CRC equal an item's holds the same data, so it need not be compressed again.
+struct ReuseSource {
+    std::shared_ptr<const ZipReader> reader;
+    std::unordered_map<std::string, std::size_t> files; // name -> entry index
+};
+
 class ArchiveSaver {
 public:
-    ArchiveSaver(SaveOptions options, const ZipReader* oldArchive, std::string baseDirectory,
-                 ProgressCallback progress);
+    ArchiveSaver(SaveOptions options, const ZipReader* oldArchive, const ReuseSource* reuse,
+                 std::string baseDirectory, ProgressCallback progress);
     ~ArchiveSaver();
 
     // Writes every item and the end records to sink. Files that have vanished or cannot be
     // read are left out and listed by skippedFiles(). Throws SinkError when the sink fails.
     void write(const std::vector<PendingItem>& items, const std::string& comment, OutputSink& sink);
     const std::vector<std::string>& skippedFiles() const { return m_skipped; }
+    // Files whose item data was copied from the reuse source.
+    const std::vector<std::string>& reusedFiles() const { return m_reused; }
 
-    struct Piece;
     struct Task;
     struct Batch;
 
 private:
     struct Planned;
     void plan(const std::vector<PendingItem>& items);
+    // False when the file is gone.
+    bool planFile(const PendingItem& pending, const std::optional<FileInfo>& info, Planned& planned);
+    ReuseCandidate reuseCandidate(const std::string& name, std::uint64_t size) const;
     void writeItem(const Planned& planned, class ZipWriter& writer);
-    void writeCompressed(const Planned& planned, ZipWriter& writer);
-    void writeInPieces(const Planned& planned, ZipWriter& writer);
+    void writeWhole(const Planned& planned, ZipWriter& writer);
+    void writeLarge(const Planned& planned, ZipWriter& writer);
+    void writeReusedLarge(const Planned& planned, const Piece& lead, ZipWriter& writer);
     bool writeStoredFromFile(const Planned& planned, ZipWriter& writer, std::uint32_t expectedCrc);
+    void takeRest(const Planned& planned, std::size_t from);
     void batchTasks();
     Piece take(std::size_t task);
     void admit();
@@ -69,11 +85,13 @@ private:
 
     SaveOptions m_options;
     const ZipReader* m_old;
+    const ReuseSource* m_reuse;
     std::string m_base;
     ProgressCallback m_progress;
-    std::vector<std::string> m_skipped;
+    std::vector<std::string> m_skipped, m_reused;
 
     std::vector<Planned> m_plan;
+    std::vector<std::unique_ptr<LargeFileWay>> m_largeFiles;
     std::vector<Task> m_tasks; // one per piece, in writing order
     std::vector<Piece> m_pieces;
     std::vector<Batch> m_batches; // runs of consecutive tasks, one worker each

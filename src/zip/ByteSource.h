@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/InputFile.h"
+
 namespace kp {
 
 class ByteSource {
@@ -20,16 +22,12 @@ class FileSource final : public ByteSource {
 public:
     // Throws std::system_error when the file cannot be opened.
     explicit FileSource(const std::string& path);
-    ~FileSource() override;
-    FileSource(const FileSource&) = delete;
-    FileSource& operator=(const FileSource&) = delete;
 
-    std::uint64_t size() const override { return m_size; }
+    std::uint64_t size() const override { return m_file.size(); }
     bool readAt(std::uint64_t offset, void* buffer, std::size_t n) const override;
 
 private:
-    int m_fd = -1;
-    std::uint64_t m_size = 0;
+    InputFile m_file;
 };
 
 class MemorySource final : public ByteSource {

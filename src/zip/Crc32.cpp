@@ -2,14 +2,12 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <libdeflate.h>
 #include <memory>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/FileSystem.h"
+#include "platform/InputFile.h"
 
 namespace kp {
 
@@ -75,33 +73,17 @@ std::uint32_t GetStreamCrc32(std::istream& in) {
 }
 
 std::uint32_t GetFileCrc32(const std::string& path) {
-    // O_NONBLOCK: a FIFO put where a file was must not block the check for ever.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) throwFileError(path, "open", errno);
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        const int err = errno;
-        ::close(fd);
-        throwFileError(path, "read", err);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throwFileError(path, "read", S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    }
+    // Only a regular file is read: a FIFO put where a file was must not block the check for ever.
+    InputFile file;
+    if (!file.open(path)) throwFileError(path, errno == EISDIR || errno == EINVAL ? "read" : "open", errno);
     std::uint32_t value = 0xFFFFFFFFu;
     auto buffer = std::make_unique<char[]>(kBlockSize);
     for (;;) {
-        const ssize_t got = ::read(fd, buffer.get(), kBlockSize);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            const int err = errno;
-            ::close(fd);
-            throwFileError(path, "read", err);
-        }
+        const std::ptrdiff_t got = file.read(buffer.get(), kBlockSize);
+        if (got < 0) throwFileError(path, "read", errno);
         if (got == 0) break;
         value = UpdateCrc32(value, buffer.get(), std::size_t(got));
     }
-    ::close(fd);
     return ~value;
 }
 

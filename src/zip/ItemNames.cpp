@@ -1,6 +1,7 @@
 #include "zip/ItemNames.h"
 
 #include "platform/Text.h"
+#include "zip/ZipFormat.h"
 
 namespace kp {
 
@@ -36,9 +37,7 @@ std::string nameCharacterProblem(std::string_view name) {
 std::string writableNameProblem(std::string_view name) {
     if (name.empty() || name == "/") return "the name is empty";
     if (name.size() > 0xFFFF) return "the name is longer than 65,535 bytes";
-    if (!isValidUtf8(name)) return "the name is not valid UTF-8";
     if (auto problem = nameCharacterProblem(name); !problem.empty()) return problem;
-    if (name.find('\\') != std::string_view::npos) return "the name contains a backslash";
     if (name.front() == '/') return "the name is an absolute path";
     if (hasDriveLetter(name)) return "the name begins with a drive letter";
     std::string_view body = name;
@@ -48,12 +47,15 @@ std::string writableNameProblem(std::string_view name) {
     return {};
 }
 
+std::uint16_t nameEncodingFlag(std::string_view name) {
+    return isValidUtf8(name) ? zipformat::kFlagUtf8 : 0;
+}
+
 std::string extractionProblem(const ZipItem& item) {
     const std::string_view name = item.fileName;
     if (name.empty()) return "its name is empty";
     if (name.front() == '/') return "its name is an absolute path";
     if (hasDriveLetter(name)) return "its name begins with a drive letter";
-    if (name.find('\\') != std::string_view::npos) return "its name contains a backslash";
     if (hasPart(name, "..")) return "its name has a \"..\" part that leads out of the target folder";
     if (item.isSymbolicLink()) return "it is a symbolic link";
     return {};

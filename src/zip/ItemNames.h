@@ -1,6 +1,7 @@
 // Rules for item names: what the writer agrees to store, what the reader accepts, what
 // extraction may write, and the masks of deleteFiles and extractFilesEx.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,13 +14,19 @@ namespace kp {
 // LF are let through, since Linux file names may hold them and such files must be backed up.
 std::string nameCharacterProblem(std::string_view name);
 
-// Why the writer refuses a name, or empty: it must be a clean relative UTF-8 path of at most
-// 65,535 bytes, "/" separated, without empty, "." or ".." parts, drive letters or backslashes
-// (the program looks items up with "\" standing for "/", so a backslash would be ambiguous).
+// Why the writer refuses a name, or empty: it must be a clean relative path of at most 65,535
+// bytes, "/" separated, without empty, "." or ".." parts or drive letters. A backslash is an
+// ordinary character of a Linux name, and a name that is not UTF-8 is stored as its bytes.
 std::string writableNameProblem(std::string_view name);
 
-// Why extraction must not write an item, or empty: absolute names, drive letters, ".." parts,
-// backslashes and symbolic links could all reach outside the target folder.
+// The language-encoding flag (bit 11) for a new item of this name: set for UTF-8 names; a
+// name that is not UTF-8 is stored as its bytes without it, as Info-ZIP does on Linux, and
+// read back as those bytes from an item made by Unix.
+std::uint16_t nameEncodingFlag(std::string_view name);
+
+// Why extraction must not write an item, or empty: absolute names, drive letters, ".." parts
+// and symbolic links could all reach outside the target folder. A backslash cannot: on Linux
+// it is part of a name, never a separator.
 std::string extractionProblem(const ZipItem& item);
 
 // '*' matches any run of characters ("/" included), '?' one byte; "\" in a mask means "/".

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/OutputFile.h"
+
 namespace kp {
 
 // A failed sink operation: what was being done and the errno that stopped it.
@@ -42,10 +44,10 @@ public:
 using SinkFactory = std::function<std::unique_ptr<OutputSink>(const std::string& path)>;
 
 // The real sink: a new file at path (a stale one is removed first), written through a buffer.
+// A sink that is never committed leaves nothing behind, however the save ended.
 class FileSink final : public OutputSink {
 public:
     explicit FileSink(const std::string& path);
-    ~FileSink() override;
     FileSink(const FileSink&) = delete;
     FileSink& operator=(const FileSink&) = delete;
 
@@ -59,11 +61,11 @@ public:
 
 private:
     void drain();
+    void startWriteback();
 
-    std::string m_path;
-    int m_fd = -1;
-    bool m_committed = false;
+    OutputFile m_file;
     std::uint64_t m_written = 0;
+    std::uint64_t m_writebackFrom = 0; // bytes before this are on their way to the disk
     std::string m_buffer;
 };
 

@@ -1,6 +1,8 @@
 #include "zip/WorkerPool.h"
 
 #include <algorithm>
+#include <atomic>
+#include <system_error>
 #include <cstring>
 #include <libdeflate.h>
 #include <new>
@@ -9,10 +11,13 @@
 namespace kp {
 
 namespace {
-constexpr int kLevel = 6; // the "normal" level of Deflate
-}
+// libdeflate's level 4 compresses source text about as well as zlib's normal level 6 (what
+// zip -6 writes), in two thirds of the time of its own level 6.
+constexpr int kWholeLevel = 4;
+constexpr int kPieceLevel = 6; // zlib's normal level, for the pieces of large files
+} // namespace
 
-WorkerContext::WorkerContext() : m_deflater(libdeflate_alloc_compressor(kLevel)) {
+WorkerContext::WorkerContext() : m_deflater(libdeflate_alloc_compressor(kWholeLevel)) {
     if (!m_deflater) throw std::bad_alloc();
 }
 
@@ -27,7 +32,7 @@ WorkerContext::~WorkerContext() {
 z_stream_s* WorkerContext::stream() {
     if (!m_stream) {
         auto* zs = new z_stream{};
-        if (deflateInit2(zs, kLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        if (deflateInit2(zs, kPieceLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
             delete zs;
             throw std::bad_alloc();
         }
@@ -98,6 +103,24 @@ void WorkerPool::run() {
         }
         task(context);
     }
+}
+
+void runInParallel(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& work) {
+    std::atomic<std::size_t> next{0};
+    auto loop = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < count;)
+            work(i);
+    };
+    std::vector<std::thread> helpers;
+    const unsigned wanted = std::clamp<unsigned>(threads, 1, 16);
+    try {
+        for (unsigned t = 1; t < wanted && t < count; ++t)
+            helpers.emplace_back(loop);
+    } catch (const std::system_error&) {
+    }
+    loop();
+    for (auto& h : helpers)
+        h.join();
 }
 
 unsigned defaultWorkerCount() {

@@ -66,4 +66,8 @@ private:
 // Worker threads for a save: both cores, and a few more where there are more.
 unsigned defaultWorkerCount();
 
+// Runs work(i) for every i below count on up to `threads` threads, the calling one included.
+// Where no thread can be had, the threads that did start do the work.
+void runInParallel(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& work);
+
 } // namespace kp

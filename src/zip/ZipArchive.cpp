@@ -2,18 +2,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <exception>
 #include <mutex>
-#include <thread>
-#include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
+#include <thread>
 
 #include "platform/FileSystem.h"
+#include "platform/OutputFile.h"
 #include "platform/Text.h"
 #include "zip/Crc32.h"
 #include "zip/ByteSource.h"
@@ -35,16 +32,6 @@ std::string sinkFailure(const SinkError& e, const std::string& twin) {
     return "cannot write it: " + reason;
 }
 
-void writeAll(int fd, const char* p, std::size_t n) {
-    while (n > 0) {
-        const ssize_t done = ::write(fd, p, n);
-        if (done < 0 && errno == EINTR) continue;
-        if (done < 0) throw SinkError("write", errno);
-        p += done;
-        n -= std::size_t(done);
-    }
-}
-
 } // namespace
 
 ZipArchive::ZipArchive() = default;
@@ -58,18 +45,14 @@ std::string ZipArchive::temporaryTwin(const std::string& path) {
 
 void ZipArchive::open(const std::string& path) {
     closeArchive();
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno != ENOENT) throwArchiveError(path, "cannot open it: " + errorText(errno));
-        m_fileName = path; // a new archive, created by the first save
-        m_changed = true;
-        return;
-    }
     std::shared_ptr<ByteSource> source;
     try {
         source = std::make_shared<FileSource>(path);
     } catch (const std::system_error& e) {
-        throwArchiveError(path, "cannot open it: " + errorText(e.code().value()));
+        if (e.code().value() != ENOENT) throwArchiveError(path, "cannot open it: " + errorText(e.code().value()));
+        m_fileName = path; // a new archive, created by the first save
+        m_changed = true;
+        return;
     }
     m_reader = std::make_shared<ZipReader>(source, path);
     m_fileName = path;
@@ -113,6 +96,8 @@ void ZipArchive::closeArchive() {
     m_index.clear();
     m_queuedNames.clear();
     m_skipped.clear();
+    m_reuse.reset();
+    m_reusedFiles.clear();
     m_changed = false;
 }
 
@@ -122,7 +107,11 @@ const ZipItem& ZipArchive::item(std::size_t i) const {
 }
 
 int ZipArchive::findFile(std::string_view name) const {
+    // The exact name first: on Linux a backslash is part of a name. Only a name not found so
+    // is tried again with "\" standing for "/", as the program's own lookups may write it.
     std::string key(name);
+    if (const auto it = m_index.find(key); it != m_index.end()) return int(it->second);
+    if (key.find('\\') == std::string::npos) return -1;
     std::replace(key.begin(), key.end(), '\\', '/');
     const auto it = m_index.find(key);
     return it == m_index.end() ? -1 : int(it->second);
@@ -144,7 +133,7 @@ PendingItem ZipArchive::newItem(PendingItem::Kind kind, const std::string& name,
     pending.item.fileName = name;
     pending.item.dosTime = time;
     pending.item.modificationTime = fromDosDateTime(time);
-    pending.item.flags = zipformat::kFlagUtf8;
+    pending.item.flags = nameEncodingFlag(name);
     return pending;
 }
 
@@ -167,13 +156,18 @@ void ZipArchive::addFromMemory(const std::string& name, std::string data, DosDat
     appendListed(std::move(pending));
 }
 
-void ZipArchive::addFolder(const std::string& name, DosDateTime time) {
+void ZipArchive::addFolder(const std::string& name, DosDateTime time, std::optional<std::uint32_t> unixMode) {
     PendingItem pending =
         newItem(PendingItem::Kind::Folder, (!name.empty() && name.back() == '/') ? name : name + "/", time);
-    // Made by MS-DOS, so that every tool reads 0x10 as the folder attribute; the restore finds
-    // folder items by exactly this value.
-    pending.item.host = kHostDos;
-    pending.item.externalAttributes = 0x10;
+    // 0x10 in the low byte either way, so that every tool sees a folder; a Unix mode of 0 would
+    // make unzip create an inaccessible folder, so an item without a known mode has none.
+    if (unixMode) {
+        pending.item.host = kHostUnix;
+        pending.item.externalAttributes = ((zipformat::kUnixFolder | (*unixMode & 07777)) << 16) | zipformat::kDosFolder;
+    } else {
+        pending.item.host = kHostDos;
+        pending.item.externalAttributes = zipformat::kDosFolder;
+    }
     appendListed(std::move(pending));
 }
 
@@ -201,6 +195,31 @@ void ZipArchive::deleteFiles(const std::string& mask) {
     rebuildIndex();
 }
 
+bool ZipArchive::reuseItemsOf(const std::string& path) {
+    m_reuse.reset();
+    try {
+        auto reuse = std::make_unique<ReuseSource>();
+        reuse->reader = std::make_shared<ZipReader>(std::make_shared<FileSource>(path), path);
+        const auto& entries = reuse->reader->entries();
+        reuse->files.reserve(entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const ZipItem& item = entries[i].item;
+            // Only data this kit writes and reads back: stored or Deflate, not encrypted, and
+            // never more compressed bytes than the file has, so the memory budget holds.
+            const bool plain = (item.method == zipformat::kMethodStored || item.method == zipformat::kMethodDeflate) &&
+                               !item.isEncrypted() && !item.isFolder() && !item.isSymbolicLink() &&
+                               item.compressedSize <= item.uncompressedSize;
+            if (plain) reuse->files.emplace(item.fileName, i);
+        }
+        m_reuse = std::move(reuse);
+        return true;
+    } catch (const std::system_error&) {
+    } catch (const ArchiveError&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return false;
+}
+
 void ZipArchive::setComment(const std::string& comment) {
     if (auto problem = ZipWriter::commentProblem(comment); !problem.empty())
         throwArchiveError(m_fileName, "cannot store the comment: " + problem);
@@ -212,10 +231,11 @@ void ZipArchive::setComment(const std::string& comment) {
 void ZipArchive::save() {
     if (m_fileName.empty()) throw ArchiveError("No archive is open to save");
     m_skipped.clear();
+    m_reusedFiles.clear();
     if (!m_changed) return;
     const std::string twin = temporaryTwin(m_fileName);
     std::unique_ptr<OutputSink> sink;
-    ArchiveSaver saver(m_saveOptions, m_reader.get(), m_baseDirectory, m_progress);
+    ArchiveSaver saver(m_saveOptions, m_reader.get(), m_reuse.get(), m_baseDirectory, m_progress);
     auto giveUp = [&] {
         if (sink) sink->discard();
     };
@@ -238,6 +258,7 @@ void ZipArchive::save() {
         throw;
     }
     m_skipped = saver.skippedFiles();
+    m_reusedFiles = saver.reusedFiles();
 
     std::shared_ptr<ByteSource> source;
     try {
@@ -246,9 +267,10 @@ void ZipArchive::save() {
         throwArchiveError(m_fileName, "cannot open it again after writing: " + errorText(e.code().value()));
     }
     m_reader = std::make_shared<ZipReader>(source, m_fileName);
-    std::vector<std::string> skipped = std::move(m_skipped);
+    std::vector<std::string> skipped = std::move(m_skipped), reused = std::move(m_reusedFiles);
     load();
     m_skipped = std::move(skipped);
+    m_reusedFiles = std::move(reused);
 }
 
 const PendingItem& ZipArchive::pendingByName(const std::string& name) const {
@@ -278,21 +300,22 @@ std::string ZipArchive::extractToString(const std::string& name) const {
     return out;
 }
 
-void ZipArchive::extractToStream(const std::string& name, std::ostream& out) const {
-    const PendingItem& pending = pendingByName(name);
-    readItemData(pending, [&](const char* data, std::size_t n) {
-        if (!out.write(data, std::streamsize(n)))
-            throwItemError(m_fileName, pending.item.fileName, "cannot write its data to the stream");
-    });
+void ZipArchive::readItem(const std::string& name,
+                          const std::function<void(const char*, std::size_t)>& sink) const {
+    readItemData(pendingByName(name), sink);
 }
 
 void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excludeMask) {
     if (m_baseDirectory.empty()) throwArchiveError(m_fileName, "no folder to extract into has been set");
     // Every item is checked before the first byte is written, so a hostile archive changes nothing.
     for (std::size_t index : m_visible) {
-        const ZipItem& item = m_items[index].item;
+        const PendingItem& pending = m_items[index];
+        const ZipItem& item = pending.item;
         if (auto problem = extractionProblem(item); !problem.empty())
             throwItemError(m_fileName, item.fileName, "refused to extract it: " + problem);
+        if (pending.kind == PendingItem::Kind::Existing && m_reader->entries()[pending.existing].localNameDiffers)
+            throwItemError(m_fileName, item.fileName,
+                           "refused to extract it: its local header holds another name than the directory");
     }
     std::vector<const PendingItem*> files;
     for (std::size_t index : m_visible) {
@@ -348,35 +371,24 @@ void ZipArchive::extractOne(const PendingItem& pending, const std::string& targe
     if (!folder.empty() && !makeFolders(folder))
         throwItemError(m_fileName, item.fileName,
                        "cannot create the folder " + folder + ": " + errorText(errno));
-    std::string aside = joinPath(folder.empty() ? "." : folder, ".kpad-extract-XXXXXX");
-    const int fd = ::mkostemp(aside.data(), O_CLOEXEC);
-    if (fd < 0)
+    OutputFile out;
+    if (!out.createUnique(folder, ".kpad-extract-"))
         throwItemError(m_fileName, item.fileName, "cannot create " + target + ": " + errorText(errno));
     int err = 0;
     try {
-        readItemData(pending, [fd](const char* data, std::size_t n) { writeAll(fd, data, n); });
-        const mode_t mode = item.unixMode() ? mode_t(item.unixMode() & 0777) : mode_t(0644);
-        if (::fchmod(fd, mode) != 0) err = errno;
+        readItemData(pending, [&](const char* data, std::size_t n) {
+            if (!out.write(data, n)) throw SinkError("write", errno);
+        });
     } catch (const SinkError& e) {
         err = e.errorNumber();
-    } catch (...) {
-        ::close(fd);
-        ::unlink(aside.c_str());
-        throw;
     }
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) {
-        ::unlink(aside.c_str());
-        throwItemError(m_fileName, item.fileName, "cannot write " + target + ": " + errorText(err));
-    }
-    if (::rename(aside.c_str(), target.c_str()) != 0) {
-        err = errno;
-        ::unlink(aside.c_str());
-        throwItemError(m_fileName, item.fileName, "cannot write " + target + ": " + errorText(err));
-    }
+    const std::uint32_t mode = item.hasUnixMode() ? item.unixMode() : 0644;
+    if (err == 0 && !out.setMode(mode)) err = errno;
     const std::time_t t =
         item.modificationTime >= 0 ? std::time_t(item.modificationTime) : fromDosDateTime(item.dosTime);
-    if (t != -1) setModificationTime(target, t);
+    if (err == 0 && t != -1) out.setModificationTime(t);
+    if (err == 0 && !out.commit(target, false)) err = errno;
+    if (err != 0) throwItemError(m_fileName, item.fileName, "cannot write " + target + ": " + errorText(err));
 }
 
 } // namespace kp

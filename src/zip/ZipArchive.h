@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <ostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,7 +45,9 @@ public:
     // of that name exists already.
     void addFromMemory(const std::string& name, std::string data, DosDateTime time,
                        std::uint32_t externalAttributes = 0100644u << 16);
-    void addFolder(const std::string& name, DosDateTime time); // external attributes exactly 0x10
+    // A folder item. With a Unix mode (permission and special bits) it is made by Unix with
+    // that mode and the folder attribute 0x10; without one, made by MS-DOS with 0x10 alone.
+    void addFolder(const std::string& name, DosDateTime time, std::optional<std::uint32_t> unixMode = {});
     void setBaseDirectory(const std::string& dir) { m_baseDirectory = dir; }
     const std::string& baseDirectory() const { return m_baseDirectory; }
     // Queues the file baseDirectory/relativePath under the item name relativePath; its time and
@@ -56,6 +58,15 @@ public:
     // Drops the matching items ('*' and '?'; "\" stands for "/"); the archive file changes at
     // the next save().
     void deleteFiles(const std::string& mask);
+
+    // Lets the next save copy the compressed data of a file item of the archive at path (the
+    // newest full state) instead of compressing a file again: the item must have the file's
+    // name and size, and its CRC must equal the file's, computed as the file is read. Returns
+    // false, and nothing is reused, when that archive cannot be read.
+    bool reuseItemsOf(const std::string& path);
+    // Files whose data the last save copied from that archive. Their data was never
+    // compressed by this save, so a check should inflate them once.
+    const std::vector<std::string>& reusedFiles() const { return m_reusedFiles; }
 
     void setComment(const std::string& comment); // ArchiveError if over 65,535 bytes
     const std::string& comment() const { return m_comment; }
@@ -68,11 +79,14 @@ public:
 
     // The item's data, checked against its stored size and CRC as it is read.
     std::string extractToString(const std::string& name) const;
-    void extractToStream(const std::string& name, std::ostream& out) const;
+    // The same, piece by piece: sink gets the data as it is decompressed; ArchiveError once
+    // it proves wrong (the data already handed over is then not to be trusted).
+    void readItem(const std::string& name, const std::function<void(const char*, std::size_t)>& sink) const;
     // Writes every item that matches mask and not excludeMask under the base directory with
-    // its stored path, creating folders and restoring the permissions of files. Refuses the
-    // whole archive, before writing anything, when any item could land outside the base
-    // directory (absolute name, ".." part, drive letter, backslash) or is a symbolic link.
+    // its stored path, creating folders and restoring the permissions of files (special bits
+    // included). Refuses the whole archive, before writing anything, when any item could land
+    // outside the base directory (absolute name, ".." part, drive letter), is a symbolic link,
+    // or has a local header that names something else than the directory does.
     void extractFilesEx(const std::string& mask, const std::string& excludeMask);
 
     void setProgressCallback(ProgressCallback cb) { m_progress = std::move(cb); }
@@ -106,6 +120,8 @@ private:
     std::unordered_map<std::string, std::size_t> m_index; // name -> index in m_visible
     std::unordered_set<std::string> m_queuedNames;
     std::vector<std::string> m_skipped;
+    std::unique_ptr<ReuseSource> m_reuse;
+    std::vector<std::string> m_reusedFiles;
     bool m_changed = false;
     ProgressCallback m_progress;
     SinkFactory m_sinkFactory;

@@ -32,6 +32,14 @@ constexpr std::uint16_t kFlagUtf8 = 1u << 11;
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflate = 8;
 
+// Unix file types in the high 16 bits of the external attributes of an item made by Unix
+// (the st_mode layout, which ZIP stores whatever system reads the archive).
+constexpr std::uint32_t kUnixTypeMask = 0170000;
+constexpr std::uint32_t kUnixRegular = 0100000;
+constexpr std::uint32_t kUnixFolder = 0040000;
+constexpr std::uint32_t kUnixLink = 0120000;
+constexpr std::uint32_t kDosFolder = 0x10; // the MS-DOS attribute in the low byte
+
 constexpr std::uint32_t kMax16 = 0xFFFF;
 constexpr std::uint32_t kMax32 = 0xFFFFFFFFu;
 

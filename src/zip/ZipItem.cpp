@@ -1,11 +1,15 @@
 #include "zip/ZipItem.h"
 
-#include <sys/stat.h>
+#include "zip/ZipFormat.h"
 
 namespace kp {
 
 bool ZipItem::isFolder() const {
-    return !fileName.empty() && fileName.back() == '/';
+    return (!fileName.empty() && fileName.back() == '/') || (externalAttributes & zipformat::kDosFolder);
+}
+
+bool ZipItem::hasUnixMode() const {
+    return host == kHostUnix && (externalAttributes >> 16) != 0;
 }
 
 std::uint32_t ZipItem::unixMode() const {
@@ -13,7 +17,7 @@ std::uint32_t ZipItem::unixMode() const {
 }
 
 bool ZipItem::isSymbolicLink() const {
-    return host == kHostUnix && ((externalAttributes >> 16) & S_IFMT) == S_IFLNK;
+    return host == kHostUnix && ((externalAttributes >> 16) & zipformat::kUnixTypeMask) == zipformat::kUnixLink;
 }
 
 } // namespace kp

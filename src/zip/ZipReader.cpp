@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <numeric>
 #include <unordered_map>
 #include <libdeflate.h>
@@ -223,13 +224,15 @@ std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entr
         item.fileName = std::string(rawName);
     } else if (!unicodeName.empty()) {
         item.fileName = std::string(unicodeName);
-    } else if (item.host == kHostUnix && isValidUtf8(rawName)) {
-        // Info-ZIP's zip on Linux stores names in the local charset, UTF-8 today, without the
-        // flag; read as code page 437 they would all be mangled.
+    } else if (item.host == kHostUnix) {
+        // Info-ZIP's zip on Linux stores names as the bytes the file system holds, UTF-8
+        // today, without the flag; so does this kit for a name that is not UTF-8. Read as
+        // code page 437 they would be mangled, and such a file would not come back.
         item.fileName = std::string(rawName);
     } else {
         item.fileName = cp437ToUtf8(rawName);
     }
+    if (item.fileName != rawName) entry.rawName = std::string(rawName);
     if (item.fileName.empty()) fail(position + " has an empty name");
     if (auto problem = nameCharacterProblem(item.fileName); !problem.empty()) {
         item.fileName = printable(item.fileName);
@@ -281,6 +284,7 @@ void ZipReader::checkLayout(std::uint64_t cdOffset) {
         const unsigned char* header = localHeader(offset);
         if (get32(header) != kLocalHeaderSig)
             failItem(e.item, "there is no local header at its recorded offset " + number(offset));
+        e.localNameDiffers = !localNameMatches(e, header, offset, windowStart + window.size());
         e.dataOffset = offset + kLocalHeaderSize + get16(header + 26) + get16(header + 28);
         if (e.dataOffset > cdOffset || e.item.compressedSize > cdOffset - e.dataOffset)
             failItem(e.item, "its data (" + number(e.item.compressedSize) +
@@ -290,8 +294,24 @@ void ZipReader::checkLayout(std::uint64_t cdOffset) {
     }
 }
 
+// Readers that walk the local headers would see another item than the directory lists: such
+// an item is refused when it is read or extracted, as damaged.
+bool ZipReader::localNameMatches(const Entry& entry, const unsigned char* header, std::uint64_t offset,
+                                 std::uint64_t windowEnd) const {
+    const std::string& name = entry.rawName.empty() ? entry.item.fileName : entry.rawName;
+    if (get16(header + 26) != name.size()) return false;
+    const std::uint64_t nameStart = offset + kLocalHeaderSize;
+    if (nameStart + name.size() <= windowEnd)
+        return std::memcmp(header + kLocalHeaderSize, name.data(), name.size()) == 0;
+    std::string local(name.size(), '\0');
+    read(nameStart, local.data(), local.size(), "a local header");
+    return local == name;
+}
+
 void ZipReader::readItem(const Entry& entry, const DataSink& sink) const {
     const ZipItem& item = entry.item;
+    if (entry.localNameDiffers)
+        failItem(item, "its local header holds another name than the directory: the archive is damaged");
     if (item.isEncrypted()) failItem(item, "it is encrypted, which the program cannot read");
     std::uint32_t crc = 0xFFFFFFFFu;
     std::uint64_t produced = 0;
@@ -408,6 +428,10 @@ void ZipReader::copyRaw(const Entry& entry, const DataSink& sink) const {
         sink(buffer.data(), n);
         done += n;
     }
+}
+
+void ZipReader::readRaw(const Entry& entry, char* out) const {
+    read(entry.dataOffset, out, std::size_t(entry.item.compressedSize), "an item's data");
 }
 
 } // namespace kp

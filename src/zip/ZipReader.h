@@ -19,6 +19,8 @@ public:
         ZipItem item;
         std::uint64_t localHeaderOffset = 0;
         std::uint64_t dataOffset = 0; // first byte of the compressed data
+        std::string rawName;          // the name's bytes in the directory, where they differ from item.fileName
+        bool localNameDiffers = false; // the local header names something else: damaged or forged
     };
     using DataSink = std::function<void(const char* data, std::size_t n)>;
 
@@ -31,11 +33,13 @@ public:
     const std::string& archiveName() const { return m_archiveName; }
 
     // Hands the item's decompressed data to sink piece by piece. Throws ArchiveError when the
-    // item is encrypted, uses another method, or its data disagrees with its size or CRC; the
-    // data already handed over is then not to be trusted.
+    // item is encrypted, uses another method, its local header names another item, or its data
+    // disagrees with its size or CRC; the data already handed over is then not to be trusted.
     void readItem(const Entry& entry, const DataSink& sink) const;
     // Hands the item's compressed bytes to sink unchanged (for copying into a new archive).
     void copyRaw(const Entry& entry, const DataSink& sink) const;
+    // The same bytes into out, which has room for the item's compressed size.
+    void readRaw(const Entry& entry, char* out) const;
 
 private:
     struct EndRecord {
@@ -46,6 +50,8 @@ private:
     void readDirectory(const EndRecord& end);
     std::size_t parseEntry(const unsigned char* p, std::size_t left, Entry& entry);
     void checkLayout(std::uint64_t cdOffset);
+    bool localNameMatches(const Entry& entry, const unsigned char* header, std::uint64_t offset,
+                          std::uint64_t windowEnd) const;
     void checkSizes(const Entry& entry) const;
     void read(std::uint64_t offset, void* buffer, std::size_t n, const char* what) const;
     void inflateItem(const Entry& entry, const DataSink& sink, std::uint32_t& crc,

@@ -411,3 +411,26 @@ TEST_F(StoreTest, FailedCopyIntoTheRepositoryIsReported) {
     EXPECT_NE(lastMessages[0].text.find("could not be copied into the folder #tarnel/repository"), std::string::npos);
     EXPECT_NE(lastMessages[0].text.find("Site-101203.1600c-v.1.0.zip"), std::string::npos);
 }
+
+// A full store copies the compressed data of unchanged files from the primary archive; damage
+// in those bytes must be found by the check, not passed on into the new state.
+TEST_F(StoreTest, DamageInTheCopiedPrimaryDataWithdrawsTheNewArchive) {
+    m_dir.write("Site/docs/notes.txt", std::string(4000, 'n'));
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
+    const std::string primary = m_lastArchive;
+    std::string bytes = readFile(primary);
+    const auto pos = bytes.find("<html>hello</html>"); // stored: too short for Deflate to help
+    ASSERT_NE(pos, std::string::npos);
+    bytes[pos + 6] = 'J';
+    m_dir.write("Site/#tarnel/" + fileNamePart(primary), bytes);
+    m_dir.write("Site/css/site.css", "body { margin: 0 }");
+
+    at(2010, 12, 3, 16, 0);
+    TestHost host;
+    host.answers = {okWith("a full copy"), OptionsChoice{}};
+    EXPECT_EQ(runOnce("Site", host, true), RunOutcome::Failed);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_NE(host.messages[0].text.find("Site/index.html   CRC:"), std::string::npos) << host.messages[0].text;
+    EXPECT_EQ(host.messages[0].text.find("notes.txt"), std::string::npos) << "copied intact";
+    EXPECT_EQ(archives("Site/#tarnel"), std::vector<std::string>{fileNamePart(primary)}) << "withdrawn";
+}

@@ -113,6 +113,13 @@ TEST_F(RestoreTest, DamagedOrForeignArchiveRefusesBeforeAnythingChanges) {
     ASSERT_NE(at, std::string::npos);
     bytes[at] = 'V';
     m_dir.write("Site/#tarnel/Site-101203.1531c.zip", bytes);
+    // A copy whose local header names another item than its directory does: readers that walk
+    // the local headers would restore something else.
+    std::string forged = readFile(m_stateA);
+    const auto local = forged.find("Site/run.sh"); // local headers come before the directory
+    ASSERT_NE(local, std::string::npos);
+    forged.replace(local, 11, "Site/run.SH");
+    m_dir.write("Site/#tarnel/Site-101203.1533c.zip", forged);
     {
         ZipArchive foreign;
         foreign.open(m_dir / "Site/#tarnel/Site-101203.1532c.zip");
@@ -120,7 +127,7 @@ TEST_F(RestoreTest, DamagedOrForeignArchiveRefusesBeforeAnythingChanges) {
         foreign.save();
     }
     m_dir.write("Site/index.html", "version two");
-    for (const char* name : {"Site-101203.1531c.zip", "Site-101203.1532c.zip"}) {
+    for (const char* name : {"Site-101203.1531c.zip", "Site-101203.1532c.zip", "Site-101203.1533c.zip"}) {
         TestHost host;
         EXPECT_EQ(restoreRun(m_dir / (std::string("Site/#tarnel/") + name), host), RunOutcome::Cancelled) << name;
         ASSERT_FALSE(host.messages.empty()) << name;
@@ -290,4 +297,83 @@ TEST_F(RestoreTest, ProjectGivenThroughALinkIsRestoredInItsRealFolder) {
     ASSERT_EQ(runOnce("notes-link.txt", fileHost, true), RunOutcome::Stored);
     EXPECT_TRUE(isSymbolicLink(m_dir / "notes-link.txt"));
     EXPECT_EQ(readFile(m_dir / "work/notes.txt"), "first");
+}
+
+// Linux names may hold a backslash (no separator there) and bytes that are not UTF-8; both
+// are stored as they are and come back exactly.
+TEST_F(RestoreTest, NamesWithBackslashesAndNonUtf8BytesComeBack) {
+    const std::string backslash = "Site/back\\slash\\name.txt", latin1 = "Site/caf\xe9/na\xefve.txt";
+    m_dir.write(backslash, "backslash");
+    m_dir.write(latin1, "latin-1");
+    at(2010, 12, 3, 15, 35);
+    TestHost first;
+    first.answers = {okWith("with odd names"), OptionsChoice{}}; // Cancel should the check fail
+    ASSERT_EQ(runOnce("Site", first, true), RunOutcome::Stored) << (first.messages.empty() ? "" : first.messages[0].text);
+    const std::string withOddNames = m_lastArchive;
+    {
+        ZipArchive zip;
+        zip.open(withOddNames);
+        ASSERT_GE(zip.findFile(latin1), 0);
+        EXPECT_EQ(zip.item(zip.findFile(latin1)).flags & 0x800, 0) << "not marked as UTF-8";
+        EXPECT_GE(zip.findFile(backslash), 0);
+        EXPECT_EQ(zip.findFile("Site/back/slash/name.txt"), -1);
+    }
+    removeFile(m_dir / backslash);
+    m_dir.write(latin1, "changed");
+    at(2010, 12, 3, 15, 40);
+    TestHost host;
+    ASSERT_EQ(restoreRun(withOddNames, host), RunOutcome::Stored) << (host.messages.empty() ? "" : host.messages[0].text);
+    EXPECT_EQ(readFile(m_dir / backslash), "backslash");
+    EXPECT_EQ(readFile(m_dir / latin1), "latin-1");
+    EXPECT_FALSE(pathExists(m_dir / "Site/back")) << "the backslash made no folder";
+}
+
+// Folders keep their modes, and files and folders their setuid, setgid and sticky bits.
+TEST_F(RestoreTest, FolderModesAndSpecialBitsComeBack) {
+    const struct {
+        const char* path;
+        mode_t mode;
+    } modes[] = {{"Site/docs", 02750}, {"Site/empty", 01777}, {"Site/run.sh", 04755}, {"Site", 0751}};
+    m_dir.write("Site/docs/b.txt", "a change, so that there is a state to store");
+    touch(m_dir / "Site/docs", kStateTime);
+    for (const auto& m : modes)
+        ASSERT_EQ(chmod((m_dir / m.path).c_str(), m.mode), 0);
+    at(2010, 12, 3, 15, 35);
+    TestHost first;
+    first.answers.push_back(okWith("with modes"));
+    ASSERT_EQ(runOnce("Site", first, true), RunOutcome::Stored);
+    const std::string withModes = m_lastArchive;
+    for (const auto& m : modes)
+        chmod((m_dir / m.path).c_str(), S_ISDIR(statOf(m_dir / m.path).st_mode) ? 0755 : 0644);
+    removeEmptyFolder(m_dir / "Site/empty");
+
+    at(2010, 12, 3, 15, 40);
+    TestHost host;
+    ASSERT_EQ(restoreRun(withModes, host), RunOutcome::Stored) << (host.messages.empty() ? "" : host.messages[0].text);
+    for (const auto& m : modes)
+        EXPECT_EQ(statOf(m_dir / m.path).st_mode & 07777, m.mode) << m.path;
+    EXPECT_NEAR(double(statOf(m_dir / "Site/docs").st_mtime), double(kStateTime), 2.0);
+}
+
+// Folder items as other tools and older versions wrote them: made by Unix without the folder
+// attribute (found by the trailing "/"), and made by MS-DOS with 0x10 alone.
+TEST_F(RestoreTest, FolderItemsOfOtherToolsGetTheirTimesAndModes) {
+    const std::string foreign = m_dir / "Site/#tarnel/Site-101203.1535c.zip";
+    {
+        ZipArchive zip;
+        zip.open(foreign);
+        zip.addFolder("Site/", toDosDateTime(std::time_t(kStateTime)));
+        zip.addFromMemory("Site/unix/", "", toDosDateTime(std::time_t(kStateTime)), 040700u << 16);
+        zip.addFolder("Site/dos/", toDosDateTime(std::time_t(kStateTime)));
+        zip.addFromMemory("Site/index.html", "from another tool", toDosDateTime(std::time_t(kStateTime)));
+        zip.save();
+    }
+    TestHost host;
+    ASSERT_EQ(restoreRun(foreign, host), RunOutcome::Stored) << (host.messages.empty() ? "" : host.messages[0].text);
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "from another tool");
+    for (const char* folder : {"Site/unix", "Site/dos"}) {
+        ASSERT_TRUE(existsAsFolder(m_dir / folder)) << folder;
+        EXPECT_NEAR(double(statOf(m_dir / folder).st_mtime), double(kStateTime), 2.0) << folder;
+    }
+    EXPECT_EQ(statOf(m_dir / "Site/unix").st_mode & 07777, 0700u);
 }

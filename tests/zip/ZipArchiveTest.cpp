@@ -180,11 +180,9 @@ TEST(ZipArchive, RefusesWhatTheFormatCannotHoldInsteadOfTruncatingIt) {
         {"Site/../../up.txt", "\"..\" part"},
         {"/etc/passwd", "absolute"},
         {"C:/x.txt", "drive letter"},
-        {"a\\b.txt", "backslash"},
         {"a//b.txt", "empty part"},
         {"bell\x07.txt", "control character"},
         {std::string("nul\0x", 5), "NUL"},
-        {"bad\xff.txt", "not valid UTF-8"},
         {"taken.txt", "already holds"},
     };
     for (const auto& c : cases) {

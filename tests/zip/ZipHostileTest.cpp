@@ -229,7 +229,6 @@ const HostileCase kCases[] = {
     {"parent part deeper down", [] { return withFirst(item("Site/../../evil.txt", "x")); }, "\"..\" part"},
     {"absolute name", [] { return withFirst(item("/tmp/evil.txt", "x")); }, "absolute"},
     {"drive letter", [] { return withFirst(item("C:/evil.txt", "x")); }, "drive letter"},
-    {"backslashes", [] { return withFirst(item("a\\..\\..\\evil.txt", "x")); }, "backslash"},
     {"symbolic link",
      [] {
          auto it = item("link", "/etc/passwd");
@@ -272,6 +271,7 @@ TEST(ZipHostile, NamesInTheDosCodePageAndUnicodePathFieldsAreDecoded) {
     TempDir t;
     RawItem dos = item("caf\x82.txt", "cp437"); // é in code page 437
     dos.flags = 0;
+    dos.madeBy = 0x0014; // MS-DOS
     RawItem marked = item("Проект.txt", "utf8");
     // An Info-ZIP Unicode path field names the item in UTF-8 when the header holds another form.
     RawItem unicode = item("x?.txt", "unicode path");

@@ -190,3 +190,46 @@ TEST(ZipInterop, ReadsNamesInTheDosCodePage) {
         expected += "bonjour ";
     EXPECT_EQ(zip.extractToString("Dossier/café.txt"), expected);
 }
+
+// An archive whose items were partly copied from an earlier one and partly stored is still a
+// plain ZIP for every tool, and both the kit and unzip restore it byte for byte.
+TEST(ZipInterop, ArchivesWithCopiedAndStoredItemsPassEveryTool) {
+    requireTools({"unzip", "7zz", kPython});
+    TempDir t;
+    std::vector<std::string> files = makeTree(t, "Site");
+    t.write("Site/photo.jpg", randomBytes(20000, 7));
+    t.write("Site/clip.mp4", randomBytes(90000, 8)); // in pieces, stored
+    files.push_back("Site/photo.jpg");
+    files.push_back("Site/clip.mp4");
+    auto store = [&](const std::string& name, const std::string& reuse) {
+        ZipArchive zip;
+        zip.open(t / name);
+        zip.setSaveOptions(pieces(false));
+        zip.setBaseDirectory(t.path());
+        if (!reuse.empty()) zip.reuseItemsOf(t / reuse);
+        for (const auto& f : files)
+            zip.addFile(f);
+        zip.save();
+        return zip.reusedFiles().size();
+    };
+    store("first.zip", "");
+    t.write("Site/a.txt", text(5000) + "edited");
+    ASSERT_EQ(store("second.zip", "first.zip"), files.size() - 1);
+
+    const std::string q = shellQuote(t / "second.zip");
+    EXPECT_EQ(run(kUtf8 + "unzip -tq " + q + " >/dev/null"), 0);
+    EXPECT_EQ(run(kUtf8 + "7zz t " + q + " >/dev/null"), 0);
+    EXPECT_EQ(run(python("import sys, zipfile\nsys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)", q)), 0);
+    ASSERT_EQ(run(kUtf8 + "unzip -q " + q + " -d " + shellQuote(t / "unzipped")), 0);
+    ZipArchive zip;
+    zip.open(t / "second.zip");
+    zip.setBaseDirectory(t / "kit");
+    zip.extractFilesEx("*", "");
+    for (const auto& f : files) {
+        SCOPED_TRACE(f);
+        EXPECT_EQ(readFile(t / ("unzipped/" + f)), readFile(t / f));
+        EXPECT_EQ(readFile(t / ("kit/" + f)), readFile(t / f));
+    }
+    EXPECT_EQ(zip.item(zip.findFile("Site/clip.mp4")).method, 0);
+    EXPECT_EQ(zip.item(zip.findFile("Site/photo.jpg")).method, 0);
+}

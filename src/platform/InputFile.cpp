@@ -1,0 +1,83 @@
+#include "platform/InputFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+#include "platform/LongPath.h"
+
+namespace kp {
+
+InputFile::~InputFile() {
+    close();
+}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_size(other.m_size), m_mode(other.m_mode),
+      m_mtime(other.m_mtime) {}
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_size = other.m_size;
+        m_mode = other.m_mode;
+        m_mtime = other.m_mtime;
+    }
+    return *this;
+}
+
+bool InputFile::open(const std::string& path) {
+    close();
+    // O_NONBLOCK: opening a FIFO put where a file was must not wait for a writer.
+    const int fd = openAnyLength(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st;
+    int err = 0;
+    if (::fstat(fd, &st) != 0)
+        err = errno;
+    else if (!S_ISREG(st.st_mode))
+        err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (err) {
+        ::close(fd);
+        errno = err;
+        return false;
+    }
+    m_fd = fd;
+    m_size = std::uint64_t(st.st_size);
+    m_mode = std::uint32_t(st.st_mode & 07777);
+    m_mtime = std::int64_t(st.st_mtime);
+    return true;
+}
+
+void InputFile::close() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+bool InputFile::readAt(std::uint64_t offset, void* buffer, std::size_t n) const {
+    auto* p = static_cast<char*>(buffer);
+    while (n > 0) {
+        const ssize_t got = ::pread(m_fd, p, n, off_t(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got == 0) errno = 0; // the file ends early: it shrank since it was opened
+            return false;
+        }
+        p += got;
+        offset += std::uint64_t(got);
+        n -= std::size_t(got);
+    }
+    return true;
+}
+
+std::ptrdiff_t InputFile::read(void* buffer, std::size_t n) {
+    for (;;) {
+        const ssize_t got = ::read(m_fd, buffer, n);
+        if (got >= 0 || errno != EINTR) return got;
+    }
+}
+
+} // namespace kp
