@@ -308,6 +308,7 @@ void Engine::writerDone(const WriterResult& result) {
     m_state.checksumMismatches = result.mismatches;
     m_unreadableFiles = result.unreadable;
     m_writerError = result.error;
+    if (result.copiedDataDamaged) m_state.primaryDataDamaged = true;
     m_host.requestClose();
 }
 

@@ -53,6 +53,9 @@ struct RunState : Project {
     bool settingsMistaken = false;
     bool timeRepeated = false;      // the new archive's minute is the latest archive's
     bool canWrite = true;
+    // Data copied from the primary archive proved damaged: the next try compresses everything,
+    // or every full store of the run would copy the damage again and be withdrawn again.
+    bool primaryDataDamaged = false;
     bool latestHasStatus = false;
     bool addVersion = false;
 

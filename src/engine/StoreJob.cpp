@@ -31,7 +31,7 @@ WriterJob composeWriterJob(const RunState& s, const Selection& selection, const 
     for (std::size_t i : split.files) job.files.push_back(relativePath(s, s.projectFiles[i]));
     job.archiveName = s.newArchiveName;
     job.projectPath = s.projectPath;
-    if (!s.archives.storedStates.empty()) job.primaryArchive = s.archives.storedStates.back();
+    if (!s.archives.storedStates.empty() && !s.primaryDataDamaged) job.primaryArchive = s.archives.storedStates.back();
 
     ProjectSetFields fields;
     fields.projectName = s.projectName();

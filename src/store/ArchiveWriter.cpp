@@ -60,7 +60,7 @@ std::vector<std::string> writeArchive(WriterJob& job, const Clock& clock, const 
 // from the primary archive were never compressed from the file, so their data is inflated as
 // well: a damaged primary must not pass its damage into the new state unnoticed.
 std::vector<Mismatch> checkArchive(const WriterJob& job, const std::vector<UnreadableFile>& unreadable,
-                                   const std::vector<std::string>& reused) {
+                                   const std::vector<std::string>& reused, bool& copiedDataDamaged) {
     std::unordered_set<std::string> leftOut;
     for (const UnreadableFile& u : unreadable) leftOut.insert(u.path);
     std::vector<std::string> files;
@@ -76,6 +76,7 @@ std::vector<Mismatch> checkArchive(const WriterJob& job, const std::vector<Unrea
         mismatches.push_back({path, crc});
     }
     for (const std::string& path : itemsWithBadData(zip, reused)) {
+        copiedDataDamaged = true;
         const int index = zip.findFile(path);
         if (listed.insert(path).second)
             mismatches.push_back({path, index < 0 ? "00000000" : crc32Hex(zip.item(std::size_t(index)).crc32)});
@@ -99,7 +100,7 @@ WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCall
     }
     if (afterWrite) afterWrite();
     try {
-        result.mismatches = checkArchive(job, result.unreadable, reused);
+        result.mismatches = checkArchive(job, result.unreadable, reused, result.copiedDataDamaged);
     } catch (const std::exception& e) {
         result.error = e.what();
     }

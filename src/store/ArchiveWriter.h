@@ -33,6 +33,7 @@ struct WriterResult {
     // file, and the archive is kept.
     std::vector<UnreadableFile> unreadable;
     std::string error;                // why the archive could not be written or read back; empty if it was
+    bool copiedDataDamaged = false;   // data copied from the primary archive proved damaged
 };
 
 // afterWrite (may be empty) runs between writing and checking; tests use it.

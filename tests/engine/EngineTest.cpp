@@ -8,6 +8,7 @@
 #include "EngineFixture.h"
 #include "platform/FileSystem.h"
 #include "store/ProjectListing.h"
+#include "zip/ArchiveCheck.h"
 
 using namespace kp;
 using namespace kp::test;
@@ -433,4 +434,12 @@ TEST_F(StoreTest, DamageInTheCopiedPrimaryDataWithdrawsTheNewArchive) {
     EXPECT_NE(host.messages[0].text.find("Site/index.html   CRC:"), std::string::npos) << host.messages[0].text;
     EXPECT_EQ(host.messages[0].text.find("notes.txt"), std::string::npos) << "copied intact";
     EXPECT_EQ(archives("Site/#tarnel"), std::vector<std::string>{fileNamePart(primary)}) << "withdrawn";
+
+    // Stored again in the same run, nothing is copied from the damaged primary: the state is kept.
+    at(2010, 12, 3, 16, 1);
+    TestHost retry;
+    retry.answers = {okWith("a full copy"), okWith("a full copy"), OptionsChoice{}};
+    EXPECT_EQ(runOnce("Site", retry, true), RunOutcome::Stored);
+    EXPECT_EQ(member(m_lastArchive, "Site/index.html"), "<html>hello</html>");
+    EXPECT_EQ(verifyArchive(m_lastArchive), std::vector<std::string>{});
 }
