@@ -1,55 +1,15 @@
 #include "engine/StatesModel.h"
 
 #include <algorithm>
-#include <memory>
-#include <system_error>
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "store/ArchiveNaming.h"
 #include "store/Messages.h"
 #include "zip/ArchiveError.h"
-#include "zip/ByteSource.h"
-#include "zip/ZipFormat.h"
+#include "zip/ZipReader.h"
 
 namespace kp {
-
-namespace {
-
-// The comment ends the archive, behind the end record: browsing needs nothing else, so a
-// state of any size shows its comment at once (a restore checks the whole archive). The
-// end record is found as the archive kit finds it: the one whose comment reaches exactly
-// to the end of the file, and only one may.
-std::string readArchiveComment(const std::string& path) {
-    using namespace zipformat;
-    std::unique_ptr<FileSource> source;
-    try {
-        source = std::make_unique<FileSource>(path);
-    } catch (const std::system_error& e) {
-        throwArchiveError(path, std::string("cannot open it: ") + e.code().message());
-    }
-    const std::uint64_t size = source->size();
-    if (size < kEndSize) throwArchiveError(path, "it is not a ZIP archive (only " + std::to_string(size) + " bytes)");
-    const std::size_t tailSize = std::size_t(std::min<std::uint64_t>(size, kEndSize + kMaxComment));
-    std::string tailText(tailSize, '\0');
-    if (!source->readAt(size - tailSize, tailText.data(), tailSize))
-        throwArchiveError(path, "cannot read the end of the archive");
-    const auto* tail = reinterpret_cast<const unsigned char*>(tailText.data());
-    std::size_t found = 0, candidates = 0;
-    for (std::size_t i = tailSize - kEndSize + 1; i-- > 0;) {
-        if (get32(tail + i) == kEndSig && i + kEndSize + get16(tail + i + 20) == tailSize) {
-            found = i;
-            ++candidates;
-        }
-    }
-    if (candidates == 0)
-        throwArchiveError(path, "it is not a ZIP archive, or it is truncated: the end-of-directory record is missing");
-    if (candidates > 1) throwArchiveError(path, "its comment imitates an end-of-directory record");
-    const std::string_view raw = std::string_view(tailText).substr(found + kEndSize);
-    return isValidUtf8(raw) ? std::string(raw) : cp437ToUtf8(raw);
-}
-
-} // namespace
 
 std::vector<std::string> StatesModel::items() const {
     const std::vector<std::string>& list = shown();

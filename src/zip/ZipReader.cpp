@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <numeric>
+#include <system_error>
 #include <unordered_map>
 #include <libdeflate.h>
 #include <zlib.h>
@@ -67,27 +68,63 @@ void ZipReader::read(std::uint64_t offset, void* buffer, std::size_t n, const ch
     fail(std::string("cannot read ") + what + ": " + (err ? errorText(err) : "the archive ends early"));
 }
 
-ZipReader::EndRecord ZipReader::readEndRecord() {
-    const std::uint64_t size = m_source->size();
-    if (size < kEndSize) fail("it is not a ZIP archive (only " + number(size) + " bytes)");
-    const std::size_t tailSize = std::size_t(std::min<std::uint64_t>(size, kEndSize + kMaxComment));
-    const std::uint64_t tailStart = size - tailSize;
-    std::string tailText(tailSize, '\0');
-    read(tailStart, tailText.data(), tailSize, "the end of the archive");
-    const auto* tail = reinterpret_cast<const unsigned char*>(tailText.data());
+namespace {
 
-    // The end record is the one whose comment reaches exactly to the end of the file. A second
-    // record that fits as well can only sit inside the comment, pretending to be the real one.
-    std::size_t found = 0, candidates = 0;
+// The last bytes of an archive with its end record in them.
+struct EndTail {
+    std::string text;
+    std::uint64_t start = 0; // offset of text in the archive
+    std::size_t found = 0;   // offset of the end record in text
+};
+
+// The end record is the one whose comment reaches exactly to the end of the file. A second
+// record that fits as well can only sit inside the comment, pretending to be the real one.
+// Returns what is wrong, or an empty text.
+std::string locateEndRecord(const ByteSource& source, EndTail& tail) {
+    const std::uint64_t size = source.size();
+    if (size < kEndSize) return "it is not a ZIP archive (only " + number(size) + " bytes)";
+    const std::size_t tailSize = std::size_t(std::min<std::uint64_t>(size, kEndSize + kMaxComment));
+    tail.start = size - tailSize;
+    tail.text.assign(tailSize, '\0');
+    errno = 0;
+    if (!source.readAt(tail.start, tail.text.data(), tailSize)) {
+        const int err = errno;
+        return std::string("cannot read the end of the archive: ") + (err ? errorText(err) : "the archive ends early");
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(tail.text.data());
+    std::size_t candidates = 0;
     for (std::size_t i = tailSize - kEndSize + 1; i-- > 0;) {
-        if (get32(tail + i) == kEndSig && i + kEndSize + get16(tail + i + 20) == tailSize) {
-            found = i;
+        if (get32(bytes + i) == kEndSig && i + kEndSize + get16(bytes + i + 20) == tailSize) {
+            tail.found = i;
             ++candidates;
         }
     }
-    if (candidates == 0)
-        fail("it is not a ZIP archive, or it is truncated: the end-of-directory record is missing");
-    if (candidates > 1) fail("its comment imitates an end-of-directory record");
+    if (candidates == 0) return "it is not a ZIP archive, or it is truncated: the end-of-directory record is missing";
+    if (candidates > 1) return "its comment imitates an end-of-directory record";
+    return {};
+}
+
+} // namespace
+
+std::string readArchiveComment(const std::string& path) {
+    std::unique_ptr<FileSource> source;
+    try {
+        source = std::make_unique<FileSource>(path);
+    } catch (const std::system_error& e) {
+        throwArchiveError(path, std::string("cannot open it: ") + e.code().message());
+    }
+    EndTail tail;
+    if (const std::string problem = locateEndRecord(*source, tail); !problem.empty()) throwArchiveError(path, problem);
+    return decodeComment(std::string_view(tail.text).substr(tail.found + kEndSize));
+}
+
+ZipReader::EndRecord ZipReader::readEndRecord() {
+    EndTail endTail;
+    if (const std::string problem = locateEndRecord(*m_source, endTail); !problem.empty()) fail(problem);
+    const std::string& tailText = endTail.text;
+    const std::uint64_t tailStart = endTail.start;
+    const std::size_t found = endTail.found;
+    const auto* tail = reinterpret_cast<const unsigned char*>(tailText.data());
 
     const unsigned char* p = tail + found;
     if (get16(p + 4) != 0 || get16(p + 6) != 0)

@@ -13,6 +13,10 @@
 
 namespace kp {
 
+// The archive's comment alone: only its end record is read, so a state of any size shows
+// its comment at once. Throws ArchiveError as the reader would for a damaged end.
+std::string readArchiveComment(const std::string& path);
+
 class ZipReader {
 public:
     struct Entry {
