@@ -1,0 +1,83 @@
+// The options window's rules, decided without a window: what its message line says and
+// which controls may be used when it becomes active, the countdown, the status choice.
+#include <gtest/gtest.h>
+
+#include "engine/OptionsModel.h"
+
+namespace kp {
+namespace {
+
+TEST(OptionsModel, ActivationByTheRunsSituation) {
+    const struct {
+        const char* name;
+        bool canWrite, timeRepeated, statusRequested, settingsMistaken;
+        const char* line; // empty: the line is hidden; "-": left as the countdown writes it
+        bool okEnabled, countdown, focusStatus;
+    } cases[] = {
+        {"plain", true, false, false, false, "", true, false, false},
+        {"no write privilege wins", false, true, true, true, "* * *  There is no write privilege  * * *", false, false, false},
+        {"repeated minute", true, true, true, false, "-", false, true, false},
+        {"status requested", true, false, true, false, "* * *  Set project status, please   * * *", true, false, true},
+        {"mistaken settings stay", true, false, false, true,
+         "* * *  Some Settings are mistaken. Please set them again.  * * *", true, false, false},
+    };
+    for (const auto& c : cases) {
+        RunState s;
+        s.canWrite = c.canWrite;
+        s.timeRepeated = c.timeRepeated;
+        s.statusRequested = c.statusRequested;
+        s.settingsMistaken = c.settingsMistaken;
+        FixedClock clock{0};
+        const Activation a = OptionsModel(s, clock).activate();
+        if (std::string(c.line) == "-") {
+            EXPECT_FALSE(a.lineChanged) << c.name;
+        } else {
+            EXPECT_EQ(a.line.visible ? a.line.text : "", c.line) << c.name;
+        }
+        EXPECT_EQ(a.okEnabled, c.okEnabled) << c.name;
+        EXPECT_EQ(a.recoveryEnabled, c.okEnabled) << c.name;
+        EXPECT_EQ(a.countdown, c.countdown) << c.name;
+        EXPECT_EQ(a.focusStatus, c.focusStatus) << c.name;
+    }
+}
+
+TEST(OptionsModel, CountdownEndsAtTheNextMinute) {
+    RunState s;
+    s.timeRepeated = true;
+    FixedClock clock{fromLocalTime({2010, 12, 3, 15, 30, 30})};
+    OptionsModel model(s, clock);
+    CountdownTick t = model.countdownTick();
+    EXPECT_EQ(t.line.text, "* * *  Archive time is repeated. Wait for 30  sec  * * *");
+    EXPECT_FALSE(t.finished);
+    clock.set(fromLocalTime({2010, 12, 3, 15, 31, 0}));
+    t = model.countdownTick();
+    EXPECT_TRUE(t.finished);
+    EXPECT_FALSE(s.timeRepeated);
+}
+
+TEST(OptionsModel, DefaultStatusWarnsButKeepsTheRequest) {
+    RunState s;
+    s.statusRequested = true;
+    FixedClock clock{0};
+    OptionsModel model(s, clock);
+    EXPECT_TRUE(model.chooseStatus(0).visible);
+    EXPECT_TRUE(s.statusRequested);
+    EXPECT_FALSE(model.chooseStatus(3).visible);
+    EXPECT_FALSE(s.statusRequested);
+    EXPECT_EQ(s.values.projectStatus, 3);
+}
+
+TEST(OptionsModel, OkProblemNamesTheLowestWrongPart) {
+    OptionsChoice c;
+    c.versionPart1 = "300";
+    c.versionPart2 = "x";
+    c.versionPart3 = "rc 1";
+    EXPECT_EQ(OptionsModel::okProblem(c), "Check value for part 1 of version\r\nIt must be in 0..100");
+    c.versionPart1 = "007";
+    c.versionPart2 = "100";
+    c.versionPart3 = "rc_1";
+    EXPECT_EQ(OptionsModel::okProblem(c), "");
+}
+
+} // namespace
+} // namespace kp
