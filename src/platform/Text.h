@@ -43,7 +43,7 @@ bool isLettersDigitsOr(std::string_view s, std::string_view extra);
 // and "\" in the mask stands for "/" (masks of archive items may be written either way).
 bool wildcardMatch(std::string_view mask, std::string_view name);
 
-// Counts UTF-8 characters (code points); used where the design counts "characters".
+// Counts UTF-8 characters (code points): the program's length limits count characters, not bytes.
 std::size_t utf8Length(std::string_view s);
 // The first n characters of a UTF-8 text (never cuts a character in half).
 std::string utf8Prefix(std::string_view s, std::size_t n);

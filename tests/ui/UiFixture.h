@@ -26,7 +26,7 @@ public:
     // with a comment, as an earlier run would have.
     void storeState(const std::string& project, const std::string& when, const std::string& comment = "");
 
-    // Starts a run of the project; timers run ten times faster than the design's.
+    // Starts a run of the project; its timers run ten times faster than the program's.
     ui::DesktopRun& start(const std::string& project, bool ctrlHeld = false);
     ui::DesktopRun& run() { return *m_run; }
     bool finished() const { return m_finished; }
