@@ -42,15 +42,7 @@ void listProject(RunState& s) {
     options.unreadable = &s.unreadable;
     std::vector<std::string> temporaries;
     options.extractionTemporaries = &temporaries;
-    if (s.projectKind == ProjectKind::File) {
-        options.mask = s.projectName();
-        options.literalMask = true;
-        ScanProject(s.projectFiles, s.projectPath, options);
-        s.projectFiles.erase(s.projectFiles.begin()); // the folder's own line: only the file is the project
-    } else {
-        options.excluded = {kArchiveFolderName, kOldArchiveFolderName};
-        ScanProject(s.projectFiles, s.projectPath + s.projectName(), options);
-    }
+    s.projectFiles = listProjectItems(s, options);
     // Left by an extraction that was killed; no state may hold them.
     for (const std::string& path : temporaries) removeFile(path);
 }

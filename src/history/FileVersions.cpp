@@ -8,6 +8,7 @@
 #include "history/StateRecord.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "store/Layout.h"
 #include "zip/ZipArchive.h"
 
 namespace kp {
@@ -35,7 +36,7 @@ public:
         openStateArchive(zip, archive);
         Copy own = copyIn(zip, m_item, archive);
         const std::string text =
-            zip.findFile("_kpad_/project.set") >= 0 ? zip.extractToString("_kpad_/project.set") : "";
+            zip.findFile(kProjectSetItem) >= 0 ? zip.extractToString(kProjectSetItem) : "";
         const StateRecord record = StateRecord::parse(text);
         if (!record.isRelative()) return m_fullCopies[archive] = own;
         if (own || record.isMissing(m_item)) return own;

@@ -7,16 +7,13 @@
 #include "history/StateRecord.h"
 #include "platform/FileSystem.h"
 #include "store/ChangeDetection.h"
+#include "store/Layout.h"
 #include "store/ProjectListing.h"
 #include "zip/ZipArchive.h"
 
 namespace kp {
 
 namespace {
-
-// The folders a run leaves out of every listing: the archive folder and its older name.
-const std::vector<std::string> kExcludedFolders = {"#tarnel", "#arh"};
-const char* const kProjectSetItem = "_kpad_/project.set";
 
 StateEntry entryOf(const ZipItem& item, const std::string& archive) {
     StateEntry e;
@@ -131,18 +128,7 @@ StateLoad loadStoredState(const Project& project, const std::string& archive) {
 }
 
 ProjectState presentState(const Project& project) {
-    ProjectListing listing;
-    ScanOptions options;
-    if (project.projectKind == ProjectKind::File) {
-        options.mask = project.projectName();
-        options.literalMask = true;
-        ScanProject(listing, project.projectPath, options);
-        if (!listing.empty())
-            listing.erase(listing.begin()); // the folder's own line: only the file is the project
-    } else {
-        options.excluded = kExcludedFolders;
-        ScanProject(listing, project.projectPath + project.projectName(), options);
-    }
+    const ProjectListing listing = listProjectItems(project);
     ProjectState state;
     state.folder = project.projectPath;
     state.entries.reserve(listing.size());

@@ -19,7 +19,7 @@ namespace {
 // Every item must belong to the project: the folder project's own folder and what is in it,
 // or the one file of a file project, besides the bookkeeping items.
 bool belongsToProject(const Project& s, const std::string& name) {
-    if (name == "_kpad_/" || isBookkeepingItem(name)) return true;
+    if (name == kBookkeepingPrefix || isBookkeepingItem(name)) return true;
     const std::string project = s.projectName();
     if (s.projectKind == ProjectKind::File) return name == project;
     return name.size() > project.size() && startsWith(name, project + "/");
@@ -122,7 +122,7 @@ std::string restoreBlocker(const Project& s, const std::string& archivePath, std
     std::uint64_t needed = 0;
     for (std::size_t i = 0; i < zip.count(); ++i) {
         const ZipItem& item = zip.item(i);
-        if (isBookkeepingItem(item.fileName) || item.fileName == "_kpad_/" || insideArchiveFolder(item.fileName))
+        if (isBookkeepingItem(item.fileName) || item.fileName == kBookkeepingPrefix || insideArchiveFolder(item.fileName))
             continue;
         const std::string name = withoutTrailingSlash(item.fileName);
         const std::vector<std::string> parts = split(name, '/');

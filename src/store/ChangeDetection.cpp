@@ -1,10 +1,13 @@
 #include "store/ChangeDetection.h"
 
+#include "store/Layout.h"
+
 #include <algorithm>
 #include <string_view>
 #include <unordered_map>
 
 #include "platform/Text.h"
+#include "store/Layout.h"
 
 namespace kp {
 
@@ -39,7 +42,7 @@ std::vector<SortKey> sortedKeys(const std::vector<Line>& lines, const std::vecto
 } // namespace
 
 bool isBookkeepingItem(const std::string& name) {
-    return startsWithIgnoringCase(name, "_kpad_/");
+    return startsWithIgnoringCase(name, kBookkeepingPrefix);
 }
 
 ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const std::vector<ProjectLine>& project,

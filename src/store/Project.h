@@ -25,4 +25,9 @@ struct Project {
     std::string projectName() const { return projectBaseName + projectExt; }
 };
 
+// The project's items as a run lists them: a one-file project is that file alone, a folder
+// project everything beneath it but the archive folders. kpad diff and the windows list the
+// present state the same way.
+ProjectListing listProjectItems(const Project& project, ScanOptions options = {});
+
 } // namespace kp
