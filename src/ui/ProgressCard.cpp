@@ -159,11 +159,6 @@ void ProgressCard::setWindowVisibility(int mode) {
         show();
         break;
     case 10: {
-        // Platforms without window opacity (such as the offscreen one) just hide the card.
-        if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
-            hide();
-            break;
-        }
         for (int alpha = int(windowOpacity() * 255); alpha > 0; alpha = alpha >= 5 ? alpha - 5 : 0)
             setWindowOpacity(alpha / 255.0);
         setWindowOpacity(0.0);
