@@ -154,6 +154,7 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
         s.unfinishedRestore = msg::restoreUnfinished(s.projectName(), unfinished->restored, unfinished->keptIn);
 
     s.archives = FindArchives(s.archiveFolder, kRepositoryName, s.projectName(), clock);
+    if (!s.archives.storedStates.empty()) s.primaryArchiveFile = statPath(s.archives.storedStates.back());
     const ArchiveName name =
         BuildArchiveName(s.archiveFolder, s.projectName(), s.archives.storedStates.empty() ? "c" : "", clock);
     s.newArchiveName = name.path;
