@@ -56,6 +56,7 @@ struct RunState : Project {
     bool storeRequested = true;
     bool statusRequested = false;   // the trains are full: a status must be chosen
     bool settingsMistaken = false;
+    std::string settingsFileProblem; // why setting.ini exists but could not be read, or empty
     bool timeRepeated = false;      // the new archive's minute is the latest archive's
     bool canWrite = true;
     // Data copied from the primary archive proved damaged: the next try compresses everything,

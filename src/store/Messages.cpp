@@ -128,13 +128,13 @@ std::string restoreFailed(const std::string& archiveFileName, const std::string&
            "\r\n\r\nThe state before the restore is kept in the archive\r\n " + keptIn;
 }
 
-std::string settingsUnreadable(const std::string& path, const std::string& reason) {
-    return "* * *  The settings file can't be read; the defaults are in force.  * * *\r\n" + path + ": " + reason;
+std::string settingsUnreadable(const std::string& reason) {
+    return "* * *  setting.ini can't be read (" + reason + "); the defaults are in force.  * * *";
 }
 
-std::string settingsSaveWouldReplace(const std::string& path) {
-    return "The settings file\r\n\r\n " + path +
-           "\r\n\r\ncould not be read, so saving would replace what it holds.\r\nPress Save again to replace it.";
+std::string settingsSaveWouldReplace(const std::string& path, const std::string& reason) {
+    return "The settings file\r\n\r\n " + path + "\r\n\r\ncan't be read (" + reason +
+           "), so saving would replace what it holds.\r\nPress Save again to replace it.";
 }
 
 std::string noWritePrivilege(const std::string& archiveFolder) {

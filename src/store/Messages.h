@@ -71,10 +71,11 @@ inline constexpr const char* kZipFileNotFound = "Can't find zip file!";
 inline constexpr const char* kNoWritePrivilege = "* * *  There is no write privilege  * * *";
 std::string noWritePrivilege(const std::string& archiveFolder); // the line and the folder below it
 inline constexpr const char* kSettingsMistaken = "* * *  Some Settings are mistaken. Please set them again.  * * *";
-// The settings file exists but could not be read: the defaults are in force.
-std::string settingsUnreadable(const std::string& path, const std::string& reason);
+// The settings file exists but could not be read (reason: "Permission denied"): the
+// defaults are in force.
+std::string settingsUnreadable(const std::string& reason);
 // Save refused once, so that a file the program could not read is replaced only on purpose.
-std::string settingsSaveWouldReplace(const std::string& path);
+std::string settingsSaveWouldReplace(const std::string& path, const std::string& reason);
 inline constexpr const char* kSetStatus = "* * *  Set project status, please   * * *";
 
 } // namespace kp::msg

@@ -10,6 +10,8 @@
 #include "store/ProjectListing.h"
 #include "zip/ArchiveCheck.h"
 #include "zip/Crc32.h"
+#include "engine/OptionsModel.h"
+#include "platform/IniFile.h"
 
 using namespace kp;
 using namespace kp::test;
@@ -77,6 +79,23 @@ TEST_F(StoreTest, RelativeStoreHoldsOnlyWhatChangedAndNamesThePrimary) {
     EXPECT_EQ(set.find("<comment>"), std::string::npos);
     EXPECT_EQ(member(plain, "_kpad_/project.log"), member(tarnel("Site-101203.1530c.zip"), "_kpad_/project.log"))
         << "a relative archive carries the log unchanged";
+}
+
+// An unreadable setting.ini leaves the defaults in force, and the user hears of it: the
+// options window opens by itself with the reason in its message line.
+TEST_F(StoreTest, UnreadableSettingsFileIsToldInTheOptionsWindow) {
+    const std::string ini = m_dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=mnp:2\n");
+    ASSERT_EQ(truncate(ini.c_str(), off_t(IniFile::kMaxSize) + 1), 0);
+    TestHost host;
+    RunState seen;
+    host.onOptions = [&](RunState& s) { seen = s; };
+    EXPECT_EQ(runOnce("Site", host), RunOutcome::Stored);
+    EXPECT_EQ(host.optionsShown, 1);
+    EXPECT_EQ(seen.values.capacityFactor, 5) << "the defaults";
+    FixedClock clock{0};
+    const Activation a = OptionsModel(seen, clock).activate();
+    EXPECT_EQ(a.line.text, "* * *  setting.ini can't be read (it is over 16 MiB); the defaults are in force.  * * *");
+    EXPECT_TRUE(a.line.visible);
 }
 
 // A relative state cannot be read without its primary archive. When that archive is deleted
