@@ -129,8 +129,9 @@ CheckFindings checkArchive(const WriterJob& job, const std::vector<UnreadableFil
     CheckFindings found;
     for (std::size_t i = 0; i < copiedFiles.size(); ++i) {
         if (verdicts[i] == CopyVerdict::BadCopy) found.badCopies.push_back(copiedFiles[i]);
-        if (verdicts[i] == CopyVerdict::FileDiffers)
-            differing.emplace(copiedFiles[i], crc32Hex(zip.item(std::size_t(zip.findFile(copiedFiles[i]))).crc32));
+        if (verdicts[i] != CopyVerdict::FileDiffers) continue;
+        const int index = zip.findFile(copiedFiles[i]);
+        differing.emplace(copiedFiles[i], index < 0 ? "00000000" : crc32Hex(zip.item(std::size_t(index)).crc32));
     }
     // In the order of the job, as the user's listing shows them.
     for (const std::string& file : job.files)
