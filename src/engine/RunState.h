@@ -59,8 +59,8 @@ struct RunState : Project {
     std::string settingsFileProblem; // why setting.ini exists but could not be read, or empty
     bool timeRepeated = false;      // the new archive's minute is the latest archive's
     bool canWrite = true;
-    // Data copied from the primary archive proved damaged: the next try compresses everything,
-    // or every full store of the run would copy the damage again and be withdrawn again.
+    // Data copied from the primary archive proved not to be the files' (or the primary is no
+    // longer the file read): every store left in the run compresses everything.
     bool primaryDataDamaged = false;
     bool latestHasStatus = false;
     bool addVersion = false;
