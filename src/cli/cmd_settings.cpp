@@ -5,16 +5,20 @@
 #include "store/SettingsFile.h"
 #include "cli/CommandSupport.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "engine/EntryChecks.h"
+#include "store/Messages.h"
 
 namespace kp::cli {
 
 namespace {
 
 // The user's settings as a run would take them: the defaults, then setting.ini, validated.
-SettingsValues effectiveUserSettings(const std::string& path) {
+// problem: why setting.ini exists but could not be read, or empty.
+SettingsValues effectiveUserSettings(const std::string& path, std::string& problem) {
     NameValueList defaults = settingsListFrom(kDefaultSettingsString);
     NameValueList settings = defaults;
-    if (auto prefs = readUserPreferences(path)) SettingsMerge(settings, *prefs, "");
+    if (auto prefs = readUserPreferences(path, &problem)) SettingsMerge(settings, *prefs, "");
     NameValueList mistaken;
     return validateSettings(settings, defaults, mistaken).values;
 }
@@ -30,7 +34,11 @@ int cmdSettings(const Args& allArgs) {
     Args args;
     for (ArgWalker walk(allArgs); walk.next();) args.push_back(walk.arg());
     const std::string path = settingsFilePath(appDataFolder());
-    SettingsValues values = effectiveUserSettings(path);
+    std::string problem;
+    SettingsValues values = effectiveUserSettings(path, problem);
+    if (!problem.empty())
+        std::fprintf(stderr, "Warning: %s\n%s\n", forTerminal(msg::settingsUnreadable(problem)).c_str(),
+                     displayText(path).c_str());
     if (args.empty()) {
         print(values);
         return 0;
@@ -40,6 +48,11 @@ int cmdSettings(const Args& allArgs) {
     if (const std::string bad = applyUserSettings(items, values); !bad.empty())
         return badArguments("invalid setting '" + bad + "' (cL: 8 hexadecimal digits; hv: L1\\L2\\L3 with "
                             "1<=L1<L2<L3<=20; mnp: 1..5; ws, ds: 0 or 1)");
+    // Saving would put the defaults in place of whatever the unreadable file holds.
+    if (!problem.empty()) {
+        std::fprintf(stderr, "kpad: %s is not replaced; repair or remove it first\n", displayText(path).c_str());
+        return 1;
+    }
     if (!writeSettingsFile(path, values, currentUserName())) {
         std::fprintf(stderr, "kpad: can't write %s: %s\n", path.c_str(), errorText(errno).c_str());
         return 1;

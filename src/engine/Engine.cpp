@@ -12,6 +12,7 @@
 #include "restore/RestoreRequest.h"
 #include "engine/StoreJob.h"
 #include "store/Trains.h"
+#include "zip/ZipArchive.h"
 
 namespace kp {
 
@@ -176,11 +177,19 @@ void Engine::timerTick() {
     }
     if (m_storeBusy) return;
     m_storeBusy = true;
-    std::uint64_t fileBytes = 0;
-    for (std::size_t i : split.files) fileBytes += std::uint64_t(std::max<std::int64_t>(s.projectFiles[i].size, 0));
-    if (canWriteNewArchive()) startWriter(composeWriterJob(s, *selection, split), fileBytes);
+    m_selection = std::move(selection);
+    m_split = split;
+    if (canWriteNewArchive()) startStoring();
     else m_host.requestClose();
     m_storeBusy = false;
+}
+
+// Hands the chosen selection to the writer.
+void Engine::startStoring() {
+    const RunState& s = m_state;
+    std::uint64_t fileBytes = 0;
+    for (std::size_t i : m_split.files) fileBytes += std::uint64_t(std::max<std::int64_t>(s.projectFiles[i].size, 0));
+    startWriter(composeWriterJob(s, *m_selection, m_split), fileBytes);
 }
 
 // What the new state holds: what changed since the primary archive, or everything. Empty
@@ -304,12 +313,49 @@ std::optional<ChangeResult> Engine::compareWithPrimary() {
 void Engine::writerDone(const WriterResult& result) {
     if (m_writer.joinable()) m_writer.join();
     m_writerRunning = false;
+    if (result.error.empty() && !result.badCopies.empty()) return storeAgainWithoutCopying(result.badCopies);
+    if (result.error.empty() && m_selection && !m_selection->full &&
+        !stillTheSameFile(m_state.primaryArchiveFile, m_state.archives.storedStates.back()))
+        return storeFullInstead();
     m_written = true;
     m_state.checksumMismatches = result.mismatches;
     m_unreadableFiles = result.unreadable;
     m_writerError = result.error;
-    if (result.copiedDataDamaged) m_state.primaryDataDamaged = true;
     m_host.requestClose();
+}
+
+// Data copied from the primary archive is not what the files hold: the archive is damaged
+// (or holds other bytes under the same sizes and CRCs). The files themselves are fine, so
+// the state is written again at once from them alone; the user learns which files the
+// archive could not give back, and no busy program is blamed.
+void Engine::storeAgainWithoutCopying(const std::vector<std::string>& badCopies) {
+    RunState& s = m_state;
+    removeFile(s.newArchiveName);
+    s.primaryDataDamaged = true;
+    std::vector<std::string> shown;
+    for (const std::string& file : badCopies) shown.push_back(displayText(file));
+    m_host.beep();
+    m_host.showMessage(MessageKind::Notice, msg::archiveDamaged(fileNamePart(s.archives.storedStates.back()), shown));
+    startStoring();
+}
+
+// A relative state is readable only with its primary archive. When that archive vanished or
+// was replaced while this one was written, the relative archive goes and a full one is stored.
+void Engine::storeFullInstead() {
+    RunState& s = m_state;
+    removeFile(s.newArchiveName);
+    s.primaryDataDamaged = true; // nothing is copied from a file that is no longer the one read
+    m_host.beep();
+    m_host.showMessage(MessageKind::Notice, msg::primaryChanged(fileNamePart(s.archives.storedStates.back())));
+    const ArchiveName name = BuildArchiveName(s.archiveFolder, s.projectName(), "c", m_clock);
+    s.newArchiveName = name.path;
+    s.datePos = name.datePos;
+    m_selection = Selection{};
+    for (std::size_t i = 0; i < s.projectFiles.size(); ++i) m_selection->items.push_back(i);
+    m_split = splitSelection(s, m_selection->items);
+    for (const std::string& refusal : sizeRefusals(s, m_split.files, s.canWrite, s.freeDiskSpace)) refuse(refusal);
+    if (s.storeRequested && canWriteNewArchive()) startStoring();
+    else m_host.requestClose();
 }
 
 // A store that failed its check is withdrawn: the user hears why, the new archive goes, a
@@ -384,28 +430,53 @@ bool Engine::closeQuery() {
     return true;
 }
 
-// Replaces the project's files from the chosen archive. When that fails midway the run
-// ends without thinning, and the user learns which archive holds the state from before.
+// Replaces the project's files from the chosen archive. Storing the present state may have
+// taken minutes: right before anything is deleted, the chosen archive is opened again and
+// must be the very file the request checked, still fit to restore, and no project file may
+// have become busy. Otherwise nothing is deleted. When extraction fails midway the run ends
+// without thinning, and the user learns which archive holds the state from before.
 bool Engine::recover() {
     RunState& s = m_state;
-    // Checked again now the present state is stored: that took disk space, and the project
-    // may have changed since the request.
-    if (const std::string blocker = checkedBlocker(s.restoreArchive); !blocker.empty()) {
+    const auto refused = [&](const std::string& text) {
         m_failed = true;
         m_restoreFailed = true;
         m_host.beep();
-        m_host.showMessage(MessageKind::Error, msg::restoreRefused(fileNamePart(s.restoreArchive), blocker));
+        m_host.showMessage(MessageKind::Notice, text);
         return false;
-    }
+    };
+    ZipArchive zip;
+    if (const std::string problem = reopenChosenArchive(zip); !problem.empty())
+        return refused(msg::restoreRefused(fileNamePart(s.restoreArchive), problem, fileNamePart(s.newArchiveName)));
+    std::vector<std::string> busy = busyProjectFiles(s);
+    for (std::string& path : busy) path = displayText(path);
+    if (!busy.empty()) return refused(msg::busyFiles(busy));
+
     s.restoringText = restoringCaption(s, s.restoreArchive);
     m_host.repaint(s);
-    const std::string error = recoverProject(s, s.restoreArchive, s.newArchiveName);
+    const std::string error = recoverProject(s, zip, s.newArchiveName);
     if (error.empty()) return true;
     m_failed = true;
     m_restoreFailed = true;
     m_host.beep();
     m_host.showMessage(MessageKind::Error, msg::restoreFailed(fileNamePart(s.restoreArchive), error, s.newArchiveName));
     return false;
+}
+
+// Opens the chosen archive into zip for the restore; why it must not be restored, or empty.
+// The file is looked at before and after opening it: both times it must be the file the
+// request accepted, so what zip holds open is that file, whatever happens to the name later.
+std::string Engine::reopenChosenArchive(ZipArchive& zip) const {
+    const RunState& s = m_state;
+    const auto changed = [&] { return pathExists(s.restoreArchive) ? msg::kChosenArchiveReplaced : msg::kChosenArchiveGone; };
+    if (!stillTheSameFile(s.restoreArchiveFile, s.restoreArchive)) return changed();
+    try {
+        zip.open(s.restoreArchive);
+        if (!stillTheSameFile(s.restoreArchiveFile, s.restoreArchive)) return changed();
+        if (std::string problem = itemsProblem(s, zip); !problem.empty()) return problem;
+        return restoreBlocker(s, zip, freeDiskSpace(s.projectPath));
+    } catch (const std::exception& e) {
+        return e.what();
+    }
 }
 
 bool Engine::requestRestore(const std::string& archive, const std::string& currentComment) {
@@ -423,6 +494,8 @@ bool Engine::requestRestore(const std::string& archive, const std::string& curre
         m_host.showMessage(MessageKind::Notice, msg::busyFiles(busy));
         return false;
     }
+    // Taken before the checks: the restore later extracts only this very file.
+    const std::optional<FileInfo> chosenFile = statPath(chosen);
     std::string problem;
     try {
         problem = restoreProblem(s, chosen);
@@ -441,6 +514,7 @@ bool Engine::requestRestore(const std::string& archive, const std::string& curre
     s.archiveComment = msg::restoreNote(fileNamePart(chosen)) + currentComment;
     s.addVersion = false;
     s.restoreArchive = chosen;
+    s.restoreArchiveFile = chosenFile;
     s.storeRequested = true;
     return true;
 }

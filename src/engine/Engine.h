@@ -21,6 +21,7 @@ struct WriterResult;
 struct ChangeResult;
 struct Selection;
 struct WriterJob;
+class ZipArchive;
 
 enum class RunOutcome {
     Running,
@@ -76,10 +77,14 @@ private:
     bool canWriteNewArchive();
     void startWriter(WriterJob job, std::uint64_t fileBytes);
     void writerDone(const WriterResult& result);
+    void storeAgainWithoutCopying(const std::vector<std::string>& badCopies);
+    void storeFullInstead();
+    void startStoring();
     bool reportFailedCheck();
     void reportUnreadable();
     bool recover();
     std::string checkedBlocker(const std::string& archive) const; // restoreBlocker, errors as text
+    std::string reopenChosenArchive(ZipArchive& zip) const;
 
     Host& m_host;
     const Clock& m_clock;
@@ -96,6 +101,9 @@ private:
     bool m_same = false, m_refused = false, m_failed = false, m_ended = false;
     bool m_incomplete = false;
     std::vector<UnreadableFile> m_unreadableFiles; // left out by the writer
+    // What the store in progress holds, so that it can be written again within the run.
+    std::optional<Selection> m_selection;
+    SplitSelection m_split;
 };
 
 } // namespace kp

@@ -58,8 +58,9 @@ Activation OptionsModel::activate() const {
 }
 
 bool OptionsModel::storingTabLine(MessageLine& line) const {
-    if (!m_s.settingsMistaken) return false;
-    line = redLine(msg::kSettingsMistaken);
+    if (!m_s.settingsFileProblem.empty()) line = redLine(msg::settingsUnreadable(m_s.settingsFileProblem));
+    else if (m_s.settingsMistaken) line = redLine(msg::kSettingsMistaken);
+    else return false;
     return true;
 }
 

@@ -4,6 +4,12 @@
 
 namespace kp {
 
+bool stillTheSameFile(const std::optional<FileInfo>& before, const std::string& path) {
+    const std::optional<FileInfo> now = statPath(path);
+    return before && now && !now->isFolder && now->device == before->device && now->inode == before->inode &&
+           now->size == before->size && now->modificationTime == before->modificationTime;
+}
+
 std::string cardDateLabel(const RunState& s) {
     if (s.storeRequested) return stampAndSuffix(s.newArchiveName, s.datePos);
     if (s.dateLabel == msg::kSameProject) return msg::kSameProject;

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "store/ArchiveWriter.h"
 #include "store/ChangeDetection.h"
 #include "store/NameValueList.h"
@@ -29,6 +30,10 @@ struct RunState : Project {
     std::string latestLogText;
     bool logTooLarge = false;       // the latest archive's log is over kMaxLogSize: no store
     std::string restoreArchive;     // the state chosen for a restore, empty if none
+    // The files as they were when read: the restore extracts only the very archive it checked,
+    // and a relative archive is kept only while the primary it names is still the file read.
+    std::optional<FileInfo> restoreArchiveFile;
+    std::optional<FileInfo> primaryArchiveFile;
     std::vector<Mismatch> checksumMismatches;
     // The primary archive's items, read once per run (at start-up when it is also the latest).
     std::optional<std::vector<ArchiveLine>> primaryItems;
@@ -51,10 +56,11 @@ struct RunState : Project {
     bool storeRequested = true;
     bool statusRequested = false;   // the trains are full: a status must be chosen
     bool settingsMistaken = false;
+    std::string settingsFileProblem; // why setting.ini exists but could not be read, or empty
     bool timeRepeated = false;      // the new archive's minute is the latest archive's
     bool canWrite = true;
-    // Data copied from the primary archive proved damaged: the next try compresses everything,
-    // or every full store of the run would copy the damage again and be withdrawn again.
+    // Data copied from the primary archive proved not to be the files' (or the primary is no
+    // longer the file read): every store left in the run compresses everything.
     bool primaryDataDamaged = false;
     bool latestHasStatus = false;
     bool addVersion = false;
@@ -67,6 +73,9 @@ struct RunState : Project {
     std::string unfinishedRestore;  // the message about a restore an earlier run did not finish
     std::string dateLabel = " ";    // set to the same-project text when nothing changed
 };
+
+// True when path is still the file found before (same file, size and time).
+bool stillTheSameFile(const std::optional<FileInfo>& before, const std::string& path);
 
 // The card's date line: the new archive's stamp and suffix while a store is requested,
 // else the same-project text or "Canceled".

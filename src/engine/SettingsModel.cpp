@@ -155,14 +155,24 @@ SettingsSaveResult SettingsModel::save() {
         return r;
     }
     const std::string path = settingsFilePath(m_s.appDataFolder);
+    // A file that exists but cannot be read may hold the user's settings: the first Save says
+    // so, and only a second one replaces it.
+    if (const std::string problem = settingsFileProblem(path); !problem.empty() && !m_replaceUnreadable) {
+        r.error = msg::settingsSaveWouldReplace(path, problem);
+        m_replaceUnreadable = true;
+        m_saveEnabled = true;
+        return r;
+    }
     if (!writeSettingsFile(path, v, m_s.userName)) {
         r.error = "Can't save the settings in \"" + path + "\":\r\n" + errorText(errno);
         m_saveEnabled = true;
         return r;
     }
     r.written = true;
-    r.hideMessageLine = m_s.settingsMistaken;
+    r.hideMessageLine = m_s.settingsMistaken || !m_s.settingsFileProblem.empty();
     m_s.settingsMistaken = false;
+    m_s.settingsFileProblem.clear();
+    m_replaceUnreadable = false;
     m_saveEnabled = false;
     return r;
 }

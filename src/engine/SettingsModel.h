@@ -92,6 +92,7 @@ private:
     bool m_showArchiveFolder = true;
     std::string m_marks = std::string(10, ' ');
     bool m_saveEnabled = false;
+    bool m_replaceUnreadable = false; // the user was told that Save replaces an unreadable file
 };
 
 } // namespace kp

@@ -50,7 +50,8 @@ void listProject(RunState& s) {
 void layerSettings(RunState& s, const std::string& projectSet) {
     SettingsMerge(s.defaultSettings, kDefaultSettingsString, "");
     s.iniSettings = s.defaultSettings;
-    if (auto prefs = readUserPreferences(settingsFilePath(s.appDataFolder))) SettingsMerge(s.iniSettings, *prefs, "");
+    if (auto prefs = readUserPreferences(settingsFilePath(s.appDataFolder), &s.settingsFileProblem))
+        SettingsMerge(s.iniSettings, *prefs, "");
     s.settings = s.iniSettings;
     // Only the record's settings section counts: the comment is the user's free text, and a
     // word like "mnp:1" in it must not change how many states the project keeps.
@@ -68,9 +69,11 @@ void validate(RunState& s, Host& host) {
     if (check.statusInvalid) host.beep();
     setFolderHidden(s.archiveFolder, s.values.showArchiveFolder == 0);
     s.statusTrainLength = statusTrainLength(s.values, s.values.projectStatus);
-    if (s.mistakenSettings.count() > mistakesBefore) {
+    // The user's settings are not in force: the user must hear of it before a Save replaces them.
+    const bool mistaken = s.mistakenSettings.count() > mistakesBefore;
+    if (mistaken || !s.settingsFileProblem.empty()) {
         s.showOptions = true;
-        s.settingsMistaken = true;
+        s.settingsMistaken = mistaken;
         host.beep();
     }
 }
@@ -154,6 +157,7 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
         s.unfinishedRestore = msg::restoreUnfinished(s.projectName(), unfinished->restored, unfinished->keptIn);
 
     s.archives = FindArchives(s.archiveFolder, kRepositoryName, s.projectName(), clock);
+    if (!s.archives.storedStates.empty()) s.primaryArchiveFile = statPath(s.archives.storedStates.back());
     const ArchiveName name =
         BuildArchiveName(s.archiveFolder, s.projectName(), s.archives.storedStates.empty() ? "c" : "", clock);
     s.newArchiveName = name.path;

@@ -54,7 +54,10 @@ OptionsChoice ConsoleHost::openOptions(RunState& state) {
         printMessage("", msg::noWritePrivilege(state.archiveFolder));
         return OptionsChoice{};
     }
-    if (state.settingsMistaken)
+    if (!state.settingsFileProblem.empty())
+        printMessage("Warning: ", msg::settingsUnreadable(state.settingsFileProblem) + "\r\n" +
+                                      settingsFilePath(state.appDataFolder));
+    else if (state.settingsMistaken)
         printMessage("Warning: ", msg::kSettingsMistaken);
     if (state.statusRequested && m_choice.projectStatus <= 0)
         printMessage("Warning: ", std::string(msg::kSetStatus) + "\r\n(the trains are full: kpad store --status)");

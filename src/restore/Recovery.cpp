@@ -130,14 +130,23 @@ std::string restoringCaption(const Project& s, const std::string& restoreArchive
 }
 
 std::string recoverProject(const Project& s, const std::string& restoreArchive, const std::string& keptIn) {
+    ZipArchive zip;
+    try {
+        zip.open(restoreArchive);
+    } catch (const std::exception& e) {
+        return e.what(); // nothing was deleted
+    }
+    return recoverProject(s, zip, keptIn);
+}
+
+std::string recoverProject(const Project& s, ZipArchive& zip, const std::string& keptIn) {
+    const std::string restoreArchive = zip.fileName();
     if (!writeFileAtomically(markerPath(s), fileNamePart(restoreArchive) + "\n" + fileNamePart(keptIn) + "\n"))
         return "cannot record the restore in " + s.archiveFolder + ": " + errorText(errno);
     const LinkGuard links(s);
     deleteListedFiles(s, links);
     removeEmptiedFolders(s, links);
     try {
-        ZipArchive zip;
-        zip.open(restoreArchive);
         leaveOutArchiveFolders(zip);
         zip.setBaseDirectory(s.projectPath);
         zip.extractFilesEx("*", std::string(kBookkeepingPrefix) + "*");

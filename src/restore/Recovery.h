@@ -9,6 +9,7 @@
 #include <string>
 
 #include "store/Project.h"
+#include "zip/ZipArchive.h"
 
 namespace kp {
 
@@ -21,6 +22,8 @@ std::string restoringCaption(const Project& project, const std::string& restoreA
 // folder until the restore has finished, so that a run killed midway is told of later.
 std::string recoverProject(const Project& project, const std::string& restoreArchive,
                            const std::string& keptIn = "");
+// The same from an archive already opened (and checked) by the caller.
+std::string recoverProject(const Project& project, ZipArchive& restoreArchive, const std::string& keptIn = "");
 
 // A restore that did not finish: the archive it restored and the one holding the state before
 // it (file names as in the archive folder).

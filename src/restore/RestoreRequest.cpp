@@ -46,16 +46,21 @@ std::vector<std::string> busyProjectFiles(const Project& s) {
     return busy;
 }
 
+std::string itemsProblem(const Project& s, const ZipArchive& zip) {
+    for (std::size_t i = 0; i < zip.count(); ++i) {
+        const ZipItem& item = zip.item(i);
+        if (const std::string why = extractionProblem(item); !why.empty()) return item.fileName + ": " + why;
+        if (!belongsToProject(s, item.fileName)) return item.fileName + ": not an item of this project";
+        if (insideArchiveFolder(item.fileName)) return item.fileName + ": an item inside an archive folder";
+    }
+    return {};
+}
+
 std::string restoreProblem(const Project& s, const std::string& archivePath) {
     {
         ZipArchive zip;
         zip.open(archivePath);
-        for (std::size_t i = 0; i < zip.count(); ++i) {
-            const ZipItem& item = zip.item(i);
-            if (const std::string why = extractionProblem(item); !why.empty()) return item.fileName + ": " + why;
-            if (!belongsToProject(s, item.fileName)) return item.fileName + ": not an item of this project";
-            if (insideArchiveFolder(item.fileName)) return item.fileName + ": an item inside an archive folder";
-        }
+        if (std::string problem = itemsProblem(s, zip); !problem.empty()) return problem;
     }
     const std::vector<std::string> bad = verifyArchive(archivePath);
     return bad.empty() ? std::string() : bad.front();
@@ -116,6 +121,10 @@ std::string megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u 
 std::string restoreBlocker(const Project& s, const std::string& archivePath, std::int64_t freeSpace) {
     ZipArchive zip;
     zip.open(archivePath);
+    return restoreBlocker(s, zip, freeSpace);
+}
+
+std::string restoreBlocker(const Project& s, const ZipArchive& zip, std::int64_t freeSpace) {
     AfterDeletion after(s);
     const std::size_t maxName = maxNameLength(s.projectPath);
     std::unordered_set<std::string> foldersChecked;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "store/Project.h"
+#include "zip/ZipArchive.h"
 
 namespace kp {
 
@@ -23,6 +24,8 @@ bool insideArchiveFolder(const std::string& itemName);
 // its CRC, or one that would land outside the project or inside an archive folder. Throws
 // ArchiveError when the archive cannot be read at all.
 std::string restoreProblem(const Project& project, const std::string& archivePath);
+// The same checks of the items' names and places alone (the directory, not the data).
+std::string itemsProblem(const Project& project, const ZipArchive& zip);
 
 // Why extracting the chosen archive could not finish, or empty; checked before anything is
 // deleted, so a restore that would stop halfway is refused instead. freeSpace is what the
@@ -32,5 +35,6 @@ std::string restoreProblem(const Project& project, const std::string& archivePat
 // the state needs one, and a name too long for the file system all block the restore.
 // Throws ArchiveError when the archive cannot be read.
 std::string restoreBlocker(const Project& project, const std::string& archivePath, std::int64_t freeSpace);
+std::string restoreBlocker(const Project& project, const ZipArchive& zip, std::int64_t freeSpace);
 
 } // namespace kp

@@ -1,13 +1,17 @@
 #include "store/ArchiveWriter.h"
 
 #include <cerrno>
+#include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/FileSystem.h"
+#include "platform/InputFile.h"
 #include "store/Layout.h"
 #include "zip/ArchiveCheck.h"
 #include "zip/Crc32.h"
 #include "zip/ItemNames.h"
+#include "zip/WorkerPool.h"
 
 namespace kp {
 
@@ -56,32 +60,83 @@ std::vector<std::string> writeArchive(WriterJob& job, const Clock& clock, const 
     return reused;
 }
 
-// Every file on disk against its item's CRC, but those that could not be read. Items copied
-// from the primary archive were never compressed from the file, so their data is inflated as
-// well: a damaged primary must not pass its damage into the new state unnoticed.
-std::vector<Mismatch> checkArchive(const WriterJob& job, const std::vector<UnreadableFile>& unreadable,
-                                   const std::vector<std::string>& reused, bool& copiedDataDamaged) {
+// What comparing a copied item with its file found.
+enum class CopyVerdict { Same, FileDiffers, BadCopy };
+
+// One pass over the file: its bytes against the item's inflated bytes, and its CRC. A file
+// whose CRC or size is not the item's changed after it was stored (as any file may); one
+// that keeps the item's size and CRC but not its bytes, or an item that does not inflate to
+// its own CRC, means the copied data is not the file's.
+CopyVerdict compareCopyWithFile(const ZipArchive& zip, const std::string& name, const std::string& path) {
+    InputFile file;
+    if (!file.open(path)) return CopyVerdict::FileDiffers;
+    const int index = zip.findFile(name);
+    if (index < 0) return CopyVerdict::BadCopy;
+    const ZipItem& item = zip.item(std::size_t(index));
+    std::uint32_t fileCrc = 0xFFFFFFFFu;
+    std::uint64_t offset = 0;
+    bool bytesDiffer = false, fileShort = false;
+    std::vector<char> buffer;
+    try {
+        zip.readItem(name, [&](const char* data, std::size_t n) {
+            if (fileShort) return;
+            buffer.resize(n);
+            if (!file.readAt(offset, buffer.data(), n)) {
+                fileShort = true;
+                return;
+            }
+            offset += n;
+            fileCrc = UpdateCrc32(fileCrc, buffer.data(), n);
+            if (!bytesDiffer && std::memcmp(data, buffer.data(), n) != 0) bytesDiffer = true;
+        });
+    } catch (const ArchiveError&) {
+        return CopyVerdict::BadCopy;
+    }
+    char extra;
+    if (fileShort || file.readAt(offset, &extra, 1) || ~fileCrc != item.crc32) return CopyVerdict::FileDiffers;
+    return bytesDiffer ? CopyVerdict::BadCopy : CopyVerdict::Same;
+}
+
+struct CheckFindings {
+    std::vector<Mismatch> mismatches;
+    std::vector<std::string> badCopies;
+};
+
+// Every file on disk against its item, but those that could not be read. Compressed files are
+// compared by CRC. Items copied from the primary archive were never made from the file, so
+// their inflated bytes are compared with the file's: a damaged primary, or one holding other
+// bytes under the same size and CRC, must not pass into the new state unnoticed.
+CheckFindings checkArchive(const WriterJob& job, const std::vector<UnreadableFile>& unreadable,
+                           const std::vector<std::string>& reused) {
     std::unordered_set<std::string> leftOut;
     for (const UnreadableFile& u : unreadable) leftOut.insert(u.path);
-    std::vector<std::string> files;
-    files.reserve(job.files.size());
-    for (const std::string& file : job.files)
-        if (!leftOut.count(file)) files.push_back(file);
+    const std::unordered_set<std::string> copied(reused.begin(), reused.end());
+    std::vector<std::string> compressed, copiedFiles;
+    compressed.reserve(job.files.size());
+    for (const std::string& file : job.files) {
+        if (leftOut.count(file)) continue;
+        (copied.count(file) ? copiedFiles : compressed).push_back(file);
+    }
     ZipArchive zip;
     zip.open(job.archiveName);
-    std::vector<Mismatch> mismatches;
-    std::unordered_set<std::string> listed;
-    for (auto& [path, crc] : compareWithDisk(zip, files, job.projectPath)) {
-        listed.insert(path);
-        mismatches.push_back({path, crc});
+    std::unordered_map<std::string, std::string> differing;
+    for (auto& [path, crc] : compareWithDisk(zip, compressed, job.projectPath)) differing.emplace(path, crc);
+
+    std::vector<CopyVerdict> verdicts(copiedFiles.size(), CopyVerdict::Same);
+    runInParallel(copiedFiles.size(), 2, [&](std::size_t i) {
+        verdicts[i] = compareCopyWithFile(zip, copiedFiles[i], joinPath(job.projectPath, copiedFiles[i]));
+    });
+    CheckFindings found;
+    for (std::size_t i = 0; i < copiedFiles.size(); ++i) {
+        if (verdicts[i] == CopyVerdict::BadCopy) found.badCopies.push_back(copiedFiles[i]);
+        if (verdicts[i] != CopyVerdict::FileDiffers) continue;
+        const int index = zip.findFile(copiedFiles[i]);
+        differing.emplace(copiedFiles[i], index < 0 ? "00000000" : crc32Hex(zip.item(std::size_t(index)).crc32));
     }
-    for (const std::string& path : itemsWithBadData(zip, reused)) {
-        copiedDataDamaged = true;
-        const int index = zip.findFile(path);
-        if (listed.insert(path).second)
-            mismatches.push_back({path, index < 0 ? "00000000" : crc32Hex(zip.item(std::size_t(index)).crc32)});
-    }
-    return mismatches;
+    // In the order of the job, as the user's listing shows them.
+    for (const std::string& file : job.files)
+        if (const auto it = differing.find(file); it != differing.end()) found.mismatches.push_back({file, it->second});
+    return found;
 }
 
 } // namespace
@@ -100,7 +155,9 @@ WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCall
     }
     if (afterWrite) afterWrite();
     try {
-        result.mismatches = checkArchive(job, result.unreadable, reused, result.copiedDataDamaged);
+        CheckFindings found = checkArchive(job, result.unreadable, reused);
+        result.mismatches = std::move(found.mismatches);
+        result.badCopies = std::move(found.badCopies);
     } catch (const std::exception& e) {
         result.error = e.what();
     }

@@ -33,7 +33,10 @@ struct WriterResult {
     // file, and the archive is kept.
     std::vector<UnreadableFile> unreadable;
     std::string error;                // why the archive could not be written or read back; empty if it was
-    bool copiedDataDamaged = false;   // data copied from the primary archive proved damaged
+    // Files whose data was copied from the primary archive and proved not to be the file's:
+    // the copy would not inflate to its own CRC, or inflated to other bytes than the file
+    // holds under the same size and CRC. The archive must be written again without copying.
+    std::vector<std::string> badCopies;
 };
 
 // afterWrite (may be empty) runs between writing and checking; tests use it.

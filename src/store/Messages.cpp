@@ -66,6 +66,19 @@ std::string checksumMismatch(const std::vector<std::string>& lines, bool more) {
     return text + "Maybe they are busy by the another applications." + kCrLf + "Close these applications, please.";
 }
 
+std::string archiveDamaged(const std::string& fileName, const std::vector<std::string>& files) {
+    std::string text = "Kestrelpad message :\r\nThe archive " + fileName +
+                       " is damaged: it could not give back these files:\r\n\r\n";
+    for (std::size_t i = 0; i < files.size() && i < 10; ++i) text += files[i] + kCrLf;
+    if (files.size() > 10) text += std::string("..") + kCrLf;
+    return text + kCrLf + "The new archive was written again from the project's files alone.";
+}
+
+std::string primaryChanged(const std::string& fileName) {
+    return "Kestrelpad message :\r\nThe primary archive " + fileName +
+           " was deleted or replaced while the project was stored.\r\nThe project is stored as a full archive.";
+}
+
 std::string versionPartInvalid(const std::string& what) { return "Check value for " + what; }
 
 std::string unreadableItems(const std::vector<std::string>& lines) {
@@ -100,6 +113,10 @@ std::string restoreRefused(const std::string& archiveFileName, const std::string
            ".\r\n\r\nNothing in the project was changed.";
 }
 
+std::string restoreRefused(const std::string& archiveFileName, const std::string& reason, const std::string& keptIn) {
+    return restoreRefused(archiveFileName, reason) + " Its present state is stored in the archive\r\n " + keptIn;
+}
+
 std::string restoreUnfinished(const std::string& projectName, const std::string& restored, const std::string& keptIn) {
     return "Kestrelpad message :\r\nThe restore of the project " + projectName + " from the archive " + restored +
            " was interrupted;\r\nthe project may be incomplete.\r\n\r\nThe state before the restore is kept in the "
@@ -109,6 +126,15 @@ std::string restoreUnfinished(const std::string& projectName, const std::string&
 std::string restoreFailed(const std::string& archiveFileName, const std::string& reason, const std::string& keptIn) {
     return "Kestrelpad message :\r\nThe project could not be restored from " + archiveFileName + ":\r\n" + reason +
            "\r\n\r\nThe state before the restore is kept in the archive\r\n " + keptIn;
+}
+
+std::string settingsUnreadable(const std::string& reason) {
+    return "* * *  setting.ini can't be read (" + reason + "); the defaults are in force.  * * *";
+}
+
+std::string settingsSaveWouldReplace(const std::string& path, const std::string& reason) {
+    return "The settings file\r\n\r\n " + path + "\r\n\r\ncan't be read (" + reason +
+           "), so saving would replace what it holds.\r\nPress Save again to replace it.";
 }
 
 std::string noWritePrivilege(const std::string& archiveFolder) {

@@ -38,6 +38,11 @@ std::string repositoryCopyFailed(const std::vector<std::string>& fileNames);
 std::string archiveNotCreated(const std::string& fileName, const std::string& reason);
 // The mismatch report: at most ten lines "path   CRC:XXXXXXXX", then "..".
 std::string checksumMismatch(const std::vector<std::string>& lines, bool more);
+// Copies of these files taken from the archive fileName proved wrong; the store was made again
+// from the files alone. At most ten names, then "..".
+std::string archiveDamaged(const std::string& fileName, const std::vector<std::string>& files);
+// The primary archive vanished or changed while a relative archive of it was written.
+std::string primaryChanged(const std::string& fileName);
 std::string versionPartInvalid(const std::string& what); // "Check value for ..."
 // Lines "path   reason" of the files and folders a store had to leave out.
 std::string unreadableItems(const std::vector<std::string>& lines);
@@ -51,6 +56,10 @@ std::string notAStoredState(const std::string& archive, const std::string& proje
 std::string busyFiles(const std::vector<std::string>& paths);
 std::string archiveCorrupt(const std::string& fileName);
 std::string restoreRefused(const std::string& archiveFileName, const std::string& reason);
+// A refusal once the present state is stored: also names the archive that holds it.
+std::string restoreRefused(const std::string& archiveFileName, const std::string& reason, const std::string& keptIn);
+inline constexpr const char* kChosenArchiveGone = "the archive was deleted after it was chosen";
+inline constexpr const char* kChosenArchiveReplaced = "the archive was replaced after it was chosen";
 std::string restoreUnfinished(const std::string& projectName, const std::string& restored, const std::string& keptIn);
 std::string restoreFailed(const std::string& archiveFileName, const std::string& reason, const std::string& keptIn);
 
@@ -62,6 +71,11 @@ inline constexpr const char* kZipFileNotFound = "Can't find zip file!";
 inline constexpr const char* kNoWritePrivilege = "* * *  There is no write privilege  * * *";
 std::string noWritePrivilege(const std::string& archiveFolder); // the line and the folder below it
 inline constexpr const char* kSettingsMistaken = "* * *  Some Settings are mistaken. Please set them again.  * * *";
+// The settings file exists but could not be read (reason: "Permission denied"): the
+// defaults are in force.
+std::string settingsUnreadable(const std::string& reason);
+// Save refused once, so that a file the program could not read is replaced only on purpose.
+std::string settingsSaveWouldReplace(const std::string& path, const std::string& reason);
 inline constexpr const char* kSetStatus = "* * *  Set project status, please   * * *";
 
 } // namespace kp::msg

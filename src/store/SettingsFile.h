@@ -16,10 +16,17 @@ inline constexpr const char* kProductTitle = "Kestrelpad-" KP_VERSION;
 std::string settingsFilePath(const std::string& appDataFolder);
 
 // The UserPreferences value; the built-in default string when the file exists without the
-// key; nothing when the file does not exist or cannot be read.
-std::optional<std::string> readUserPreferences(const std::string& path);
+// key; nothing when the file does not exist or cannot be read. problem, when given, receives
+// why a file that exists could not be read (empty otherwise).
+std::optional<std::string> readUserPreferences(const std::string& path, std::string* problem = nullptr);
 
-// Creates the folders, then writes the file afresh (atomically). False with errno set on failure.
+// Why the file at path exists but cannot be read ("it is over 16 MiB", "Permission denied"),
+// or empty. A Save must not replace such a file unless the user chose to.
+std::string settingsFileProblem(const std::string& path);
+
+// Creates the folders, then writes the file (atomically): the entries of the program over
+// whatever else a readable file holds, so that keys and sections of others stay. Temporaries
+// of saves that were killed are removed first. False with errno set on failure.
 bool writeSettingsFile(const std::string& path, const SettingsValues& values, const std::string& userName);
 
 } // namespace kp

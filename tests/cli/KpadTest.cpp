@@ -140,6 +140,22 @@ TEST_F(KpadTest, SettingsAreCheckedAndSavedWithoutStatus) {
     EXPECT_EQ(kpad("settings").out, "cL:00000409\nhv:5\\10\\15\nmnp:3\nws:0\nds:1\n") << "a refused item saves nothing";
 }
 
+TEST_F(KpadTest, UnreadableSettingsFileIsToldAndNeverReplaced) {
+    const std::string ini = m_dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=mnp:2\n");
+    ASSERT_EQ(truncate(ini.c_str(), 16 * 1024 * 1024 + 1), 0);
+    const std::string warning =
+        "Warning: * * *  setting.ini can't be read (it is over 16 MiB); the defaults are in force.  * * *\n" + ini;
+    for (const std::string& args : {std::string("settings"), "store " + site()}) {
+        const Result r = kpad(args);
+        EXPECT_EQ(r.status, 0) << args << ": " << r.out;
+        EXPECT_NE(r.out.find(warning), std::string::npos) << args << ": " << r.out;
+    }
+    const Result r = kpad("settings mnp:3");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("kpad: " + ini + " is not replaced; repair or remove it first"), std::string::npos) << r.out;
+    EXPECT_EQ(kp::statPath(ini)->size, 16 * 1024 * 1024 + 1);
+}
+
 TEST_F(KpadTest, DiffVersionsAndExtractOfRealStates) {
     m_dir.write("Site/keep.txt", "keep");
     ASSERT_EQ(kpad("store " + site()).status, 0);

@@ -160,10 +160,91 @@ TEST_F(RestoreTest, ExtractionThatCouldNotFinishIsRefusedBeforeAnyDeletion) {
                                          "Site-101203.1530c.zip:\r\nthe folder " +
                                              (m_dir / "Site/docs/a.txt") +
                                              " holds what the restore does not remove, where the state has a "
-                                             "file.\r\n\r\nNothing in the project was changed.");
+                                             "file.\r\n\r\nNothing in the project was changed. Its present "
+                                             "state is stored in the archive\r\n Site-101203.1540c.zip");
     EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version two");
     EXPECT_TRUE(existsAsFile(m_dir / "Site/#tarnel/Site-101203.1540c.zip"));
     EXPECT_FALSE(pathExists(m_dir / "Site/#tarnel/Site.restoring"));
+}
+
+// Storing the present state may take minutes. Whatever happens to the chosen archive in that
+// time, only the very file the request checked is restored; otherwise nothing is deleted and
+// the user learns where the present state is kept.
+TEST_F(RestoreTest, ChosenArchiveDeletedOrReplacedWhileStoringDeletesNothing) {
+    const std::string stateA = readFile(m_stateA);
+    std::string foreign; // an archive of the same size whose item lands beside the project
+    {
+        ZipArchive zip;
+        zip.open(m_dir / "foreign.zip");
+        zip.addFromMemory("Other/x.txt", "lands beside the project", 0x3D834000u);
+        zip.save();
+        foreign = readFile(m_dir / "foreign.zip");
+    }
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"deleted", [&] { removeFile(m_stateA); }, "the archive was deleted after it was chosen"},
+        {"replaced", [&] { removeFile(m_stateA); m_dir.write("Site/#tarnel/Site-101203.1530c.zip", foreign); },
+         "the archive was replaced after it was chosen"},
+        {"rewritten in place", [&] { m_dir.write("Site/#tarnel/Site-101203.1530c.zip", stateA + "x"); },
+         "the archive was replaced after it was chosen"},
+    };
+    int minute = 40;
+    for (const Case& c : cases) {
+        m_dir.write("Site/#tarnel/Site-101203.1530c.zip", stateA);
+        m_dir.write("Site/index.html", "version two");
+        at(2010, 12, 3, 15, minute);
+        const std::string kept = "Site-101203.15" + std::to_string(minute++) + "c.zip";
+        TestHost host;
+        m_beforeRun = [&](Engine& e) { e.setAfterWriteForTesting(c.change); };
+        EXPECT_EQ(restoreRun(m_stateA, host), RunOutcome::Failed) << c.what;
+        ASSERT_TRUE(m_requested) << c.what;
+        ASSERT_FALSE(host.messages.empty()) << c.what;
+        EXPECT_EQ(host.messages.back().text, "Kestrelpad message :\r\nThe project can't be restored from "
+                                             "Site-101203.1530c.zip:\r\n" + std::string(c.reason) +
+                                                 ".\r\n\r\nNothing in the project was changed. Its present state "
+                                                 "is stored in the archive\r\n " + kept) << c.what;
+        EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version two") << c.what;
+        EXPECT_EQ(readFile(m_dir / "Site/docs/a.txt"), "a") << c.what;
+        EXPECT_FALSE(pathExists(m_dir / "Other")) << c.what;
+        EXPECT_TRUE(existsAsFile(m_dir / ("Site/#tarnel/" + kept))) << c.what;
+    }
+}
+
+// What the final check opened is what is extracted: removing the archive's name after that
+// point no longer matters.
+TEST_F(RestoreTest, ExtractionReadsTheArchiveTheFinalCheckOpened) {
+    m_dir.write("Site/index.html", "version two");
+    ASSERT_EQ(runOnce("Site"), RunOutcome::Stored); // m_lastState: the project as listed
+    ZipArchive opened;
+    opened.open(m_stateA);
+    removeFile(m_stateA);
+    EXPECT_EQ(recoverProject(m_lastState, opened, m_lastArchive), "");
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version one");
+}
+
+// A program that opened a project file while the present state was stored still holds it:
+// the restore is refused before anything is deleted.
+TEST_F(RestoreTest, FileBusyWhenTheRestoreBeginsRefusesIt) {
+    m_dir.write("Site/index.html", "version two");
+    int fd = -1;
+    TestHost host;
+    m_beforeRun = [&](Engine& e) {
+        e.setAfterWriteForTesting([&] { fd = open((m_dir / "Site/docs/a.txt").c_str(), O_RDONLY); });
+    };
+    EXPECT_EQ(restoreRun(m_stateA, host), RunOutcome::Failed);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages.back().text, "Kestrelpad message.\r\nSome files are busy by the another applications:"
+                                         "\r\n\r\nSite/docs/a.txt\r\n\r\nClose these applications before "
+                                         "restoring, please.");
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version two");
+    EXPECT_EQ(readFile(m_dir / "Site/docs/a.txt"), "a");
+    EXPECT_TRUE(existsAsFile(m_dir / "Site/#tarnel/Site-101203.1540c.zip")) << "the present state stays stored";
 }
 
 TEST_F(RestoreTest, WhatExtractionNeedsIsCheckedAtTheRequest) {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "engine/SettingsModel.h"
+#include <unistd.h>
+
 #include "platform/FileSystem.h"
+#include "platform/IniFile.h"
 #include "store/SettingsFile.h"
 #include "support/TempDir.h"
 
@@ -120,6 +123,30 @@ TEST(SettingsModel, AFailedWriteIsReportedAndSaveStaysUsable) {
         EXPECT_TRUE(m.saveEnabled());
         EXPECT_FALSE(pathExists("/Kestrelpad/setting.ini"));
     }
+}
+
+// A setting.ini the run could not read may still hold the user's values: the first Save says
+// that it would replace the file, and only a second one does.
+TEST(SettingsModel, AFileThatCouldNotBeReadIsReplacedOnlyByASecondSave) {
+    Fixture f;
+    const std::string path = f.dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=mnp:2\n");
+    ASSERT_EQ(truncate(path.c_str(), off_t(IniFile::kMaxSize) + 1), 0);
+    f.s.settingsFileProblem = "it is over 16 MiB";
+    SettingsModel m(f.s, {});
+    m.step(SettingsModel::Standard, Step::Down);
+    SettingsSaveResult r = m.save();
+    EXPECT_FALSE(r.written);
+    EXPECT_EQ(r.error, "The settings file\r\n\r\n " + path +
+                           "\r\n\r\ncan't be read (it is over 16 MiB), so saving would replace what it holds.\r\n"
+                           "Press Save again to replace it.");
+    EXPECT_EQ(statPath(path)->size, std::int64_t(IniFile::kMaxSize) + 1) << "untouched";
+    EXPECT_TRUE(m.saveEnabled());
+
+    r = m.save();
+    EXPECT_TRUE(r.written) << r.error;
+    EXPECT_TRUE(r.hideMessageLine);
+    EXPECT_EQ(f.s.settingsFileProblem, "");
+    EXPECT_EQ(readUserPreferences(path).value(), "cL:00000409,hv:17\\19\\20,mnp:5,ws:1,ds:1");
 }
 
 TEST(SettingsModel, TheHiddenMessageAnswersOnlyAtItsPositions) {

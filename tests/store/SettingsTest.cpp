@@ -2,11 +2,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 #include "platform/FileSystem.h"
+#include "platform/IniFile.h"
 #include "store/Settings.h"
 #include "store/SettingsFile.h"
 #include "support/TempDir.h"
@@ -119,6 +121,49 @@ TEST(SettingsFile, WritesAboutThenSettingWithoutStatusAndReadsItBack) {
 
     t.write("cfg/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nOther=1\n");
     EXPECT_EQ(readUserPreferences(path).value(), kDefaultSettingsString) << "a missing key reads as the defaults";
+}
+
+// A setting.ini that exists but cannot be read is named with the reason, never taken silently
+// for a missing one (a Save would put the defaults over the user's values).
+TEST(SettingsFile, UnreadableFileIsReportedWithItsReason) {
+    kp::test::TempDir t;
+    const std::string path = settingsFilePath(t / "cfg/TarnelSoftware");
+    std::string problem = "stale";
+    EXPECT_FALSE(readUserPreferences(path, &problem).has_value());
+    EXPECT_EQ(problem, "") << "a missing file is no problem";
+    EXPECT_EQ(settingsFileProblem(path), "");
+
+    t.write("cfg/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=hv:1\\2\\3\n");
+    ASSERT_EQ(truncate(path.c_str(), off_t(IniFile::kMaxSize) + 1), 0);
+    EXPECT_FALSE(readUserPreferences(path, &problem).has_value());
+    EXPECT_EQ(problem, "it is over 16 MiB");
+    EXPECT_EQ(settingsFileProblem(path), "it is over 16 MiB");
+
+    removeFile(path);
+    t.mkdir("cfg/TarnelSoftware/Kestrelpad/setting.ini");
+    EXPECT_EQ(settingsFileProblem(path), "it is not a regular file");
+}
+
+// The program's entries are written over what the file holds; what others put there stays.
+// Temporaries that killed saves left are removed, but not one a running save may still use.
+TEST(SettingsFile, SaveKeepsForeignEntriesAndRemovesLeftTemporaries) {
+    kp::test::TempDir t;
+    const std::string path = settingsFilePath(t / "cfg/TarnelSoftware");
+    t.write("cfg/TarnelSoftware/Kestrelpad/setting.ini",
+            "[About]\r\nSoftware= old\r\nNote=mine\r\n[Setting]\r\nUserPreferences= hv:1\\2\\3\r\n"
+            "Theme=dark\r\n[Other]\r\nkey=value\r\n");
+    const std::string old = t.write("cfg/TarnelSoftware/Kestrelpad/setting.ini.part-Ab12Cd", "killed save");
+    kp::test::touch(old, std::time(nullptr) - 3600);
+    const std::string young = t.write("cfg/TarnelSoftware/Kestrelpad/setting.ini.part-Ef34Gh", "save under way");
+
+    SettingsValues v;
+    ASSERT_TRUE(writeSettingsFile(path, v, "alice"));
+    EXPECT_EQ(kp::test::readFile(path),
+              "[About]\r\nSoftware= Kestrelpad-1.1.1\r\nNote=mine\r\nUser= alice\r\n-=-\r\n\r\n[Setting]\r\n"
+              "UserPreferences= cL:00000409,hv:18\\19\\20,mnp:5,ws:1,ds:1\r\nTheme=dark\r\n\r\n[Other]\r\n"
+              "key=value\r\n\r\n");
+    EXPECT_FALSE(pathExists(old));
+    EXPECT_TRUE(pathExists(young));
 }
 
 TEST(Settings, UserSettingsStringFollowsTheSettingsTabRules) {
