@@ -59,8 +59,9 @@ struct Case {
     std::function<std::string()> bytes;
     // A sound archive: the name its second item has (its data is "abc" or kText).
     const char* name;
-    // Otherwise what the refusal names.
+    // Otherwise what the refusal names: the field, and the item where it is the item's.
     const char* refusal;
+    const char* item = nullptr;
 };
 
 const Case kCases[] = {
@@ -143,36 +144,36 @@ const Case kCases[] = {
     // Local headers that disagree with the directory.
     {"local name",
      [] { return withFirst(item("a.txt", "abc"), [](RawZip& z) { z.bytes[z.local[1] + 30] = 'b'; }); }, nullptr,
-     "local header holds another name"},
+     "local header holds another name", "a.txt"},
     {"local compression method",
      [] {
          return withFirst(item("a.txt", "abc"), [](RawZip& z) { poke16(z.bytes, z.local[1] + kLocalMethod, 8); });
      },
-     nullptr, "compression method"},
+     nullptr, "compression method", "a.txt"},
     {"local compressed size",
      [] {
          return withFirst(deflated("a.txt", kText),
                           [](RawZip& z) { poke32(z.bytes, z.local[1] + kLocalCompressed, 7); });
      },
-     nullptr, "compressed size"},
+     nullptr, "compressed size", "a.txt"},
     {"local uncompressed size",
      [] {
          return withFirst(deflated("a.txt", kText),
                           [](RawZip& z) { poke32(z.bytes, z.local[1] + kLocalUncompressed, 7); });
      },
-     nullptr, "uncompressed size"},
+     nullptr, "uncompressed size", "a.txt"},
     {"local CRC-32",
      [] {
          return withFirst(item("a.txt", "abc"), [](RawZip& z) { poke32(z.bytes, z.local[1] + kLocalCrc, 1); });
      },
-     nullptr, "CRC-32"},
+     nullptr, "CRC-32", "a.txt"},
     {"local CRC-32 neither zero nor the directory's beside a data descriptor",
      [] {
          RawItem it = deflated("a.txt", kText);
          it.dataDescriptor = true;
          return withFirst(it, [](RawZip& z) { poke32(z.bytes, z.local[1] + kLocalCrc, 1); });
      },
-     nullptr, "CRC-32"},
+     nullptr, "CRC-32", "a.txt"},
     {"local ZIP64 size",
      [] {
          RawItem it = item("a.txt", "abc");
@@ -182,7 +183,7 @@ const Case kCases[] = {
              poke32(z.bytes, z.local[1] + kLocalUncompressed, 0xFFFFFFFFu);
          });
      },
-     nullptr, "uncompressed size"},
+     nullptr, "uncompressed size", "a.txt"},
     {"local ZIP64 field too short",
      [] {
          RawItem it = item("a.txt", "abc");
@@ -192,28 +193,28 @@ const Case kCases[] = {
              poke32(z.bytes, z.local[1] + kLocalUncompressed, 0xFFFFFFFFu);
          });
      },
-     nullptr, "ZIP64 extra field"},
+     nullptr, "ZIP64 extra field", "a.txt"},
     {"local extra field running past its block",
      [] {
          RawItem it = item("a.txt", "abc");
          it.localExtra = std::string("\x55\x54\x09\x00\x01\x00\x00\x00\x00", 9);
          return withFirst(it);
      },
-     nullptr, "local header's extra fields"},
+     nullptr, "local header's extra fields", "a.txt"},
     {"local Unicode path field naming another file",
      [] {
          RawItem it = item("a.txt", "abc");
          it.localExtra = unicodePathExtra("a.txt", "evil.txt");
          return withFirst(it);
      },
-     nullptr, "Unicode path field"},
+     nullptr, "Unicode path field", "a.txt"},
     {"local Unicode path field where the directory has none",
      [] {
          RawItem it = unflagged("x\x81.txt", "abc", kMadeByDos);
          it.localExtra = unicodePathExtra("x\x81.txt", "xü-unicode.txt");
          return withFirst(it);
      },
-     nullptr, "Unicode path field"},
+     nullptr, "Unicode path field", "xü.txt"},
 
     // Two readings of one directory.
     {"Unicode path field contradicting a UTF-8 name",
@@ -222,7 +223,7 @@ const Case kCases[] = {
          it.centralExtra = unicodePathExtra("a.txt", "evil.txt");
          return withFirst(it);
      },
-     nullptr, "Unicode path field"},
+     nullptr, "Unicode path field", "a.txt"},
     {"ZIP64 records that disagree with an end record that needs none",
      [] {
          RawZip z = buildZip({item("first.txt", "harmless"), item("a.txt", "abc")});
@@ -286,6 +287,11 @@ TEST(ZipConsistency, SoundVariantsAreReadAndEveryAmbiguityIsRefusedNamingTheFiel
         }
         EXPECT_NE(verdict.find(c.refusal), std::string::npos) << verdict;
         EXPECT_NE(extraction.find(c.refusal), std::string::npos) << extraction;
+        if (c.item) {
+            const std::string item = "item \"" + std::string(c.item) + "\": ";
+            EXPECT_NE(verdict.find(item), std::string::npos) << verdict;
+            EXPECT_NE(extraction.find(item), std::string::npos) << extraction;
+        }
         EXPECT_EQ(entriesUnder(t / "out"), std::vector<std::string>{}) << "refused before anything is written";
     }
 }
