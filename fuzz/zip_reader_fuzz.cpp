@@ -16,12 +16,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const auto& entry : reader.entries()) {
             (void)kp::extractionProblem(entry.item);
             (void)kp::matchesMask(entry.item.fileName, "_kpad_/*");
+            // The name the reader decided on is the one every caller sees: never a control character.
+            if (!kp::nameCharacterProblem(entry.item.fileName).empty()) __builtin_trap();
             std::uint64_t total = 0;
+            bool read = false;
             try {
                 reader.readItem(entry, [&](const char*, std::size_t n) { total += n; });
+                read = true;
             } catch (const kp::ArchiveError&) {
             }
             if (total > entry.item.uncompressedSize) __builtin_trap(); // the size check must hold
+            if (read && !entry.localHeaderProblem.empty()) __builtin_trap(); // nor the local header's
         }
     } catch (const kp::ArchiveError&) {
     }

@@ -23,7 +23,29 @@ bool hasDriveLetter(std::string_view name) {
            ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
 }
 
+// Code page 437's glyphs for the codes 0x01-0x1F, and for 0x7F.
+constexpr const char* kLowGlyphs[32] = {"",  "☺", "☻", "♥", "♦", "♣", "♠", "•", "◘", "○", "◙",
+                                        "♂", "♀", "♪", "♫", "☼", "►", "◄", "↕", "‼", "¶", "§",
+                                        "▬", "↨", "↑", "↓", "→", "←", "∟", "↔", "▲", "▼"};
+constexpr const char* kGlyph7F = "⌂";
+
 } // namespace
+
+std::string dosNameToUtf8(std::string_view raw) {
+    std::string out;
+    out.reserve(raw.size() + 8);
+    std::size_t runStart = 0;
+    const auto flushRun = [&](std::size_t end) { out += cp437ToUtf8(raw.substr(runStart, end - runStart)); };
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(raw[i]);
+        if (c == 0 || (c >= 0x20 && c != 0x7F)) continue;
+        flushRun(i);
+        out += c == 0x7F ? kGlyph7F : kLowGlyphs[c];
+        runStart = i + 1;
+    }
+    flushRun(raw.size());
+    return out;
+}
 
 std::string nameCharacterProblem(std::string_view name) {
     for (unsigned char c : name) {

@@ -14,6 +14,11 @@ namespace kp {
 // LF are let through, since Linux file names may hold them and such files must be backed up.
 std::string nameCharacterProblem(std::string_view name);
 
+// A name stored in code page 437, as archives made on DOS and Windows hold them, in UTF-8. The
+// bytes 0x01-0x1F and 0x7F are that code page's glyphs there (☺ ☻ ♥ ... ⌂), not control
+// characters; NUL stays NUL, for the name checks to refuse.
+std::string dosNameToUtf8(std::string_view raw);
+
 // Why the writer refuses a name, or empty: it must be a clean relative path of at most 65,535
 // bytes, "/" separated, without empty, "." or ".." parts or drive letters. A backslash is an
 // ordinary character of a Linux name, and a name that is not UTF-8 is stored as its bytes.

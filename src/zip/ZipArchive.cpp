@@ -208,7 +208,7 @@ bool ZipArchive::reuseItemsOf(const std::string& path) {
             // never more compressed bytes than the file has, so the memory budget holds.
             const bool plain = (item.method == zipformat::kMethodStored || item.method == zipformat::kMethodDeflate) &&
                                !item.isEncrypted() && !item.isFolder() && !item.isSymbolicLink() &&
-                               item.compressedSize <= item.uncompressedSize;
+                               item.compressedSize <= item.uncompressedSize && entries[i].localHeaderProblem.empty();
             if (plain) reuse->files.emplace(item.fileName, i);
         }
         m_reuse = std::move(reuse);
@@ -313,9 +313,9 @@ void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excl
         const ZipItem& item = pending.item;
         if (auto problem = extractionProblem(item); !problem.empty())
             throwItemError(m_fileName, item.fileName, "refused to extract it: " + problem);
-        if (pending.kind == PendingItem::Kind::Existing && m_reader->entries()[pending.existing].localNameDiffers)
-            throwItemError(m_fileName, item.fileName,
-                           "refused to extract it: its local header holds another name than the directory");
+        if (pending.kind == PendingItem::Kind::Existing)
+            if (const std::string& problem = m_reader->entries()[pending.existing].localHeaderProblem; !problem.empty())
+                throwItemError(m_fileName, item.fileName, "refused to extract it: " + problem);
     }
     std::vector<const PendingItem*> files;
     for (std::size_t index : m_visible) {

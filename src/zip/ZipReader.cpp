@@ -44,6 +44,32 @@ std::string number(std::uint64_t n) {
     return std::to_string(n);
 }
 
+// Calls visit(id, data, size) for each field of an extra block, in order. Returns false when
+// a field runs past the block; the bytes after the last field, too few for a field's header,
+// are left in trailing.
+template <class Visit>
+bool forEachExtraField(const unsigned char* block, std::size_t blockSize, Visit visit, std::size_t& trailing) {
+    std::size_t at = 0;
+    for (; at + 4 <= blockSize; at += 4 + get16(block + at + 2)) {
+        const std::size_t size = get16(block + at + 2);
+        if (at + 4 + size > blockSize) return false;
+        visit(get16(block + at), block + at + 4, size);
+    }
+    trailing = blockSize - at;
+    return true;
+}
+
+// The name of an Info-ZIP Unicode path field, or empty when the field does not count: another
+// version, not UTF-8, or its CRC is not that of headerName (the header name was changed by a
+// tool that left the field as it was).
+std::string_view unicodePathName(const unsigned char* data, std::size_t size, std::string_view headerName) {
+    if (size < 5 || data[0] != 1) return {};
+    const std::string_view utf8(reinterpret_cast<const char*>(data + 5), size - 5);
+    if (get32(data + 1) != ~UpdateCrc32(0xFFFFFFFFu, headerName.data(), headerName.size()) || !isValidUtf8(utf8))
+        return {};
+    return utf8;
+}
+
 } // namespace
 
 ZipReader::ZipReader(std::shared_ptr<const ByteSource> source, std::string archiveName)
@@ -127,9 +153,12 @@ ZipReader::EndRecord ZipReader::readEndRecord() {
     const auto* tail = reinterpret_cast<const unsigned char*>(tailText.data());
 
     const unsigned char* p = tail + found;
-    if (get16(p + 4) != 0 || get16(p + 6) != 0)
+    // 0xFFFF in a disk number defers it to the ZIP64 end record, like any other field.
+    const std::uint16_t thisDisk = get16(p + 4), directoryDisk = get16(p + 6);
+    if ((thisDisk != 0 && thisDisk != kMax16) || (directoryDisk != 0 && directoryDisk != kMax16))
         fail("it spans several disks, which the program does not read");
     EndRecord end;
+    end.disksDeferred = thisDisk == kMax16 || directoryDisk == kMax16;
     end.count = get16(p + 10);
     if (get16(p + 8) != end.count) fail("its end record gives two different item counts");
     end.cdSize = get32(p + 12);
@@ -144,14 +173,21 @@ void ZipReader::readZip64End(std::uint64_t eocdPos, EndRecord& end) {
     // The ZIP64 records matter only when a field of the end record is at its limit. Without
     // that, four bytes before the end record that happen to read like a locator (a time in
     // an extra field can) must not make a sound archive unreadable.
-    const bool saturated = end.count == 0xFFFF || end.cdSize == 0xFFFFFFFFu || end.cdOffset == 0xFFFFFFFFu;
-    if (!saturated || eocdPos < kZip64LocatorSize) return;
+    const bool saturated =
+        end.count == kMax16 || end.cdSize == kMax32 || end.cdOffset == kMax32 || end.disksDeferred;
+    if (!saturated) {
+        if (end.cdOffset + end.cdSize != eocdPos) readUnneededZip64End(eocdPos, end);
+        return;
+    }
+    if (eocdPos < kZip64LocatorSize) return;
     const std::uint64_t locatorPos = eocdPos - kZip64LocatorSize;
     unsigned char locator[kZip64LocatorSize];
     read(locatorPos, locator, sizeof locator, "the ZIP64 locator");
-    if (get32(locator) != kZip64LocatorSig) return;
-    if (get32(locator + 4) != 0 || get32(locator + 16) > 1)
-        fail("it spans several disks, which the program does not read");
+    if (get32(locator) != kZip64LocatorSig) {
+        if (end.disksDeferred) fail("its end record defers its disk numbers to a ZIP64 end record it lacks");
+        return;
+    }
+    checkOneDisk(locator);
     const std::uint64_t recordPos = get64(locator + 8);
     if (recordPos > locatorPos || locatorPos - recordPos < kZip64EndSize)
         fail("its ZIP64 locator points outside the archive");
@@ -161,13 +197,52 @@ void ZipReader::readZip64End(std::uint64_t eocdPos, EndRecord& end) {
     const std::uint64_t recordSize = get64(record + 4);
     if (recordSize < kZip64EndSize - 12 || recordSize > locatorPos - recordPos - 12)
         fail("its ZIP64 end record has a wrong size");
+    takeZip64End(record, end);
+    end.cdEnd = recordPos;
+}
+
+// Some writers add the ZIP64 records to every archive, even when each value fits the end
+// record. They are taken only when they leave no second reading: the directory ends where a
+// well-formed ZIP64 end record begins, which ends where the locator pointing to it begins,
+// right before the end record, and both records give the same values. Anything else is left
+// to the directory's own check, which refuses it.
+void ZipReader::readUnneededZip64End(std::uint64_t eocdPos, EndRecord& end) {
+    const std::uint64_t recordPos = end.cdOffset + end.cdSize;
+    if (eocdPos < kZip64EndSize + kZip64LocatorSize || recordPos > eocdPos - kZip64EndSize - kZip64LocatorSize)
+        return;
+    const std::uint64_t locatorPos = eocdPos - kZip64LocatorSize;
+    unsigned char locator[kZip64LocatorSize];
+    read(locatorPos, locator, sizeof locator, "the ZIP64 locator");
+    if (get32(locator) != kZip64LocatorSig || get64(locator + 8) != recordPos) return;
+    unsigned char record[kZip64EndSize];
+    read(recordPos, record, sizeof record, "the ZIP64 end record");
+    if (get32(record) != kZip64EndSig || get64(record + 4) != locatorPos - recordPos - 12) return;
+    checkOneDisk(locator);
+    const EndRecord plain = end;
+    takeZip64End(record, end);
+    const auto disagreement = [&](const char* field, std::uint64_t zip64, std::uint64_t plainValue) {
+        fail(std::string("its ZIP64 end record gives another ") + field + " (" + number(zip64) +
+             ") than its end record (" + number(plainValue) + ")");
+    };
+    if (end.count != plain.count) disagreement("item count", end.count, plain.count);
+    if (end.cdSize != plain.cdSize) disagreement("central directory size", end.cdSize, plain.cdSize);
+    if (end.cdOffset != plain.cdOffset) disagreement("central directory offset", end.cdOffset, plain.cdOffset);
+    end.cdEnd = recordPos;
+}
+
+// The locator counts the disks; writers put 1 there (the count) or 0.
+void ZipReader::checkOneDisk(const unsigned char* locator) const {
+    if (get32(locator + 4) != 0 || get32(locator + 16) > 1)
+        fail("it spans several disks, which the program does not read");
+}
+
+void ZipReader::takeZip64End(const unsigned char* record, EndRecord& end) const {
     if (get32(record + 16) != 0 || get32(record + 20) != 0)
         fail("it spans several disks, which the program does not read");
     end.count = get64(record + 32);
     if (get64(record + 24) != end.count) fail("its ZIP64 end record gives two different item counts");
     end.cdSize = get64(record + 40);
     end.cdOffset = get64(record + 48);
-    end.cdEnd = recordPos;
 }
 
 void ZipReader::readDirectory(const EndRecord& end) {
@@ -221,54 +296,37 @@ std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entr
 
     const std::string_view rawName(reinterpret_cast<const char*>(p + kCentralHeaderSize), nameSize);
     item.fileName = printable(rawName); // for messages until the real name is known
-    if (auto problem = nameCharacterProblem(rawName); !problem.empty()) failItem(item, problem);
 
     std::string_view unicodeName;
-    const unsigned char* extra = p + kCentralHeaderSize + nameSize;
-    for (std::size_t at = 0; at + 4 <= extraSize;) {
-        const std::uint16_t id = get16(extra + at);
-        const std::size_t size = get16(extra + at + 2);
-        const unsigned char* data = extra + at + 4;
-        if (at + 4 + size > extraSize) failItem(item, "its extra fields are damaged");
-        if (id == kExtraZip64) {
-            std::size_t used = 0;
-            auto take64 = [&](std::uint64_t& field) {
-                if (used + 8 > size) failItem(item, "its ZIP64 extra field is too short");
-                field = get64(data + used);
-                used += 8;
-            };
-            if (item.uncompressedSize == kMax32) take64(item.uncompressedSize);
-            if (item.compressedSize == kMax32) take64(item.compressedSize);
-            if (entry.localHeaderOffset == kMax32) take64(entry.localHeaderOffset);
-            if (diskStart == kMax16) {
-                if (used + 4 > size) failItem(item, "its ZIP64 extra field is too short");
-                diskStart = get32(data + used);
+    std::size_t trailing = 0;
+    const bool wellFormed = forEachExtraField(
+        p + kCentralHeaderSize + nameSize, extraSize,
+        [&](std::uint16_t id, const unsigned char* data, std::size_t size) {
+            if (id == kExtraZip64) {
+                std::size_t used = 0;
+                auto take64 = [&](std::uint64_t& field) {
+                    if (used + 8 > size) failItem(item, "its ZIP64 extra field is too short");
+                    field = get64(data + used);
+                    used += 8;
+                };
+                if (item.uncompressedSize == kMax32) take64(item.uncompressedSize);
+                if (item.compressedSize == kMax32) take64(item.compressedSize);
+                if (entry.localHeaderOffset == kMax32) take64(entry.localHeaderOffset);
+                if (diskStart == kMax16) {
+                    if (used + 4 > size) failItem(item, "its ZIP64 extra field is too short");
+                    diskStart = get32(data + used);
+                }
+            } else if (id == kExtraTimestamp && size >= 5 && (data[0] & 1)) {
+                item.modificationTime = std::int32_t(get32(data + 1));
+            } else if (id == kExtraUnicodePath) {
+                unicodeName = unicodePathName(data, size, rawName);
             }
-        } else if (id == kExtraTimestamp && size >= 5 && (data[0] & 1)) {
-            item.modificationTime = std::int32_t(get32(data + 1));
-        } else if (id == kExtraUnicodePath && size >= 5 && data[0] == 1) {
-            const std::string_view utf8(reinterpret_cast<const char*>(data + 5), size - 5);
-            if (get32(data + 1) == ~UpdateCrc32(0xFFFFFFFFu, rawName.data(), rawName.size()) &&
-                isValidUtf8(utf8))
-                unicodeName = utf8;
-        }
-        at += 4 + size;
-    }
+        },
+        trailing);
+    if (!wellFormed) failItem(item, "its extra fields are damaged");
     if (diskStart != 0) failItem(item, "it lies on another disk of a spanned archive");
 
-    if (item.flags & kFlagUtf8) {
-        if (!isValidUtf8(rawName)) failItem(item, "its name is marked as UTF-8 but is not");
-        item.fileName = std::string(rawName);
-    } else if (!unicodeName.empty()) {
-        item.fileName = std::string(unicodeName);
-    } else if (item.host == kHostUnix) {
-        // Info-ZIP's zip on Linux stores names as the bytes the file system holds, UTF-8
-        // today, without the flag; so does this kit for a name that is not UTF-8. Read as
-        // code page 437 they would be mangled, and such a file would not come back.
-        item.fileName = std::string(rawName);
-    } else {
-        item.fileName = cp437ToUtf8(rawName);
-    }
+    item.fileName = decideName(item, rawName, unicodeName);
     if (item.fileName != rawName) entry.rawName = std::string(rawName);
     if (item.fileName.empty()) fail(position + " has an empty name");
     if (auto problem = nameCharacterProblem(item.fileName); !problem.empty()) {
@@ -277,6 +335,30 @@ std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entr
     }
     checkSizes(entry);
     return total;
+}
+
+// The one name the item has, which listing, lookup, verification and extraction all use.
+std::string ZipReader::decideName(const ZipItem& item, std::string_view rawName, std::string_view unicodeName) const {
+    if (rawName.find('\0') != std::string_view::npos) failItem(item, "its name contains a NUL byte");
+    // A UTF-8 name, or a Unix name taken as the bytes the file system holds, is read as bytes,
+    // where 0x01-0x1F and 0x7F are control characters; in code page 437 they are glyphs.
+    const bool readAsBytes = (item.flags & kFlagUtf8) || item.host == kHostUnix;
+    if (readAsBytes)
+        if (auto problem = nameCharacterProblem(rawName); !problem.empty()) failItem(item, problem);
+    if (item.flags & kFlagUtf8) {
+        if (!isValidUtf8(rawName)) failItem(item, "its name is marked as UTF-8 but is not");
+        // Tools that prefer the field would extract another file than the name says.
+        if (!unicodeName.empty() && unicodeName != rawName)
+            failItem(item, "its Unicode path field names another file (\"" + printable(unicodeName) +
+                               "\") than its UTF-8 name: the archive is damaged");
+        return std::string(rawName);
+    }
+    if (!unicodeName.empty()) return std::string(unicodeName);
+    // Info-ZIP's zip on Linux stores names as the bytes the file system holds, UTF-8 today,
+    // without the flag; so does this kit for a name that is not UTF-8. Read as code page 437
+    // they would be mangled, and such a file would not come back.
+    if (item.host == kHostUnix) return std::string(rawName);
+    return dosNameToUtf8(rawName);
 }
 
 void ZipReader::checkSizes(const Entry& entry) const {
@@ -300,10 +382,10 @@ void ZipReader::checkLayout(std::uint64_t cdOffset) {
     // Local headers are visited in file order, so one read of a window serves many small items.
     std::string window;
     std::uint64_t windowStart = 0;
-    auto localHeader = [&](std::uint64_t offset) {
-        if (offset < windowStart || offset + kLocalHeaderSize > windowStart + window.size()) {
+    auto bytesAt = [&](std::uint64_t offset, std::size_t n) {
+        if (offset < windowStart || offset + n > windowStart + window.size()) {
             windowStart = offset;
-            window.resize(std::size_t(std::min<std::uint64_t>(kBlock, cdOffset - offset)));
+            window.resize(std::max(n, std::size_t(std::min<std::uint64_t>(kBlock, cdOffset - offset))));
             read(offset, window.data(), window.size(), "a local header");
         }
         return reinterpret_cast<const unsigned char*>(window.data()) + (offset - windowStart);
@@ -318,38 +400,98 @@ void ZipReader::checkLayout(std::uint64_t cdOffset) {
                      "its local header offset " + number(offset) + " lies outside the archive's data");
         if (previous && offset < previousEnd)
             failItem(e.item, "it overlaps the item \"" + previous->fileName + "\"");
-        const unsigned char* header = localHeader(offset);
+        const unsigned char* header = bytesAt(offset, kLocalHeaderSize);
         if (get32(header) != kLocalHeaderSig)
             failItem(e.item, "there is no local header at its recorded offset " + number(offset));
-        e.localNameDiffers = !localNameMatches(e, header, offset, windowStart + window.size());
-        e.dataOffset = offset + kLocalHeaderSize + get16(header + 26) + get16(header + 28);
+        const std::size_t nameAndExtra = std::size_t(get16(header + 26)) + get16(header + 28);
+        e.dataOffset = offset + kLocalHeaderSize + nameAndExtra;
         if (e.dataOffset > cdOffset || e.item.compressedSize > cdOffset - e.dataOffset)
             failItem(e.item, "its data (" + number(e.item.compressedSize) +
                                  " bytes) runs past the end of the archive's data");
+        e.localHeaderProblem = localHeaderDisagreement(e, bytesAt(offset, kLocalHeaderSize + nameAndExtra));
         previousEnd = e.dataOffset + e.item.compressedSize;
         previous = &e.item;
     }
 }
 
-// Readers that walk the local headers would see another item than the directory lists: such
-// an item is refused when it is read or extracted, as damaged.
-bool ZipReader::localNameMatches(const Entry& entry, const unsigned char* header, std::uint64_t offset,
-                                 std::uint64_t windowEnd) const {
-    const std::string& name = entry.rawName.empty() ? entry.item.fileName : entry.rawName;
-    if (get16(header + 26) != name.size()) return false;
-    const std::uint64_t nameStart = offset + kLocalHeaderSize;
-    if (nameStart + name.size() <= windowEnd)
-        return std::memcmp(header + kLocalHeaderSize, name.data(), name.size()) == 0;
-    std::string local(name.size(), '\0');
-    read(nameStart, local.data(), local.size(), "a local header");
-    return local == name;
+namespace {
+
+// Sizes from a local ZIP64 field: it holds both, uncompressed first, though some writers put
+// only the one whose slot is saturated. False when the field is too short for them.
+bool takeLocalZip64Sizes(const unsigned char* data, std::size_t size, std::uint64_t& uncompressed,
+                         std::uint64_t& compressed) {
+    const bool bigUncompressed = uncompressed == kMax32, bigCompressed = compressed == kMax32;
+    if (!bigUncompressed && !bigCompressed) return true;
+    if (size >= 16) {
+        if (bigUncompressed) uncompressed = get64(data);
+        if (bigCompressed) compressed = get64(data + 8);
+        return true;
+    }
+    if (size < 8 || (bigUncompressed && bigCompressed)) return false;
+    (bigUncompressed ? uncompressed : compressed) = get64(data);
+    return true;
+}
+
+} // namespace
+
+// Tools that walk the local headers take name, method, sizes and CRC from there: where these
+// disagree with the directory, such a tool extracts other bytes or another file than the one
+// this kit checked, so the item is refused as damaged when it is read, verified or extracted.
+// header holds the local header with its name and extra fields. Returns what disagrees, or empty.
+std::string ZipReader::localHeaderDisagreement(const Entry& entry, const unsigned char* header) {
+    const ZipItem& item = entry.item;
+    const std::size_t nameSize = get16(header + 26), extraSize = get16(header + 28);
+    const std::string_view localName(reinterpret_cast<const char*>(header + kLocalHeaderSize), nameSize);
+    if (localName != (entry.rawName.empty() ? item.fileName : entry.rawName))
+        return "its local header holds another name than the directory";
+    if (const std::uint16_t method = get16(header + 8); method != item.method)
+        return "its local header gives another compression method (" + number(method) + ") than the directory (" +
+               number(item.method) + ")";
+
+    std::uint64_t compressed = get32(header + 18), uncompressed = get32(header + 22);
+    std::string_view unicodeName;
+    bool zip64TooShort = false;
+    std::size_t trailing = 0;
+    const bool wellFormed = forEachExtraField(
+        header + kLocalHeaderSize + nameSize, extraSize,
+        [&](std::uint16_t id, const unsigned char* data, std::size_t size) {
+            if (id == kExtraZip64) zip64TooShort = !takeLocalZip64Sizes(data, size, uncompressed, compressed);
+            else if (id == kExtraUnicodePath) unicodeName = unicodePathName(data, size, localName);
+        },
+        trailing);
+    // A few zero bytes after the last field are the padding that aligning tools add.
+    const unsigned char* end = header + kLocalHeaderSize + nameSize + extraSize;
+    if (!wellFormed || std::any_of(end - trailing, end, [](unsigned char c) { return c != 0; }))
+        return "its local header's extra fields are malformed";
+    if (zip64TooShort) return "its local header's ZIP64 extra field is too short for its sizes";
+
+    // With a data descriptor (bit 3) the local header may hold zeros, or saturated sizes, and
+    // the descriptor after the data the values; readers then take them from the directory or
+    // the descriptor.
+    const bool descriptor = get16(header + 6) & kFlagDataDescriptor;
+    const auto sizeAgrees = [&](std::uint64_t local, std::uint64_t directory) {
+        return local == directory || (descriptor && (local == 0 || local == kMax32));
+    };
+    if (!sizeAgrees(compressed, item.compressedSize))
+        return "its local header gives another compressed size (" + number(compressed) + " bytes) than the directory (" +
+               number(item.compressedSize) + " bytes)";
+    if (!sizeAgrees(uncompressed, item.uncompressedSize))
+        return "its local header gives another uncompressed size (" + number(uncompressed) +
+               " bytes) than the directory (" + number(item.uncompressedSize) + " bytes)";
+    if (const std::uint32_t crc = get32(header + 14); crc != item.crc32 && !(descriptor && crc == 0))
+        return "its local header gives another CRC-32 (" + crc32Hex(crc) + ") than the directory (" +
+               crc32Hex(item.crc32) + ")";
+    if (!unicodeName.empty() && unicodeName != item.fileName)
+        return "its local header's Unicode path field names another file (\"" + printable(unicodeName) +
+               "\") than the directory";
+    return {};
 }
 
 void ZipReader::readItem(const Entry& entry, const DataSink& sink) const {
     const ZipItem& item = entry.item;
-    if (entry.localNameDiffers)
-        failItem(item, "its local header holds another name than the directory: the archive is damaged");
+    // Encryption first: some encrypting writers mask the local header's values on purpose.
     if (item.isEncrypted()) failItem(item, "it is encrypted, which the program cannot read");
+    if (!entry.localHeaderProblem.empty()) failItem(item, entry.localHeaderProblem + ": the archive is damaged");
     std::uint32_t crc = 0xFFFFFFFFu;
     std::uint64_t produced = 0;
     if (item.method == kMethodStored) {

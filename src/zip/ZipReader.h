@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zip/ByteSource.h"
@@ -24,7 +25,9 @@ public:
         std::uint64_t localHeaderOffset = 0;
         std::uint64_t dataOffset = 0; // first byte of the compressed data
         std::string rawName;          // the name's bytes in the directory, where they differ from item.fileName
-        bool localNameDiffers = false; // the local header names something else: damaged or forged
+        // What the local header says otherwise than the directory (name, method, sizes, CRC,
+        // extra fields), or empty: damaged or forged, the item is refused when read or extracted.
+        std::string localHeaderProblem;
     };
     using DataSink = std::function<void(const char* data, std::size_t n)>;
 
@@ -48,14 +51,18 @@ public:
 private:
     struct EndRecord {
         std::uint64_t count = 0, cdSize = 0, cdOffset = 0, cdEnd = 0;
+        bool disksDeferred = false; // the disk numbers are 0xFFFF: the ZIP64 end record has them
     };
     EndRecord readEndRecord();
     void readZip64End(std::uint64_t eocdPos, EndRecord& end);
+    void readUnneededZip64End(std::uint64_t eocdPos, EndRecord& end);
+    void checkOneDisk(const unsigned char* locator) const;
+    void takeZip64End(const unsigned char* record, EndRecord& end) const;
     void readDirectory(const EndRecord& end);
     std::size_t parseEntry(const unsigned char* p, std::size_t left, Entry& entry);
+    std::string decideName(const ZipItem& item, std::string_view rawName, std::string_view unicodeName) const;
     void checkLayout(std::uint64_t cdOffset);
-    bool localNameMatches(const Entry& entry, const unsigned char* header, std::uint64_t offset,
-                          std::uint64_t windowEnd) const;
+    static std::string localHeaderDisagreement(const Entry& entry, const unsigned char* header);
     void checkSizes(const Entry& entry) const;
     void read(std::uint64_t offset, void* buffer, std::size_t n, const char* what) const;
     void inflateItem(const Entry& entry, const DataSink& sink, std::uint32_t& crc,

@@ -21,6 +21,10 @@ void put32(std::string& out, std::uint32_t v) {
     put16(out, v & 0xFFFF);
     put16(out, v >> 16);
 }
+void put64(std::string& out, std::uint64_t v) {
+    put32(out, std::uint32_t(v));
+    put32(out, std::uint32_t(v >> 32));
+}
 
 } // namespace
 
@@ -49,27 +53,35 @@ RawZip buildZip(const std::vector<RawItem>& items, const std::string& comment) {
         const std::uint32_t crc = it.crc.value_or(crcOf(it.data));
         const std::uint32_t csize = it.compressedSize.value_or(std::uint32_t(it.data.size()));
         const std::uint32_t usize = it.uncompressedSize.value_or(std::uint32_t(it.data.size()));
+        const std::uint16_t flags = std::uint16_t(it.flags | (it.dataDescriptor ? 0x0008 : 0));
         zip.local.push_back(zip.bytes.size());
         std::string& b = zip.bytes;
         put32(b, 0x04034b50); // local header signature
         put16(b, 20);         // version needed
-        put16(b, it.flags);
+        put16(b, flags);
         put16(b, it.method);
         put16(b, 0x6000);                       // time 12:00:00
         put16(b, (30u << 9) | (6u << 5) | 15u); // date 2010-06-15
-        put32(b, crc);
-        put32(b, csize);
-        put32(b, usize);
+        put32(b, it.dataDescriptor ? 0 : crc);
+        put32(b, it.dataDescriptor ? 0 : csize);
+        put32(b, it.dataDescriptor ? 0 : usize);
         put16(b, std::uint32_t(it.name.size()));
-        put16(b, 0); // no extra field
+        put16(b, std::uint32_t(it.localExtra.size()));
         b += it.name;
+        b += it.localExtra;
         b += it.data;
+        if (it.dataDescriptor) {
+            put32(b, 0x08074b50);
+            put32(b, crc);
+            put32(b, csize);
+            put32(b, usize);
+        }
 
         zip.central.push_back(central.size()); // made absolute below
         put32(central, 0x02014b50);
         put16(central, it.madeBy);
         put16(central, 20);
-        put16(central, it.flags);
+        put16(central, flags);
         put16(central, it.method);
         put16(central, 0x6000);
         put16(central, (30u << 9) | (6u << 5) | 15u);
@@ -101,6 +113,57 @@ RawZip buildZip(const std::vector<RawItem>& items, const std::string& comment) {
     put16(zip.bytes, std::uint32_t(comment.size()));
     zip.bytes += comment;
     return zip;
+}
+
+void addZip64End(RawZip& zip, bool saturate, std::uint32_t totalDisks) {
+    const std::string endRecord = zip.bytes.substr(zip.end);
+    const auto field = [&](std::size_t at, std::size_t n) {
+        std::uint64_t v = 0;
+        for (std::size_t i = n; i-- > 0;)
+            v = (v << 8) | static_cast<unsigned char>(endRecord[at + i]);
+        return v;
+    };
+    std::string records;
+    put32(records, 0x06064b50);
+    put64(records, 44);     // size of the rest of the record
+    put16(records, 0x032D); // made by Unix, 4.5
+    put16(records, 45);
+    put32(records, 0); // this disk
+    put32(records, 0); // disk of the directory
+    put64(records, field(8, 2));
+    put64(records, field(10, 2));
+    put64(records, field(12, 4));
+    put64(records, field(16, 4));
+    put32(records, 0x07064b50);
+    put32(records, 0); // disk of the ZIP64 end record
+    put64(records, zip.end);
+    put32(records, totalDisks);
+    zip.bytes.insert(zip.end, records);
+    zip.end += records.size();
+    if (saturate) {
+        poke16(zip.bytes, zip.end + 8, 0xFFFF);
+        poke16(zip.bytes, zip.end + 10, 0xFFFF);
+        poke32(zip.bytes, zip.end + 12, 0xFFFFFFFFu);
+        poke32(zip.bytes, zip.end + 16, 0xFFFFFFFFu);
+    }
+}
+
+std::string zip64Extra(const std::vector<std::uint64_t>& values) {
+    std::string e;
+    put16(e, 0x0001);
+    put16(e, std::uint32_t(8 * values.size()));
+    for (std::uint64_t v : values)
+        put64(e, v);
+    return e;
+}
+
+std::string unicodePathExtra(const std::string& headerName, const std::string& utf8Name) {
+    std::string e;
+    put16(e, 0x7075);
+    put16(e, std::uint32_t(5 + utf8Name.size()));
+    e.push_back('\x01'); // version
+    put32(e, crcOf(headerName));
+    return e + utf8Name;
 }
 
 void poke16(std::string& bytes, std::size_t at, std::uint32_t value) {

@@ -18,6 +18,10 @@ struct RawItem {
     std::uint32_t external = 0100644u << 16;
     std::optional<std::uint32_t> crc, compressedSize, uncompressedSize;
     std::string centralExtra;
+    std::string localExtra;
+    // Bit 3: the local header holds zeros for CRC and sizes, and a descriptor with the real
+    // values follows the data.
+    bool dataDescriptor = false;
 };
 
 struct RawZip {
@@ -27,6 +31,13 @@ struct RawZip {
 };
 
 RawZip buildZip(const std::vector<RawItem>& items, const std::string& comment = "");
+// Puts a ZIP64 end record and its locator between the directory and the end record, with the
+// end record's values; saturate then defers the end record's count, size and offset to it.
+void addZip64End(RawZip& zip, bool saturate, std::uint32_t totalDisks = 1);
+// A ZIP64 extra field holding the given values in order.
+std::string zip64Extra(const std::vector<std::uint64_t>& values);
+// An Info-ZIP Unicode path field naming utf8Name for the header name headerName.
+std::string unicodePathExtra(const std::string& headerName, const std::string& utf8Name);
 void poke16(std::string& bytes, std::size_t at, std::uint32_t value);
 void poke32(std::string& bytes, std::size_t at, std::uint32_t value);
 std::string deflateRaw(const std::string& data);

@@ -43,13 +43,6 @@ std::string patched(std::vector<RawItem> items, const std::function<void(RawZip&
     return zip.bytes;
 }
 
-std::string zip64Extra(std::uint64_t uncompressed) {
-    std::string e("\x01\x00\x08\x00", 4);
-    for (int i = 0; i < 8; ++i)
-        e.push_back(char((uncompressed >> (8 * i)) & 0xFF));
-    return e;
-}
-
 struct HostileCase {
     const char* what;
     std::function<std::string()> bytes;
@@ -149,7 +142,7 @@ const HostileCase kCases[] = {
      [] {
          auto it = deflated("a.txt", "hello");
          it.uncompressedSize = 0xFFFFFFFFu;
-         it.centralExtra = zip64Extra(1ull << 40);
+         it.centralExtra = zip64Extra({1ull << 40});
          return zipOf({it});
      },
      "more than Deflate can produce"},
@@ -276,15 +269,7 @@ TEST(ZipHostile, NamesInTheDosCodePageAndUnicodePathFieldsAreDecoded) {
     // An Info-ZIP Unicode path field names the item in UTF-8 when the header holds another form.
     RawItem unicode = item("x?.txt", "unicode path");
     unicode.flags = 0;
-    const std::string utf8Name = "xü.txt";
-    unicode.centralExtra = std::string("\x75\x70", 2);
-    unicode.centralExtra.push_back(char(5 + utf8Name.size()));
-    unicode.centralExtra.push_back('\0');
-    unicode.centralExtra.push_back('\x01');
-    const std::uint32_t nameCrc = crcOf("x?.txt");
-    for (int i = 0; i < 4; ++i)
-        unicode.centralExtra.push_back(char((nameCrc >> (8 * i)) & 0xFF));
-    unicode.centralExtra += utf8Name;
+    unicode.centralExtra = unicodePathExtra("x?.txt", "xü.txt");
     t.write("names.zip", zipOf({dos, marked, unicode}));
 
     ZipArchive zip;
