@@ -10,6 +10,7 @@
 #include "ui/Desktop.h"
 #include "ui/MessageBox.h"
 #include "ui/OptionsWindow.h"
+#include "ui/ValueLabel.h"
 
 #ifndef KP_HELP_INSTALL_PATH
 #define KP_HELP_INSTALL_PATH "share/kestrelpad/Kestrelpad.chm"
@@ -53,13 +54,13 @@ AboutTab::AboutTab(OptionsWindow& window) : m_window(window) {
     product->setFont(big);
     product->setAlignment(Qt::AlignCenter);
     QLabel* notice = label(q(AboutModel::notice()).replace(QLatin1String("\r\n"), QLatin1String("\n")), "Label26", this);
-    notice->setAccessibleName(QStringLiteral("Notice"));
+    nameValueLabel(notice, QStringLiteral("Notice"));
     notice->setAlignment(Qt::AlignCenter);
     notice->setWordWrap(true);
 
     QLabel* homeCaption = label(QStringLiteral("Home page: "), "Label27", this);
     m_homePage = label(QString::fromLatin1(kHomePage), "Label24", this);
-    m_homePage->setAccessibleName(QStringLiteral("Home page"));
+    nameValueLabel(m_homePage, QStringLiteral("Home page"));
     makeLink(m_homePage);
     m_homePage->installEventFilter(this);
     QLabel* helpCaption = label(QStringLiteral("Help file:"), "Label28", this);
@@ -67,7 +68,7 @@ AboutTab::AboutTab(OptionsWindow& window) : m_window(window) {
     makeLink(m_helpFile);
     m_helpFile->installEventFilter(this);
     m_blank = label(QStringLiteral("       "), "Label23", this);
-    m_blank->setAccessibleName(QStringLiteral("Blank label"));
+    nameValueLabel(m_blank, QStringLiteral("Blank label"));
     m_blank->installEventFilter(this);
 
     auto* links = new QGridLayout;

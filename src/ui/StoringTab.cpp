@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "ui/OptionsWindow.h"
+#include "ui/ValueLabel.h"
 
 namespace kp::ui {
 
@@ -55,7 +56,7 @@ void StoringTab::buildControls() {
 
     m_diskSpace = new QLabel(q(model.diskSpaceText()), this);
     m_diskSpace->setObjectName(QStringLiteral("Label16"));
-    m_diskSpace->setAccessibleName(QStringLiteral("Disk space"));
+    nameValueLabel(m_diskSpace, QStringLiteral("Disk space"));
     m_diskSpace->setAlignment(Qt::AlignCenter);
 
     m_logLink = new QLineEdit(QStringLiteral("     Project log"), this);
@@ -99,7 +100,7 @@ void StoringTab::buildControls() {
 
     m_message = new QLabel(QStringLiteral("  "), this);
     m_message->setObjectName(QStringLiteral("Label4"));
-    m_message->setAccessibleName(QStringLiteral("Message"));
+    nameValueLabel(m_message, QStringLiteral("Message"));
     m_message->setAlignment(Qt::AlignCenter);
     m_message->setWordWrap(true);
     m_message->setAutoFillBackground(true);
@@ -202,7 +203,7 @@ void StoringTab::focusStatus() {
 void StoringTab::setOkEnabled(bool enabled) { m_ok->setEnabled(enabled); }
 
 void StoringTab::showMessageLine(const MessageLine& line) {
-    m_message->setText(QString::fromStdString(line.text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    setValueText(m_message, QString::fromStdString(line.text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
     // The line stands on navy; "red" is a red that reads there, the window-text colour white.
     QPalette pal = m_message->palette();
     pal.setColor(QPalette::Window, QColor(0, 0, 0x80));
