@@ -66,6 +66,7 @@ private slots:
     void theHeadingIsGuardedFromKeysPastesAndDrops() {
         inLog([this] {
             QCOMPARE(log().windowTitle(), QStringLiteral(" Project log"));
+            QVERIFY(!(log().windowFlags() & Qt::WindowStaysOnTopHint)); // an ordinary window among the user's
             QCOMPARE(QFontInfo(memo()->font()).pixelSize(), 15);
             // The columns line up: every character advances alike, whatever the font's flags say.
             const QFontMetricsF metrics(memo()->font());

@@ -338,7 +338,8 @@ private slots:
             QTest::mousePress(t.replace, Qt::LeftButton);
             QVERIFY(w.isVisible());
             QCOMPARE(f->messages.size(), std::size_t(1));
-            QCOMPARE(f->messages[0].kind, ui::MessageBox::Kind::Notice);
+            QCOMPARE(f->messages[0].kind, ui::MessageBox::Kind::BusyFiles);
+            QCOMPARE(f->messages[0].button, QMessageBox::Yes);
             QCOMPARE(f->messages[0].text, QStringLiteral("Kestrelpad message.\nSome files are busy by the another "
                                                          "applications:\n\nSite/docs/a.txt\n\nClose these "
                                                          "applications before restoring, please."));
