@@ -84,11 +84,11 @@ void StoringTab::buildControls() {
 
     m_versionCaption = new QLabel(this);
     m_versionCaption->setObjectName(QStringLiteral("Label14"));
-    m_lastParts = model.versionParts();
+    const std::vector<std::string> parts = model.takeLastVersion();
     const int maxLengths[3] = {3, 3, 20};
     const char* names[3] = {"Edit6", "Edit8", "Edit10"};
     for (int i = 0; i < 3; ++i) {
-        m_version[i] = new QLineEdit(q(m_lastParts[std::size_t(i)]), this);
+        m_version[i] = new QLineEdit(q(parts[std::size_t(i)]), this);
         m_version[i]->setObjectName(QString::fromLatin1(names[i]));
         m_version[i]->setAccessibleName(QStringLiteral("Version part %1").arg(i + 1));
         m_version[i]->setMaxLength(maxLengths[i]);
@@ -232,9 +232,10 @@ void StoringTab::newVersionSwitched(bool on) {
     const VersionRow row = OptionsModel::versionRow(on);
     m_versionCaption->setText(q(row.caption));
     setTextColour(m_versionCaption, row.grey ? QColor(0x80, 0x80, 0x80) : QColor(Qt::black));
+    const std::vector<std::string> parts = m_window.model().versionParts();
     for (int i = 0; i < 3; ++i) {
         m_version[i]->setEnabled(row.editsEnabled);
-        if (row.resetParts) m_version[i]->setText(q(m_lastParts[std::size_t(i)]));
+        if (row.resetParts) m_version[i]->setText(q(parts[std::size_t(i)]));
     }
 }
 
