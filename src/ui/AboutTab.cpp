@@ -12,6 +12,9 @@
 #include "ui/OptionsWindow.h"
 #include "ui/ValueLabel.h"
 
+#ifndef KP_HOME_PAGE
+#define KP_HOME_PAGE ""
+#endif
 #ifndef KP_HELP_INSTALL_PATH
 #define KP_HELP_INSTALL_PATH "share/kestrelpad/Kestrelpad.chm"
 #endif
@@ -59,7 +62,7 @@ AboutTab::AboutTab(OptionsWindow& window) : m_window(window) {
     notice->setWordWrap(true);
 
     QLabel* homeCaption = label(QStringLiteral("Home page: "), "Label27", this);
-    m_homePage = label(QString::fromLatin1(kHomePage), "Label24", this);
+    m_homePage = label(q(currentHomePage().shown), "Label24", this);
     nameValueLabel(m_homePage, QStringLiteral("Home page"));
     makeLink(m_homePage);
     m_homePage->installEventFilter(this);
@@ -94,9 +97,25 @@ AboutTab::AboutTab(OptionsWindow& window) : m_window(window) {
     layout->addLayout(bottom);
 }
 
+HelpLocation AboutTab::helpLocation() {
+    return findHelp(desktop::programFolder().toStdString(), KP_HELP_INSTALL_PATH, KP_HELP_HTML_INSTALL_DIR);
+}
+
+HomePage AboutTab::currentHomePage() { return homePage(KP_HOME_PAGE, helpLocation()); }
+
+void AboutTab::openHomePage() {
+    const HomePage page = currentHomePage();
+    setValueText(m_homePage, q(page.shown));
+    if (page.address.empty()) {
+        QApplication::beep();
+        MessageBox::show(&m_window, MessageBox::Kind::Plain, QString::fromLatin1(kHelpFileMissing));
+        return;
+    }
+    desktop::openUrl(page.local ? QUrl::fromLocalFile(QDir::cleanPath(q(page.address))) : QUrl(q(page.address)));
+}
+
 void AboutTab::openHelp() {
-    const HelpLocation help = findHelp(desktop::programFolder().toStdString(), KP_HELP_INSTALL_PATH,
-                                       KP_HELP_HTML_INSTALL_DIR);
+    const HelpLocation help = helpLocation();
     if (help.chm.empty()) {
         QApplication::beep();
         MessageBox::show(&m_window, MessageBox::Kind::Plain, QString::fromLatin1(kHelpFileMissing));
@@ -110,7 +129,7 @@ void AboutTab::openHelp() {
 bool AboutTab::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::MouseButtonPress) return QWidget::eventFilter(watched, event);
     if (watched == m_homePage) {
-        desktop::openUrl(QUrl(QString::fromLatin1(kHomePage)));
+        openHomePage();
         return true;
     }
     if (watched == m_helpFile) {
