@@ -104,6 +104,12 @@ QString saveFileName(QWidget* parent, const QString& filter, const QString& defa
     return dialog.selectedFiles().constFirst();
 }
 
+void preferXOnWayland() {
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
 bool compositorRuns() {
     if (handlers().compositorRuns) return handlers().compositorRuns();
     const QString platform = QGuiApplication::platformName();

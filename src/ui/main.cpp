@@ -14,6 +14,7 @@
 #include "platform/FileSystem.h"
 #include "platform/RunLock.h"
 #include "store/Messages.h"
+#include "ui/Desktop.h"
 #include "ui/DesktopRun.h"
 #include "ui/MessageBox.h"
 #include "ui/ProjectChooser.h"
@@ -24,15 +25,6 @@ bool haveDisplay() {
     const char* x = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     return (x && *x) || (wayland && *wayland);
-}
-
-// The card places itself, stays above other windows and reads the Ctrl key at start; a
-// Wayland session denies all three to its clients. Where XWayland is there too, run on X,
-// unless the user chose a platform.
-void preferXOnWayland() {
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
 // Without a display the same run goes on without windows, printing what the card shows.
@@ -105,7 +97,7 @@ int main(int argc, char** argv) {
             }
             return runHeadless(check.param);
         }
-        preferXOnWayland();
+        kp::ui::desktop::preferXOnWayland();
         QApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Kestrelpad"));
         QApplication::setQuitOnLastWindowClosed(false);
