@@ -59,7 +59,13 @@ void ProjectChooser::accept() {
 }
 
 void ProjectChooser::chooseFolder() {
-    const QFileInfo info(selectedPath());
+    const QString picked = selectedPath();
+    const QFileInfo info(picked);
+    if (!picked.isEmpty() && !info.exists()) {
+        // A typed name that names nothing is a slip, not a wish for the folder shown.
+        QApplication::beep();
+        return;
+    }
     m_chosen = info.isDir() ? info.absoluteFilePath() : directory().absolutePath();
     done(QDialog::Accepted);
 }

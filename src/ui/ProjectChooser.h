@@ -1,7 +1,8 @@
 // The chooser of a start from the menu: one file dialog that takes a folder or a file.
 // It lists folders and files; Enter, a double-click or "Open" on a folder opens it, and
 // "Choose" on a file takes the file. "Choose folder" takes the selected folder, or the
-// folder shown when no folder is selected.
+// folder shown when no folder is selected. A typed name that names nothing is refused
+// with a beep.
 #pragma once
 #include <QFileDialog>
 #include <QString>

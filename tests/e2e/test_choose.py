@@ -37,7 +37,9 @@ class ChooseFromMenu(unittest.TestCase):
     def test_choosing_a_folder_runs_on_it_stores_and_is_remembered(self):
         with kpui.start(None, args=menu_arguments(), faketime="2010-12-03 15:30:00") as app:
             chooser = app.window(TITLE)
-            kpui.type_text(str(self.project), into=kpui.find(chooser, "text", "Project:"))
+            kpui.click(kpui.find(chooser, "text", "Project:"))
+            kpui.key("ctrl+a")  # the name of a project chosen before may stand there
+            kpui.type_text(str(self.project))
             kpui.key("Tab")  # closes the completion list, which would take the next click
             kpui.click(kpui.find(chooser, "push button", "Choose folder"))
             self.assertEqual(app.wait(timeout=60), 0, app.output())
@@ -52,6 +54,19 @@ class ChooseFromMenu(unittest.TestCase):
             self.assertEqual(app.wait(timeout=15), 0, app.output())
         self.assertEqual(len(kpui.archives(self.project)), 1)
         self.assertEqual(remembered(), f"{self.project}\n")
+
+    def test_choosing_a_file_runs_on_that_file(self):
+        plan = self.project.parent / "plan.txt"
+        plan.write_text("the plan\n")
+        with kpui.start(None, args=menu_arguments(), faketime="2010-12-03 15:30:00") as app:
+            chooser = app.window(TITLE)
+            kpui.click(kpui.find(chooser, "text", "Project:"))
+            kpui.key("ctrl+a")
+            kpui.type_text(str(plan))
+            kpui.key("Tab", "shift+Tab", "Return")  # Enter in the name field: Choose
+            self.assertEqual(app.wait(timeout=60), 0, app.output())
+        self.assertEqual([p.name for p in kpui.archives(plan)], ["plan.txt-101203.1530c.zip"])
+        self.assertEqual(remembered(), f"{plan}\n")
 
     def test_escape_ends_without_a_run_or_a_message(self):
         with kpui.start(None, args=menu_arguments()) as app:
