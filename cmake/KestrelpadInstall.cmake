@@ -58,8 +58,12 @@ endforeach()
 add_subdirectory(${CMAKE_SOURCE_DIR}/data ${CMAKE_BINARY_DIR}/data)
 add_subdirectory(${CMAKE_SOURCE_DIR}/doc ${CMAKE_BINARY_DIR}/doc)
 
+# The project's public page, once it has one; until then the "Home page" link opens the
+# installed user guide.
+set(KP_HOME_PAGE "" CACHE STRING "Address the About tab's \"Home page\" link opens (empty: the user guide)")
 if(TARGET kp_ui)
   target_compile_definitions(kp_ui PUBLIC
+    KP_HOME_PAGE="${KP_HOME_PAGE}"
     KP_HELP_INSTALL_PATH="${KP_HELP_INSTALL_PATH}"
     KP_HELP_HTML_INSTALL_DIR="${KP_HELP_HTML_INSTALL_DIR}")
 endif()

@@ -58,7 +58,12 @@ const char* const kUsage =
     "the options, so a name beginning with \"-\" can follow it.\n"
     "\n"
     "Exit status: 0 done, 1 refused or failed, 2 bad arguments, 3 stored (or the same),\n"
-    "but incomplete: some files or folders could not be read (they are named on stderr).\n";
+    "but incomplete: some files or folders could not be read (they are named on stderr).\n"
+    "\n"
+    "The desktop program: 'kestrelpad PATH' stores PATH with its card and options window;\n"
+    "'kestrelpad --choose', the menu entry, first asks for the folder or file to store.\n"
+    "Kestrelpad is never a default opener of folders or files: its desktop entry declares\n"
+    "no MIME types. File managers start it through their action \"Back up with Kestrelpad\".\n";
 
 } // namespace
 

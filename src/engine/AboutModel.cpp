@@ -35,4 +35,11 @@ HelpLocation findHelp(const std::string& programFolder, const std::string& insta
     return h;
 }
 
+HomePage homePage(const std::string& configured, const HelpLocation& help) {
+    if (!configured.empty()) return {configured, configured, false};
+    for (const std::string& guide : {help.htmlIndex, help.chm})
+        if (!guide.empty()) return {guide, guide, true};
+    return {"help/index.html", "", true};
+}
+
 } // namespace kp

@@ -9,7 +9,6 @@
 namespace kp {
 
 inline constexpr const char* kHelpFileName = "Kestrelpad.chm";
-inline constexpr const char* kHomePage = "https://www.tarnel-software.example/kestrelpad/";
 inline constexpr const char* kHelpFileMissing = "Can't find help file!";
 
 struct AboutModel {
@@ -29,5 +28,15 @@ struct HelpLocation {
 };
 HelpLocation findHelp(const std::string& programFolder, const std::string& installedChm,
                       const std::string& installedHtmlDir);
+
+// The "Home page" link: the project's public page when the build names one (configured),
+// else the user guide found beside the program or installed (its index.html, else the help
+// file). An empty address: no guide was found.
+struct HomePage {
+    std::string shown;   // the link's text
+    std::string address; // an address (configured) or a local file's path (local)
+    bool local = false;
+};
+HomePage homePage(const std::string& configured, const HelpLocation& help);
 
 } // namespace kp

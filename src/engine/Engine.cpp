@@ -491,7 +491,7 @@ bool Engine::requestRestore(const std::string& archive, const std::string& curre
     std::vector<std::string> busy = busyProjectFiles(s);
     for (std::string& path : busy) path = displayText(path);
     if (!busy.empty()) {
-        m_host.showMessage(MessageKind::Notice, msg::busyFiles(busy));
+        m_host.showMessage(MessageKind::BusyFiles, msg::busyFiles(busy));
         return false;
     }
     // Taken before the checks: the restore later extracts only this very file.

@@ -14,6 +14,7 @@ enum class MessageKind {
     Warning, // a refusal of the parameter: titled "Warning"
     Plain,   // a plain dialog titled "Kestrelpad", after a beep
     Notice,  // a warning box whose text begins with "Kestrelpad message"
+    BusyFiles, // the Notice that files are busy, answered Yes: the user closes them and says so
     Error,   // an error the run could not handle (a damaged archive, a failed write)
 };
 

@@ -23,13 +23,17 @@ std::vector<std::string> OptionsModel::statusItems() {
     return items;
 }
 
-std::vector<std::string> OptionsModel::versionParts() const {
+std::vector<std::string> OptionsModel::takeLastVersion() {
     std::vector<std::string> parts = split(m_s.archives.lastVersion, '.');
     parts.resize(3);
-    parts[0] = utf8Prefix(parts[0], 5);
-    parts[1] = utf8Prefix(parts[1], 5);
-    parts[2] = utf8Prefix(parts[2], 25);
-    return parts;
+    m_s.versionPart1 = utf8Prefix(parts[0], 5);
+    m_s.versionPart2 = utf8Prefix(parts[1], 5);
+    m_s.versionPart3 = utf8Prefix(parts[2], 25);
+    return versionParts();
+}
+
+std::vector<std::string> OptionsModel::versionParts() const {
+    return {m_s.versionPart1, m_s.versionPart2, m_s.versionPart3};
 }
 
 Activation OptionsModel::activate() const {

@@ -39,7 +39,7 @@ struct VersionRow {
     std::string caption; // "new v." or "last  v."
     bool grey = false;
     bool editsEnabled = false;
-    bool resetParts = false; // the edits go back to the last version's parts
+    bool resetParts = false; // the edits go back to the run's version parts
 };
 
 class OptionsModel {
@@ -50,7 +50,11 @@ public:
     static std::vector<std::string> statusItems(); // "  default", ...
     int status() const { return m_s.values.projectStatus; }
     const std::string& diskSpaceText() const { return m_s.diskSpaceText; }
-    // The last version's parts as the version edits show them at first.
+    // The window is made: the run's version parts become the last version's, which the
+    // version edits show at first.
+    std::vector<std::string> takeLastVersion();
+    // The run's version parts: the last version's, or those of the last OK accepted. The
+    // edits go back to them when " Add new version" is unticked.
     std::vector<std::string> versionParts() const;
 
     Activation activate() const;

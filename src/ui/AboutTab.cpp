@@ -10,7 +10,11 @@
 #include "ui/Desktop.h"
 #include "ui/MessageBox.h"
 #include "ui/OptionsWindow.h"
+#include "ui/ValueLabel.h"
 
+#ifndef KP_HOME_PAGE
+#define KP_HOME_PAGE ""
+#endif
 #ifndef KP_HELP_INSTALL_PATH
 #define KP_HELP_INSTALL_PATH "share/kestrelpad/Kestrelpad.chm"
 #endif
@@ -53,13 +57,13 @@ AboutTab::AboutTab(OptionsWindow& window) : m_window(window) {
     product->setFont(big);
     product->setAlignment(Qt::AlignCenter);
     QLabel* notice = label(q(AboutModel::notice()).replace(QLatin1String("\r\n"), QLatin1String("\n")), "Label26", this);
-    notice->setAccessibleName(QStringLiteral("Notice"));
+    nameValueLabel(notice, QStringLiteral("Notice"));
     notice->setAlignment(Qt::AlignCenter);
     notice->setWordWrap(true);
 
     QLabel* homeCaption = label(QStringLiteral("Home page: "), "Label27", this);
-    m_homePage = label(QString::fromLatin1(kHomePage), "Label24", this);
-    m_homePage->setAccessibleName(QStringLiteral("Home page"));
+    m_homePage = label(q(currentHomePage().shown), "Label24", this);
+    nameValueLabel(m_homePage, QStringLiteral("Home page"));
     makeLink(m_homePage);
     m_homePage->installEventFilter(this);
     QLabel* helpCaption = label(QStringLiteral("Help file:"), "Label28", this);
@@ -67,7 +71,7 @@ AboutTab::AboutTab(OptionsWindow& window) : m_window(window) {
     makeLink(m_helpFile);
     m_helpFile->installEventFilter(this);
     m_blank = label(QStringLiteral("       "), "Label23", this);
-    m_blank->setAccessibleName(QStringLiteral("Blank label"));
+    nameValueLabel(m_blank, QStringLiteral("Blank label"));
     m_blank->installEventFilter(this);
 
     auto* links = new QGridLayout;
@@ -93,9 +97,25 @@ AboutTab::AboutTab(OptionsWindow& window) : m_window(window) {
     layout->addLayout(bottom);
 }
 
+HelpLocation AboutTab::helpLocation() {
+    return findHelp(desktop::programFolder().toStdString(), KP_HELP_INSTALL_PATH, KP_HELP_HTML_INSTALL_DIR);
+}
+
+HomePage AboutTab::currentHomePage() { return homePage(KP_HOME_PAGE, helpLocation()); }
+
+void AboutTab::openHomePage() {
+    const HomePage page = currentHomePage();
+    setValueText(m_homePage, q(page.shown));
+    if (page.address.empty()) {
+        QApplication::beep();
+        MessageBox::show(&m_window, MessageBox::Kind::Plain, QString::fromLatin1(kHelpFileMissing));
+        return;
+    }
+    desktop::openUrl(page.local ? QUrl::fromLocalFile(QDir::cleanPath(q(page.address))) : QUrl(q(page.address)));
+}
+
 void AboutTab::openHelp() {
-    const HelpLocation help = findHelp(desktop::programFolder().toStdString(), KP_HELP_INSTALL_PATH,
-                                       KP_HELP_HTML_INSTALL_DIR);
+    const HelpLocation help = helpLocation();
     if (help.chm.empty()) {
         QApplication::beep();
         MessageBox::show(&m_window, MessageBox::Kind::Plain, QString::fromLatin1(kHelpFileMissing));
@@ -109,7 +129,7 @@ void AboutTab::openHelp() {
 bool AboutTab::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::MouseButtonPress) return QWidget::eventFilter(watched, event);
     if (watched == m_homePage) {
-        desktop::openUrl(QUrl(QString::fromLatin1(kHomePage)));
+        openHomePage();
         return true;
     }
     if (watched == m_helpFile) {

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QWidget>
 
+#include "engine/AboutModel.h"
+
 namespace kp::ui {
 
 class OptionsWindow;
@@ -15,11 +17,16 @@ public:
     // The help link: opens Kestrelpad.chm (or, where the desktop has no program for it,
     // the same help as HTML pages); beeps and says so when the file is missing.
     void openHelp();
+    // The home-page link: the project's page, or the user guide until there is one.
+    void openHomePage();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static HelpLocation helpLocation();
+    static HomePage currentHomePage();
+
     OptionsWindow& m_window;
     QLabel* m_homePage = nullptr; // Label24
     QLabel* m_helpFile = nullptr; // Label29

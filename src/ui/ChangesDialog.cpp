@@ -7,6 +7,7 @@
 
 #include "history/PathPattern.h"
 #include "platform/FileSystem.h"
+#include "ui/ValueLabel.h"
 
 namespace kp::ui {
 
@@ -56,7 +57,7 @@ ChangesDialog::ChangesDialog(const Project& project, const std::string& archive,
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("ChangesSummary"));
-    m_summary->setAccessibleName(QStringLiteral("Summary"));
+    nameValueLabel(m_summary, QStringLiteral("Summary"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -75,7 +76,7 @@ void ChangesDialog::fill() {
     m_diff = diffWithPresent(m_project, m_archive);
     QApplication::restoreOverrideCursor();
     if (!m_diff.ok()) {
-        m_summary->setText(QString::fromStdString(m_diff.error));
+        setValueText(m_summary, QString::fromStdString(m_diff.error));
         return;
     }
     for (const StateChange& c : m_diff.changes) {
@@ -85,7 +86,7 @@ void ChangesDialog::fill() {
     }
     m_list->resizeColumnToContents(0);
     const DiffSummary s = summarize(m_diff.changes);
-    m_summary->setText(m_diff.changes.empty()
+    setValueText(m_summary, m_diff.changes.empty()
                            ? QStringLiteral("The project is the same as this state.")
                            : QStringLiteral("%1 added, %2 deleted, %3 modified").arg(s.added).arg(s.deleted).arg(s.modified));
 }

@@ -11,6 +11,7 @@
 #include "history/CopyOut.h"
 #include "platform/FileSystem.h"
 #include "ui/MessageBox.h"
+#include "ui/ValueLabel.h"
 
 namespace kp::ui {
 
@@ -50,7 +51,7 @@ CopyOutDialog::CopyOutDialog(const Project& project, const std::string& archive,
     m_progress->setValue(0);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("CopyStatus"));
-    m_status->setAccessibleName(QStringLiteral("Status"));
+    nameValueLabel(m_status, QStringLiteral("Status"));
     m_status->setWordWrap(true);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -90,7 +91,7 @@ CopyOutDialog::CopyOutDialog(const Project& project, const std::string& archive,
 void CopyOutDialog::fill() {
     const StateLoad load = loadStoredState(m_project, m_archive);
     if (!load.ok()) {
-        m_status->setText(QString::fromStdString(load.error));
+        setValueText(m_status, QString::fromStdString(load.error));
         return;
     }
     for (const StateEntry& e : load.state.entries) {
@@ -150,7 +151,7 @@ bool CopyOutDialog::copyChosen() {
         MessageBox::show(this, MessageBox::Kind::Error, QString::fromStdString(result.error));
         return false;
     }
-    m_status->setText(QStringLiteral("%1 files copied to %2").arg(result.written.size()).arg(m_folder->text()));
+    setValueText(m_status, QStringLiteral("%1 files copied to %2").arg(result.written.size()).arg(m_folder->text()));
     return true;
 }
 

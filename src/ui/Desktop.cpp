@@ -5,7 +5,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMimeDatabase>
+#include <QGuiApplication>
 #include <QStandardPaths>
+#include <cstdlib>
+
+#ifdef KP_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
 
 namespace kp::ui::desktop {
 
@@ -16,6 +22,7 @@ struct Handlers {
     std::function<QString()> saveFileName;
     QString programFolder;
     std::function<bool()> chmProgramKnown;
+    std::function<bool()> compositorRuns;
 };
 
 Handlers& handlers() {
@@ -48,6 +55,26 @@ bool associated(const QStringList& mimeTypes) {
     return false;
 }
 
+#ifdef KP_HAVE_XCB
+// A compositing manager owns the selection _NET_WM_CM_S<screen> while it runs.
+bool xCompositorRuns() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c) return false;
+    const char name[] = "_NET_WM_CM_S0";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
+    if (!atom) return false;
+    const xcb_atom_t selection = atom->atom;
+    std::free(atom);
+    xcb_get_selection_owner_reply_t* owner =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    if (!owner) return false;
+    const bool owned = owner->owner != XCB_NONE;
+    std::free(owner);
+    return owned;
+}
+#endif
+
 } // namespace
 
 bool openUrl(const QUrl& url) {
@@ -77,6 +104,22 @@ QString saveFileName(QWidget* parent, const QString& filter, const QString& defa
     return dialog.selectedFiles().constFirst();
 }
 
+void preferXOnWayland() {
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+bool compositorRuns() {
+    if (handlers().compositorRuns) return handlers().compositorRuns();
+    const QString platform = QGuiApplication::platformName();
+    if (platform.startsWith(QLatin1String("wayland"))) return true;
+#ifdef KP_HAVE_XCB
+    if (platform == QLatin1String("xcb")) return xCompositorRuns();
+#endif
+    return platform == QLatin1String("windows") || platform == QLatin1String("cocoa");
+}
+
 QString programFolder() {
     if (!handlers().programFolder.isEmpty()) return handlers().programFolder;
     return QCoreApplication::applicationDirPath();
@@ -86,5 +129,6 @@ void setOpenHandler(std::function<bool(const QUrl&)> handler) { handlers().open 
 void setSaveFileNameHandler(std::function<QString()> handler) { handlers().saveFileName = std::move(handler); }
 void setProgramFolder(const QString& folder) { handlers().programFolder = folder; }
 void setChmProgramKnown(std::function<bool()> answer) { handlers().chmProgramKnown = std::move(answer); }
+void setCompositorRuns(std::function<bool()> answer) { handlers().compositorRuns = std::move(answer); }
 
 } // namespace kp::ui::desktop

@@ -17,11 +17,19 @@ bool hasProgramFor(const QString& fileName);
 QString saveFileName(QWidget* parent, const QString& filter, const QString& defaultSuffix);
 // The folder of the running program.
 QString programFolder();
+// Before the application is made: on a Wayland session that also offers XWayland, run on X.
+// The card places itself, stays above other windows and reads the Ctrl key at start, which
+// Wayland denies to its clients. A platform the user set in QT_QPA_PLATFORM is kept.
+void preferXOnWayland();
+// Whether a window's opacity shows on screen: a compositing manager runs (always on
+// Wayland; on X when one owns the screen's _NET_WM_CM_S0 selection).
+bool compositorRuns();
 
 // Tests: an empty handler restores the real behaviour.
 void setOpenHandler(std::function<bool(const QUrl&)> handler);
 void setSaveFileNameHandler(std::function<QString()> handler);
 void setProgramFolder(const QString& folder);
 void setChmProgramKnown(std::function<bool()> answer);
+void setCompositorRuns(std::function<bool()> answer);
 
 } // namespace kp::ui::desktop

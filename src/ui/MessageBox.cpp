@@ -17,17 +17,19 @@ void MessageBox::show(QWidget* parent, Kind kind, const QString& text) {
     const QString title = kind == Kind::Warning ? QStringLiteral("Warning") : QStringLiteral("Kestrelpad");
     QString shownText = text;
     shownText.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    const QMessageBox::StandardButton button = kind == Kind::BusyFiles ? QMessageBox::Yes : QMessageBox::Ok;
     if (handler()) {
-        handler()({kind, title, shownText});
+        handler()({kind, title, shownText, button});
         return;
     }
     QMessageBox box(parent);
     box.setWindowTitle(title);
     box.setText(shownText);
-    box.setStandardButtons(QMessageBox::Ok);
+    box.setStandardButtons(button);
     switch (kind) {
     case Kind::Warning:
-    case Kind::Notice: box.setIcon(QMessageBox::Warning); break;
+    case Kind::Notice:
+    case Kind::BusyFiles: box.setIcon(QMessageBox::Warning); break;
     case Kind::Error: box.setIcon(QMessageBox::Critical); break;
     case Kind::Plain: box.setIcon(QMessageBox::NoIcon); break;
     }

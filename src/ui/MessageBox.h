@@ -14,15 +14,17 @@ public:
         Plain,   // titled "Kestrelpad", no icon
         Notice,  // titled "Kestrelpad", warning icon ("Kestrelpad message ...")
         Error,   // titled "Kestrelpad", error icon
+        BusyFiles, // a Notice with the single button Yes
     };
     struct Shown {
         Kind kind;
         QString title;
         QString text;
+        QMessageBox::StandardButton button; // the single button
     };
     using Handler = std::function<void(const Shown&)>;
 
-    // Shows a modal box with one OK button. CR LF in text becomes a line break.
+    // Shows a modal box with one button (OK; Yes for BusyFiles). CR LF in text becomes a line break.
     static void show(QWidget* parent, Kind kind, const QString& text);
 
     // Tests: every box is handed to handler instead of being shown; an empty handler

@@ -7,8 +7,10 @@
 #include <QRegion>
 #include <QScreen>
 #include <QThread>
+#include <utility>
 
 #include "engine/CardModel.h"
+#include "ui/Desktop.h"
 
 namespace kp::ui {
 
@@ -70,6 +72,8 @@ ProgressCard::ProgressCard(Engine& engine, QWidget* parent)
     centreOnScreen();
     m_ctrlPoll.setInterval(100);
     connect(&m_ctrlPoll, &QTimer::timeout, this, &ProgressCard::pollCtrlWhileHidden);
+    m_fade.setInterval(10);
+    connect(&m_fade, &QTimer::timeout, this, &ProgressCard::fadeStep);
     refresh();
 }
 
@@ -155,18 +159,31 @@ void ProgressCard::setWindowVisibility(int mode) {
     case 1:
         m_invisible = false;
         m_ctrlPoll.stop();
+        m_fade.stop();
+        m_fadeDone = nullptr;
         setWindowOpacity(1.0);
         show();
         break;
-    case 10: {
-        for (int alpha = int(windowOpacity() * 255); alpha > 0; alpha = alpha >= 5 ? alpha - 5 : 0)
-            setWindowOpacity(alpha / 255.0);
-        setWindowOpacity(0.0);
-        hide();
-        break;
-    }
+    case 10: fadeOut({}); break;
     default: break;
     }
+}
+
+void ProgressCard::fadeOut(std::function<void()> done) {
+    m_fadeDone = std::move(done);
+    m_fadeAlpha = int(windowOpacity() * 255 + 0.5);
+    if (!desktop::compositorRuns()) m_fadeAlpha = 0; // the steps would not show, only delay the end
+    fadeStep();
+    if (m_fadeAlpha > 0) m_fade.start();
+}
+
+void ProgressCard::fadeStep() {
+    m_fadeAlpha = m_fadeAlpha >= 5 ? m_fadeAlpha - 5 : 0;
+    setWindowOpacity(m_fadeAlpha / 255.0);
+    if (m_fadeAlpha > 0) return;
+    m_fade.stop();
+    hide();
+    if (auto done = std::exchange(m_fadeDone, nullptr)) done();
 }
 
 void ProgressCard::pollCtrlWhileHidden() {
@@ -214,9 +231,12 @@ void ProgressCard::closeEvent(QCloseEvent* event) {
 }
 
 void ProgressCard::fadeOutAndFinish() {
-    if (!m_invisible) setWindowVisibility(10);
-    hide();
-    emit finished();
+    if (m_invisible) {
+        hide();
+        emit finished();
+        return;
+    }
+    fadeOut([this] { emit finished(); });
 }
 
 } // namespace kp::ui

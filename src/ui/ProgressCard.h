@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
 #include "engine/Engine.h"
 #include "ui/Meter.h"
@@ -41,6 +42,10 @@ private:
     void centreOnScreen();
     void pollCtrlWhileHidden();
     void fadeOutAndFinish();
+    // Lowers the opacity in steps of 5 of 255, one step each 10 ms where a compositor shows
+    // them (about half a second in all), at once elsewhere; then hides and calls done.
+    void fadeOut(std::function<void()> done);
+    void fadeStep();
 
     Engine& m_engine;
     QLabel* m_picture = nullptr;  // Image2
@@ -54,6 +59,9 @@ private:
     QLabel* m_status = nullptr;   // Label7
     QLabel* m_disk = nullptr;     // Label1
     QTimer m_ctrlPoll;
+    QTimer m_fade;
+    int m_fadeAlpha = 0;
+    std::function<void()> m_fadeDone;
     bool m_shownOnce = false;
     bool m_optionsShowing = false;
     bool m_closeAllowed = false;

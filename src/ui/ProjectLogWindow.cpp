@@ -4,6 +4,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
@@ -100,21 +101,50 @@ private:
     }
 };
 
-QFont logFont() {
-    // Lucida Console where it is installed, else the desktop's monospace font.
-    QFont font = QFontDatabase::hasFamily(QStringLiteral("Lucida Console"))
-                     ? QFont(QStringLiteral("Lucida Console"))
-                     : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+// The log's columns line up only when every character advances alike. Fonts' own
+// fixed-pitch flags are not to be trusted for that (some monospace fonts do not set it,
+// some fonts that set it have wider wide glyphs), so the advances themselves decide.
+bool hasEqualAdvances(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const qreal width = metrics.horizontalAdvance(QLatin1Char('M'));
+    if (width <= 0) return false;
+    for (const QChar c : QStringLiteral("il.W0 _|\"@"))
+        if (!qFuzzyCompare(metrics.horizontalAdvance(c), width)) return false;
+    return true;
+}
+
+QFont sized(QFont font) {
     font.setStyleHint(QFont::Monospace);
     font.setFixedPitch(true);
     font.setPixelSize(15);
     return font;
 }
 
+QFont logFont() {
+    // Lucida Console where it is installed, else the desktop's monospace font, else the
+    // first of the common monospace families that really is one.
+    QList<QFont> candidates;
+    if (QFontDatabase::hasFamily(QStringLiteral("Lucida Console")))
+        candidates << QFont(QStringLiteral("Lucida Console"));
+    candidates << QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (const char* family : {"DejaVu Sans Mono", "Liberation Mono", "Noto Sans Mono", "Courier New", "monospace"})
+        candidates << QFont(QString::fromLatin1(family));
+    for (const QFont& candidate : candidates) {
+        const QFont font = sized(candidate);
+        if (hasEqualAdvances(font)) return font;
+    }
+    const QStringList families = QFontDatabase::families();
+    for (const QString& family : families) {
+        const QFont font = sized(QFont(family));
+        if (hasEqualAdvances(font)) return font;
+    }
+    return sized(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+}
+
 } // namespace
 
 ProjectLogWindow::ProjectLogWindow(Engine& engine, const Clock& clock, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowStaysOnTopHint), m_engine(engine), m_model(engine.state(), clock) {
+    : QMainWindow(parent, Qt::Window), m_engine(engine), m_model(engine.state(), clock) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral(" Project log"));
     setWindowIcon(QIcon()); // the caption shows no icon

@@ -30,6 +30,7 @@ void QtHost::showMessage(MessageKind kind, const std::string& text) {
     case MessageKind::Warning: shown = MessageBox::Kind::Warning; break;
     case MessageKind::Plain: shown = MessageBox::Kind::Plain; break;
     case MessageKind::Notice: shown = MessageBox::Kind::Notice; break;
+    case MessageKind::BusyFiles: shown = MessageBox::Kind::BusyFiles; break;
     case MessageKind::Error: shown = MessageBox::Kind::Error; break;
     }
     QWidget* parent = m_options && m_options->isVisible() ? static_cast<QWidget*>(m_options) : nullptr;

@@ -12,6 +12,7 @@
 #include "ui/InputLanguages.h"
 #include "ui/MessageBox.h"
 #include "ui/OptionsWindow.h"
+#include "ui/ValueLabel.h"
 
 namespace kp::ui {
 
@@ -187,7 +188,7 @@ void SettingsTab::buildControls() {
 
     m_blank = new QLabel(QStringLiteral("       "), this);
     m_blank->setObjectName(QStringLiteral("Label19"));
-    m_blank->setAccessibleName(QStringLiteral("Blank label"));
+    nameValueLabel(m_blank, QStringLiteral("Blank label"));
     m_blank->installEventFilter(this);
 
     auto* grid = new QGridLayout;

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "ui/OptionsWindow.h"
+#include "ui/ValueLabel.h"
 
 namespace kp::ui {
 
@@ -55,7 +56,7 @@ void StoringTab::buildControls() {
 
     m_diskSpace = new QLabel(q(model.diskSpaceText()), this);
     m_diskSpace->setObjectName(QStringLiteral("Label16"));
-    m_diskSpace->setAccessibleName(QStringLiteral("Disk space"));
+    nameValueLabel(m_diskSpace, QStringLiteral("Disk space"));
     m_diskSpace->setAlignment(Qt::AlignCenter);
 
     m_logLink = new QLineEdit(QStringLiteral("     Project log"), this);
@@ -83,11 +84,11 @@ void StoringTab::buildControls() {
 
     m_versionCaption = new QLabel(this);
     m_versionCaption->setObjectName(QStringLiteral("Label14"));
-    m_lastParts = model.versionParts();
+    const std::vector<std::string> parts = model.takeLastVersion();
     const int maxLengths[3] = {3, 3, 20};
     const char* names[3] = {"Edit6", "Edit8", "Edit10"};
     for (int i = 0; i < 3; ++i) {
-        m_version[i] = new QLineEdit(q(m_lastParts[std::size_t(i)]), this);
+        m_version[i] = new QLineEdit(q(parts[std::size_t(i)]), this);
         m_version[i]->setObjectName(QString::fromLatin1(names[i]));
         m_version[i]->setAccessibleName(QStringLiteral("Version part %1").arg(i + 1));
         m_version[i]->setMaxLength(maxLengths[i]);
@@ -99,7 +100,7 @@ void StoringTab::buildControls() {
 
     m_message = new QLabel(QStringLiteral("  "), this);
     m_message->setObjectName(QStringLiteral("Label4"));
-    m_message->setAccessibleName(QStringLiteral("Message"));
+    nameValueLabel(m_message, QStringLiteral("Message"));
     m_message->setAlignment(Qt::AlignCenter);
     m_message->setWordWrap(true);
     m_message->setAutoFillBackground(true);
@@ -202,7 +203,7 @@ void StoringTab::focusStatus() {
 void StoringTab::setOkEnabled(bool enabled) { m_ok->setEnabled(enabled); }
 
 void StoringTab::showMessageLine(const MessageLine& line) {
-    m_message->setText(QString::fromStdString(line.text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    setValueText(m_message, QString::fromStdString(line.text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
     // The line stands on navy; "red" is a red that reads there, the window-text colour white.
     QPalette pal = m_message->palette();
     pal.setColor(QPalette::Window, QColor(0, 0, 0x80));
@@ -231,9 +232,10 @@ void StoringTab::newVersionSwitched(bool on) {
     const VersionRow row = OptionsModel::versionRow(on);
     m_versionCaption->setText(q(row.caption));
     setTextColour(m_versionCaption, row.grey ? QColor(0x80, 0x80, 0x80) : QColor(Qt::black));
+    const std::vector<std::string> parts = m_window.model().versionParts();
     for (int i = 0; i < 3; ++i) {
         m_version[i]->setEnabled(row.editsEnabled);
-        if (row.resetParts) m_version[i]->setText(q(m_lastParts[std::size_t(i)]));
+        if (row.resetParts) m_version[i]->setText(q(parts[std::size_t(i)]));
     }
 }
 

@@ -55,7 +55,6 @@ private:
     QLabel* m_message = nullptr;        // Label4
     QPushButton* m_ok = nullptr;        // OKBtn
     QPushButton* m_cancel = nullptr;    // CancelBtn
-    std::vector<std::string> m_lastParts;
     bool m_focusStatus = false;
 };
 

@@ -20,6 +20,7 @@
 #include "ui/CopyOutDialog.h"
 #include "ui/OptionsWindow.h"
 #include "ui/StoringTab.h"
+#include "ui/ValueLabel.h"
 
 namespace kp::ui {
 
@@ -41,7 +42,7 @@ ToolsTab::ToolsTab(OptionsWindow& window) : m_window(window), m_model(window.con
 void ToolsTab::buildControls() {
     m_path = new QLabel(QStringLiteral("Path: "), this);
     m_path->setObjectName(QStringLiteral("Label3"));
-    m_path->setAccessibleName(QStringLiteral("Path"));
+    nameValueLabel(m_path, QStringLiteral("Path"));
 
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("ListBox1"));
@@ -87,12 +88,12 @@ void ToolsTab::buildControls() {
     itemCaption->setObjectName(QStringLiteral("Label20"));
     m_position = new QLabel(QStringLiteral("0"), this);
     m_position->setObjectName(QStringLiteral("Label21"));
-    m_position->setAccessibleName(QStringLiteral("Position"));
+    nameValueLabel(m_position, QStringLiteral("Position"));
     auto* ofCaption = new QLabel(QStringLiteral("of"), this);
     ofCaption->setObjectName(QStringLiteral("Label22"));
     m_count = new QLabel(QStringLiteral("Find"), this);
     m_count->setObjectName(QStringLiteral("Label18"));
-    m_count->setAccessibleName(QStringLiteral("Number of states"));
+    nameValueLabel(m_count, QStringLiteral("Number of states"));
 
     m_parents = new QCheckBox(QStringLiteral(" Add parent directories"), this);
     m_parents->setObjectName(QStringLiteral("CheckBox1"));
@@ -156,7 +157,7 @@ void ToolsTab::fillStates() {
         m_list->addItems(lines);
         m_list->setCurrentRow(0);
     }
-    m_count->setText(q(m_model.countText()));
+    setValueText(m_count, q(m_model.countText()));
     if (m_model.empty()) m_comment->clear();
     refreshRecovery();
     showState(0);
@@ -165,9 +166,9 @@ void ToolsTab::fillStates() {
 void ToolsTab::showState(int row) {
     m_shownRow = row;
     const StateView v = m_model.view(row);
-    m_path->setText(q(v.folderText));
+    setValueText(m_path, q(v.folderText));
     m_path->setToolTip(q(v.folderHint));
-    m_position->setText(q(v.position));
+    setValueText(m_position, q(v.position));
     m_comment->clear();
     m_commentPending = !v.archive.empty();
     // The window is made at start-up, also for runs that never show it: comments are read

@@ -1,18 +1,23 @@
 // The desktop program: kestrelpad PATH. Checks the parameter (warnings as message boxes
 // titled "Warning", or on stderr without a display), then runs one run of the project with
-// its card, options window and project log window. The exit code is always 0.
+// its card, options window and project log window. kestrelpad --choose (the menu entry)
+// first lets the user choose the project. The exit code is always 0.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 
 #include "engine/EntryChecks.h"
+#include "engine/ProjectChoice.h"
 #include "engine/Startup.h"
 #include "hosts/ConsoleHost.h"
+#include "platform/FileSystem.h"
 #include "platform/RunLock.h"
 #include "store/Messages.h"
+#include "ui/Desktop.h"
 #include "ui/DesktopRun.h"
 #include "ui/MessageBox.h"
+#include "ui/ProjectChooser.h"
 
 namespace {
 
@@ -51,13 +56,40 @@ int runDesktop(QApplication& app, const std::string& param) {
     return 0;
 }
 
+// Checks the parameter and runs on it, or shows why it is refused.
+int checkAndRun(QApplication& app, const std::string& param) {
+    const kp::EntryCheck check = kp::checkEntry(param);
+    if (!check.ok()) {
+        for (const auto& w : check.warnings)
+            kp::ui::MessageBox::show(nullptr, kp::ui::MessageBox::Kind::Warning, QString::fromStdString(w));
+        return 0; // a refused parameter ends the program normally
+    }
+    return runDesktop(app, check.param);
+}
+
+// The menu entry's start: the user chooses the project, then it is an ordinary run on it.
+// Cancelling the chooser ends the program without a word.
+int chooseAndRun(QApplication& app) {
+    const std::string appData = kp::appDataFolder();
+    const QString chosen = kp::ui::ProjectChooser::choose(QString::fromStdString(kp::readLastProject(appData)));
+    if (chosen.isEmpty()) return 0;
+    const std::string param = chosen.toStdString();
+    kp::rememberProject(appData, param); // a start that cannot remember still runs
+    return checkAndRun(app, param);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::string param = argc > 1 ? argv[1] : "";
+    const bool choose = param == kp::kChooseOption;
     try {
-        const kp::EntryCheck check = kp::checkEntry(param);
         if (!haveDisplay()) {
+            if (choose) {
+                std::fprintf(stderr, "kestrelpad: choosing the project needs a display; give its path instead\n");
+                return 0;
+            }
+            const kp::EntryCheck check = kp::checkEntry(param);
             if (!check.ok()) {
                 for (const auto& w : check.warnings)
                     std::fprintf(stderr, "Warning: %s\n", kp::forTerminal(w).c_str());
@@ -65,15 +97,11 @@ int main(int argc, char** argv) {
             }
             return runHeadless(check.param);
         }
+        kp::ui::desktop::preferXOnWayland();
         QApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Kestrelpad"));
         QApplication::setQuitOnLastWindowClosed(false);
-        if (!check.ok()) {
-            for (const auto& w : check.warnings)
-                kp::ui::MessageBox::show(nullptr, kp::ui::MessageBox::Kind::Warning, QString::fromStdString(w));
-            return 0; // a refused parameter ends the program normally
-        }
-        return runDesktop(app, check.param);
+        return choose ? chooseAndRun(app) : checkAndRun(app, param);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kestrelpad: %s\n", e.what());
         return 0;

@@ -79,5 +79,21 @@ TEST(OptionsModel, OkProblemNamesTheLowestWrongPart) {
     EXPECT_EQ(OptionsModel::okProblem(c), "");
 }
 
+TEST(OptionsModel, UntickedNewVersionGoesBackToTheRunsVersionNotTheStartUpOne) {
+    RunState s;
+    s.archives.lastVersion = "1.4.beta-with-a-very-long-third-part";
+    FixedClock clock{0};
+    OptionsModel model(s, clock);
+    const std::vector<std::string> lastVersion{"1", "4", "beta-with-a-very-long-thi"};
+    EXPECT_EQ(model.takeLastVersion(), lastVersion);
+    EXPECT_EQ(model.versionParts(), lastVersion);
+    // An OK accepted with version 2.0 makes them the run's parts, as the engine does.
+    s.versionPart1 = "2";
+    s.versionPart2 = "0";
+    s.versionPart3 = "";
+    EXPECT_EQ(model.versionParts(), (std::vector<std::string>{"2", "0", ""}));
+    EXPECT_TRUE(OptionsModel::versionRow(false).resetParts);
+}
+
 } // namespace
 } // namespace kp

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a finished build tree and checks it as a user would meet it:
 # unpacked into a scratch root, kpad stores and verifies a small project from there; the
-# desktop entry, lintian and both manual pages must be free of errors and warnings.
+# desktop entry, lintian and both manual pages must be free of errors and warnings, and the
+# desktop entry must never make Kestrelpad a default opener.
 # Usage: check-package.sh BUILD_DIR CMAKE_COMMAND VERSION
 set -euo pipefail
 build=$1 cmake=$2 version=$3
@@ -62,6 +63,23 @@ echo "stored and verified $(basename "${archives[0]}")"
 echo "== desktop-file-validate"
 out=$(desktop-file-validate "$root/usr/share/applications/kestrelpad.desktop" 2>&1) || fail "desktop-file-validate: $out"
 [ -z "$out" ] || fail "desktop-file-validate: $out"
+
+echo "== never a default opener"
+# The menu entry asks for the project; opening a folder or a document must never start a run.
+entry=$root/usr/share/applications/kestrelpad.desktop
+! grep -q '^MimeType=' "$entry" || fail "the desktop entry declares MIME types: $(grep '^MimeType=' "$entry")"
+grep -qx 'Exec=kestrelpad --choose' "$entry" || fail "the menu entry does not start 'kestrelpad --choose'"
+# A clean XDG data folder holding only the package's files, with the cache the package
+# manager's trigger would build.
+xdg=$work/xdg
+mkdir -p "$xdg/data-home" "$xdg/config" "$xdg/share"
+cp -r "$root/usr/share/applications" "$xdg/share/"
+update-desktop-database "$xdg/share/applications"
+for type in inode/directory text/plain application/json; do
+  default=$(env -i PATH="$PATH" HOME="$work/home" XDG_DATA_HOME="$xdg/data-home" XDG_DATA_DIRS="$xdg/share" \
+            XDG_CONFIG_HOME="$xdg/config" XDG_CONFIG_DIRS="$xdg/config" xdg-mime query default "$type" 2>&1 || true)
+  [ "$default" != kestrelpad.desktop ] || fail "xdg-mime names kestrelpad.desktop the default for $type"
+done
 
 echo "== manual pages"
 for page in kpad kestrelpad; do

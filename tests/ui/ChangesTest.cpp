@@ -38,6 +38,8 @@ private slots:
     void changesListEveryKindAndFilter() {
         ui::ChangesDialog dialog(project, state);
         QCOMPARE(dialog.shownCount(), 3); // index.html modified, new.txt added, docs/a.txt deleted
+        QCOMPARE(UiFixture::heard(UiFixture::find<QLabel>(&dialog, "ChangesSummary")),
+                 QStringLiteral("1 added, 1 deleted, 1 modified"));
         auto* filter = UiFixture::find<QLineEdit>(&dialog, "ChangesFilter");
         QTest::keyClicks(filter, "INDEX");
         QCOMPARE(dialog.shownCount(), 1);
@@ -53,6 +55,7 @@ private slots:
         QVERIFY2(copied, f->messages.empty() ? "" : qPrintable(f->messages.back().text));
         QCOMPARE(readFile(f->dir / "out/Site/index.html"), std::string("<p>hello</p>"));
         QVERIFY(!pathExists(f->dir / "out/Site/docs"));
+        QVERIFY(UiFixture::heard(UiFixture::find<QLabel>(&dialog, "CopyStatus")).startsWith("1 files copied to "));
 
         f->dir.write("out/Site/index.html", "kept");
         QVERIFY(!dialog.copyChosen());

@@ -2,6 +2,7 @@
 // its ".txt" rule, and Save back into the newest archive, checked with the archive tools.
 #include <QAction>
 #include <QClipboard>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMimeData>
@@ -65,8 +66,13 @@ private slots:
     void theHeadingIsGuardedFromKeysPastesAndDrops() {
         inLog([this] {
             QCOMPARE(log().windowTitle(), QStringLiteral(" Project log"));
+            QVERIFY(!(log().windowFlags() & Qt::WindowStaysOnTopHint)); // an ordinary window among the user's
             QCOMPARE(QFontInfo(memo()->font()).pixelSize(), 15);
-            QVERIFY(QFontInfo(memo()->font()).fixedPitch());
+            // The columns line up: every character advances alike, whatever the font's flags say.
+            const QFontMetricsF metrics(memo()->font());
+            const qreal width = metrics.horizontalAdvance(QStringLiteral("MMMMMMMMMM"));
+            for (const char* run : {"iiiiiiiiii", "..........", "WWWWWWWWWW", "0123456789", "  |__|  ||"})
+                QCOMPARE(metrics.horizontalAdvance(QString::fromLatin1(run)), width);
             QVERIFY(line(2).contains("History of the project \"Site\""));
             QVERIFY(!action("Save2")->isEnabled());
             const QString original = memo()->toPlainText();

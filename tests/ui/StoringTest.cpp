@@ -2,6 +2,7 @@
 // the clock injected, every message box answered by the seam.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -9,6 +10,7 @@
 
 #include "UiFixture.h"
 #include "platform/FileSystem.h"
+#include "ui/Desktop.h"
 
 using namespace kp;
 using namespace kp::test;
@@ -24,7 +26,10 @@ private:
 
 private slots:
     void init() { f = std::make_unique<UiFixture>(); }
-    void cleanup() { f.reset(); }
+    void cleanup() {
+        f.reset();
+        ui::desktop::setCompositorRuns({});
+    }
 
     void plainRunStoresAfterTheFirstTickAndCloses() {
         f->start(f->makeSite());
@@ -33,6 +38,26 @@ private slots:
         QCOMPARE(f->archives(), std::vector<std::string>{"Site-101203.1530c.zip"});
         QVERIFY(f->messages.empty());
         QCOMPARE(UiFixture::find<QLabel>(&f->run().card(), "Label4")->text(), QStringLiteral("101203.1530c"));
+    }
+
+    void theCardFadesOutInVisibleSteps() {
+        ui::desktop::setCompositorRuns([] { return true; });
+        f->start(f->makeSite());
+        ui::ProgressCard& card = f->run().card();
+        QList<qreal> seen;
+        QElapsedTimer fading;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (card.windowOpacity() < 1.0 && !fading.isValid()) fading.start();
+            if (fading.isValid() && (seen.isEmpty() || seen.last() != card.windowOpacity())) seen << card.windowOpacity();
+        });
+        watch.start(2);
+        QVERIFY(f->waitFinished());
+        const qint64 took = fading.elapsed();
+        QVERIFY2(took >= 400 && took <= 1500, qPrintable(QString::number(took)));
+        QVERIFY2(seen.size() >= 20, qPrintable(QString::number(seen.size()))); // the steps are on screen one by one
+        QCOMPARE(card.windowOpacity(), 0.0);
+        QVERIFY(!card.isVisible());
     }
 
     void ctrlOpensOptionsAndOkStoresTheComment() {

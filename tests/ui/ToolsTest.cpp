@@ -32,7 +32,12 @@ struct Tab {
     QCheckBox* parents;
     QPushButton* replace;
 
-    QString itemRow() const { return "Item " + position->text() + " of " + count->text(); }
+    // The row as shown; when a screen reader would read other values, those follow.
+    QString itemRow() const {
+        const QString shown = "Item " + position->text() + " of " + count->text();
+        const QString heard = "Item " + UiFixture::heard(position) + " of " + UiFixture::heard(count);
+        return shown == heard ? shown : shown + " (read as " + heard + ")";
+    }
     QStringList lines() const {
         QStringList out;
         for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
@@ -99,6 +104,7 @@ private:
 
     void browse(ui::OptionsWindow& w) {
         const Tab t = toolsTab(w);
+        QCOMPARE(UiFixture::unreadValues(&w).join(QLatin1Char(' ')), QString()); // on every tab of the window
         QCOMPARE(t.lines(), (QStringList{"Site-101203.1520c.zip", "Site-101203.1510c.zip", "Site-101203.1500c.zip"}));
         QVERIFY(t.list->hasFocus());
         QCOMPARE(t.itemRow(), QStringLiteral("Item 1 of 3"));
@@ -332,7 +338,8 @@ private slots:
             QTest::mousePress(t.replace, Qt::LeftButton);
             QVERIFY(w.isVisible());
             QCOMPARE(f->messages.size(), std::size_t(1));
-            QCOMPARE(f->messages[0].kind, ui::MessageBox::Kind::Notice);
+            QCOMPARE(f->messages[0].kind, ui::MessageBox::Kind::BusyFiles);
+            QCOMPARE(f->messages[0].button, QMessageBox::Yes);
             QCOMPARE(f->messages[0].text, QStringLiteral("Kestrelpad message.\nSome files are busy by the another "
                                                          "applications:\n\nSite/docs/a.txt\n\nClose these "
                                                          "applications before restoring, please."));

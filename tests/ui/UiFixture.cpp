@@ -1,5 +1,6 @@
 #include "UiFixture.h"
 
+#include <QAccessible>
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
@@ -103,6 +104,23 @@ std::string UiFixture::comment(const std::string& archiveFileName) const {
     ZipArchive zip;
     zip.open(dir / ("Site/#tarnel/" + archiveFileName));
     return zip.comment();
+}
+
+} // namespace kp::test
+
+namespace kp::test {
+
+QString UiFixture::heard(QLabel* label) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(label);
+    const QString name = a->text(QAccessible::Name);
+    return name == label->text() ? name : a->text(QAccessible::Description);
+}
+
+QStringList UiFixture::unreadValues(QWidget* root) {
+    QStringList out;
+    for (QLabel* label : root->findChildren<QLabel*>())
+        if (heard(label) != label->text()) out << label->objectName();
+    return out;
 }
 
 } // namespace kp::test

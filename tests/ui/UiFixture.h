@@ -2,6 +2,7 @@
 // with an injected clock and every message box answered by the seam.
 #pragma once
 #include <QApplication>
+#include <QLabel>
 #include <QtTest>
 #include <memory>
 #include <string>
@@ -50,6 +51,13 @@ public:
     template <typename T> static T* find(QWidget* root, const char* objectName) {
         return root->findChild<T*>(QString::fromLatin1(objectName));
     }
+
+    // The value a screen reader reads from a label: its name when it has none of its own,
+    // else its description.
+    static QString heard(QLabel* label);
+    // The labels under root, by object name, whose value a screen reader would not read
+    // as shown.
+    static QStringList unreadValues(QWidget* root);
 
 private:
     std::unique_ptr<ui::DesktopRun> m_run;
