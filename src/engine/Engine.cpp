@@ -437,11 +437,11 @@ bool Engine::closeQuery() {
 // without thinning, and the user learns which archive holds the state from before.
 bool Engine::recover() {
     RunState& s = m_state;
-    const auto refused = [&](const std::string& text) {
+    const auto refused = [&](const std::string& text, MessageKind kind = MessageKind::Notice) {
         m_failed = true;
         m_restoreFailed = true;
         m_host.beep();
-        m_host.showMessage(MessageKind::Notice, text);
+        m_host.showMessage(kind, text);
         return false;
     };
     ZipArchive zip;
@@ -449,7 +449,7 @@ bool Engine::recover() {
         return refused(msg::restoreRefused(fileNamePart(s.restoreArchive), problem, fileNamePart(s.newArchiveName)));
     std::vector<std::string> busy = busyProjectFiles(s);
     for (std::string& path : busy) path = displayText(path);
-    if (!busy.empty()) return refused(msg::busyFiles(busy));
+    if (!busy.empty()) return refused(msg::busyFiles(busy), MessageKind::BusyFiles);
 
     s.restoringText = restoringCaption(s, s.restoreArchive);
     m_host.repaint(s);
