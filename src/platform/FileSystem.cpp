@@ -216,6 +216,11 @@ std::string appDataFolder() {
     return {};
 }
 
+std::string portablePath(const std::string& userPath) { return userPath; }
+std::string drivePart(const std::string&) { return {}; }
+bool isAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
+bool isDriveRoot(const std::string& path) { return path == "/"; }
+
 std::string folderPart(const std::string& path) {
     const auto pos = path.rfind('/');
     return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
