@@ -10,28 +10,32 @@ namespace kp {
 
 namespace {
 
-// Where a folder handle takes no byte-range lock, a mutex named after the folder does the
-// same for the runs of this session: Windows releases it too when its process ends.
+// Where a folder handle takes no byte-range lock, a semaphore of one named after the folder
+// does the same for the runs of this session. Unlike a mutex it is not taken twice by one
+// thread; and it vanishes with the last handle, so a run that was killed blocks nobody.
 HANDLE lockByName(const std::string& folder) {
     std::string name = lowerUtf8(resolvedPath(folder).empty() ? folder : resolvedPath(folder));
     for (auto& c : name)
         if (c == '/' || c == ':') c = '|';
-    HANDLE m = CreateMutexW(nullptr, FALSE, (L"Local\\Kestrelpad run " + win::toWide(name)).c_str());
+    HANDLE m = CreateSemaphoreW(nullptr, 1, 1, (L"Local\\Kestrelpad run " + win::toWide(name)).c_str());
     if (!m) return nullptr;
-    const DWORD r = WaitForSingleObject(m, 0);
-    if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) return m; // an abandoned lock's run has ended
+    if (WaitForSingleObject(m, 0) == WAIT_OBJECT_0) return m;
     CloseHandle(m);
     return INVALID_HANDLE_VALUE;
 }
 
-} // namespace
-
-RunLock::~RunLock() {
-    if (m_handle) CloseHandle(m_handle); // closing releases the lock
+void release(HANDLE h) {
+    if (!h) return;
+    ReleaseSemaphore(h, 1, nullptr); // fails harmlessly for a folder handle
+    CloseHandle(h);                  // which releases its byte-range lock
 }
 
+} // namespace
+
+RunLock::~RunLock() { release(m_handle); }
+
 bool RunLock::tryLock(const std::string& folder) {
-    if (m_handle) CloseHandle(m_handle);
+    release(m_handle);
     m_handle = nullptr;
     HANDLE h = CreateFileW(win::widePath(folder).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
