@@ -44,13 +44,18 @@ windows:
 	@scripts/setup.sh windows
 	@scripts/windows-deps.sh $(WIN_BUILD)/deps
 	@cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKP_WERROR=ON \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKP_WINDOWS_DEPS=$(CURDIR)/$(WIN_BUILD)/deps >/dev/null
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKP_WINDOWS_DEPS=$(CURDIR)/$(WIN_BUILD)/deps \
+	    -DKP_LINUX_KPAD=$(CURDIR)/$(BUILD)/kpad >/dev/null
 	@scripts/wine-session.sh start $(WIN_BUILD)
 	@cmake --build $(WIN_BUILD) -j $(JOBS) || { scripts/wine-session.sh stop $(WIN_BUILD); exit 1; }
 	@scripts/wine-session.sh stop $(WIN_BUILD)
 
-# The core's tests as Windows programs under Wine, in a private prefix inside build-windows.
+# The core's tests as Windows programs under Wine, in a private prefix inside build-windows;
+# the archives also cross with the Linux kpad, built here if it is not there yet.
 test-windows: windows
+	@scripts/setup.sh test
+	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DKP_WERROR=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target kpad
 	@scripts/wine-session.sh start $(WIN_BUILD)
 	@cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS); rc=$$?; \
 	    cd $(CURDIR) && scripts/wine-session.sh stop $(WIN_BUILD); exit $$rc
