@@ -7,11 +7,14 @@ set -euo pipefail
 export WINEPREFIX="$(realpath -m "$2")/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 case "$1" in
   start)
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
-      wineserver -w
-    fi
+    mkdir -p "$WINEPREFIX"
     wineserver -p
+    # Boot the prefix (made on first use) here, with no terminal or pipe attached: the
+    # services Wine starts then live as long as the server, and would otherwise hold on to
+    # the output pipe of the first test program, which CMake then waits on for ever.
+    boot=-i
+    [ -f "$WINEPREFIX/system.reg" ] && boot=""
+    /usr/lib/wine/wine64 wineboot $boot </dev/null >/dev/null 2>&1 || true
     ;;
   stop) wineserver -k 2>/dev/null || true ;;
   *) echo "wine-session.sh: start or stop" >&2; exit 2 ;;
