@@ -83,6 +83,11 @@ EntryKind entryKind(const std::string& path);
 std::vector<std::string> entryNames(const std::string& folder);
 // The longest file name the file system holding folder accepts, in bytes.
 std::size_t maxNameLength(const std::string& folder);
+// Whether this system can give a file or folder that name. Linux takes any name without "/"
+// and NUL; Windows refuses \ : * ? " < > |, control characters, a trailing dot or blank,
+// and device names such as "CON" or "nul.txt". A name that comes from an archive made on
+// another system must be checked before anything is replaced for it.
+bool isNameAllowedHere(const std::string& name);
 
 bool existsAsFile(const std::string& path);   // exists and is not a folder
 bool existsAsFolder(const std::string& path);

@@ -60,6 +60,14 @@ TEST(WindowsPaths, WidePathsTakeTheLongPathPrefix) {
     EXPECT_EQ(win::programPath(L"\\\\?\\D:\\Проект"), "D:/Проект");
 }
 
+TEST(WindowsPaths, NamesWindowsCannotHold) {
+    for (const char* refused : {"a\\b.txt", "a:b", "what?.txt", "star*", "q\"uote", "<x>", "pipe|", "tab\tname",
+                                "dot.", "blank ", "CON", "nul.txt", "Com1", "lpt9.log", "..", ""})
+        EXPECT_FALSE(isNameAllowedHere(refused)) << refused;
+    for (const char* allowed : {"index.html", ".hidden", "Заметки.txt", "com10", "console", "a b", "#tarnel"})
+        EXPECT_TRUE(isNameAllowedHere(allowed)) << allowed;
+}
+
 TEST(WindowsEntryChecks, BackslashParametersAndRelativeOnes) {
     TempDir t;
     t.write("Site/index.html", "x");

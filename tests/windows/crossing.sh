@@ -75,6 +75,17 @@ same_tree "$work/Site.orig" "$work/Linux" "the Linux state restored by kpad.exe"
 at +3m "$kpad" restore "$work/Linux" "$(basename "$lstate")" >/dev/null || fail "the Linux kpad could not restore its state again"
 [ "$(stat -c %a "$work/Linux/run.sh")" = 755 ] || fail "run.sh lost its mode 755"
 
+# A Linux name Windows cannot hold stops the restore before anything is replaced.
+printf 'q\n' > "$work/Linux/what?.txt"
+odd=$(at +8m "$kpad" store "$work/Linux" --comment odd)
+rm "$work/Linux/what?.txt"; echo "edit" >> "$work/Linux/docs/page-6.html"
+before=$(tree_of "$work/Linux")
+set +e
+refused=$(at +9m "$wine" "$kpadexe" restore "$(win "$work/Linux")" "$(basename "$odd")" 2>&1 | tr -d '\r')
+set -e
+[[ $refused == *'what?.txt is not allowed on this system'* ]] || fail "a name Windows cannot hold was not refused: $refused"
+[ "$(tree_of "$work/Linux")" = "$before" ] || fail "the refused restore changed the project"
+
 echo "edit" >> "$site/docs/page-4.html"
 at +4m "$kpad" restore "$site" "$first" >/dev/null || fail "the Linux kpad could not restore the Windows state"
 same_tree "$work/Site.orig" "$site" "the Windows state restored by the Linux kpad"

@@ -6,6 +6,7 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include "platform/Text.h"
 #include "platform/windows/Handle.h"
 #include "platform/windows/LongPath.h"
 
@@ -197,6 +198,18 @@ std::size_t maxNameLength(const std::string& folder) {
     // bytes of the longest name there could be, so that no name that fits is refused.
     (void)folder;
     return 255 * 3;
+}
+
+bool isNameAllowedHere(const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ') return false;
+    for (const char c : name)
+        if ((unsigned char)c < 32 || std::strchr("\\/:*?\"<>|", c)) return false;
+    // Device names stay devices whatever their extension: "nul.txt" is NUL.
+    const std::string stem = lowerUtf8(name.substr(0, name.find('.')));
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+    for (const char* d : kDevices)
+        if (stem == d) return false;
+    return !(stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) && stem[3] >= '1' && stem[3] <= '9');
 }
 
 bool existsAsFile(const std::string& path) {
