@@ -246,6 +246,10 @@ TEST(WindowsFiles, AtomicReplaceOverAnExistingFile) {
     const std::string ini = t.write("setting.ini", "old");
     ASSERT_TRUE(writeFileAtomically(ini, "new"));
     EXPECT_EQ(kp::test::readFile(ini), "new");
+    // A read-only file is replaced too, as a rename replaces it on Linux.
+    ASSERT_TRUE(setPermissions(ini, 0444));
+    ASSERT_TRUE(writeFileAtomically(ini, "newer"));
+    EXPECT_EQ(kp::test::readFile(ini), "newer");
     EXPECT_EQ(entryNames(t.path()).size(), 1u); // no aside file left behind
 }
 

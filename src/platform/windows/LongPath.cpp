@@ -94,9 +94,21 @@ unsigned long lastWin32ErrorFor(int err) { return err == t_lastErrno ? t_lastErr
 namespace kp::win {
 
 bool moveOver(const std::string& from, const std::string& target) {
-    if (MoveFileExW(widePath(from).c_str(), widePath(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    return fail();
+    const std::wstring wideFrom = widePath(from), wideTarget = widePath(target);
+    constexpr DWORD kFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (MoveFileExW(wideFrom.c_str(), wideTarget.c_str(), kFlags)) return true;
+    const DWORD e = GetLastError();
+    // Windows will not replace a read-only file; a rename on Linux does, and the program's
+    // replaces (a restored file, the settings) mean to.
+    const DWORD a = GetFileAttributesW(wideTarget.c_str());
+    if (e != ERROR_ACCESS_DENIED || a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_READONLY) ||
+        (a & FILE_ATTRIBUTE_DIRECTORY))
+        return fail(e);
+    SetFileAttributesW(wideTarget.c_str(), a & ~DWORD(FILE_ATTRIBUTE_READONLY));
+    if (MoveFileExW(wideFrom.c_str(), wideTarget.c_str(), kFlags)) return true;
+    const DWORD again = GetLastError();
+    SetFileAttributesW(wideTarget.c_str(), a);
+    return fail(again);
 }
 
 } // namespace kp::win
