@@ -57,26 +57,32 @@ win::Handle openForAttributes(const std::string& path) {
                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
-// Everything statPath gives, from an open handle; the identity from the 128-bit file id where
-// the volume has one (ReFS), else from the classic 64-bit file index.
+// Everything statPath gives, from an open handle. Only a folder gets its identity (the
+// 128-bit file id where the volume has one, else the classic file index, with the volume's
+// serial number): the walk compares folders with their ancestors, and asking the volume for
+// its serial number costs a round trip that a file does not need.
 std::optional<FileInfo> infoOfHandle(HANDLE h, std::string name) {
-    BY_HANDLE_FILE_INFORMATION bh;
-    if (!GetFileInformationByHandle(h, &bh)) return std::nullopt;
-    const bool folder = bh.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    FILE_BASIC_INFO basic{};
     FILE_STANDARD_INFO standard{};
-    std::uint64_t size = (std::uint64_t(bh.nFileSizeHigh) << 32) | bh.nFileSizeLow;
-    if (!folder && GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof standard))
-        size = std::uint64_t(standard.EndOfFile.QuadPart);
-    FileInfo fi = infoOf(std::move(name), folder, bh.dwFileAttributes, bh.ftLastWriteTime, size);
-    fi.device = bh.dwVolumeSerialNumber;
-    fi.inode = (std::uint64_t(bh.nFileIndexHigh) << 32) | bh.nFileIndexLow;
+    if (!GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof standard))
+        return fail(), std::nullopt;
+    const bool folder = standard.Directory;
+    if (basic.FileAttributes & FILE_ATTRIBUTE_DEVICE) return std::nullopt;
+    const FILETIME written{DWORD(basic.LastWriteTime.QuadPart), DWORD(std::uint64_t(basic.LastWriteTime.QuadPart) >> 32)};
+    FileInfo fi = infoOf(std::move(name), folder, basic.FileAttributes, written, std::uint64_t(standard.EndOfFile.QuadPart));
+    if (!folder) return fi;
     FILE_ID_INFO id{};
+    BY_HANDLE_FILE_INFORMATION bh;
     if (GetFileInformationByHandleEx(h, FileIdInfo, &id, sizeof id)) {
         std::uint64_t low = 0, high = 0;
         std::memcpy(&low, id.FileId.Identifier, 8);
         std::memcpy(&high, id.FileId.Identifier + 8, 8);
         fi.device = id.VolumeSerialNumber;
         fi.inode = low ^ (high * 0x9E3779B97F4A7C15ull);
+    } else if (GetFileInformationByHandle(h, &bh)) {
+        fi.device = bh.dwVolumeSerialNumber;
+        fi.inode = (std::uint64_t(bh.nFileIndexHigh) << 32) | bh.nFileIndexLow;
     }
     return fi;
 }
@@ -212,14 +218,29 @@ bool isNameAllowedHere(const std::string& name) {
     return !(stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) && stem[3] >= '1' && stem[3] <= '9');
 }
 
-bool existsAsFile(const std::string& path) {
+namespace {
+
+// Whether a path names a folder (true) or a file (false), links followed; empty when it
+// names nothing. The attributes answer at once unless the path is a link.
+std::optional<bool> isFolderPath(const std::string& path) {
+    const DWORD a = GetFileAttributesW(widePath(path).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    if (!(a & FILE_ATTRIBUTE_REPARSE_POINT)) return bool(a & FILE_ATTRIBUTE_DIRECTORY);
     const auto fi = statPath(path);
-    return fi && !fi->isFolder;
+    if (!fi) return std::nullopt;
+    return fi->isFolder;
+}
+
+} // namespace
+
+bool existsAsFile(const std::string& path) {
+    const auto folder = isFolderPath(path);
+    return folder && !*folder;
 }
 
 bool existsAsFolder(const std::string& path) {
-    const auto fi = statPath(path);
-    return fi && fi->isFolder;
+    const auto folder = isFolderPath(path);
+    return folder && *folder;
 }
 
 bool pathExists(const std::string& path) { return GetFileAttributesW(widePath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }

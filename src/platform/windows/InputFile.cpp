@@ -10,9 +10,8 @@ namespace kp {
 
 namespace {
 
-std::int64_t unixTimeOf(const FILETIME& ft) {
-    const std::uint64_t ticks = (std::uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    return (std::int64_t(ticks) - 116444736000000000LL) / 10000000LL;
+std::int64_t unixTimeOf(const LARGE_INTEGER& ticks) {
+    return (std::int64_t(ticks.QuadPart) - 116444736000000000LL) / 10000000LL;
 }
 
 } // namespace
@@ -41,23 +40,28 @@ bool InputFile::open(const std::string& path) {
     HANDLE h = CreateFileW(win::widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return win::fail();
-    BY_HANDLE_FILE_INFORMATION info;
+    // Basic and standard information only: GetFileInformationByHandle (the volume's serial
+    // number) and GetFileType (the device kind) ask the volume each time, a round trip per file.
+    FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
     int err = 0;
-    if (!GetFileInformationByHandle(h, &info)) err = (win::fail(), errno);
-    else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) err = EISDIR;
-    else if (GetFileType(h) != FILE_TYPE_DISK) err = EINVAL;
+    if (!GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof standard))
+        err = (win::fail(), errno);
+    else if (standard.Directory) err = EISDIR;
+    else if (basic.FileAttributes & FILE_ATTRIBUTE_DEVICE) err = EINVAL;
     if (err) {
         CloseHandle(h);
         errno = err;
         return false;
     }
     m_fd = h;
-    m_size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    const bool readOnly = info.dwFileAttributes & FILE_ATTRIBUTE_READONLY;
+    m_size = std::uint64_t(standard.EndOfFile.QuadPart);
+    const bool readOnly = basic.FileAttributes & FILE_ATTRIBUTE_READONLY;
     m_mode = readOnly ? 0444 : 0644;
-    m_dosAttributes = info.dwFileAttributes &
+    m_dosAttributes = basic.FileAttributes &
                       (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-    m_mtime = unixTimeOf(info.ftLastWriteTime);
+    m_mtime = unixTimeOf(basic.LastWriteTime);
     return true;
 }
 
