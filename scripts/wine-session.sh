@@ -8,7 +8,7 @@ export WINEPREFIX="$(realpath -m "$2")/wineprefix" WINEDEBUG=-all WINEDLLOVERRID
 case "$1" in
   start)
     mkdir -p "$WINEPREFIX"
-    wineserver -p
+    wineserver -p 2>/dev/null || true # already running: a persistent one is all we need
     # Boot the prefix (made on first use) here, with no terminal or pipe attached: the
     # services Wine starts then live as long as the server, and would otherwise hold on to
     # the output pipe of the first test program, which CMake then waits on for ever.
