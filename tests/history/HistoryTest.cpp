@@ -239,7 +239,7 @@ TEST_F(HistoryTest, VersionsOfAFileAcrossFiveStates) {
 
 TEST_F(HistoryTest, CopiesChosenFilesOutWithTheirTimesAndModes) {
 #ifdef _WIN32
-    GTEST_SKIP() << "copying out goes through the C library (fopen \"x\", rename), which on Windows neither creates exclusively nor replaces";
+    GTEST_SKIP() << "copying out goes through the C library, whose rename on Windows does not replace an existing file";
 #else
     store("-101203.1530c.zip", {{"Site/", ""},
                                 {"Site/docs/", ""},
