@@ -53,5 +53,5 @@ build_googletest() {
   cmake --install "$out/gtest-build" >/dev/null
 }
 
-build_libdeflate || echo "windows-deps: libdeflate could not be built; the Windows build uses zlib alone" >&2
+build_libdeflate || { echo "windows-deps: libdeflate could not be built for Windows" >&2; exit 1; }
 build_googletest
