@@ -4,13 +4,14 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+WIN_BUILD  ?= build-windows
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 P ?=
 
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all build run test test-normal test-asan fuzz bench package format clean
+.PHONY: all build run test test-normal test-asan windows test-windows fuzz bench package format clean
 
 all: build
 
@@ -24,7 +25,7 @@ run: build
 	@if [ -z "$(P)" ]; then scripts/make-demo.sh $(BUILD)/demo; fi
 	@$(BUILD)/kestrelpad "$(if $(P),$(P),$(CURDIR)/$(BUILD)/demo/Site)"
 
-test: test-normal test-asan
+test: test-normal test-asan test-windows
 
 test-normal:
 	@scripts/setup.sh test
@@ -37,6 +38,29 @@ test-asan:
 	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DKP_SANITIZE=ON -DKP_GUI=OFF >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# make windows: build-windows/kpad.exe, cross-built with MinGW-w64 and linked statically.
+windows:
+	@scripts/setup.sh windows
+	@scripts/windows-deps.sh $(WIN_BUILD)/deps
+	@cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKP_WERROR=ON \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKP_WINDOWS_DEPS=$(CURDIR)/$(WIN_BUILD)/deps \
+	    -DKP_LINUX_KPAD=$(CURDIR)/$(BUILD)/kpad >/dev/null
+	@scripts/wine-session.sh start $(WIN_BUILD)
+	@cmake --build $(WIN_BUILD) -j $(JOBS) || { scripts/wine-session.sh stop $(WIN_BUILD); exit 1; }
+	@scripts/wine-session.sh stop $(WIN_BUILD)
+
+# The core's tests as Windows programs under Wine, in a private prefix inside build-windows;
+# the archives also cross with the Linux kpad, built here if it is not there yet. A failing
+# test runs once more: on a freshly made prefix Wine now and then fails to start a program at
+# all (it ends at once, without output); a real fault fails both times.
+test-windows: windows
+	@scripts/setup.sh test
+	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DKP_WERROR=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target kpad
+	@scripts/wine-session.sh start $(WIN_BUILD)
+	@cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS) --repeat until-pass:2; rc=$$?; \
+	    cd $(CURDIR) && scripts/wine-session.sh stop $(WIN_BUILD); exit $$rc
 
 # make fuzz FUZZ_SECONDS=300
 fuzz:
@@ -59,4 +83,4 @@ format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Kestrelpad needs, and nothing when it is all there.
-# Usage: scripts/setup.sh [build|test|fuzz|bench]...
+# Usage: scripts/setup.sh [build|test|windows|fuzz|bench]...
 set -euo pipefail
 
 build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libdeflate-dev zlib1g-dev libgtest-dev
@@ -10,12 +10,17 @@ test_pkgs=(zip unzip 7zip libarchive-tools python3 faketime lintian desktop-file
            xdg-utils fonts-noto-mono)
 fuzz_pkgs=(clang-14 libclang-rt-14-dev)
 bench_pkgs=(zip unzip 7zip time faketime)
+# The Windows cross-build and its tests under Wine; libdeflate is built from Debian's source
+# package (dpkg-dev unpacks it), nsis makes the installer.
+windows_pkgs=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine nsis dpkg-dev xz-utils
+              cmake ninja-build make googletest zip unzip)
 
 wanted=()
 for kind in "${@:-build}"; do
   case "$kind" in
     build) wanted+=("${build_pkgs[@]}") ;;
-    test)  wanted+=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
+    test)  wanted+=("${build_pkgs[@]}" "${test_pkgs[@]}" "${windows_pkgs[@]}") ;;
+    windows) wanted+=("${build_pkgs[@]}" "${windows_pkgs[@]}") ;;
     fuzz)  wanted+=("${build_pkgs[@]}" "${fuzz_pkgs[@]}") ;;
     bench) wanted+=("${build_pkgs[@]}" "${bench_pkgs[@]}") ;;
     *) echo "setup.sh: unknown kind '$kind'" >&2; exit 2 ;;

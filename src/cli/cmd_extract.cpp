@@ -5,6 +5,7 @@
 
 #include "cli/CommandSupport.h"
 #include "history/CopyOut.h"
+#include "platform/FileSystem.h"
 
 namespace kp::cli {
 
@@ -13,7 +14,7 @@ namespace {
 std::string absoluteFolder(const std::string& dir) {
     std::error_code ec;
     const std::filesystem::path p = std::filesystem::absolute(dir, ec);
-    return ec ? dir : p.lexically_normal().string();
+    return portablePath(ec ? dir : p.lexically_normal().string());
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "engine/EntryChecks.h"
+#include "platform/ProgramArguments.h"
 #include "platform/Text.h"
 #include "store/SettingsFile.h"
 #include "cli/Commands.h"
@@ -89,11 +90,11 @@ int badArguments(const std::string& message) {
 
 namespace {
 
-int runCommand(int argc, char** argv) {
+int runCommand(const std::vector<std::string>& argv) {
     using namespace kp::cli;
-    if (argc < 2) return badArguments("a command is missing");
+    if (argv.size() < 2) return badArguments("a command is missing");
     const std::string command = argv[1];
-    const Args args(argv + 2, argv + argc);
+    const Args args(argv.begin() + 2, argv.end());
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
         return 0;
@@ -119,7 +120,7 @@ int runCommand(int argc, char** argv) {
 // An error nothing below expected ends kpad with one line and status 1, never an abort.
 int main(int argc, char** argv) {
     try {
-        return runCommand(argc, argv);
+        return runCommand(kp::programArguments(argc, argv));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kpad: %s\n", kp::forTerminal(e.what()).c_str());
     } catch (...) {

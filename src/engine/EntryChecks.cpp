@@ -15,11 +15,14 @@ std::string archiveFolderOf(const EntryCheck& c) {
 }
 
 // "/x/Site/." and "/x/Site/sub/.." name the folders they lead to: resolved by the text, so
-// a project never gets the name "." or "..".
-std::string normalised(const std::string& path) {
-    if (path.empty() || path[0] != '/') return path;
+// a project never gets the name "." or "..". The drive part ("D:", "//server/share" on
+// Windows) stays as it is.
+std::string normalised(const std::string& parameter) {
+    const std::string path = portablePath(parameter);
+    if (!isAbsolutePath(path)) return path;
+    const std::string drive = drivePart(path);
     std::vector<std::string> parts;
-    for (const std::string& part : split(path, '/')) {
+    for (const std::string& part : split(path.substr(drive.size()), '/')) {
         if (part.empty() || part == ".") continue;
         if (part == "..") {
             if (!parts.empty()) parts.pop_back();
@@ -27,9 +30,9 @@ std::string normalised(const std::string& path) {
             parts.push_back(part);
         }
     }
-    std::string out;
+    std::string out = drive;
     for (const auto& part : parts) out += "/" + part;
-    return out.empty() ? "/" : out;
+    return parts.empty() ? drive + "/" : out;
 }
 
 } // namespace
@@ -38,7 +41,7 @@ EntryCheck checkEntry(const std::string& parameter) {
     EntryCheck c;
     // Only an absolute path names a project; "/work/Site/" is the same project as "/work/Site".
     c.param = normalised(parameter);
-    const bool absolute = !c.param.empty() && c.param[0] == '/';
+    const bool absolute = isAbsolutePath(c.param);
     // A project reached through a symbolic link is worked on where it really is: a restore
     // must replace the folder's files, never the link, and the lock must guard the real folder.
     if (absolute)
@@ -50,13 +53,13 @@ EntryCheck checkEntry(const std::string& parameter) {
         return c;
     }
 
-    if (c.param == "/") { // its archive folder "/#tarnel" is never searched: nothing stored could be found
+    if (isDriveRoot(c.param)) { // its archive folder "/#tarnel" is never searched: nothing stored could be found
         c.warnings.push_back(msg::kRootNoProject);
         return c;
     }
     c.paramName = lowerUtf8(fileNamePart(c.param));
     if (c.paramName == kBookkeepingFolder) c.warnings.push_back(msg::protectedName(c.paramName));
-    if (lowerUtf8(c.param) == std::string("/") + kArchiveFolderName && existsAsFolder(c.param))
+    if (lowerUtf8(c.param) == lowerUtf8(drivePart(c.param)) + "/" + kArchiveFolderName && existsAsFolder(c.param))
         c.warnings.push_back(msg::kRootArchiveFolder);
     if (!c.warnings.empty()) return c;
 

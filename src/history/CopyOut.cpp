@@ -178,7 +178,7 @@ std::string checkTargets(const Project& project, const CopyRequest& r, const std
 
 CopyResult copyFilesOut(const Project& project, const CopyRequest& r, const CopyProgressCallback& progress) {
     CopyResult result;
-    if (r.targetFolder.empty() || r.targetFolder[0] != '/') {
+    if (!isAbsolutePath(r.targetFolder)) {
         result.error = "The folder to copy into must be given as a full path.";
         return result;
     }

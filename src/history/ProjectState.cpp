@@ -67,7 +67,8 @@ std::vector<std::string> projectStates(const Project& project) {
     return states;
 }
 
-std::string findState(const Project& project, const std::string& nameOrPath) {
+std::string findState(const Project& project, const std::string& nameOrPathAsGiven) {
+    const std::string nameOrPath = portablePath(nameOrPathAsGiven); // "D:\x\#tarnel\a.zip" on Windows
     const std::vector<std::string> states = projectStates(project);
     for (const std::string& s : states)
         if (s == nameOrPath) return s;

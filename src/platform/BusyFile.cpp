@@ -11,8 +11,8 @@ namespace kp {
 
 namespace {
 
-std::set<std::pair<dev_t, ino_t>> filesOpenAnywhere() {
-    std::set<std::pair<dev_t, ino_t>> open;
+std::set<std::pair<std::uint64_t, std::uint64_t>> filesOpenAnywhere() {
+    std::set<std::pair<std::uint64_t, std::uint64_t>> open;
     DIR* proc = ::opendir("/proc");
     if (!proc) return open;
     while (const dirent* pe = ::readdir(proc)) {
@@ -49,7 +49,7 @@ bool BusyFileCheck::isBusy(const std::string& path) {
     ::close(fd); // before the scan, so that our own look does not count
     if (err == EAGAIN || err == EBUSY) return true;
     if (!m_openFiles) m_openFiles = filesOpenAnywhere();
-    return m_openFiles->count({st.st_dev, st.st_ino}) > 0;
+    return m_openFiles->count({std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)}) > 0;
 }
 
 } // namespace kp

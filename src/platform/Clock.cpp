@@ -11,7 +11,11 @@ LocalTime Clock::localNow() const { return toLocalTime(now()); }
 
 LocalTime toLocalTime(std::time_t t) {
     std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &t);
+#else
     localtime_r(&t, &tm);
+#endif
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 

@@ -169,6 +169,8 @@ std::size_t maxNameLength(const std::string& folder) {
     return n > 0 ? std::size_t(n) : 255;
 }
 
+bool isNameAllowedHere(const std::string&) { return true; } // the parts of a "/" path hold no "/" or NUL
+
 bool existsAsFile(const std::string& path) {
     struct stat st;
     return statAnyLength(path, st) && !S_ISDIR(st.st_mode);
@@ -215,6 +217,11 @@ std::string appDataFolder() {
     if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir) return std::string(pw->pw_dir) + "/.config/TarnelSoftware";
     return {};
 }
+
+std::string portablePath(const std::string& userPath) { return userPath; }
+std::string drivePart(const std::string&) { return {}; }
+bool isAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
+bool isDriveRoot(const std::string& path) { return path == "/"; }
 
 std::string folderPart(const std::string& path) {
     const auto pos = path.rfind('/');

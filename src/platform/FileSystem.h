@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 #include "platform/DosTime.h"
@@ -27,8 +26,10 @@ struct FileInfo {
     std::uint32_t attributes = 0;
     std::uint32_t mode = 0; // Unix permission bits
     std::int64_t modificationTime = 0; // UTC seconds
-    dev_t device = 0;
-    ino_t inode = 0;
+    // The file's identity (device and inode; volume serial and file id on Windows), so that a
+    // folder reached twice through links is recognised.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 };
 
 // Looks a path up, following symbolic links. Empty for anything that is neither a regular
@@ -64,7 +65,11 @@ public:
     std::vector<FileInfo> list(std::vector<ReadFailure>& failures) const;
 
 private:
+#ifdef _WIN32
+    std::string m_path; // Windows lists a folder by its path
+#else
     int m_fd = -1;
+#endif
     int m_error = 0;
 };
 
@@ -78,6 +83,11 @@ EntryKind entryKind(const std::string& path);
 std::vector<std::string> entryNames(const std::string& folder);
 // The longest file name the file system holding folder accepts, in bytes.
 std::size_t maxNameLength(const std::string& folder);
+// Whether this system can give a file or folder that name. Linux takes any name without "/"
+// and NUL; Windows refuses \ : * ? " < > |, control characters, a trailing dot or blank,
+// and device names such as "CON" or "nul.txt". A name that comes from an archive made on
+// another system must be checked before anything is replaced for it.
+bool isNameAllowedHere(const std::string& name);
 
 bool existsAsFile(const std::string& path);   // exists and is not a folder
 bool existsAsFolder(const std::string& path);
@@ -98,7 +108,19 @@ std::string currentUserName();
 // $XDG_CONFIG_HOME (default ~/.config) + "/TarnelSoftware"; empty when neither is known.
 std::string appDataFolder();
 
-// Path pieces, "/" being the separator and "" the drive part of every absolute path.
+// A path as the user wrote it, in the program's form: Windows's "\" separators become "/"
+// ("D:\work\Site" -> "D:/work/Site"); POSIX paths are already in that form.
+std::string portablePath(const std::string& userPath);
+// The drive part of a path: "D:" of "D:/work", "//server/share" of "//server/share/dir" on
+// Windows; "" on POSIX, where "/" plays the drive's root.
+std::string drivePart(const std::string& path);
+// Whether a path is absolute: on Windows it has a drive part and its root ("D:/x", not the
+// drive-relative "D:x"); on POSIX it begins with "/".
+bool isAbsolutePath(const std::string& path);
+// Whether a path names the root of its drive ("/", "D:/", "//server/share/").
+bool isDriveRoot(const std::string& path);
+
+// Path pieces, "/" being the separator and "" the drive part of every absolute POSIX path.
 std::string folderPart(const std::string& path); // up to and including the last "/"
 std::string fileNamePart(const std::string& path);
 std::string withoutTrailingSlash(const std::string& path); // keeps "/" itself

@@ -52,6 +52,8 @@ bool InputFile::open(const std::string& path) {
     return true;
 }
 
+bool InputFile::isOpen() const { return m_fd >= 0; }
+
 void InputFile::close() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;

@@ -20,13 +20,16 @@ public:
     // Opens path read-only. False, with errno set, when it cannot be opened or is not a
     // regular file (EISDIR for a folder, EINVAL for anything else).
     bool open(const std::string& path);
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const;
     void close();
 
     // As found when the file was opened.
     std::uint64_t size() const { return m_size; }
     std::uint32_t mode() const { return m_mode; }             // permission and special bits
     std::int64_t modificationTime() const { return m_mtime; } // UTC seconds
+    // The Windows attributes read-only, hidden, system and archive (the low byte of a ZIP
+    // item's external attributes); 0 on POSIX, which has none of them.
+    std::uint32_t dosAttributes() const { return m_dosAttributes; }
 
     // Reads exactly n bytes at offset. False when they are not all there (errno 0: the file
     // ends early) or on a read error (errno set). Safe to call from several threads at once.
@@ -36,7 +39,12 @@ public:
     std::ptrdiff_t read(void* buffer, std::size_t n);
 
 private:
+#ifdef _WIN32
+    void* m_fd = nullptr; // a HANDLE
+#else
     int m_fd = -1;
+#endif
+    std::uint32_t m_dosAttributes = 0;
     std::uint64_t m_size = 0;
     std::uint32_t m_mode = 0;
     std::int64_t m_mtime = 0;

@@ -49,9 +49,16 @@ public:
     void discard() noexcept;
 
 private:
-    bool adopt(int fd, std::string path);
+#ifdef _WIN32
+    using NativeFile = void*; // a HANDLE
+    static constexpr NativeFile kNoFile = nullptr;
+#else
+    using NativeFile = int;
+    static constexpr NativeFile kNoFile = -1;
+#endif
+    bool adopt(NativeFile fd, std::string path);
 
-    int m_fd = -1;
+    NativeFile m_fd = kNoFile;
     std::string m_path;
     bool m_pending = false; // an aside file exists that is not committed
 };

@@ -1,4 +1,5 @@
-// Keeps two runs off one project at the same time. The lock is an flock on a folder, which
+// Keeps two runs off one project at the same time. The lock is an flock on a folder (LockFileEx
+// on Windows), which
 // the operating system releases when the process ends, however it ends: a run that was
 // killed never blocks the next one, and no lock file is left in the project.
 #pragma once
@@ -18,7 +19,11 @@ public:
     bool tryLock(const std::string& folder);
 
 private:
+#ifdef _WIN32
+    void* m_handle = nullptr; // the locked folder's HANDLE, or a mutex named after the folder
+#else
     int m_fd = -1;
+#endif
 };
 
 } // namespace kp

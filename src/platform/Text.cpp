@@ -5,7 +5,11 @@
 #include <charconv>
 #include <clocale>
 #include <cwctype>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <locale.h>
+#endif
 
 namespace kp {
 
@@ -49,6 +53,31 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+#ifdef _WIN32
+// The system's own lower-casing of one code point, the same for every user locale.
+char32_t lowerCodePoint(char32_t cp) {
+    if (cp < 0x80) return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
+    wchar_t in[2], out[2];
+    int n = 1;
+    if (cp >= 0x10000) {
+        in[0] = wchar_t(0xD800 + ((cp - 0x10000) >> 10));
+        in[1] = wchar_t(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        n = 2;
+    } else {
+        in[0] = wchar_t(cp);
+    }
+    if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, in, n, out, 2, nullptr, nullptr, 0) != n) return cp;
+    if (n == 1) return (out[0] >= 0xD800 && out[0] < 0xE000) ? cp : char32_t(out[0]);
+    return 0x10000 + ((char32_t(out[0]) - 0xD800) << 10) + (char32_t(out[1]) - 0xDC00);
+}
+
+bool isLetterOrDigit(char32_t cp) {
+    if (cp >= 0x10000) return false; // the system classifies one UTF-16 unit at a time
+    const wchar_t c = wchar_t(cp);
+    WORD type = 0;
+    return GetStringTypeW(CT_CTYPE1, &c, 1, &type) && (type & (C1_ALPHA | C1_DIGIT));
+}
+#else
 // A locale with full Unicode case tables, independent of the user's LANG.
 locale_t unicodeLocale() {
     static locale_t loc = [] {
@@ -64,6 +93,9 @@ char32_t lowerCodePoint(char32_t cp) {
     if (locale_t loc = unicodeLocale()) return char32_t(towlower_l(wint_t(cp), loc));
     return cp;
 }
+
+bool isLetterOrDigit(char32_t cp) { return unicodeLocale() && iswalnum_l(wint_t(cp), unicodeLocale()); }
+#endif
 
 } // namespace
 
@@ -283,7 +315,7 @@ bool isLettersDigitsOr(std::string_view s, std::string_view extra) {
         if (len == 0) return false;
         i += len;
         if (cp < 0x80 && extra.find(char(cp)) != std::string_view::npos) continue;
-        if (cp < 0x80 ? !std::isalnum(int(cp)) : !(unicodeLocale() && iswalnum_l(wint_t(cp), unicodeLocale())))
+        if (cp < 0x80 ? !std::isalnum(int(cp)) : !isLetterOrDigit(cp))
             return false;
     }
     return true;

@@ -139,6 +139,8 @@ std::string restoreBlocker(const Project& s, const ZipArchive& zip, std::int64_t
         for (std::size_t k = 0; k < parts.size(); ++k) {
             if (parts[k].size() > maxName)
                 return "the name " + displayText(parts[k]) + " is too long for this file system";
+            if (!isNameAllowedHere(parts[k]))
+                return "the name " + displayText(parts[k]) + " is not allowed on this system";
             path += "/" + parts[k];
             const bool isFolder = k + 1 < parts.size() || item.isFolder();
             if (!isFolder) break;

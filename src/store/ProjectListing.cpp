@@ -15,8 +15,8 @@ std::function<int(const std::string&)>& folderFault() {
 }
 
 struct FolderId {
-    dev_t device;
-    ino_t inode;
+    std::uint64_t device;
+    std::uint64_t inode;
 };
 
 struct Scanner {
@@ -124,7 +124,7 @@ void ScanProject(ProjectListing& list, const std::string& folderIn, const ScanOp
         ListingEntry first;
         first.path = folder;
         first.isFolder = true;
-        if (folder == "/") {
+        if (isDriveRoot(folder)) {
             first.isDriveRoot = true;
         } else if (self) {
             first = Scanner::entryFor(folder, *self);

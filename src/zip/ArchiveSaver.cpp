@@ -28,7 +28,8 @@ ZipItem fileItem(const std::string& name, const FileFacts& facts) {
     ZipItem item;
     item.fileName = name;
     item.host = kHostUnix;
-    item.externalAttributes = (kUnixRegular | (facts.mode & 07777)) << 16;
+    // The Unix mode for Linux and every unzip, the Windows attributes in the low byte.
+    item.externalAttributes = ((kUnixRegular | (facts.mode & 07777)) << 16) | (facts.dosAttributes & 0xFF);
     item.dosTime = toDosDateTime(std::time_t(facts.modificationTime));
     item.modificationTime = facts.modificationTime;
     item.uncompressedSize = facts.size;

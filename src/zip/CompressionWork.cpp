@@ -37,7 +37,7 @@ bool firstBlockIncompressible(WorkerContext& ctx, const char* input, std::size_t
 }
 
 FileFacts factsOf(const InputFile& file) {
-    return {file.size(), file.mode(), file.modificationTime()};
+    return {file.size(), file.mode(), file.modificationTime(), file.dosAttributes()};
 }
 
 // The earlier item's compressed bytes, read whole; false when the archive cannot be read.

@@ -18,6 +18,7 @@ struct FileFacts {
     std::uint64_t size = 0;
     std::uint32_t mode = 0; // permission and special bits
     std::int64_t modificationTime = 0;
+    std::uint32_t dosAttributes = 0; // read-only, hidden, system, archive (Windows only)
 };
 
 // What a worker hands back: the bytes to write and what the writer needs to know about them.

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include "store/ProjectListing.h"
 #include "platform/DosTime.h"
@@ -30,6 +32,9 @@ ScanOptions projectOptions() {
 } // namespace
 
 TEST(ScanProject, ListsFoldersBeforeContentsAndExcludesArchiveFoldersAtAnyDepth) {
+#ifdef _WIN32
+    GTEST_SKIP() << "its names (a TAB, #arh beside #ARH) cannot exist on Windows; tests/windows lists folders there";
+#else
     TempDir t;
     t.write("Site/index.html", "hello");
     t.write("Site/#tarnel/Site-101203.1530c.zip", "z");
@@ -56,6 +61,7 @@ TEST(ScanProject, ListsFoldersBeforeContentsAndExcludesArchiveFoldersAtAnyDepth)
     EXPECT_EQ(index.size, 5);
     EXPECT_EQ(index.attributes, unsigned(kAttrFile));
     EXPECT_EQ(listingLine(index), index.path + "\tt:" + std::to_string(index.dosTime) + ",s:5,a:32");
+#endif
 }
 
 TEST(ScanProject, OneFileProjectListsOnlyThatFileLiterally) {
@@ -73,6 +79,9 @@ TEST(ScanProject, OneFileProjectListsOnlyThatFileLiterally) {
 }
 
 TEST(ScanProject, SurvivesLinkLoopsAndLeavesOutSpecialFiles) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no FIFOs, and symbolic links need a privilege Wine does not model";
+#else
     TempDir t;
     t.write("P/a.txt", "a");
     t.mkdir("P/sub");
@@ -85,15 +94,21 @@ TEST(ScanProject, SurvivesLinkLoopsAndLeavesOutSpecialFiles) {
     auto paths = relativePaths(list, t.path() + "/");
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (std::vector<std::string>{"P/", "P/a.txt", "P/link.txt", "P/sub/", "P/sub/up/"}));
+#endif
 }
 
 TEST(ScanProject, RootFolderReadsAsDrive) {
     ProjectListing list;
     ScanOptions o;
     o.mask = "no-such-entry-*";
-    ScanProject(list, "/", o);
+#ifdef _WIN32
+    const std::string root = "C:/";
+#else
+    const std::string root = "/";
+#endif
+    ScanProject(list, root, o);
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(listingLine(list[0]), "/\ta:drive");
+    EXPECT_EQ(listingLine(list[0]), root + "\ta:drive");
 }
 
 TEST(DosTime, RoundsToEvenSecondsAndClamps) {
@@ -113,6 +128,9 @@ TEST(Wildcards, MatchLikeTheArchiveMask) {
 
 // Deeper than PATH_MAX: made and listed relative to each parent, as no full path can be opened.
 TEST(ScanProject, ListsPathsLongerThanTheSystemLimitAndNamesOddBytesIntact) {
+#ifdef _WIN32
+    GTEST_SKIP() << "names that are not UTF-8 do not exist on Windows; long paths: tests/windows";
+#else
     TempDir t;
     t.write("Site/back\\slash.txt", "b");
     t.write(std::string("Site/not-utf8-\xff.txt"), "n");
@@ -142,6 +160,7 @@ TEST(ScanProject, ListsPathsLongerThanTheSystemLimitAndNamesOddBytesIntact) {
     for (const std::string& want : {deepFile, t / "Site/back\\slash.txt", t / "Site/not-utf8-\xff.txt"})
         EXPECT_NE(std::find(paths.begin(), paths.end(), want), paths.end()) << want.size();
     EXPECT_TRUE(unreadable.empty());
+#endif
 }
 
 TEST(ScanProject, ExtractionTemporariesAreNeverListed) {

@@ -6,12 +6,76 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#ifdef _WIN32
+#include <atomic>
+#include <process.h>
+
+#include "platform/FileSystem.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#endif
 
 namespace kp::test {
 
+#ifdef _WIN32
+// On Windows the folders are made and removed through the program's own calls, which reach
+// paths of any length ("\\?\"): std::filesystem stops at MAX_PATH under MinGW.
+namespace {
+
+void removeTree(const std::string& path) {
+    if (entryKind(path) == EntryKind::Folder)
+        for (const std::string& name : entryNames(path)) removeTree(joinPath(path, name));
+    setPermissions(path, 0644);
+    if (!removeFile(path)) removeEmptyFolder(path);
+}
+
+} // namespace
+
+TempDir::TempDir() {
+    static std::atomic<int> counter{0};
+    const std::string base = withoutTrailingSlash(portablePath(std::filesystem::temp_directory_path().string()));
+    m_path = base + "/kptest-" + std::to_string(_getpid()) + "-" + std::to_string(counter++);
+    removeTree(m_path);
+    if (!makeFolders(m_path)) throw std::runtime_error("cannot make " + m_path);
+}
+
+TempDir::~TempDir() { removeTree(m_path); }
+
+std::string TempDir::write(const std::string& rel, const std::string& content) const {
+    const std::string p = *this / rel;
+    makeFolders(withoutTrailingSlash(folderPart(p)));
+    if (!writeFileAtomically(p, content)) throw std::runtime_error("cannot write " + p);
+    return p;
+}
+
+std::string TempDir::mkdir(const std::string& rel) const {
+    const std::string p = *this / rel;
+    makeFolders(p);
+    return p;
+}
+
+std::string readFile(const std::string& path) {
+    std::string text;
+    kp::readWholeFile(path, text);
+    return text;
+}
+
+int run(const std::string& command, std::string* out) {
+    FILE* pipe = _popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    std::string text;
+    char buf[4096];
+    while (std::size_t n = fread(buf, 1, sizeof buf, pipe)) text.append(buf, n);
+    const int status = _pclose(pipe);
+    if (out) *out = text;
+    return status;
+}
+
+void touch(const std::string& path, long long epochSeconds) { kp::setModificationTime(path, std::time_t(epochSeconds)); }
+
+#else
 TempDir::TempDir() {
     std::string templ = (std::filesystem::temp_directory_path() / "kptest-XXXXXX").string();
     if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
@@ -63,5 +127,7 @@ void touch(const std::string& path, long long epochSeconds) {
     const timespec times[2] = {{epochSeconds, 0}, {epochSeconds, 0}};
     utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
+
+#endif
 
 } // namespace kp::test
