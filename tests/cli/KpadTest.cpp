@@ -403,3 +403,15 @@ TEST_F(KpadTest, TheIgnoreFileLeavesItemsOutOfStoresAndRestores) {
     r = kpad("diff " + site() + " --from Site-101203.1535c.zip --to Site-101203.1540.zip", "2010-12-03 15:41:00");
     EXPECT_EQ(r.out, "M Site/.kpadignore\nA Site/debug.log\nM Site/index.html\n1 added, 0 deleted, 2 modified\n");
 }
+
+TEST_F(KpadTest, ARestoreDoesNotWriteWhatThePresentRulesIgnore) {
+    m_dir.write("Site/debug.log", "old");
+    ASSERT_EQ(kpad("store " + site()).status, 0);
+    m_dir.write("Site/.kpadignore", "*.log\n");
+    m_dir.write("Site/debug.log", "new");
+    m_dir.write("Site/index.html", "changed");
+    const Result r = kpad("restore " + site() + " Site-101203.1530c.zip", "2010-12-03 15:35:00");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(readFile(m_dir / "Site/index.html"), "hello");
+    EXPECT_EQ(readFile(m_dir / "Site/debug.log"), "new");
+}
