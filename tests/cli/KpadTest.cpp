@@ -415,3 +415,15 @@ TEST_F(KpadTest, ARestoreDoesNotWriteWhatThePresentRulesIgnore) {
     EXPECT_EQ(readFile(m_dir / "Site/index.html"), "hello");
     EXPECT_EQ(readFile(m_dir / "Site/debug.log"), "new");
 }
+
+TEST_F(KpadTest, ListIgnoredNamesTheMatchingLineAndABadOne) {
+    m_dir.write("Site/.kpadignore", "# deps\nnode_modules/\nfile[0-9.txt\n*.log\n");
+    m_dir.write("Site/node_modules/lib/x.js", "x");
+    m_dir.write("Site/docs/debug.log", "log");
+    const Result r = kpad("list " + site() + " --ignored");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("kpad: .kpadignore line 3 is left out, unclosed \"[\": file[0-9.txt\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find((m_dir / "Site/node_modules/") + "\t.kpadignore:2: node_modules/\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find((m_dir / "Site/docs/debug.log") + "\t.kpadignore:4: *.log\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("x.js"), std::string::npos) << "an ignored folder is not entered";
+}
