@@ -5,6 +5,8 @@
 #include "engine/Startup.h"
 #include "cli/CommandSupport.h"
 #include "platform/Text.h"
+#include "store/IgnoreRules.h"
+#include "store/Project.h"
 #include "zip/ZipArchive.h"
 
 namespace kp::cli {
@@ -34,11 +36,29 @@ bool findProjectArchives(const std::string& param, RunState& state) {
     return true;
 }
 
+// What the project's ignore file leaves out, each with the line that matched, so a new rule
+// can be checked before a store. A bad line is named and the others still apply.
+int printIgnored(const RunState& state) {
+    const IgnoreRules rules = readIgnoreRules(state);
+    for (const IgnoreLineError& e : rules.errors())
+        std::fprintf(stderr, "kpad: %s line %d is left out, %s: %s\n", kIgnoreFileName, e.line,
+                     e.message.c_str(), forOutput(e.text, stderr).c_str());
+    std::vector<IgnoredItem> ignored;
+    ScanOptions options;
+    options.ignore = &rules;
+    options.ignored = &ignored;
+    listProjectItems(state, options);
+    for (const IgnoredItem& item : ignored)
+        std::printf("%s\t%s:%d: %s\n", forOutput(item.path, stdout).c_str(), kIgnoreFileName, item.rule->line,
+                    forOutput(item.rule->text, stdout).c_str());
+    return 0;
+}
+
 } // namespace
 
 int cmdList(const Args& args) {
     std::string path;
-    bool parents = false, all = false;
+    bool parents = false, all = false, ignored = false;
     for (ArgWalker walk(args); walk.next();) {
         const std::string& a = walk.arg();
         if (!walk.isOption()) {
@@ -48,6 +68,8 @@ int cmdList(const Args& args) {
             parents = true;
         } else if (a == "--all") {
             all = true;
+        } else if (a == "--ignored") {
+            ignored = true;
         } else {
             return badArguments("unknown option '" + a + "'");
         }
@@ -55,6 +77,7 @@ int cmdList(const Args& args) {
     if (path.empty()) return badArguments("list needs the project's full path");
     RunState state;
     if (!findProjectArchives(path, state)) return 1;
+    if (ignored) return printIgnored(state);
 
     std::vector<std::string> states = parents ? state.archives.enclosingStates : state.archives.storedStates;
     if (all) {

@@ -92,6 +92,22 @@ void leaveOutArchiveFolders(ZipArchive& zip) {
     for (const std::string& name : names) zip.deleteFiles(name);
 }
 
+// What the project's ignore file leaves out was never the state's to manage: a restore writes
+// none of it, even from a state stored before the rule was written. The rules are the ones
+// in the project before the restore, since the restore may replace the ignore file itself.
+void leaveOutIgnoredItems(ZipArchive& zip, const Project& s, const IgnoreRules& rules) {
+    if (rules.empty()) return;
+    const std::string top = s.projectName() + "/";
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < zip.count(); ++i) {
+        const ZipItem& item = zip.item(i);
+        if (!item.fileName.starts_with(top)) continue;
+        if (rules.matchWithParents(std::string_view(item.fileName).substr(top.size()), item.isFolder()))
+            names.push_back(item.fileName);
+    }
+    for (const std::string& name : names) zip.deleteFiles(name);
+}
+
 // Extraction can succeed without writing what it should (a target that was not where the
 // project is): every file of the state must be in place afterwards.
 std::string missingAfterExtraction(const Project& s, const ZipArchive& zip) {
@@ -143,11 +159,13 @@ std::string recoverProject(const Project& s, ZipArchive& zip, const std::string&
     const std::string restoreArchive = zip.fileName();
     if (!writeFileAtomically(markerPath(s), fileNamePart(restoreArchive) + "\n" + fileNamePart(keptIn) + "\n"))
         return "cannot record the restore in " + s.archiveFolder + ": " + errorText(errno);
+    const IgnoreRules ignoreRules = readIgnoreRules(s);
     const LinkGuard links(s);
     deleteListedFiles(s, links);
     removeEmptiedFolders(s, links);
     try {
         leaveOutArchiveFolders(zip);
+        leaveOutIgnoredItems(zip, s, ignoreRules);
         zip.setBaseDirectory(s.projectPath);
         zip.extractFilesEx("*", std::string(kBookkeepingPrefix) + "*");
         restoreFolders(s, zip);

@@ -7,6 +7,8 @@
 #include "store/ProjectListing.h"
 #include "store/Trains.h"
 
+#include "store/IgnoreRules.h"
+
 namespace kp {
 
 enum class ProjectKind { File = 1, Folder = 2 };
@@ -28,6 +30,11 @@ struct Project {
 // The project's items as a run lists them: a one-file project is that file alone, a folder
 // project everything beneath it but the archive folders. kpad diff and the windows list the
 // present state the same way.
+// When options.ignore is not given, a folder project's ignore file is read and applied.
 ProjectListing listProjectItems(const Project& project, ScanOptions options = {});
+
+// The rules of a folder project's ignore file; none for a one-file project or without one.
+inline constexpr std::size_t kMaxIgnoreFileBytes = 1 << 20;
+IgnoreRules readIgnoreRules(const Project& project);
 
 } // namespace kp

@@ -3,6 +3,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "store/IgnoreRules.h"
 #include "store/Layout.h"
 
 namespace kp {
@@ -24,6 +25,16 @@ struct Scanner {
     const ScanOptions& options;
     std::vector<std::string> excludedLower;
     std::vector<FolderId> ancestors; // the folders being listed, to enter a link loop only once
+    std::size_t topLength = 0;       // length of the listed folder's path, for relative paths
+
+    // The ignore file's rules speak of paths relative to the project's folder.
+    bool isIgnored(const std::string& path, bool isFolder) const {
+        if (!options.ignore || options.ignore->empty()) return false;
+        const IgnoreRule* rule = options.ignore->match(std::string_view(path).substr(topLength), isFolder);
+        if (!rule) return false;
+        if (options.ignored) options.ignored->push_back({path, rule});
+        return true;
+    }
 
     bool isExcluded(const std::string& name) const {
         const std::string lower = lowerUtf8(name);
@@ -87,6 +98,7 @@ struct Scanner {
             if (fi.isFolder) {
                 if (isExcluded(fi.name)) continue;
                 const std::string path = folder + fi.name + "/";
+                if (isIgnored(path, true)) continue;
                 list.push_back(entryFor(path, fi));
                 if (isAncestor(fi)) continue; // a link back up: listed, not entered again
                 const FolderHandle child(handle, fi.name);
@@ -98,6 +110,7 @@ struct Scanner {
                 scan(child, path);
                 ancestors.pop_back();
             } else {
+                if (isIgnored(folder + fi.name, false)) continue;
                 list.push_back(entryFor(folder + fi.name, fi));
             }
         }
@@ -116,7 +129,7 @@ std::string listingLine(const ListingEntry& e) { return e.path + "\t" + listingV
 
 void ScanProject(ProjectListing& list, const std::string& folderIn, const ScanOptions& options) {
     const std::string folder = folderIn.empty() || folderIn.back() != '/' ? folderIn + "/" : folderIn;
-    Scanner scanner{list, options, {}, {}};
+    Scanner scanner{list, options, {}, {}, folder.size()};
     for (const auto& e : options.excluded) scanner.excludedLower.push_back(lowerUtf8(e));
 
     const auto self = statPath(folder);

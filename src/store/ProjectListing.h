@@ -38,6 +38,15 @@ struct UnreadableItem {
     int error = 0;    // errno value
 };
 
+class IgnoreRules;
+struct IgnoreRule;
+
+// An item the project's ignore file leaves out, with the rule that matched.
+struct IgnoredItem {
+    std::string path; // full path; a folder's ends in "/"
+    const IgnoreRule* rule = nullptr;
+};
+
 struct ScanOptions {
     std::string mask = "*";            // "*" and "?" wildcards; applies at every depth
     bool literalMask = false;          // the mask is one exact name (a one-file project)
@@ -47,6 +56,10 @@ struct ScanOptions {
     // Files an extraction left aside (kExtractionTemporaryPrefix) are never listed; their
     // full paths go here, so the caller can remove them.
     std::vector<std::string>* extractionTemporaries = nullptr;
+    // The project's ignore file: what it matches is left out as an excluded folder is, and
+    // reported to ignored when given. Paths are judged relative to the listed folder.
+    const IgnoreRules* ignore = nullptr;
+    std::vector<IgnoredItem>* ignored = nullptr;
 };
 
 // A seam for tests, which run as root and so can read every folder: a folder for which fault
