@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 #include <thread>
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -136,7 +137,7 @@ TEST(SettingsFile, UnreadableFileIsReportedWithItsReason) {
     EXPECT_EQ(settingsFileProblem(path), "");
 
     t.write("cfg/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=hv:1\\2\\3\n");
-    ASSERT_EQ(truncate(path.c_str(), off_t(IniFile::kMaxSize) + 1), 0);
+    std::filesystem::resize_file(path, IniFile::kMaxSize + 1);
     EXPECT_FALSE(readUserPreferences(path, &problem).has_value());
     EXPECT_EQ(problem, "it is over 16 MiB");
     EXPECT_EQ(settingsFileProblem(path), "it is over 16 MiB");

@@ -377,6 +377,13 @@ bool readWholeFile(const std::string& path, std::string& out) {
 }
 
 bool readRegularFile(const std::string& path, std::size_t maxBytes, std::string& out) {
+    // A folder cannot be opened for reading here; it must read as "not a regular file", as on
+    // Linux, not as the access refusal Windows gives for it.
+    const DWORD attributes = GetFileAttributesW(widePath(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        errno = EINVAL;
+        return false;
+    }
     win::Handle h = openForReading(path);
     if (!h) return fail();
     if (GetFileType(h.get()) != FILE_TYPE_DISK) {
