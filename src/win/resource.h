@@ -1,0 +1,21 @@
+// Identifiers of the program's resources. Controls carry the names the windows are known
+// by (the test driver finds them by these numbers too).
+#pragma once
+
+#define IDI_KESTRELPAD 1
+#define IDB_CARD 2
+
+#define IDD_FOPT 100     // the options window
+#define IDC_Memo1 1001   // the archive comment
+#define IDC_Edit6 1002   // version part 1
+#define IDC_Edit8 1003   // version part 2
+#define IDC_Edit10 1004  // version part 3
+#define IDC_CheckBox5 1005
+#define IDC_Label1 1006
+#define IDC_Label4 1007  // the message line
+#define IDC_Label14 1008 // the version caption
+#define IDC_Label17 1009
+#define IDC_Label15 1010
+#define IDC_Label16 1011 // disk space
+#define IDC_Label6 1012
+#define IDC_Edit15 1013  // the chosen status
