@@ -68,7 +68,19 @@ OptionsChoice readChoice(HWND dialog, Dialog& d) {
     return c;
 }
 
+// The window's client area is 427 x 300 pixels whatever the dialog font measures.
+void sizeClientArea(HWND dialog) {
+    RECT frame{0, 0, 427, 300};
+    AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(dialog, GWL_STYLE)), FALSE, DWORD(GetWindowLongW(dialog, GWL_EXSTYLE)));
+    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - w) / 2, area.top + (area.bottom - area.top - h) / 2,
+                 w, h, SWP_NOZORDER);
+}
+
 void initDialog(HWND dialog, Dialog& d) {
+    sizeClientArea(dialog);
     SetWindowTextW(dialog, wide(d.model.caption()).c_str());
     const auto statuses = OptionsModel::statusItems();
     const int status = d.model.status();
