@@ -1,8 +1,11 @@
 #include "win/OptionsDialog.h"
 
+#include <commctrl.h>
+
 #include <vector>
 
 #include "engine/OptionsModel.h"
+#include "engine/StatesModel.h"
 #include "platform/Clock.h"
 #include "win/MessageBoxes.h"
 #include "win/Text.h"
@@ -13,11 +16,24 @@ namespace kp::win {
 namespace {
 
 struct Dialog {
+    Engine& engine;
     OptionsModel model;
+    StatesModel states;
     OptionsChoice choice;
     std::vector<std::string> lastParts;
     WNDPROC commentProc = nullptr;
 };
+
+// The controls of each page, in the order of the tabs.
+const std::vector<int> kPages[] = {
+    {IDC_Label6, IDC_Edit15, IDC_Label16, IDC_Label1, IDC_Memo1, IDC_Label14, IDC_Edit6, IDC_Label17, IDC_Edit8,
+     IDC_Label15, IDC_Edit10, IDC_CheckBox5, IDC_Label4, IDOK, IDCANCEL},
+    {IDC_Label3, IDC_ListBox1, IDC_Memo3, IDC_Label20, IDC_Label21, IDC_Label22, IDC_Label18, IDC_CheckBox1,
+     IDC_CheckBox2, IDC_Button3},
+    {},
+    {},
+};
+const wchar_t* const kTabNames[] = {L"Storing", L"Tools", L"Settings", L"About"};
 
 Dialog* dialogOf(HWND dialog) { return reinterpret_cast<Dialog*>(GetWindowLongPtrW(dialog, DWLP_USER)); }
 
@@ -54,6 +70,45 @@ LRESULT CALLBACK commentProc(HWND edit, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     return CallWindowProcW(d->commentProc, edit, message, wParam, lParam);
+}
+
+void showPage(HWND dialog, int page) {
+    for (int p = 0; p < 4; ++p)
+        for (int id : kPages[p]) ShowWindow(GetDlgItem(dialog, id), p == page ? SW_SHOW : SW_HIDE);
+    SetFocus(GetDlgItem(dialog, page == 1 ? IDC_ListBox1 : IDC_Memo1));
+}
+
+void fillStates(HWND dialog, Dialog& d) {
+    HWND list = GetDlgItem(dialog, IDC_ListBox1);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (const std::string& item : d.states.items())
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(item).c_str()));
+    setText(dialog, IDC_Label18, d.states.countText());
+}
+
+void showState(HWND dialog, Dialog& d, int row) {
+    const StateView v = d.states.view(row);
+    setText(dialog, IDC_Label3, "Path: " + v.folderText);
+    setText(dialog, IDC_Label21, v.position);
+    std::string comment;
+    if (!v.archive.empty()) {
+        const StateComment c = StatesModel::readComment(v.archive);
+        comment = c.status == StateComment::Status::Unreadable ? c.error : c.text;
+    }
+    std::string shown; // the edit breaks lines at CR LF
+    for (char ch : comment) {
+        if (ch == '\n') shown += '\r';
+        shown += ch;
+    }
+    setText(dialog, IDC_Memo3, shown);
+}
+
+void armRecovery(HWND dialog, Dialog& d) {
+    const bool checked = IsDlgButtonChecked(dialog, IDC_CheckBox2) == BST_CHECKED;
+    const Arming a = d.states.arm(checked, d.model.activate().recoveryEnabled);
+    CheckDlgButton(dialog, IDC_CheckBox2, a.checked ? BST_CHECKED : BST_UNCHECKED);
+    EnableWindow(GetDlgItem(dialog, IDC_Button3), a.replaceEnabled);
+    EnableWindow(GetDlgItem(dialog, IDC_Memo3), a.commentEnabled);
 }
 
 OptionsChoice readChoice(HWND dialog, Dialog& d) {
@@ -99,11 +154,40 @@ void initDialog(HWND dialog, Dialog& d) {
     EnableWindow(GetDlgItem(dialog, IDOK), a.okEnabled);
     MessageLine line;
     if (d.model.storingTabLine(line)) showMessageLine(dialog, line);
+    HWND tabs = GetDlgItem(dialog, IDC_PageControl1);
+    RECT client;
+    GetClientRect(dialog, &client);
+    SetWindowPos(tabs, HWND_BOTTOM, 2, 2, client.right - 4, client.bottom - 4, 0);
+    for (int i = 0; i < 4; ++i) {
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<wchar_t*>(kTabNames[i]);
+        SendMessageW(tabs, TCM_INSERTITEMW, WPARAM(i), reinterpret_cast<LPARAM>(&item));
+    }
+    fillStates(dialog, d);
+    SendDlgItemMessageW(dialog, IDC_ListBox1, LB_SETCURSEL, 0, 0);
+    showState(dialog, d, 0);
+    EnableWindow(GetDlgItem(dialog, IDC_CheckBox2), d.states.recoveryAllowed(a.recoveryEnabled));
     HWND comment = GetDlgItem(dialog, IDC_Memo1);
     d.commentProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(comment, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(commentProc)));
     SetForegroundWindow(dialog);
     SetFocus(comment);
+}
+
+// "Replace chosen state": the engine checks the request and tells the user why it refuses;
+// an accepted request stores the present state with the restore's note, as OK does.
+void requestRestore(HWND dialog, Dialog& d) {
+    if (IsDlgButtonChecked(dialog, IDC_CheckBox2) != BST_CHECKED) return;
+    const int row = int(SendDlgItemMessageW(dialog, IDC_ListBox1, LB_GETCURSEL, 0, 0));
+    const std::string chosen = d.states.chosenForRestore(row);
+    if (chosen.empty()) return;
+    if (!d.engine.requestRestore(chosen, readChoice(dialog, d).comment)) return;
+    d.choice = readChoice(dialog, d);
+    d.choice.comment = d.engine.state().archiveComment;
+    d.choice.addVersion = false;
+    d.choice.ok = true;
+    EndDialog(dialog, IDOK);
 }
 
 INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -113,7 +197,14 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return FALSE; // the focus is set: the comment box
     }
     Dialog* d = dialogOf(dialog);
-    if (!d || message != WM_COMMAND) return FALSE;
+    if (!d) return FALSE;
+    if (message == WM_NOTIFY) {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom == IDC_PageControl1 && header->code == TCN_SELCHANGE)
+            showPage(dialog, int(SendMessageW(header->hwndFrom, TCM_GETCURSEL, 0, 0)));
+        return TRUE;
+    }
+    if (message != WM_COMMAND) return FALSE;
     switch (LOWORD(wParam)) {
     case IDOK: {
         d->choice = readChoice(dialog, *d);
@@ -138,14 +229,24 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         if (HIWORD(wParam) == BN_CLICKED)
             showVersionRow(dialog, *d, IsDlgButtonChecked(dialog, IDC_CheckBox5) == BST_CHECKED);
         return TRUE;
+    case IDC_ListBox1:
+        if (HIWORD(wParam) == LBN_SELCHANGE)
+            showState(dialog, *d, int(SendDlgItemMessageW(dialog, IDC_ListBox1, LB_GETCURSEL, 0, 0)));
+        return TRUE;
+    case IDC_CheckBox2:
+        if (HIWORD(wParam) == BN_CLICKED) armRecovery(dialog, *d);
+        return TRUE;
+    case IDC_Button3: requestRestore(dialog, *d); return TRUE;
     default: return FALSE;
     }
 }
 
 } // namespace
 
-OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine&, RunState& state) {
-    Dialog d{OptionsModel(state, systemClock()), {}, {}, nullptr};
+OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, RunState& state) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&controls);
+    Dialog d{engine, OptionsModel(state, systemClock()), StatesModel(state), {}, {}, nullptr};
     d.choice.projectStatus = d.model.status();
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_FOPT), owner, dialogProc, reinterpret_cast<LPARAM>(&d));
     return d.choice;

@@ -19,3 +19,15 @@
 #define IDC_Label16 1011 // disk space
 #define IDC_Label6 1012
 #define IDC_Edit15 1013  // the chosen status
+
+#define IDC_PageControl1 1020
+#define IDC_Label3 1021  // the chosen state's folder
+#define IDC_ListBox1 1022
+#define IDC_Memo3 1023   // the chosen state's comment
+#define IDC_Label20 1024
+#define IDC_Label21 1025 // the chosen state's position
+#define IDC_Label22 1026
+#define IDC_Label18 1027 // the number of states
+#define IDC_CheckBox1 1028
+#define IDC_CheckBox2 1029
+#define IDC_Button3 1030
