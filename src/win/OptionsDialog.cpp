@@ -4,6 +4,9 @@
 
 #include <vector>
 
+#include <shellapi.h>
+
+#include "engine/AboutModel.h"
 #include "engine/OptionsModel.h"
 #include "engine/StatesModel.h"
 #include "platform/Clock.h"
@@ -31,7 +34,7 @@ const std::vector<int> kPages[] = {
     {IDC_Label3, IDC_ListBox1, IDC_Memo3, IDC_Label20, IDC_Label21, IDC_Label22, IDC_Label18, IDC_CheckBox1,
      IDC_CheckBox2, IDC_Button3},
     {},
-    {},
+    {IDC_Label25, IDC_Label26, IDC_Label27, IDC_Label24, IDC_Label28, IDC_Label29, IDC_Label23},
 };
 const wchar_t* const kTabNames[] = {L"Storing", L"Tools", L"Settings", L"About"};
 
@@ -123,6 +126,36 @@ OptionsChoice readChoice(HWND dialog, Dialog& d) {
     return c;
 }
 
+std::string programFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), DWORD(path.size())));
+    return narrow(path.substr(0, path.find_last_of(L'\\')));
+}
+
+// The help file opens with the system's own viewer of .chm files.
+void openHelp(HWND dialog) {
+    const HelpLocation help = findHelp(programFolder(), kHelpFileName, "help");
+    if (help.chm.empty()) {
+        MessageBeep(MB_OK);
+        showMessageBox(dialog, MessageKind::Plain, kHelpFileMissing);
+        return;
+    }
+    ShellExecuteW(dialog, L"open", wide(help.chm).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void initAbout(HWND dialog) {
+    setText(dialog, IDC_Label25, AboutModel::productLine());
+    setText(dialog, IDC_Label26, AboutModel::notice());
+    setText(dialog, IDC_Label24, kHomePage);
+    setText(dialog, IDC_Label29, kHelpFileName);
+    HFONT base = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+    LOGFONTW big{};
+    GetObjectW(base, sizeof(big), &big);
+    big.lfHeight = -20;
+    big.lfWeight = FW_BOLD;
+    SendDlgItemMessageW(dialog, IDC_Label25, WM_SETFONT, reinterpret_cast<WPARAM>(CreateFontIndirectW(&big)), FALSE);
+}
+
 // The window's client area is 427 x 300 pixels whatever the dialog font measures.
 void sizeClientArea(HWND dialog) {
     RECT frame{0, 0, 427, 300};
@@ -165,6 +198,7 @@ void initDialog(HWND dialog, Dialog& d) {
         SendMessageW(tabs, TCM_INSERTITEMW, WPARAM(i), reinterpret_cast<LPARAM>(&item));
     }
     fillStates(dialog, d);
+    initAbout(dialog);
     SendDlgItemMessageW(dialog, IDC_ListBox1, LB_SETCURSEL, 0, 0);
     showState(dialog, d, 0);
     EnableWindow(GetDlgItem(dialog, IDC_CheckBox2), d.states.recoveryAllowed(a.recoveryEnabled));
@@ -198,6 +232,18 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     }
     Dialog* d = dialogOf(dialog);
     if (!d) return FALSE;
+    if (message == WM_CTLCOLORSTATIC) {
+        // Labels lie on the tab's white page; the links are blue.
+        wchar_t kind[16];
+        HWND control = reinterpret_cast<HWND>(lParam);
+        GetClassNameW(control, kind, 16);
+        if (lstrcmpiW(kind, L"Static") != 0) return FALSE;
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetBkMode(dc, TRANSPARENT);
+        const int id = GetDlgCtrlID(control);
+        if (id == IDC_Label24 || id == IDC_Label29) SetTextColor(dc, RGB(0, 0, 0xFF));
+        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    }
     if (message == WM_NOTIFY) {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->idFrom == IDC_PageControl1 && header->code == TCN_SELCHANGE)
@@ -237,6 +283,20 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         if (HIWORD(wParam) == BN_CLICKED) armRecovery(dialog, *d);
         return TRUE;
     case IDC_Button3: requestRestore(dialog, *d); return TRUE;
+    case IDC_Label24:
+        if (HIWORD(wParam) == STN_CLICKED) ShellExecuteW(dialog, L"open", wide(kHomePage).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return TRUE;
+    case IDC_Label29:
+        if (HIWORD(wParam) == STN_CLICKED) openHelp(dialog);
+        return TRUE;
+    case IDC_Label23:
+        if (HIWORD(wParam) == STN_CLICKED) {
+            if (const auto number = AboutModel::fixedNumber(d->engine.state())) {
+                MessageBeep(MB_OK);
+                showMessageBox(dialog, MessageKind::Plain, *number);
+            }
+        }
+        return TRUE;
     default: return FALSE;
     }
 }

@@ -31,3 +31,11 @@
 #define IDC_CheckBox1 1028
 #define IDC_CheckBox2 1029
 #define IDC_Button3 1030
+
+#define IDC_Label25 1040 // product
+#define IDC_Label26 1041 // notice
+#define IDC_Label27 1042
+#define IDC_Label24 1043 // the home page (a link)
+#define IDC_Label28 1044
+#define IDC_Label29 1045 // the help file (a link)
+#define IDC_Label23 1046 // the blank label
