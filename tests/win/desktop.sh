@@ -43,11 +43,13 @@ archives() { ls "$1/#tarnel"/*.zip 2>/dev/null | wc -l; }
 start() { "$wine" "$exe" "Z:$(echo "$1" | tr / '\\')" >/dev/null 2>&1 & run=$!; }
 # Waits for the run to end by itself (seconds).
 ended() { for _ in $(seq $(($1 * 10))); do kill -0 "$run" 2>/dev/null || { run=; return 0; }; sleep 0.1; done; return 1; }
-window() { xdotool search --sync --name "$1" 2>/dev/null | head -1; }
 # The options window's caption begins with spaces; its name is the project's.
 options_window() { for _ in $(seq 50); do w=$(xdotool search --name "Site - Kestrelpad" 2>/dev/null | head -1)
                    [ -n "$w" ] && { echo "$w"; return 0; }; sleep 0.1; done; return 1; }
-open_options() { sleep 0.6; xdotool mousemove 512 384 click 1; options_window >/dev/null || fail "$2: no options window"; sleep 0.3; }
+# The click must come while the card is up, before the run's first tick.
+card_shown() { for _ in $(seq 100); do xdotool search --onlyvisible --name "^Kestrelpad$" >/dev/null 2>&1 && return 0
+               sleep 0.05; done; return 1; }
+open_options() { card_shown || fail "$2: no card"; xdotool mousemove 512 384 click 1; options_window >/dev/null || fail "$2: no options window"; sleep 0.3; }
 
 # A plain run stores after its tick and ends by itself.
 site=$(project plain); start "$site"; sleep 0.8; shot card
