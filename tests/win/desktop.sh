@@ -2,7 +2,7 @@
 # kestrelpad.exe under Wine on a private X server, driven with real clicks and keys: a plain
 # run stores after its tick and ends; a click opens the options window, where a typed comment
 # and Ctrl+Return store it; Escape (Cancel) stores nothing; a bad version part keeps the
-# window open with its message. Screenshots of each window are left in the work folder's
+# window open with its message; the Tools page restores the second of three states. Screenshots of each window are left in the work folder's
 # shots/ when KP_KEEP_SHOTS is set.
 # Usage: tests/win/desktop.sh BUILD_WINDOWS_FOLDER
 set -euo pipefail
@@ -82,4 +82,26 @@ xdotool mousemove $((X + 260)) $((Y + 278)) click 1; sleep 1; shot version
 [ "$(archives "$site")" = 0 ] || fail "a bad version part stored an archive"
 options_window >/dev/null || fail "the options window closed after a bad version part"
 kill "$run" 2>/dev/null || true; run=
+
+# The Tools page restores the second of three states (the list is newest first), after
+# storing the present one. Each state gets its own minute, as a run waits for one.
+site=$(project restore)
+for i in 1 2 3; do
+  # Sizes differ: the stores are seconds apart, within one file time of the archive.
+  printf 'state %d%*s' "$i" "$i" "" > "$site/state.txt"
+  NO_FAKE_STAT=1 faketime -f "-$((40 - i * 10))m" "$wine" "$build/kpad.exe" store --comment "state $i" \
+    "Z:$(echo "$site" | tr / '\\')" >/dev/null 2>&1 || fail "kpad.exe store $i"
+done
+echo present > "$site/state.txt"
+start "$site"; open_options "$site" restore
+opt=$(options_window)
+eval "$(xdotool getwindowgeometry --shell "$opt")"
+xdotool mousemove $((X + 90)) $((Y + 12)) click 1; sleep 0.3      # the Tools tab
+xdotool mousemove $((X + 60)) $((Y + 74)) click 1; sleep 0.3      # the second row
+xdotool mousemove $((X + 17)) $((Y + 279)) click 1; sleep 0.3     # Activate project recovery
+shot tools
+xdotool mousemove $((X + 338)) $((Y + 278)) click 1               # Replace chosen state
+ended 30 || fail "restoring run did not end"
+[ "$(cat "$site/state.txt")" = "state 2  " ] || fail "restored: $(cat "$site/state.txt")"
+[ "$(archives "$site")" = 4 ] || fail "the present state was not stored before the restore"
 echo "desktop: all cases passed"
