@@ -79,6 +79,7 @@ void Card::show(bool visible) {
     ShowWindow(m_window, SW_SHOWNORMAL);
     UpdateWindow(m_window);
     SetForegroundWindow(m_window);
+    SetFocus(m_window); // Ctrl reaches the run through the card's keys
     // After the show has been painted: the clock check may show a message and close.
     SetTimer(m_window, kShownTimer, 0, nullptr);
 }

@@ -26,8 +26,9 @@ void runDesktop(HINSTANCE instance, const std::string& param) {
         kp::win::showMessageBox(nullptr, kp::MessageKind::Plain, kp::msg::kProjectBusy);
         return;
     }
-    // Ctrl held while the program starts opens the options window at the first tick.
-    const bool ctrlHeld = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    // Ctrl held while the program starts opens the options window at the first tick. The
+    // keyboard's state, not the thread's: a program just started has seen no key messages.
+    const bool ctrlHeld = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
     kp::win::WinHost host(instance);
     kp::Engine engine(host, kp::systemClock());
     host.attach(engine);

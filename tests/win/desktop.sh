@@ -2,8 +2,8 @@
 # kestrelpad.exe under Wine on a private X server, driven with real clicks and keys: a plain
 # run stores after its tick and ends; a click opens the options window, where a typed comment
 # and Ctrl+Return store it; Escape (Cancel) stores nothing; a bad version part keeps the
-# window open with its message; the Tools page restores the second of three states. Screenshots of each window are left in the work folder's
-# shots/ when KP_KEEP_SHOTS is set.
+# window open with its message; the Tools page restores the second of three states.
+# Screenshots of each window are left in the work folder's shots/ when KP_KEEP_SHOTS is set.
 # Usage: tests/win/desktop.sh BUILD_WINDOWS_FOLDER
 set -euo pipefail
 
