@@ -13,7 +13,8 @@ bench_pkgs=(zip unzip 7zip time faketime)
 # The Windows cross-build and its tests under Wine; libdeflate is built from Debian's source
 # package (dpkg-dev unpacks it), nsis makes the installer.
 windows_pkgs=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine nsis dpkg-dev xz-utils
-              cmake ninja-build make googletest zip unzip)
+              cmake ninja-build make googletest zip unzip
+              imagemagick xvfb xdotool x11-utils)
 
 wanted=()
 for kind in "${@:-build}"; do

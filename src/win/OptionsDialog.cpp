@@ -1,0 +1,315 @@
+#include "win/OptionsDialog.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include <shellapi.h>
+
+#include "engine/AboutModel.h"
+#include "engine/OptionsModel.h"
+#include "engine/StatesModel.h"
+#include "platform/Clock.h"
+#include "win/MessageBoxes.h"
+#include "win/Text.h"
+#include "win/resource.h"
+
+namespace kp::win {
+
+namespace {
+
+struct Dialog {
+    Engine& engine;
+    OptionsModel model;
+    StatesModel states;
+    OptionsChoice choice;
+    std::vector<std::string> lastParts;
+    WNDPROC commentProc = nullptr;
+};
+
+// The controls of each page, in the order of the tabs.
+const std::vector<int> kPages[] = {
+    {IDC_Label6, IDC_Edit15, IDC_Label16, IDC_Label1, IDC_Memo1, IDC_Label14, IDC_Edit6, IDC_Label17, IDC_Edit8,
+     IDC_Label15, IDC_Edit10, IDC_CheckBox5, IDC_Label4, IDOK, IDCANCEL},
+    {IDC_Label3, IDC_ListBox1, IDC_Memo3, IDC_Label20, IDC_Label21, IDC_Label22, IDC_Label18, IDC_CheckBox1,
+     IDC_CheckBox2, IDC_Button3},
+    {},
+    {IDC_Label25, IDC_Label26, IDC_Label27, IDC_Label24, IDC_Label28, IDC_Label29, IDC_Label23},
+};
+const wchar_t* const kTabNames[] = {L"Storing", L"Tools", L"Settings", L"About"};
+
+Dialog* dialogOf(HWND dialog) { return reinterpret_cast<Dialog*>(GetWindowLongPtrW(dialog, DWLP_USER)); }
+
+void setText(HWND dialog, int id, const std::string& text) { SetDlgItemTextW(dialog, id, wide(text).c_str()); }
+std::string itemText(HWND dialog, int id) { return narrow(windowText(GetDlgItem(dialog, id))); }
+
+void showVersionRow(HWND dialog, Dialog& d, bool addVersion) {
+    const VersionRow row = OptionsModel::versionRow(addVersion);
+    setText(dialog, IDC_Label14, row.caption);
+    const int edits[3] = {IDC_Edit6, IDC_Edit8, IDC_Edit10};
+    for (int i = 0; i < 3; ++i) {
+        if (row.resetParts) setText(dialog, edits[i], d.lastParts[std::size_t(i)]);
+        EnableWindow(GetDlgItem(dialog, edits[i]), row.editsEnabled);
+    }
+}
+
+void showMessageLine(HWND dialog, const MessageLine& line) {
+    setText(dialog, IDC_Label4, line.text);
+    ShowWindow(GetDlgItem(dialog, IDC_Label4), line.visible ? SW_SHOW : SW_HIDE);
+}
+
+// The comment box: Return makes a line break, Ctrl+Return is OK and Escape is Cancel.
+LRESULT CALLBACK commentProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND dialog = GetParent(edit);
+    Dialog* d = dialogOf(dialog);
+    const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    if (message == WM_KEYDOWN && wParam == VK_RETURN && ctrl) {
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        return 0;
+    }
+    if (message == WM_CHAR && wParam == L'\n') return 0; // what Ctrl+Return types
+    if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        return 0;
+    }
+    return CallWindowProcW(d->commentProc, edit, message, wParam, lParam);
+}
+
+void showPage(HWND dialog, int page) {
+    for (int p = 0; p < 4; ++p)
+        for (int id : kPages[p]) ShowWindow(GetDlgItem(dialog, id), p == page ? SW_SHOW : SW_HIDE);
+    SetFocus(GetDlgItem(dialog, page == 1 ? IDC_ListBox1 : IDC_Memo1));
+}
+
+void fillStates(HWND dialog, Dialog& d) {
+    HWND list = GetDlgItem(dialog, IDC_ListBox1);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (const std::string& item : d.states.items())
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(item).c_str()));
+    setText(dialog, IDC_Label18, d.states.countText());
+}
+
+void showState(HWND dialog, Dialog& d, int row) {
+    const StateView v = d.states.view(row);
+    setText(dialog, IDC_Label3, "Path: " + v.folderText);
+    setText(dialog, IDC_Label21, v.position);
+    std::string comment;
+    if (!v.archive.empty()) {
+        const StateComment c = StatesModel::readComment(v.archive);
+        comment = c.status == StateComment::Status::Unreadable ? c.error : c.text;
+    }
+    std::string shown; // the edit breaks lines at CR LF
+    for (char ch : comment) {
+        if (ch == '\n') shown += '\r';
+        shown += ch;
+    }
+    setText(dialog, IDC_Memo3, shown);
+}
+
+void armRecovery(HWND dialog, Dialog& d) {
+    const bool checked = IsDlgButtonChecked(dialog, IDC_CheckBox2) == BST_CHECKED;
+    const Arming a = d.states.arm(checked, d.model.activate().recoveryEnabled);
+    CheckDlgButton(dialog, IDC_CheckBox2, a.checked ? BST_CHECKED : BST_UNCHECKED);
+    EnableWindow(GetDlgItem(dialog, IDC_Button3), a.replaceEnabled);
+    EnableWindow(GetDlgItem(dialog, IDC_Memo3), a.commentEnabled);
+}
+
+OptionsChoice readChoice(HWND dialog, Dialog& d) {
+    OptionsChoice c;
+    c.projectStatus = d.model.status();
+    // The edit joins lines by CR LF already, as they are stored.
+    c.comment = itemText(dialog, IDC_Memo1);
+    c.addVersion = IsDlgButtonChecked(dialog, IDC_CheckBox5) == BST_CHECKED;
+    c.versionPart1 = itemText(dialog, IDC_Edit6);
+    c.versionPart2 = itemText(dialog, IDC_Edit8);
+    c.versionPart3 = itemText(dialog, IDC_Edit10);
+    return c;
+}
+
+std::string programFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), DWORD(path.size())));
+    return narrow(path.substr(0, path.find_last_of(L'\\')));
+}
+
+// The help file opens with the system's own viewer of .chm files.
+void openHelp(HWND dialog) {
+    const HelpLocation help = findHelp(programFolder(), kHelpFileName, "help");
+    if (help.chm.empty()) {
+        MessageBeep(MB_OK);
+        showMessageBox(dialog, MessageKind::Plain, kHelpFileMissing);
+        return;
+    }
+    ShellExecuteW(dialog, L"open", wide(help.chm).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void initAbout(HWND dialog) {
+    setText(dialog, IDC_Label25, AboutModel::productLine());
+    setText(dialog, IDC_Label26, AboutModel::notice());
+    setText(dialog, IDC_Label24, kHomePage);
+    setText(dialog, IDC_Label29, kHelpFileName);
+    HFONT base = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+    LOGFONTW big{};
+    GetObjectW(base, sizeof(big), &big);
+    big.lfHeight = -20;
+    big.lfWeight = FW_BOLD;
+    SendDlgItemMessageW(dialog, IDC_Label25, WM_SETFONT, reinterpret_cast<WPARAM>(CreateFontIndirectW(&big)), FALSE);
+}
+
+// The window's client area is 427 x 300 pixels whatever the dialog font measures.
+void sizeClientArea(HWND dialog) {
+    RECT frame{0, 0, 427, 300};
+    AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(dialog, GWL_STYLE)), FALSE, DWORD(GetWindowLongW(dialog, GWL_EXSTYLE)));
+    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - w) / 2, area.top + (area.bottom - area.top - h) / 2,
+                 w, h, SWP_NOZORDER);
+}
+
+void initDialog(HWND dialog, Dialog& d) {
+    sizeClientArea(dialog);
+    SetWindowTextW(dialog, wide(d.model.caption()).c_str());
+    const auto statuses = OptionsModel::statusItems();
+    const int status = d.model.status();
+    if (status >= 0 && std::size_t(status) < statuses.size()) setText(dialog, IDC_Edit15, statuses[std::size_t(status)]);
+    setText(dialog, IDC_Label16, d.model.diskSpaceText());
+    d.lastParts = d.model.versionParts();
+    const int edits[3] = {IDC_Edit6, IDC_Edit8, IDC_Edit10};
+    const int maxLengths[3] = {3, 3, 20};
+    for (int i = 0; i < 3; ++i) {
+        setText(dialog, edits[i], d.lastParts[std::size_t(i)]);
+        SendDlgItemMessageW(dialog, edits[i], EM_SETLIMITTEXT, WPARAM(maxLengths[i]), 0);
+    }
+    showVersionRow(dialog, d, false);
+    const Activation a = d.model.activate();
+    if (a.lineChanged) showMessageLine(dialog, a.line);
+    EnableWindow(GetDlgItem(dialog, IDOK), a.okEnabled);
+    MessageLine line;
+    if (d.model.storingTabLine(line)) showMessageLine(dialog, line);
+    HWND tabs = GetDlgItem(dialog, IDC_PageControl1);
+    RECT client;
+    GetClientRect(dialog, &client);
+    SetWindowPos(tabs, HWND_BOTTOM, 2, 2, client.right - 4, client.bottom - 4, 0);
+    for (int i = 0; i < 4; ++i) {
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<wchar_t*>(kTabNames[i]);
+        SendMessageW(tabs, TCM_INSERTITEMW, WPARAM(i), reinterpret_cast<LPARAM>(&item));
+    }
+    fillStates(dialog, d);
+    initAbout(dialog);
+    SendDlgItemMessageW(dialog, IDC_ListBox1, LB_SETCURSEL, 0, 0);
+    showState(dialog, d, 0);
+    EnableWindow(GetDlgItem(dialog, IDC_CheckBox2), d.states.recoveryAllowed(a.recoveryEnabled));
+    HWND comment = GetDlgItem(dialog, IDC_Memo1);
+    d.commentProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(comment, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(commentProc)));
+    SetForegroundWindow(dialog);
+    SetFocus(comment);
+}
+
+// "Replace chosen state": the engine checks the request and tells the user why it refuses;
+// an accepted request stores the present state with the restore's note, as OK does.
+void requestRestore(HWND dialog, Dialog& d) {
+    if (IsDlgButtonChecked(dialog, IDC_CheckBox2) != BST_CHECKED) return;
+    const int row = int(SendDlgItemMessageW(dialog, IDC_ListBox1, LB_GETCURSEL, 0, 0));
+    const std::string chosen = d.states.chosenForRestore(row);
+    if (chosen.empty()) return;
+    if (!d.engine.requestRestore(chosen, readChoice(dialog, d).comment)) return;
+    d.choice = readChoice(dialog, d);
+    d.choice.comment = d.engine.state().archiveComment;
+    d.choice.addVersion = false;
+    d.choice.ok = true;
+    EndDialog(dialog, IDOK);
+}
+
+INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        initDialog(dialog, *reinterpret_cast<Dialog*>(lParam));
+        return FALSE; // the focus is set: the comment box
+    }
+    Dialog* d = dialogOf(dialog);
+    if (!d) return FALSE;
+    if (message == WM_CTLCOLORSTATIC) {
+        // Labels lie on the tab's white page; the links are blue.
+        wchar_t kind[16];
+        HWND control = reinterpret_cast<HWND>(lParam);
+        GetClassNameW(control, kind, 16);
+        if (lstrcmpiW(kind, L"Static") != 0) return FALSE;
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetBkMode(dc, TRANSPARENT);
+        const int id = GetDlgCtrlID(control);
+        if (id == IDC_Label24 || id == IDC_Label29) SetTextColor(dc, RGB(0, 0, 0xFF));
+        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    }
+    if (message == WM_NOTIFY) {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom == IDC_PageControl1 && header->code == TCN_SELCHANGE)
+            showPage(dialog, int(SendMessageW(header->hwndFrom, TCM_GETCURSEL, 0, 0)));
+        return TRUE;
+    }
+    if (message != WM_COMMAND) return FALSE;
+    switch (LOWORD(wParam)) {
+    case IDOK: {
+        d->choice = readChoice(dialog, *d);
+        d->choice.ok = true;
+        // A bad version part keeps the window open.
+        const std::string problem = OptionsModel::okProblem(d->choice);
+        if (!problem.empty()) {
+            MessageBeep(MB_OK);
+            showMessageBox(dialog, MessageKind::Plain, problem);
+            return TRUE;
+        }
+        EndDialog(dialog, IDOK);
+        return TRUE;
+    }
+    case IDCANCEL:
+        d->choice = readChoice(dialog, *d);
+        d->choice.ok = false;
+        d->choice.addVersion = false;
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    case IDC_CheckBox5:
+        if (HIWORD(wParam) == BN_CLICKED)
+            showVersionRow(dialog, *d, IsDlgButtonChecked(dialog, IDC_CheckBox5) == BST_CHECKED);
+        return TRUE;
+    case IDC_ListBox1:
+        if (HIWORD(wParam) == LBN_SELCHANGE)
+            showState(dialog, *d, int(SendDlgItemMessageW(dialog, IDC_ListBox1, LB_GETCURSEL, 0, 0)));
+        return TRUE;
+    case IDC_CheckBox2:
+        if (HIWORD(wParam) == BN_CLICKED) armRecovery(dialog, *d);
+        return TRUE;
+    case IDC_Button3: requestRestore(dialog, *d); return TRUE;
+    case IDC_Label24:
+        if (HIWORD(wParam) == STN_CLICKED) ShellExecuteW(dialog, L"open", wide(kHomePage).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return TRUE;
+    case IDC_Label29:
+        if (HIWORD(wParam) == STN_CLICKED) openHelp(dialog);
+        return TRUE;
+    case IDC_Label23:
+        if (HIWORD(wParam) == STN_CLICKED) {
+            if (const auto number = AboutModel::fixedNumber(d->engine.state())) {
+                MessageBeep(MB_OK);
+                showMessageBox(dialog, MessageKind::Plain, *number);
+            }
+        }
+        return TRUE;
+    default: return FALSE;
+    }
+}
+
+} // namespace
+
+OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, RunState& state) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&controls);
+    Dialog d{engine, OptionsModel(state, systemClock()), StatesModel(state), {}, {}, nullptr};
+    d.choice.projectStatus = d.model.status();
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_FOPT), owner, dialogProc, reinterpret_cast<LPARAM>(&d));
+    return d.choice;
+}
+
+} // namespace kp::win

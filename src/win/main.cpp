@@ -1,0 +1,66 @@
+// The desktop program on Windows: kestrelpad PATH. Checks the parameter (warnings as message
+// boxes titled "Warning"), then runs one run of the project with its card and options window.
+// The exit code is always 0.
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+#include "engine/EntryChecks.h"
+#include "engine/Startup.h"
+#include "platform/ProgramArguments.h"
+#include "platform/RunLock.h"
+#include "store/Messages.h"
+#include "win/Card.h"
+#include "win/MessageBoxes.h"
+#include "win/WinHost.h"
+
+namespace {
+
+void runDesktop(HINSTANCE instance, const std::string& param) {
+    kp::RunState probe;
+    kp::resolveProjectItem(probe, param);
+    kp::RunLock lock;
+    if (!lock.tryLock(kp::projectLockFolder(probe))) {
+        MessageBeep(MB_OK);
+        kp::win::showMessageBox(nullptr, kp::MessageKind::Plain, kp::msg::kProjectBusy);
+        return;
+    }
+    // Ctrl held while the program starts opens the options window at the first tick. The
+    // keyboard's state, not the thread's: a program just started has seen no key messages.
+    const bool ctrlHeld = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
+    kp::win::WinHost host(instance);
+    kp::Engine engine(host, kp::systemClock());
+    host.attach(engine);
+    kp::StartupInput input;
+    input.param = param;
+    input.ctrlHeld = ctrlHeld;
+    engine.start(input);
+    kp::win::Card card(instance, host.ownerWindow(), engine);
+    host.setCard(card);
+    card.show(engine.state().values.showWindow >= 1);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const auto args = kp::programArguments(argc, argv);
+    const std::string param = args.size() > 1 ? args[1] : "";
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    try {
+        const kp::EntryCheck check = kp::checkEntry(param);
+        if (!check.ok()) {
+            for (const auto& w : check.warnings) kp::win::showMessageBox(nullptr, kp::MessageKind::Warning, w);
+            return 0; // a refused parameter ends the program normally
+        }
+        runDesktop(instance, check.param);
+    } catch (const std::exception& e) {
+        kp::win::showMessageBox(nullptr, kp::MessageKind::Error, std::string("kestrelpad: ") + e.what());
+    }
+    return 0;
+}

@@ -1,0 +1,41 @@
+// Identifiers of the program's resources. Controls carry the names the windows are known
+// by (the test driver finds them by these numbers too).
+#pragma once
+
+#define IDI_KESTRELPAD 1
+#define IDB_CARD 2
+
+#define IDD_FOPT 100     // the options window
+#define IDC_Memo1 1001   // the archive comment
+#define IDC_Edit6 1002   // version part 1
+#define IDC_Edit8 1003   // version part 2
+#define IDC_Edit10 1004  // version part 3
+#define IDC_CheckBox5 1005
+#define IDC_Label1 1006
+#define IDC_Label4 1007  // the message line
+#define IDC_Label14 1008 // the version caption
+#define IDC_Label17 1009
+#define IDC_Label15 1010
+#define IDC_Label16 1011 // disk space
+#define IDC_Label6 1012
+#define IDC_Edit15 1013  // the chosen status
+
+#define IDC_PageControl1 1020
+#define IDC_Label3 1021  // the chosen state's folder
+#define IDC_ListBox1 1022
+#define IDC_Memo3 1023   // the chosen state's comment
+#define IDC_Label20 1024
+#define IDC_Label21 1025 // the chosen state's position
+#define IDC_Label22 1026
+#define IDC_Label18 1027 // the number of states
+#define IDC_CheckBox1 1028
+#define IDC_CheckBox2 1029
+#define IDC_Button3 1030
+
+#define IDC_Label25 1040 // product
+#define IDC_Label26 1041 // notice
+#define IDC_Label27 1042
+#define IDC_Label24 1043 // the home page (a link)
+#define IDC_Label28 1044
+#define IDC_Label29 1045 // the help file (a link)
+#define IDC_Label23 1046 // the blank label

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# kestrelpad.exe under Wine on a private X server, driven with real clicks and keys: a plain
+# run stores after its tick and ends; a click opens the options window, where a typed comment
+# and Ctrl+Return store it; Escape (Cancel) stores nothing; a bad version part keeps the
+# window open with its message; the Tools page restores the second of three states.
+# Screenshots of each window are left in the work folder's shots/ when KP_KEEP_SHOTS is set.
+# Usage: tests/win/desktop.sh BUILD_WINDOWS_FOLDER
+set -euo pipefail
+
+build=$(realpath "$1")
+root=$(realpath "$(dirname "$0")/../..")
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine=/usr/lib/wine/wine64
+exe="$build/kestrelpad.exe"
+work=$(mktemp -d "$build/desktop.XXXXXX")
+export XDG_CONFIG_HOME="$work/config"
+
+# A display of our own; Wine's desktop process must be started with it, so the session is
+# restarted here (the test runs alone).
+display=:$((70 + RANDOM % 200))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+cleanup() {
+  [ -n "${run:-}" ] && kill "$run" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  # The suites after this one run in a session like the one they started with.
+  DISPLAY= "$root/scripts/wine-session.sh" start "$build" || true
+  [ -n "${KP_KEEP_SHOTS:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+wineserver -k 2>/dev/null || true
+"$root/scripts/wine-session.sh" start "$build"
+mkdir -p "$work/shots"
+
+fail() { echo "desktop: $*" >&2; exit 1; }
+shot() { import -window root "$work/shots/$1.png"; }
+project() { rm -rf "$work/$1"; mkdir -p "$work/$1/Site/docs"; echo "<html></html>" > "$work/$1/Site/index.html"
+            echo notes > "$work/$1/Site/docs/notes.txt"; echo "$work/$1/Site"; }
+archives() { ls "$1/#tarnel"/*.zip 2>/dev/null | wc -l; }
+start() { "$wine" "$exe" "Z:$(echo "$1" | tr / '\\')" >/dev/null 2>&1 & run=$!; }
+# Waits for the run to end by itself (seconds).
+ended() { for _ in $(seq $(($1 * 10))); do kill -0 "$run" 2>/dev/null || { run=; return 0; }; sleep 0.1; done; return 1; }
+# The options window's caption begins with spaces; its name is the project's.
+options_window() { for _ in $(seq 50); do w=$(xdotool search --name "Site - Kestrelpad" 2>/dev/null | head -1)
+                   [ -n "$w" ] && { echo "$w"; return 0; }; sleep 0.1; done; return 1; }
+# The click must come while the card is up, before the run's first tick.
+card_shown() { for _ in $(seq 100); do xdotool search --onlyvisible --name "^Kestrelpad$" >/dev/null 2>&1 && return 0
+               sleep 0.05; done; return 1; }
+open_options() { card_shown || fail "$2: no card"; xdotool mousemove 512 384 click 1; options_window >/dev/null || fail "$2: no options window"; sleep 0.3; }
+
+# A plain run stores after its tick and ends by itself.
+site=$(project plain); start "$site"; sleep 0.8; shot card
+ended 20 || fail "plain run did not end"
+[ "$(archives "$site")" = 1 ] || fail "plain run stored $(archives "$site") archives"
+
+# A click opens the options window with the comment box focused; Return is a line break,
+# Ctrl+Return is OK and stores the comment.
+site=$(project comment); start "$site"; open_options "$site" comment; shot options
+xdotool type "first line"; xdotool key Return; xdotool type "second line"; xdotool key ctrl+Return
+ended 20 || fail "run with a comment did not end"
+[ "$(archives "$site")" = 1 ] || fail "OK stored $(archives "$site") archives"
+log=$(unzip -p "$site/#tarnel"/*.zip _kpad_/project.log | tr -d '\r')
+grep -q "first line" <<<"$log" && grep -q "second line" <<<"$log" || fail "comment not in the log: $log"
+
+# Escape is Cancel: nothing is stored.
+site=$(project cancel); start "$site"; open_options "$site" cancel
+xdotool type "not stored"; xdotool key Escape
+ended 20 || fail "cancelled run did not end"
+[ "$(archives "$site")" = 0 ] || fail "Cancel stored an archive"
+
+# A bad version part keeps the window open with its message; the run stores nothing yet.
+site=$(project version); start "$site"; open_options "$site" version
+opt=$(options_window)
+eval "$(xdotool getwindowgeometry --shell "$opt")"
+# The Add new version box, then "x" typed into the first part, then OK.
+xdotool mousemove $((X + 300)) $((Y + 222)) click 1; sleep 0.2
+xdotool mousemove $((X + 80)) $((Y + 222)) click 1 type "x"
+xdotool mousemove $((X + 260)) $((Y + 278)) click 1; sleep 1; shot version
+[ "$(archives "$site")" = 0 ] || fail "a bad version part stored an archive"
+options_window >/dev/null || fail "the options window closed after a bad version part"
+kill "$run" 2>/dev/null || true; run=
+
+# The Tools page restores the second of three states (the list is newest first), after
+# storing the present one. Each state gets its own minute, as a run waits for one.
+site=$(project restore)
+for i in 1 2 3; do
+  # Sizes differ: the stores are seconds apart, within one file time of the archive.
+  printf 'state %d%*s' "$i" "$i" "" > "$site/state.txt"
+  NO_FAKE_STAT=1 faketime -f "-$((40 - i * 10))m" "$wine" "$build/kpad.exe" store --comment "state $i" \
+    "Z:$(echo "$site" | tr / '\\')" >/dev/null 2>&1 || fail "kpad.exe store $i"
+done
+echo present > "$site/state.txt"
+start "$site"; open_options "$site" restore
+opt=$(options_window)
+eval "$(xdotool getwindowgeometry --shell "$opt")"
+xdotool mousemove $((X + 90)) $((Y + 12)) click 1; sleep 0.3      # the Tools tab
+xdotool mousemove $((X + 60)) $((Y + 74)) click 1; sleep 0.3      # the second row
+xdotool mousemove $((X + 17)) $((Y + 279)) click 1; sleep 0.3     # Activate project recovery
+shot tools
+xdotool mousemove $((X + 338)) $((Y + 278)) click 1               # Replace chosen state
+ended 30 || fail "restoring run did not end"
+[ "$(cat "$site/state.txt")" = "state 2  " ] || fail "restored: $(cat "$site/state.txt")"
+[ "$(archives "$site")" = 4 ] || fail "the present state was not stored before the restore"
+echo "desktop: all cases passed"
