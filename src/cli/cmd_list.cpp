@@ -6,6 +6,7 @@
 #include "cli/CommandSupport.h"
 #include "platform/Text.h"
 #include "store/IgnoreRules.h"
+#include "store/Messages.h"
 #include "store/Project.h"
 #include "zip/ZipArchive.h"
 
@@ -41,8 +42,7 @@ bool findProjectArchives(const std::string& param, RunState& state) {
 int printIgnored(const RunState& state) {
     const IgnoreRules rules = readIgnoreRules(state);
     for (const IgnoreLineError& e : rules.errors())
-        std::fprintf(stderr, "kpad: %s line %d is left out, %s: %s\n", kIgnoreFileName, e.line,
-                     e.message.c_str(), forOutput(e.text, stderr).c_str());
+        std::fprintf(stderr, "kpad: %s\n", forOutput(msg::ignoreLineLeftOut(e.line, e.message, e.text), stderr).c_str());
     std::vector<IgnoredItem> ignored;
     ScanOptions options;
     options.ignore = &rules;

@@ -18,7 +18,9 @@ std::string cardDateLabel(const RunState& s) {
 
 std::string cardStatusLabel(const RunState& s) {
     const int status = s.values.projectStatus;
-    return std::string("[ ") + kStatusNames[status >= 0 && status <= 3 ? status : 0] + " ]";
+    std::string label = std::string("[ ") + kStatusNames[status >= 0 && status <= 3 ? status : 0] + " ]";
+    if (s.ignoredItems > 0) label += "   " + msg::itemsIgnored(s.ignoredItems);
+    return label;
 }
 
 } // namespace kp

@@ -12,6 +12,7 @@
 #include "store/ArchiveWriter.h"
 #include "store/ChangeDetection.h"
 #include "store/NameValueList.h"
+#include "store/IgnoreRules.h"
 #include "store/Project.h"
 #include "store/Messages.h"
 #include "store/Settings.h"
@@ -21,6 +22,8 @@ namespace kp {
 
 struct RunState : Project {
     std::string userName;
+    std::size_t ignoredItems = 0;               // left out by the project's ignore file
+    std::vector<IgnoreLineError> ignoreFileErrors; // its lines that could not be read
     std::string appDataFolder;
 
     // Archives.

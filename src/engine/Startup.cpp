@@ -42,7 +42,13 @@ void listProject(RunState& s) {
     options.unreadable = &s.unreadable;
     std::vector<std::string> temporaries;
     options.extractionTemporaries = &temporaries;
+    const IgnoreRules rules = readIgnoreRules(s);
+    std::vector<IgnoredItem> ignored;
+    options.ignore = &rules;
+    options.ignored = &ignored;
     s.projectFiles = listProjectItems(s, options);
+    s.ignoredItems = ignored.size();
+    s.ignoreFileErrors = rules.errors();
     // Left by an extraction that was killed; no state may hold them.
     for (const std::string& path : temporaries) removeFile(path);
 }

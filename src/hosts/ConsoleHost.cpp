@@ -111,6 +111,15 @@ void ConsoleHost::repaint(const RunState& state) {
     std::fprintf(stderr, "%s\n", card.c_str());
 }
 
+namespace {
+
+// After the archive's name, so that scripts reading the first line still find it there.
+void printIgnoredCount(const RunState& s) {
+    if (s.ignoredItems > 0) std::puts(msg::itemsIgnored(s.ignoredItems).c_str());
+}
+
+} // namespace
+
 int runProject(const std::string& param, ConsoleHost& host, bool askFirst) {
     const EntryCheck check = checkEntry(param);
     for (const auto& w : check.warnings) printMessage("Warning: ", w);
@@ -128,15 +137,20 @@ int runProject(const std::string& param, ConsoleHost& host, bool askFirst) {
     input.param = check.param;
     input.ctrlHeld = askFirst;
     engine.start(input);
+    // A mistake in the ignore file never stops a store: the line is named and left out.
+    for (const IgnoreLineError& e : engine.state().ignoreFileErrors)
+        printMessage("Warning: ", msg::ignoreLineLeftOut(e.line, e.message, e.text));
     host.repaint(engine.state());
     host.run(engine);
 
     switch (engine.outcome()) {
     case RunOutcome::Stored:
         std::puts(engine.storedArchive().c_str());
+        printIgnoredCount(engine.state());
         return engine.incomplete() ? 3 : 0;
     case RunOutcome::Same:
         std::puts(msg::kSameProject);
+        printIgnoredCount(engine.state());
         return engine.incomplete() ? 3 : 0;
     default:
         return 1;

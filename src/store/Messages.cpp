@@ -81,6 +81,14 @@ std::string primaryChanged(const std::string& fileName) {
 
 std::string versionPartInvalid(const std::string& what) { return "Check value for " + what; }
 
+std::string itemsIgnored(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " item ignored" : " items ignored");
+}
+
+std::string ignoreLineLeftOut(int line, const std::string& problem, const std::string& text) {
+    return std::string(".kpadignore line ") + std::to_string(line) + " is left out, " + problem + ": " + text;
+}
+
 std::string unreadableItems(const std::vector<std::string>& lines) {
     std::string text = "Kestrelpad message :\r\nThese files and folders could not be read; the stored state lacks "
                        "them:\r\n\r\n";

@@ -46,6 +46,10 @@ std::string primaryChanged(const std::string& fileName);
 std::string versionPartInvalid(const std::string& what); // "Check value for ..."
 // Lines "path   reason" of the files and folders a store had to leave out.
 std::string unreadableItems(const std::vector<std::string>& lines);
+// "N items ignored": what the project's ignore file left out of the state.
+std::string itemsIgnored(std::size_t count);
+// A line of the ignore file that could not be read and is left out.
+std::string ignoreLineLeftOut(int line, const std::string& problem, const std::string& text);
 inline constexpr const char* kVersionPart1 = "part 1 of version\r\nIt must be in 0..100";
 inline constexpr const char* kVersionPart2 = "part 2 of version\r\nIt must be in 0..100";
 inline constexpr const char* kVersionPart3 = "part 3 of version\r\nIt must be alphabetical, numeric, '-', '_'";
