@@ -1,9 +1,9 @@
 #include <cstdio>
 
+#include "cli/CommandSupport.h"
 #include "engine/EntryChecks.h"
 #include "engine/RunState.h"
 #include "engine/Startup.h"
-#include "cli/CommandSupport.h"
 #include "platform/Text.h"
 #include "store/IgnoreRules.h"
 #include "store/Messages.h"
@@ -21,7 +21,7 @@ std::string firstCommentLine(const std::string& archive) {
         const std::string& comment = zip.comment();
         return comment.substr(0, comment.find_first_of("\r\n"));
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "kpad: %s\n", e.what());
+        std::fprintf(stderr, "kpad: %s\n", printable(e.what()).c_str());
         return {};
     }
 }
@@ -30,7 +30,8 @@ std::string firstCommentLine(const std::string& archive) {
 // parameter is refused.
 bool findProjectArchives(const std::string& param, RunState& state) {
     const EntryCheck check = checkEntry(param);
-    for (const auto& w : check.warnings) std::fprintf(stderr, "Warning: %s\n", forTerminal(w).c_str());
+    for (const auto& w : check.warnings)
+        std::fprintf(stderr, "Warning: %s\n", printable(forTerminal(w), true).c_str());
     if (!check.ok()) return false;
     resolveProjectItem(state, check.param);
     state.archives = FindArchives(state.archiveFolder, kRepositoryName, state.projectName(), systemClock());
@@ -82,10 +83,12 @@ int cmdList(const Args& args) {
     std::vector<std::string> states = parents ? state.archives.enclosingStates : state.archives.storedStates;
     if (all) {
         states.clear();
-        for (const auto& a : state.archives.allOwnArchives) states.push_back(a.fullPath());
+        for (const auto& a : state.archives.allOwnArchives)
+            states.push_back(a.fullPath());
     }
     for (auto it = states.rbegin(); it != states.rend(); ++it)
-        std::printf("%s\t%s\n", forOutput(*it, stdout).c_str(), forOutput(firstCommentLine(*it), stdout).c_str());
+        std::printf("%s\t%s\n", forOutput(*it, stdout).c_str(),
+                    forOutput(firstCommentLine(*it), stdout).c_str());
     return 0;
 }
 
@@ -105,8 +108,8 @@ int cmdLog(const Args& args) {
     const std::string newest = state.archives.allOwnArchives.back().fullPath();
     std::string projectSet, projectLog;
     if (const std::string error = readRecords(newest, projectSet, projectLog); !error.empty()) {
-        std::fprintf(stderr, "kpad: the newest archive %s can't be read: %s\n", forOutput(newest, stderr).c_str(),
-                     forOutput(error, stderr).c_str());
+        std::fprintf(stderr, "kpad: the newest archive %s can't be read: %s\n",
+                     forOutput(newest, stderr).c_str(), forOutput(error, stderr).c_str());
         return 1;
     }
     std::printf("%s\n", forOutput(forTerminal(trim(projectLog)), stdout).c_str());

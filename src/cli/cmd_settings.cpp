@@ -1,13 +1,13 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "store/Settings.h"
-#include "store/SettingsFile.h"
 #include "cli/CommandSupport.h"
+#include "engine/EntryChecks.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
-#include "engine/EntryChecks.h"
 #include "store/Messages.h"
+#include "store/Settings.h"
+#include "store/SettingsFile.h"
 
 namespace kp::cli {
 
@@ -32,29 +32,34 @@ void print(const SettingsValues& v) {
 
 int cmdSettings(const Args& allArgs) {
     Args args;
-    for (ArgWalker walk(allArgs); walk.next();) args.push_back(walk.arg());
+    for (ArgWalker walk(allArgs); walk.next();)
+        args.push_back(walk.arg());
     const std::string path = settingsFilePath(appDataFolder());
     std::string problem;
     SettingsValues values = effectiveUserSettings(path, problem);
     if (!problem.empty())
-        std::fprintf(stderr, "Warning: %s\n%s\n", forTerminal(msg::settingsUnreadable(problem)).c_str(),
+        std::fprintf(stderr, "Warning: %s\n%s\n",
+                     printable(forTerminal(msg::settingsUnreadable(problem)), true).c_str(),
                      displayText(path).c_str());
     if (args.empty()) {
         print(values);
         return 0;
     }
     std::string items;
-    for (const auto& a : args) items += (items.empty() ? "" : ",") + a;
+    for (const auto& a : args)
+        items += (items.empty() ? "" : ",") + a;
     if (const std::string bad = applyUserSettings(items, values); !bad.empty())
-        return badArguments("invalid setting '" + bad + "' (cL: 8 hexadecimal digits; hv: L1\\L2\\L3 with "
+        return badArguments("invalid setting '" + bad +
+                            "' (cL: 8 hexadecimal digits; hv: L1\\L2\\L3 with "
                             "1<=L1<L2<L3<=20; mnp: 1..5; ws, ds: 0 or 1)");
     // Saving would put the defaults in place of whatever the unreadable file holds.
     if (!problem.empty()) {
-        std::fprintf(stderr, "kpad: %s is not replaced; repair or remove it first\n", displayText(path).c_str());
+        std::fprintf(stderr, "kpad: %s is not replaced; repair or remove it first\n",
+                     displayText(path).c_str());
         return 1;
     }
     if (!writeSettingsFile(path, values, currentUserName())) {
-        std::fprintf(stderr, "kpad: can't write %s: %s\n", path.c_str(), errorText(errno).c_str());
+        std::fprintf(stderr, "kpad: can't write %s: %s\n", printable(path).c_str(), errorText(errno).c_str());
         return 1;
     }
     print(values);

@@ -1,11 +1,11 @@
 #include <cstdio>
 
+#include "cli/CommandSupport.h"
 #include "engine/Engine.h"
 #include "engine/EntryChecks.h"
-#include "store/Settings.h"
 #include "hosts/ConsoleHost.h"
-#include "cli/CommandSupport.h"
 #include "platform/Text.h"
+#include "store/Settings.h"
 
 namespace kp::cli {
 
@@ -42,7 +42,8 @@ int cmdStore(const Args& args) {
             choice.versionPart2 = parts[1];
             choice.versionPart3 = parts.size() == 3 ? parts[2] : "";
             if (const std::string error = Engine::versionError(choice); !error.empty()) {
-                std::fprintf(stderr, "%s\n", forTerminal("Check value for " + error).c_str());
+                std::fprintf(stderr, "%s\n",
+                             printable(forTerminal("Check value for " + error), true).c_str());
                 return 2;
             }
         } else {

@@ -11,7 +11,8 @@ namespace kp::cli {
 int cmdVerify(const Args& allArgs) {
     // Every argument is an archive; "--" only lets a name beginning with "-" follow.
     Args args;
-    for (ArgWalker walk(allArgs); walk.next();) args.push_back(walk.arg());
+    for (ArgWalker walk(allArgs); walk.next();)
+        args.push_back(walk.arg());
     if (args.empty()) {
         std::fputs("usage: kpad verify ARCHIVE...\n", stderr);
         return 2;
@@ -20,11 +21,11 @@ int cmdVerify(const Args& allArgs) {
     for (const std::string& path : args) {
         try {
             for (const std::string& line : verifyArchive(path)) {
-                std::printf("%s\n", line.c_str());
+                std::printf("%s\n", printable(line).c_str());
                 status = 1;
             }
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s\n", e.what());
+            std::fprintf(stderr, "%s\n", printable(e.what()).c_str());
             status = 1;
         }
     }

@@ -6,11 +6,12 @@
 #include <exception>
 #include <unistd.h>
 
+#include "cli/CommandSupport.h"
+#include "cli/Commands.h"
 #include "engine/EntryChecks.h"
 #include "platform/ProgramArguments.h"
 #include "platform/Text.h"
 #include "store/SettingsFile.h"
-#include "cli/Commands.h"
 
 namespace {
 
@@ -70,8 +71,9 @@ const char* const kUsage =
 
 namespace kp::cli {
 
-std::string forOutput(const std::string& text, std::FILE* out) {
-    if (::isatty(::fileno(out)) != 1) return text;
+// Terminal or not: a comment or name holding ESC or BEL must not reach a terminal through a
+// pipe or a file shown later either.
+std::string forOutput(const std::string& text, std::FILE*) {
     const std::vector<std::string> lines = kp::split(text, '\n');
     std::string shown;
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -82,7 +84,7 @@ std::string forOutput(const std::string& text, std::FILE* out) {
 }
 
 int badArguments(const std::string& message) {
-    std::fprintf(stderr, "kpad: %s\nTry 'kpad --help'.\n", message.c_str());
+    std::fprintf(stderr, "kpad: %s\nTry 'kpad --help'.\n", printable(message, true).c_str());
     return 2;
 }
 
@@ -122,7 +124,7 @@ int main(int argc, char** argv) {
     try {
         return runCommand(kp::programArguments(argc, argv));
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "kpad: %s\n", kp::forTerminal(e.what()).c_str());
+        std::fprintf(stderr, "kpad: %s\n", kp::cli::printable(kp::forTerminal(e.what()), true).c_str());
     } catch (...) {
         std::fprintf(stderr, "kpad: an unexpected error ended the command\n");
     }

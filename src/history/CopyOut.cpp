@@ -1,5 +1,6 @@
 #include "history/CopyOut.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -100,6 +101,32 @@ private:
     std::map<std::string, fs::path> m_folders;
 };
 
+// The first symbolic link among the parts of target below the folder copied into (the target
+// itself included), or "". A link planted there would carry the copy, and with overwrite the
+// replacement of files, to wherever it points; the folder given itself may be a link.
+std::string linkOnTheWay(const std::string& targetFolder, const std::string& target) {
+    const std::string root = withoutTrailingSlash(targetFolder);
+    std::string path = root;
+    std::string rest = target.substr(std::min(target.size(), root.size()));
+    std::size_t from = 0;
+    while (from < rest.size()) {
+        std::size_t to = rest.find('/', from + 1);
+        if (to == std::string::npos) to = rest.size();
+        path += rest.substr(from, to - from);
+        from = to;
+        std::error_code ec;
+        const fs::file_status st = fs::symlink_status(path, ec);
+        if (fs::is_symlink(st)) return path;
+        if (!fs::exists(st)) return {};
+    }
+    return {};
+}
+
+std::string linkRefusal(const std::string& link) {
+    return link + " is a symbolic link; files are never copied through links. Remove it or choose "
+                  "another folder.";
+}
+
 std::FILE* createAside(const std::string& target, std::string& aside) {
     for (int i = 0; i < 100; ++i) {
         aside = folderPart(target) + ".kpad-copy-" + std::to_string(i) + "-" + fileNamePart(target);
@@ -115,8 +142,10 @@ fs::perms permissionsOf(const ZipItem& item) {
 }
 
 // Writes one file aside and renames it into place; the kit checks size and CRC as it reads.
-std::string copyOne(const Chosen& c) {
+std::string copyOne(const Chosen& c, const std::string& targetFolder) {
     const std::string folder = withoutTrailingSlash(folderPart(c.target));
+    if (const std::string link = linkOnTheWay(targetFolder, c.target); !link.empty())
+        return linkRefusal(link);
     if (!makeFolders(folder)) return "Can't create the folder " + folder + ": " + errorText(errno);
     std::string aside;
     std::FILE* file = createAside(c.target, aside);
@@ -156,6 +185,8 @@ std::string checkTargets(const Project& project, const CopyRequest& r, const std
         if (guarded.covers(c.target))
             return "The folder " + r.targetFolder + " would put " + c.entry->path +
                    " into the project or its archive folder; copy into a folder outside them.";
+        if (const std::string link = linkOnTheWay(r.targetFolder, c.target); !link.empty())
+            return linkRefusal(link);
         std::error_code ec;
         const fs::file_status st = fs::symlink_status(c.target, ec);
         if (!fs::exists(st)) continue;
@@ -221,13 +252,17 @@ CopyResult copyFilesOut(const Project& project, const CopyRequest& r, const Copy
 
     for (const Chosen& c : chosen) {
         if (c.entry->isFolder) {
+            if (const std::string link = linkOnTheWay(r.targetFolder, c.target); !link.empty()) {
+                result.error = linkRefusal(link);
+                return result;
+            }
             if (!makeFolders(c.target)) {
                 result.error = "Can't create the folder " + c.target + ": " + errorText(errno);
                 return result;
             }
             continue;
         }
-        result.error = copyOne(c);
+        result.error = copyOne(c, r.targetFolder);
         if (!result.ok()) return result;
         result.written.push_back(c.target);
         ++figures.filesDone;

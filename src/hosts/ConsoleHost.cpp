@@ -7,19 +7,32 @@
 #include <unistd.h>
 
 #include "engine/EntryChecks.h"
-#include "store/SettingsFile.h"
 #include "engine/Startup.h"
 #include "platform/FileSystem.h"
 #include "platform/RunLock.h"
+#include "platform/Text.h"
+#include "store/SettingsFile.h"
 
 namespace kp {
 
 namespace {
 
-bool onTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+bool onTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+// Messages quote names and comments from the project and its archives; their control bytes
+// (ESC, BEL, C1) are shown as "\xHH" so that they can't act on a terminal, line breaks kept.
+std::string shown(const std::string& text) {
+    const std::vector<std::string> lines = split(forTerminal(text), '\n');
+    std::string out;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        out += (i > 0 ? "\n" : "") + displayText(lines[i]);
+    return out;
+}
 
 void printMessage(const char* prefix, const std::string& text) {
-    std::fprintf(stderr, "%s%s\n", prefix, forTerminal(text).c_str());
+    std::fprintf(stderr, "%s%s\n", prefix, shown(text).c_str());
 }
 
 } // namespace
@@ -60,7 +73,8 @@ OptionsChoice ConsoleHost::openOptions(RunState& state) {
     else if (state.settingsMistaken)
         printMessage("Warning: ", msg::kSettingsMistaken);
     if (state.statusRequested && m_choice.projectStatus <= 0)
-        printMessage("Warning: ", std::string(msg::kSetStatus) + "\r\n(the trains are full: kpad store --status)");
+        printMessage("Warning: ",
+                     std::string(msg::kSetStatus) + "\r\n(the trains are full: kpad store --status)");
     if (state.timeRepeated) waitForNextMinute(state);
     OptionsChoice choice = m_choice;
     choice.restoreArchive = m_restoreArchive;
@@ -104,11 +118,12 @@ void ConsoleHost::writerProgress(const WriterFigures& figures) {
 
 void ConsoleHost::repaint(const RunState& state) {
     if (!m_showCard) return;
-    const std::string card = std::string(kProductTitle) + " | " + state.projectName() + " | " + cardDateLabel(state) +
-                             " | " + cardStatusLabel(state) + " | " + state.diskSpaceText;
+    const std::string card = std::string(kProductTitle) + " | " + state.projectName() + " | " +
+                             cardDateLabel(state) + " | " + cardStatusLabel(state) + " | " +
+                             state.diskSpaceText;
     if (card == m_lastCard) return;
     m_lastCard = card;
-    std::fprintf(stderr, "%s\n", card.c_str());
+    std::fprintf(stderr, "%s\n", shown(card).c_str());
 }
 
 namespace {
@@ -122,7 +137,8 @@ void printIgnoredCount(const RunState& s) {
 
 int runProject(const std::string& param, ConsoleHost& host, bool askFirst) {
     const EntryCheck check = checkEntry(param);
-    for (const auto& w : check.warnings) printMessage("Warning: ", w);
+    for (const auto& w : check.warnings)
+        printMessage("Warning: ", w);
     if (!check.ok()) return 1;
 
     Engine engine(host, systemClock());
@@ -145,7 +161,7 @@ int runProject(const std::string& param, ConsoleHost& host, bool askFirst) {
 
     switch (engine.outcome()) {
     case RunOutcome::Stored:
-        std::puts(engine.storedArchive().c_str());
+        std::puts(shown(engine.storedArchive()).c_str());
         printIgnoredCount(engine.state());
         return engine.incomplete() ? 3 : 0;
     case RunOutcome::Same:

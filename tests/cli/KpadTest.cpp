@@ -36,8 +36,8 @@ protected:
     Result kpad(const std::string& args, const std::string& when = "2010-12-03 15:30:00",
                 const std::string& runAs = "") const {
         const std::string command = "XDG_CONFIG_HOME='" + (m_dir / "config") +
-                                    "' NO_FAKE_STAT=1 ASAN_OPTIONS=verify_asan_link_order=0 faketime '" + when + "' " +
-                                    runAs + m_kpad + " " + args + " 2>&1";
+                                    "' NO_FAKE_STAT=1 ASAN_OPTIONS=verify_asan_link_order=0 faketime '" +
+                                    when + "' " + runAs + m_kpad + " " + args + " 2>&1";
         Result r;
         r.status = run(command, &r.out);
         return r;
@@ -90,7 +90,8 @@ TEST_F(KpadTest, StoreListAndLog) {
     EXPECT_EQ(r.out, (m_dir / "Site/#tarnel/Site-101203.1532.zip") + "\n");
 
     r = kpad("list " + site(), "2010-12-03 15:33:00");
-    EXPECT_EQ(r.out, (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + "\tfirst state\n") << "full archives only";
+    EXPECT_EQ(r.out, (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + "\tfirst state\n")
+        << "full archives only";
     r = kpad("list " + site() + " --all", "2010-12-03 15:33:00");
     EXPECT_EQ(r.out, (m_dir / "Site/#tarnel/Site-101203.1532.zip") + "\t\n" +
                          (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + "\tfirst state\n");
@@ -106,15 +107,16 @@ TEST_F(KpadTest, SecondRunOnTheSameProjectIsRefused) {
     ASSERT_TRUE(other.tryLock(m_dir / "Site"));
     const Result r = kpad("store " + site());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("Another run of Kestrelpad is working on this project."), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Another run of Kestrelpad is working on this project."), std::string::npos)
+        << r.out;
     EXPECT_FALSE(kp::test::readFile(m_dir / "Site/index.html").empty());
 }
-
 
 TEST_F(KpadTest, RestoreByFileName) {
     ASSERT_EQ(kpad("store " + site()).status, 0);
     m_dir.write("Site/index.html", "changed");
-    Result r = kpad("restore " + site() + " Site-101203.1530c.zip --comment 'back to the start'", "2010-12-03 15:35:00");
+    Result r = kpad("restore " + site() + " Site-101203.1530c.zip --comment 'back to the start'",
+                    "2010-12-03 15:35:00");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, (m_dir / "Site/#tarnel/Site-101203.1535c.zip") + "\n");
     EXPECT_EQ(readFile(m_dir / "Site/index.html"), "hello");
@@ -129,22 +131,26 @@ TEST_F(KpadTest, SettingsAreCheckedAndSavedWithoutStatus) {
     EXPECT_EQ(kpad("settings").out, "cL:00000409\nhv:18\\19\\20\nmnp:5\nws:1\nds:1\n");
     Result r = kpad("settings 'hv:5\\10\\15,mnp:3,ws:0'");
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(readFile(m_dir / "config/TarnelSoftware/Kestrelpad/setting.ini"),
-              "[About]\r\nSoftware= Kestrelpad-1.1.1\r\nUser= " + std::string(getpwuid(geteuid())->pw_name) +
-                  "\r\n-=-\r\n\r\n[Setting]\r\nUserPreferences= cL:00000409,hv:5\\10\\15,mnp:3,ws:0,ds:1\r\n\r\n");
+    EXPECT_EQ(
+        readFile(m_dir / "config/TarnelSoftware/Kestrelpad/setting.ini"),
+        "[About]\r\nSoftware= Kestrelpad-1.1.1\r\nUser= " + std::string(getpwuid(geteuid())->pw_name) +
+            "\r\n-=-\r\n\r\n[Setting]\r\nUserPreferences= cL:00000409,hv:5\\10\\15,mnp:3,ws:0,ds:1\r\n\r\n");
     for (const char* bad : {"hv:5\\5\\15", "mnp:9", "cL:0000040", "ps:2"}) {
         r = kpad(std::string("settings '") + bad + "'");
         EXPECT_EQ(r.status, 2) << bad;
         EXPECT_NE(r.out.find(std::string("invalid setting '") + bad + "'"), std::string::npos) << r.out;
     }
-    EXPECT_EQ(kpad("settings").out, "cL:00000409\nhv:5\\10\\15\nmnp:3\nws:0\nds:1\n") << "a refused item saves nothing";
+    EXPECT_EQ(kpad("settings").out, "cL:00000409\nhv:5\\10\\15\nmnp:3\nws:0\nds:1\n")
+        << "a refused item saves nothing";
 }
 
 TEST_F(KpadTest, UnreadableSettingsFileIsToldAndNeverReplaced) {
-    const std::string ini = m_dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=mnp:2\n");
+    const std::string ini =
+        m_dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=mnp:2\n");
     ASSERT_EQ(truncate(ini.c_str(), 16 * 1024 * 1024 + 1), 0);
     const std::string warning =
-        "Warning: * * *  setting.ini can't be read (it is over 16 MiB); the defaults are in force.  * * *\n" + ini;
+        "Warning: * * *  setting.ini can't be read (it is over 16 MiB); the defaults are in force.  * * *\n" +
+        ini;
     for (const std::string& args : {std::string("settings"), "store " + site()}) {
         const Result r = kpad(args);
         EXPECT_EQ(r.status, 0) << args << ": " << r.out;
@@ -152,7 +158,8 @@ TEST_F(KpadTest, UnreadableSettingsFileIsToldAndNeverReplaced) {
     }
     const Result r = kpad("settings mnp:3");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("kpad: " + ini + " is not replaced; repair or remove it first"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("kpad: " + ini + " is not replaced; repair or remove it first"), std::string::npos)
+        << r.out;
     EXPECT_EQ(kp::statPath(ini)->size, 16 * 1024 * 1024 + 1);
 }
 
@@ -171,7 +178,8 @@ TEST_F(KpadTest, DiffVersionsAndExtractOfRealStates) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "A Site/odd\\x1b[2J.txt\n1 added, 0 deleted, 0 modified\n") << "keep.txt only touched";
 
-    r = kpad("diff " + site() + " --stat --from Site-101203.1530c.zip --to Site-101203.1532.zip", "2010-12-03 15:40:00");
+    r = kpad("diff " + site() + " --stat --from Site-101203.1530c.zip --to Site-101203.1532.zip",
+             "2010-12-03 15:40:00");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "D Site/docs/a.txt\t1\nM Site/index.html\t5 -> 6\nA Site/new.txt\t3\n"
                      "1 added (3 bytes), 1 deleted (1 bytes), 1 modified (+1 bytes)\n");
@@ -180,11 +188,15 @@ TEST_F(KpadTest, DiffVersionsAndExtractOfRealStates) {
     EXPECT_EQ(r.status, 0);
     ASSERT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << r.out;
     EXPECT_EQ(r.out.rfind("Site-101203.1532.zip\t", 0), 0u) << r.out;
-    EXPECT_NE(r.out.find("\n" "Site-101203.1530c.zip\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n"
+                         "Site-101203.1530c.zip\t"),
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("\t5\n"), std::string::npos) << r.out;
 
     const std::string out = "'" + (m_dir / "out") + "'";
-    r = kpad("extract " + site() + " Site-101203.1532.zip '*.html' keep.txt --to " + out, "2010-12-03 15:40:00");
+    r = kpad("extract " + site() + " Site-101203.1532.zip '*.html' keep.txt --to " + out,
+             "2010-12-03 15:40:00");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, "2 files copied to " + (m_dir / "out") + "\n");
     EXPECT_EQ(readFile(m_dir / "out/Site/index.html"), "hello!");
@@ -236,7 +248,8 @@ TEST_F(KpadTest, HistoryCommandArgumentsAndDoubleDash) {
 TEST_F(KpadTest, StoreShowsAProgressLineOnlyOnATerminal) {
     if (run("command -v script >/dev/null") != 0) GTEST_SKIP() << "script(1) is missing";
     const Result plain = kpad("store " + site());
-    EXPECT_EQ(plain.out, (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + "\n") << "stderr is no terminal here";
+    EXPECT_EQ(plain.out, (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + "\n")
+        << "stderr is no terminal here";
     m_dir.write("Site/more.txt", "more");
     std::string out;
     const std::string command = "XDG_CONFIG_HOME='" + (m_dir / "config") + "' script -qec \"" + KP_KPAD_PATH +
@@ -252,11 +265,16 @@ TEST(ProgressLineTest, FilesBytesRateAndTimeLeft) {
         const char* line;
     } cases[] = {
         {{8000, 0, 100000000, 0, false}, 0.0, "0/8000 files  0.0/100.0 MB"},
-        {{8000, 2000, 100000000, 25000000, false}, 0.5, "2000/8000 files  25.0/100.0 MB  50.0 MB/s  0:02 left"},
-        {{8000, 4000, 100000000, 50000000, false}, 100.0, "4000/8000 files  50.0/100.0 MB  0.5 MB/s  1:40 left"},
+        {{8000, 2000, 100000000, 25000000, false},
+         0.5,
+         "2000/8000 files  25.0/100.0 MB  50.0 MB/s  0:02 left"},
+        {{8000, 4000, 100000000, 50000000, false},
+         100.0,
+         "4000/8000 files  50.0/100.0 MB  0.5 MB/s  1:40 left"},
         {{8000, 8000, 100000000, 100000000, true}, 2.04, "8000/8000 files  100.0/100.0 MB  2.0 s"},
     };
-    for (const auto& c : cases) EXPECT_EQ(kp::progressLine(c.figures, c.seconds), c.line);
+    for (const auto& c : cases)
+        EXPECT_EQ(kp::progressLine(c.figures, c.seconds), c.line);
 }
 
 // Run as an ordinary user: root reads every file, whatever its mode.
@@ -270,7 +288,8 @@ TEST_F(KpadTest, UnreadableFilesAndFoldersAreNamedAndTheRestIsStored) {
     const std::string nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
     // The build folder may be closed to other users: run a copy that they may execute.
     m_kpad = m_dir / "kpad";
-    ASSERT_EQ(run("cp '" + std::string(KP_KPAD_PATH) + "' '" + m_kpad + "' && chmod 755 '" + m_kpad + "'"), 0);
+    ASSERT_EQ(run("cp '" + std::string(KP_KPAD_PATH) + "' '" + m_kpad + "' && chmod 755 '" + m_kpad + "'"),
+              0);
     const Result r = kpad("store " + site(), "2010-12-03 15:30:00", nobody);
     EXPECT_EQ(r.status, 3) << r.out;
     EXPECT_NE(r.out.find((m_dir / "Site/locked/") + "   Permission denied"), std::string::npos) << r.out;
@@ -287,7 +306,8 @@ bool holdsAnything(const std::string& folder) {
     DIR* dir = opendir(folder.c_str());
     if (!dir) return false;
     int entries = 0;
-    while (readdir(dir)) ++entries;
+    while (readdir(dir))
+        ++entries;
     closedir(dir);
     return entries > 2;
 }
@@ -295,7 +315,8 @@ bool holdsAnything(const std::string& folder) {
 } // namespace
 
 TEST_F(KpadTest, RestoreKilledDuringExtractionIsToldOfAndItsTemporariesGo) {
-    for (int i = 0; i < 4000; ++i) m_dir.write("Site/many/f" + std::to_string(i) + ".txt", std::string(200, 'x'));
+    for (int i = 0; i < 4000; ++i)
+        m_dir.write("Site/many/f" + std::to_string(i) + ".txt", std::string(200, 'x'));
     ASSERT_EQ(kpad("store " + site()).status, 0);
     ASSERT_EQ(run("rm -r '" + (m_dir / "Site/many") + "'"), 0);
 
@@ -330,8 +351,9 @@ TEST_F(KpadTest, RestoreKilledDuringExtractionIsToldOfAndItsTemporariesGo) {
 
     Result r = kpad("store " + site(), "2010-12-03 15:40:00");
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("The restore of the project Site from the archive Site-101203.1530c.zip was interrupted"),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find("The restore of the project Site from the archive Site-101203.1530c.zip was interrupted"),
+        std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("kept in the archive\n Site-101203.1535c.zip"), std::string::npos) << r.out;
     std::string found;
@@ -374,7 +396,8 @@ TEST_F(KpadTest, UnreadableNewestArchiveIsSaidNotPrintedAsAnEmptyLog) {
     m_dir.write("Site/#tarnel/Site-101203.1530c.zip", "no archive any more");
     Result r = kpad("log " + site(), "2010-12-03 15:31:00");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("kpad: the newest archive " + (m_dir / "Site/#tarnel/Site-101203.1530c.zip") + " can't be read"),
+    EXPECT_NE(r.out.find("kpad: the newest archive " + (m_dir / "Site/#tarnel/Site-101203.1530c.zip") +
+                         " can't be read"),
               std::string::npos)
         << r.out;
 
@@ -386,7 +409,8 @@ TEST_F(KpadTest, UnreadableNewestArchiveIsSaidNotPrintedAsAnEmptyLog) {
 
 TEST_F(KpadTest, ListAndLogShowNoRawControlBytesOnATerminal) {
     ASSERT_EQ(kpad("store " + site() + " --comment \"$(printf 'red \\033[31m text')\"").status, 0);
-    const std::string list = "script -qec \"" + std::string(KP_KPAD_PATH) + " list " + site() + "\" /dev/null";
+    const std::string list =
+        "script -qec \"" + std::string(KP_KPAD_PATH) + " list " + site() + "\" /dev/null";
     std::string shown;
     ASSERT_EQ(run("XDG_CONFIG_HOME='" + (m_dir / "config") + "' " + list, &shown), 0);
     EXPECT_EQ(shown.find('\033'), std::string::npos) << shown;
@@ -394,7 +418,30 @@ TEST_F(KpadTest, ListAndLogShowNoRawControlBytesOnATerminal) {
     const std::string log = "script -qec \"" + std::string(KP_KPAD_PATH) + " log " + site() + "\" /dev/null";
     ASSERT_EQ(run(log, &shown), 0);
     EXPECT_EQ(shown.find('\033'), std::string::npos) << shown;
-    EXPECT_NE(kpad("list " + site()).out.find("red \033[31m text"), std::string::npos) << "a pipe gets the bytes";
+}
+
+TEST_F(KpadTest, NoRawControlBytesThroughAPipeEither) {
+    ASSERT_EQ(
+        kpad("store " + site() + " --comment \"$(printf 'esc \\033[31m bel \\007 csi \\302\\233 end')\"")
+            .status,
+        0);
+    const std::string commands[] = {
+        "list " + site(),
+        "list --all " + site(),
+        "log " + site(),
+        "\"$(printf 'sto\\033]0;x\\007re')\"",
+        "extract " + site() + " \"$(printf 'Site\\033[2J.zip')\" --to '" + (m_dir / "out") + "'",
+        "diff " + site() + " \"$(printf 'Site\\233.zip')\"",
+    };
+    for (const std::string& command : commands) {
+        const Result r = kpad(command);
+        for (const char c : {'\033', '\007'})
+            EXPECT_EQ(r.out.find(c), std::string::npos) << command << ": " << r.out;
+        EXPECT_EQ(r.out.find("\302\233"), std::string::npos) << command << ": " << r.out;
+        EXPECT_EQ(r.out.find('\233'), std::string::npos) << command << ": " << r.out;
+    }
+    EXPECT_NE(kpad("list " + site()).out.find("esc \\x1B[31m bel \\x07 csi \\xC2\\x9B end"),
+              std::string::npos);
 }
 
 TEST_F(KpadTest, TheIgnoreFileLeavesItemsOutOfStoresAndRestores) {

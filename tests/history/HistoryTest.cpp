@@ -69,8 +69,8 @@ protected:
     }
 
     void refreshArchives() {
-        m_project.archives = FindArchives(m_project.archiveFolder, kRepositoryName, "Site",
-                                          FixedClock(kBase + 86400 * 30));
+        m_project.archives =
+            FindArchives(m_project.archiveFolder, kRepositoryName, "Site", FixedClock(kBase + 86400 * 30));
     }
 
     // A project file with a given content and time.
@@ -319,4 +319,26 @@ TEST_F(HistoryTest, CopyRefusals) {
     EXPECT_FALSE(std::filesystem::exists(m_dir / "out1/Site/link"));
     EXPECT_EQ(readFile(m_dir / "Site/a.txt"), "") << "the project untouched";
 #endif
+}
+
+TEST_F(HistoryTest, CopyNeverFollowsALinkInsideTheFolder) {
+    const std::string state =
+        store("-101203.1530c.zip", {{"Site/", ""}, {"Site/docs/", ""}, {"Site/docs/a.txt", "a"}});
+    m_dir.write("elsewhere/docs/a.txt", "theirs");
+    const struct {
+        const char *link, *pointsTo;
+    } links[] = {{"out/Site", "elsewhere"}, {"out/Site/docs", "elsewhere/docs"}};
+    for (const auto& [link, pointsTo] : links) {
+        std::filesystem::remove_all(m_dir / "out");
+        std::filesystem::create_directories(std::filesystem::path(m_dir / link).parent_path());
+        std::filesystem::create_directory_symlink(m_dir / pointsTo, m_dir / link);
+        for (const bool overwrite : {false, true}) {
+            const CopyResult result =
+                copyFilesOut(m_project, CopyRequest{state, {}, {}, m_dir / "out", overwrite});
+            EXPECT_NE(result.error.find(m_dir / link + " is a symbolic link"), std::string::npos)
+                << result.error;
+            EXPECT_TRUE(result.written.empty());
+            EXPECT_EQ(readFile(m_dir / "elsewhere/docs/a.txt"), "theirs");
+        }
+    }
 }
