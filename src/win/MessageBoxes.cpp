@@ -10,6 +10,9 @@ void showMessageBox(HWND owner, MessageKind kind, const std::string& text) {
     switch (kind) {
     case MessageKind::Warning:
     case MessageKind::Notice: icon = MB_ICONWARNING; break;
+    // The busy-files warning has a single button; MessageBoxW offers no Yes on its own, so it is
+    // OK here until the window gets a dialog of its own.
+    case MessageKind::BusyFiles: icon = MB_ICONWARNING; break;
     case MessageKind::Error: icon = MB_ICONERROR; break;
     case MessageKind::Plain: icon = 0; break;
     }

@@ -126,10 +126,29 @@ OptionsChoice readChoice(HWND dialog, Dialog& d) {
     return c;
 }
 
+#ifndef KP_HOME_PAGE
+#define KP_HOME_PAGE ""
+#endif
+
 std::string programFolder() {
     std::wstring path(MAX_PATH, L'\0');
     path.resize(GetModuleFileNameW(nullptr, path.data(), DWORD(path.size())));
     return narrow(path.substr(0, path.find_last_of(L'\\')));
+}
+
+// The "Home page" link: the project's page when the build names one, else the user guide.
+HomePage currentHomePage() { return homePage(KP_HOME_PAGE, findHelp(programFolder(), kHelpFileName, "help")); }
+
+// The help file opens with the system's own viewer of .chm files.
+void openHelp(HWND dialog);
+
+void openHomePage(HWND dialog) {
+    const HomePage page = currentHomePage();
+    if (page.address.empty()) {
+        openHelp(dialog); // says the help file is missing
+        return;
+    }
+    ShellExecuteW(dialog, L"open", wide(page.address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // The help file opens with the system's own viewer of .chm files.
@@ -146,7 +165,7 @@ void openHelp(HWND dialog) {
 void initAbout(HWND dialog) {
     setText(dialog, IDC_Label25, AboutModel::productLine());
     setText(dialog, IDC_Label26, AboutModel::notice());
-    setText(dialog, IDC_Label24, kHomePage);
+    setText(dialog, IDC_Label24, currentHomePage().shown);
     setText(dialog, IDC_Label29, kHelpFileName);
     HFONT base = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
     LOGFONTW big{};
@@ -284,7 +303,7 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     case IDC_Button3: requestRestore(dialog, *d); return TRUE;
     case IDC_Label24:
-        if (HIWORD(wParam) == STN_CLICKED) ShellExecuteW(dialog, L"open", wide(kHomePage).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        if (HIWORD(wParam) == STN_CLICKED) openHomePage(dialog);
         return TRUE;
     case IDC_Label29:
         if (HIWORD(wParam) == STN_CLICKED) openHelp(dialog);

@@ -322,6 +322,9 @@ TEST_F(HistoryTest, CopyRefusals) {
 }
 
 TEST_F(HistoryTest, CopyNeverFollowsALinkInsideTheFolder) {
+#ifdef _WIN32
+    GTEST_SKIP() << "directory symbolic links need a privilege on Windows";
+#endif
     const std::string state =
         store("-101203.1530c.zip", {{"Site/", ""}, {"Site/docs/", ""}, {"Site/docs/a.txt", "a"}});
     m_dir.write("elsewhere/docs/a.txt", "theirs");
