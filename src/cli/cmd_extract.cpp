@@ -28,6 +28,8 @@ int cmdExtract(const Args& args) {
             positional.push_back(a);
         else if (a == "--overwrite")
             request.overwrite = true;
+        else if (a == "--to" && !request.targetFolder.empty())
+            return badArguments("--to is given more than once");
         else if (a == "--to" && walk.takeValue(request.targetFolder))
             continue;
         else

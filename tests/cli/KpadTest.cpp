@@ -224,6 +224,7 @@ TEST_F(KpadTest, HistoryCommandArgumentsAndDoubleDash) {
         {"versions /x", 2, "versions needs"},
         {"extract /x a.zip", 2, "extract needs --to DIR"},
         {"extract /x a.zip --to", 2, "incomplete option '--to'"},
+        {"extract /x a.zip --to /a --to /b", 2, "--to is given more than once"},
     };
     for (const auto& c : cases) {
         const Result r = kpad(c.args);
