@@ -17,21 +17,6 @@ using namespace kp::test;
 
 namespace {
 
-RawItem item(std::string name, std::string data) {
-    RawItem it;
-    it.name = std::move(name);
-    it.data = std::move(data);
-    return it;
-}
-
-RawItem deflated(std::string name, const std::string& plain) {
-    RawItem it = item(std::move(name), deflateRaw(plain));
-    it.method = 8;
-    it.crc = crcOf(plain);
-    it.uncompressedSize = std::uint32_t(plain.size());
-    return it;
-}
-
 // A name in the header's own form (code page 437 or the bytes of a Unix name), no UTF-8 flag.
 RawItem unflagged(std::string name, std::string data, std::uint16_t madeBy) {
     RawItem it = item(std::move(name), std::move(data));

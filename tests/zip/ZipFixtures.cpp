@@ -28,6 +28,21 @@ void put64(std::string& out, std::uint64_t v) {
 
 } // namespace
 
+RawItem item(std::string name, std::string data) {
+    RawItem it;
+    it.name = std::move(name);
+    it.data = std::move(data);
+    return it;
+}
+
+RawItem deflated(std::string name, const std::string& plain) {
+    RawItem it = item(std::move(name), deflateRaw(plain));
+    it.method = 8;
+    it.crc = crcOf(plain);
+    it.uncompressedSize = std::uint32_t(plain.size());
+    return it;
+}
+
 std::uint32_t crcOf(const std::string& data) {
     return std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
 }

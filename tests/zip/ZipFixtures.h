@@ -30,6 +30,10 @@ struct RawZip {
     std::size_t end = 0;                     // offset of the end record
 };
 
+// A stored item holding data, and a deflated one holding plain.
+RawItem item(std::string name, std::string data);
+RawItem deflated(std::string name, const std::string& plain);
+
 RawZip buildZip(const std::vector<RawItem>& items, const std::string& comment = "");
 // Puts a ZIP64 end record and its locator between the directory and the end record, with the
 // end record's values; saturate then defers the end record's count, size and offset to it.

@@ -13,21 +13,6 @@ using namespace kp::test;
 
 namespace {
 
-RawItem item(std::string name, std::string data) {
-    RawItem it;
-    it.name = std::move(name);
-    it.data = std::move(data);
-    return it;
-}
-
-RawItem deflated(std::string name, const std::string& plain) {
-    RawItem it = item(std::move(name), deflateRaw(plain));
-    it.method = 8;
-    it.crc = crcOf(plain);
-    it.uncompressedSize = std::uint32_t(plain.size());
-    return it;
-}
-
 std::string zipOf(std::vector<RawItem> items, const std::string& comment = "") {
     return buildZip(items, comment).bytes;
 }
