@@ -18,9 +18,7 @@ std::string cardDateLabel(const RunState& s) {
 
 std::string cardStatusLabel(const RunState& s) {
     const int status = s.values.projectStatus;
-    std::string label = std::string("[ ") + kStatusNames[status >= 0 && status <= 3 ? status : 0] + " ]";
-    if (s.ignoredItems > 0) label += "   " + msg::itemsIgnored(s.ignoredItems);
-    return label;
+    return std::string("[ ") + kStatusNames[status >= 0 && status <= 3 ? status : 0] + " ]";
 }
 
 } // namespace kp
