@@ -252,11 +252,12 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     Dialog* d = dialogOf(dialog);
     if (!d) return FALSE;
     if (message == WM_CTLCOLORSTATIC) {
-        // Labels lie on the tab's white page; the links are blue.
+        // Labels and check boxes lie on the tab's white page; the links are blue. Read-only
+        // edits ask too, and keep the system's grey.
         wchar_t kind[16];
         HWND control = reinterpret_cast<HWND>(lParam);
         GetClassNameW(control, kind, 16);
-        if (lstrcmpiW(kind, L"Static") != 0) return FALSE;
+        if (lstrcmpiW(kind, L"Static") != 0 && lstrcmpiW(kind, L"Button") != 0) return FALSE;
         HDC dc = reinterpret_cast<HDC>(wParam);
         SetBkMode(dc, TRANSPARENT);
         const int id = GetDlgCtrlID(control);
