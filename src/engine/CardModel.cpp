@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 #include "store/ArchiveNaming.h"
+#include "store/Messages.h"
 #include "store/SettingsFile.h"
 
 namespace kp {
@@ -14,6 +15,7 @@ CardView cardView(const RunState& s) {
     v.projectName = v.smallProjectFont ? ShortenCaption(name, 60) : name;
     v.dateLabel = cardDateLabel(s);
     v.statusLabel = cardStatusLabel(s);
+    if (s.storeRequested && s.ignoredItems > 0) v.ignoredText = msg::itemsIgnored(s.ignoredItems);
     v.diskSpaceText = s.diskSpaceText;
     v.restoringText = s.restoringText;
     return v;

@@ -12,6 +12,7 @@ struct CardView {
     bool smallProjectFont = false; // a name over 44 characters is shown in the smaller font
     std::string dateLabel;      // the new archive's stamp, "Canceled" or the same-project text
     std::string statusLabel;    // "[ standard ]"
+    std::string ignoredText;    // "12 items ignored" under the date while a store leaves items out; else empty
     std::string diskSpaceText;
     std::string restoringText;  // shown instead of the item meter while a restore runs
 };

@@ -13,6 +13,14 @@ namespace {
 
 MessageLine redLine(const std::string& text) { return {text, true, true}; }
 
+// The line has room for one problem of the ignore file; kpad list --ignored names them all.
+std::string ignoreFileLine(const std::vector<IgnoreLineError>& errors) {
+    const IgnoreLineError& first = errors.front();
+    std::string text = msg::ignoreLineLeftOut(first.line, first.message, first.text);
+    if (errors.size() > 1) text += msg::andMoreIgnoreLines(errors.size() - 1);
+    return text;
+}
+
 } // namespace
 
 std::string OptionsModel::caption() const { return "   " + m_s.projectName() + " - Kestrelpad"; }
@@ -64,6 +72,7 @@ Activation OptionsModel::activate() const {
 bool OptionsModel::storingTabLine(MessageLine& line) const {
     if (!m_s.settingsFileProblem.empty()) line = redLine(msg::settingsUnreadable(m_s.settingsFileProblem));
     else if (m_s.settingsMistaken) line = redLine(msg::kSettingsMistaken);
+    else if (!m_s.ignoreFileErrors.empty()) line = redLine(ignoreFileLine(m_s.ignoreFileErrors));
     else return false;
     return true;
 }

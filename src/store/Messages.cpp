@@ -89,6 +89,10 @@ std::string ignoreLineLeftOut(int line, const std::string& problem, const std::s
     return std::string(".kpadignore line ") + std::to_string(line) + " is left out, " + problem + ": " + text;
 }
 
+std::string andMoreIgnoreLines(std::size_t count) {
+    return " (and " + std::to_string(count) + (count == 1 ? " more line)" : " more lines)");
+}
+
 std::string unreadableItems(const std::vector<std::string>& lines) {
     std::string text = "Kestrelpad message :\r\nThese files and folders could not be read; the stored state lacks "
                        "them:\r\n\r\n";

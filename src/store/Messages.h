@@ -50,6 +50,8 @@ std::string unreadableItems(const std::vector<std::string>& lines);
 std::string itemsIgnored(std::size_t count);
 // A line of the ignore file that could not be read and is left out.
 std::string ignoreLineLeftOut(int line, const std::string& problem, const std::string& text);
+// " (and N more lines)": where only the first bad line of the ignore file has room.
+std::string andMoreIgnoreLines(std::size_t count);
 inline constexpr const char* kVersionPart1 = "part 1 of version\r\nIt must be in 0..100";
 inline constexpr const char* kVersionPart2 = "part 2 of version\r\nIt must be in 0..100";
 inline constexpr const char* kVersionPart3 = "part 3 of version\r\nIt must be alphabetical, numeric, '-', '_'";

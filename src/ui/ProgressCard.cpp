@@ -35,6 +35,7 @@ const Place kPlaces[] = {
     {"Label2", "Product", 104, 48, 289, 18, 15, true, true},
     {"Label5", "Project", 72, 92, 357, 18, 15, false, true},
     {"Label4", "Archive date", 32, 116, 433, 24, 20, false, true},
+    {"Label8", "Ignored items", 32, 140, 433, 16, 12, false, true},
     {"AbMeter2", "Item progress", 64, 159, 375, 8, 0, false, true},
     {"Label6", "Restoring", 40, 159, 425, 23, 13, false, false},
     {"AbMeter1", "Archive progress", 64, 178, 375, 4, 0, false, true},
@@ -97,6 +98,7 @@ void ProgressCard::buildControls() {
             else if (name == QLatin1String("Label2")) m_title = label;
             else if (name == QLatin1String("Label5")) m_project = label;
             else if (name == QLatin1String("Label4")) m_date = label;
+            else if (name == QLatin1String("Label8")) m_ignored = label;
             else if (name == QLatin1String("Label6")) m_restoring = label;
             else if (name == QLatin1String("Label3")) m_resource = label;
             else if (name == QLatin1String("Label7")) m_status = label;
@@ -132,9 +134,11 @@ void ProgressCard::refresh() {
     m_project->setText(QString::fromStdString(v.projectName));
     m_date->setText(QString::fromStdString(v.dateLabel));
     m_status->setText(QString::fromStdString(v.statusLabel));
+    m_ignored->setText(QString::fromStdString(v.ignoredText));
+    m_ignored->setVisible(!v.ignoredText.empty());
     m_disk->setText(QString::fromStdString(v.diskSpaceText));
     // Screen readers hear each label's role as its name and what it shows as its description.
-    for (QLabel* label : {m_title, m_project, m_date, m_status, m_disk}) label->setAccessibleDescription(label->text());
+    for (QLabel* label : {m_title, m_project, m_date, m_ignored, m_status, m_disk}) label->setAccessibleDescription(label->text());
     if (!v.restoringText.empty()) {
         m_restoring->setText(QString::fromStdString(v.restoringText));
         m_restoring->show();

@@ -52,6 +52,7 @@ private:
     QLabel* m_title = nullptr;    // Label2
     QLabel* m_project = nullptr;  // Label5
     QLabel* m_date = nullptr;     // Label4
+    QLabel* m_ignored = nullptr;  // Label8: how many items the ignore file left out
     Meter* m_itemMeter = nullptr; // AbMeter2
     QLabel* m_restoring = nullptr; // Label6
     Meter* m_archiveMeter = nullptr; // AbMeter1

@@ -179,6 +179,7 @@ void Card::paint(HDC dc) {
     drawLabel(dc, v.title, {104, 48, 104 + 289, 48 + 18}, 15, true);                    // Label2
     drawLabel(dc, v.projectName, {72, 92, 72 + 357, 92 + 18}, v.smallProjectFont ? 11 : 15, false); // Label5
     drawLabel(dc, v.dateLabel, {32, 116, 32 + 433, 116 + 24}, 20, false);              // Label4
+    if (!v.ignoredText.empty()) drawLabel(dc, v.ignoredText, {32, 140, 32 + 433, 140 + 16}, 12, false); // Label8
     if (v.restoringText.empty()) drawMeter(dc, {64, 159, 64 + 375, 159 + 8}, m_itemPercent); // AbMeter2
     else drawLabel(dc, v.restoringText, {40, 159, 40 + 425, 159 + 23}, 13, false);      // Label6
     drawMeter(dc, {64, 178, 64 + 375, 178 + 4}, m_archivePercent);                     // AbMeter1

@@ -98,6 +98,25 @@ private slots:
         QVERIFY(f->archives().empty());
     }
 
+    void theIgnoreFileShowsItsCountOnTheCardAndItsBadLineInTheWindow() {
+        const std::string site = f->makeSite();
+        f->dir.write("Site/.kpadignore", "*.log\nx[\nlog[\n");
+        f->dir.write("Site/debug.log", "noise");
+        f->dir.write("Site/docs/old.log", "noise");
+        QString line;
+        f->onOptions([&](ui::OptionsWindow& w) {
+            line = messageLine()->isVisible() ? messageLine()->text() : QString();
+            QTest::mouseClick(UiFixture::find<QPushButton>(&w, "OKBtn"), Qt::LeftButton);
+        });
+        f->start(site, true);
+        QVERIFY(f->waitFinished());
+        QCOMPARE(line, QStringLiteral(".kpadignore line 2 is left out, unclosed \"[\": x[ (and 1 more line)"));
+        auto* ignored = UiFixture::find<QLabel>(&f->run().card(), "Label8");
+        QCOMPARE(ignored->text(), QStringLiteral("2 items ignored"));
+        QVERIFY(!ignored->isHidden());
+        QCOMPARE(UiFixture::heard(ignored), QStringLiteral("2 items ignored"));
+    }
+
     void pressOnTheDiskSpaceLabelDoesNothing() {
         f->start(f->makeSite());
         QTest::mouseClick(UiFixture::find<QLabel>(&f->run().card(), "Label1"), Qt::LeftButton);
