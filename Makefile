@@ -54,7 +54,7 @@ windows:
 # the archives also cross with the Linux kpad, built here if it is not there yet. A failing
 # test runs once more: on a freshly made prefix Wine now and then fails to start a program at
 # all (it ends at once, without output); a real fault fails both times.
-test-windows: windows
+test-windows: package-windows
 	@scripts/setup.sh test
 	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DKP_WERROR=ON >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS) --target kpad

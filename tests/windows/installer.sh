@@ -142,20 +142,22 @@ check_stored() {
 "$wine" "$setup" /S /CURRENTUSER >/dev/null 2>&1 || fail "setup /S /CURRENTUSER failed"
 check_installed HKCU "$user_dir_win" "$user_dir" "$user_menu" HKLM
 
-# Each verb's command line, as Explorer would run it: a folder, a file in another folder,
-# and the open folder (the background's verb). Each run stores after its tick and ends.
+# Each verb's command line, as Explorer would run it: a file, a folder, and the open folder
+# (the background's verb), all three at once as they are three projects. Each run stores
+# after its tick and ends by itself.
 mkdir -p "$work/Folder/Site/docs" "$work/File" "$work/Open/Site"
 echo "<html></html>" > "$work/Folder/Site/index.html"; echo notes > "$work/Folder/Site/docs/notes.txt"
 echo "a letter" > "$work/File/letter.txt"
 echo "open" > "$work/Open/Site/open.txt"
 targets=("$work/File/letter.txt" "$work/Folder/Site" "$work/Open/Site")
+runs=()
 for i in "${!verb_keys[@]}"; do
   line=$(values "HKCU\\${verb_keys[$i]}\\command" | sed -n 's/^|(Default)|//p')
   [[ $line =~ ^\"([^\"]+)\"\ \"(%1|%V)\"$ ]] || fail "unexpected command line: $line"
-  exe=${BASH_REMATCH[1]}
-  timeout 60 "$wine" "$exe" "$(win "${targets[$i]}")" >/dev/null 2>&1 ||
-    fail "$line on ${targets[$i]} did not end within 60 s"
+  timeout 60 "$wine" "${BASH_REMATCH[1]}" "$(win "${targets[$i]}")" >/dev/null 2>&1 &
+  runs+=($!)
 done
+for i in "${!runs[@]}"; do wait "${runs[$i]}" || fail "the run on ${targets[$i]} did not end within 60 s"; done
 check_stored "after the verbs' runs"
 
 # The settings file (saved by the installed kpad.exe) and a file of the user's in the
