@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The setup program under Wine, in the build's private prefix, once for the user alone
-# (/CURRENTUSER: Wine runs every program elevated) and once for all users: /S installs the
-# files, the Start-menu shortcuts and every registry key, under HKCU or HKLM and nowhere
-# else; for the user alone, the three context-menu command lines read from the registry
+# The portable zip's contents, then the setup program under Wine in the build's private
+# prefix, once for the user alone (/CURRENTUSER: Wine runs every program elevated) and once
+# for all users: /S installs the files, the Start-menu shortcuts and every registry key,
+# under HKCU or HKLM and nowhere else; for the user alone, the three context-menu command lines read from the registry
 # store a folder, a file and an open folder; the uninstaller with /S removes all of it and
 # leaves the settings file, the projects' #tarnel folders and a file of the user's.
 # kestrelpad.exe shows its card, so the session runs on a private X server.
@@ -15,10 +15,14 @@ root=$(realpath "$(dirname "$0")/../..")
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=/usr/lib/wine/wine64
 setup="$build/Kestrelpad-$version-setup.exe"
-work=$(mktemp -d "$build/installer.XXXXXX")
 
 fail() { echo "installer: $*" >&2; exit 1; }
 [ -f "$setup" ] || fail "$setup is missing (make package-windows)"
+
+# The portable zip: the same files, in one folder named like the zip.
+zip="$build/Kestrelpad-$version-win64.zip"
+diff <(unzip -Z1 "$zip" | sort) <(printf "Kestrelpad-$version-win64/%s\n" "" kestrelpad.exe kpad.exe Kestrelpad.chm \
+                                   README.txt License.txt | sort) || fail "$zip: contents differ (< found, > expected)"
 
 uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrelpad'
 verb_keys=('Software\Classes\*\shell\Kestrelpad' 'Software\Classes\Directory\shell\Kestrelpad'
@@ -50,6 +54,7 @@ scrub() {
   rm -rf "$user_dir" "$user_menu" "$all_dir" "$all_menu"
 }
 
+work=$(mktemp -d "$build/installer.XXXXXX")
 # A display of our own: Wine's desktop process must be started with it, so the session is
 # restarted here (the test runs alone), and again without it at the end.
 display=:$((70 + RANDOM % 200))
