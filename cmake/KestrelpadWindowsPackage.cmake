@@ -21,6 +21,13 @@ set(kp_stage ${CMAKE_BINARY_DIR}/package/${kp_package_name}-win64)
 set(kp_setup ${CMAKE_BINARY_DIR}/${kp_package_name}-setup.exe)
 set(kp_zip ${CMAKE_BINARY_DIR}/${kp_package_name}-win64.zip)
 set(kp_nsi ${CMAKE_SOURCE_DIR}/packaging/windows/Kestrelpad.nsi)
+# The picture at the side of the setup program's last page: the icon on white.
+set(kp_side ${CMAKE_BINARY_DIR}/win/setup-side.bmp)
+add_custom_command(OUTPUT ${kp_side}
+  COMMAND ${KP_CONVERT} -size 164x314 xc:white "(" -background none ${CMAKE_SOURCE_DIR}/data/icons/kestrelpad.svg
+          -resize 96x96 ")" -gravity north -geometry +0+40 -composite BMP3:${kp_side}
+  DEPENDS data/icons/kestrelpad.svg
+  VERBATIM)
 if(KP_MAKENSIS)
   add_custom_command(OUTPUT ${kp_setup} ${kp_zip}
     COMMAND ${CMAKE_COMMAND} -DBUILD=${CMAKE_BINARY_DIR} -DSOURCE=${CMAKE_SOURCE_DIR}
@@ -29,8 +36,8 @@ if(KP_MAKENSIS)
     COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/package
             ${CMAKE_COMMAND} -E tar cf ${kp_zip} --format=zip ${kp_package_name}-win64
     COMMAND ${KP_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DSTAGE=${kp_stage}
-            -DICON=${CMAKE_BINARY_DIR}/win/kestrelpad.ico -DOUTFILE=${kp_setup} ${kp_nsi}
-    DEPENDS kestrelpad kpad ${KP_HELP_BUILD_PATH} ${CMAKE_BINARY_DIR}/win/kestrelpad.ico
+            -DICON=${CMAKE_BINARY_DIR}/win/kestrelpad.ico -DSIDE=${kp_side} -DOUTFILE=${kp_setup} ${kp_nsi}
+    DEPENDS kestrelpad kpad ${KP_HELP_BUILD_PATH} ${CMAKE_BINARY_DIR}/win/kestrelpad.ico ${kp_side}
             ${kp_nsi} ${CMAKE_SOURCE_DIR}/packaging/windows/stage.cmake
             ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE
     COMMENT "Making ${kp_package_name}-setup.exe and ${kp_package_name}-win64.zip"

@@ -1,5 +1,6 @@
 ; The Windows setup program. Built by cmake/KestrelpadWindowsPackage.cmake with makensis:
-;   makensis -DVERSION=1.2.3 -DSTAGE=<folder with the files> -DICON=<kestrelpad.ico> -DOUTFILE=<setup.exe>
+;   makensis -DVERSION=1.2.3 -DSTAGE=<folder with the files> -DICON=<kestrelpad.ico>
+;            -DSIDE=<164 x 314 bitmap of the last page> -DOUTFILE=<setup.exe>
 ;
 ; Run as it is, it installs for the user alone (into %LOCALAPPDATA%\Programs\Kestrelpad, keys
 ; under HKCU); run elevated, for all users (Program Files, keys under HKLM), unless
@@ -46,6 +47,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${SIDE}"
 !define MUI_ABORTWARNING
 
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Kestrelpad will be installed in this folder."
