@@ -11,7 +11,7 @@ P ?=
 
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all build run test test-normal test-asan windows test-windows fuzz bench package format clean
+.PHONY: all build run test test-normal test-asan windows test-windows fuzz bench package package-windows format clean
 
 all: build
 
@@ -54,13 +54,17 @@ windows:
 # the archives also cross with the Linux kpad, built here if it is not there yet. A failing
 # test runs once more: on a freshly made prefix Wine now and then fails to start a program at
 # all (it ends at once, without output); a real fault fails both times.
-test-windows: windows
+test-windows: package-windows
 	@scripts/setup.sh test
 	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DKP_WERROR=ON >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS) --target kpad
 	@scripts/wine-session.sh start $(WIN_BUILD)
 	@cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS) --repeat until-pass:2; rc=$$?; \
 	    cd $(CURDIR) && scripts/wine-session.sh stop $(WIN_BUILD); exit $$rc
+
+# make package-windows: build-windows/Kestrelpad-VERSION-setup.exe and Kestrelpad-VERSION-win64.zip
+package-windows: windows
+	@cmake --build $(WIN_BUILD) -j $(JOBS) --target package_windows
 
 # make fuzz FUZZ_SECONDS=300
 fuzz:
