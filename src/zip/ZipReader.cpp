@@ -258,6 +258,7 @@ void ZipReader::readDirectory(const EndRecord& end) {
     read(end.cdOffset, directory.data(), directory.size(), "the central directory");
     const auto* p = reinterpret_cast<const unsigned char*>(directory.data());
     std::size_t pos = 0;
+    m_entries.reserve(std::size_t(end.count)); // bounded by the directory's size, checked above
     for (std::uint64_t i = 0; i < end.count; ++i) {
         Entry entry;
         pos += parseEntry(p + pos, directory.size() - pos, entry);
@@ -275,12 +276,13 @@ void ZipReader::readDirectory(const EndRecord& end) {
 }
 
 std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entry& entry) {
-    const std::string position = "item " + number(m_entries.size() + 1);
-    if (left < kCentralHeaderSize) fail("its central directory is truncated at " + position);
-    if (get32(p) != kCentralHeaderSig) fail("its central directory is damaged at " + position);
+    // Built only for a message: a directory of many thousand items is parsed in a loop.
+    const auto position = [&] { return "item " + number(m_entries.size() + 1); };
+    if (left < kCentralHeaderSize) fail("its central directory is truncated at " + position());
+    if (get32(p) != kCentralHeaderSig) fail("its central directory is damaged at " + position());
     const std::size_t nameSize = get16(p + 28), extraSize = get16(p + 30), commentSize = get16(p + 32);
     const std::size_t total = kCentralHeaderSize + nameSize + extraSize + commentSize;
-    if (total > left) fail("its central directory is truncated at " + position);
+    if (total > left) fail("its central directory is truncated at " + position());
 
     ZipItem& item = entry.item;
     item.host = std::uint8_t(get16(p + 4) >> 8);
@@ -328,7 +330,7 @@ std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entr
 
     item.fileName = decideName(item, rawName, unicodeName);
     if (item.fileName != rawName) entry.rawName = std::string(rawName);
-    if (item.fileName.empty()) fail(position + " has an empty name");
+    if (item.fileName.empty()) fail(position() + " has an empty name");
     if (auto problem = nameCharacterProblem(item.fileName); !problem.empty()) {
         item.fileName = printable(item.fileName);
         failItem(item, problem);
