@@ -31,7 +31,11 @@ WriterJob composeWriterJob(const RunState& s, const Selection& selection, const 
     for (std::size_t i : split.files) job.files.push_back(relativePath(s, s.projectFiles[i]));
     job.archiveName = s.newArchiveName;
     job.projectPath = s.projectPath;
-    if (!s.archives.storedStates.empty() && !s.primaryDataDamaged) job.primaryArchive = s.archives.storedStates.back();
+    // A relative archive holds only what differs from the primary, so there is nothing in the
+    // primary to copy for it, and reading the primary's directory a second time would cost
+    // more than the listing in a project of many files.
+    if (selection.full && !s.archives.storedStates.empty() && !s.primaryDataDamaged)
+        job.primaryArchive = s.archives.storedStates.back();
 
     ProjectSetFields fields;
     fields.projectName = s.projectName();
