@@ -86,10 +86,7 @@ void restoreFolders(const Project& s, const ZipArchive& zip) {
 // from ever writing into an archive folder, whatever archive reaches it. Dropping items
 // from the opened archive changes only what this object extracts, never the file.
 void leaveOutArchiveFolders(ZipArchive& zip) {
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < zip.count(); ++i)
-        if (insideArchiveFolder(zip.item(i).fileName)) names.push_back(zip.item(i).fileName);
-    for (const std::string& name : names) zip.deleteFiles(name);
+    zip.deleteItemsIf([](const ZipItem& item) { return insideArchiveFolder(item.fileName); });
 }
 
 // What the project's ignore file leaves out was never the state's to manage: a restore writes
@@ -98,14 +95,10 @@ void leaveOutArchiveFolders(ZipArchive& zip) {
 void leaveOutIgnoredItems(ZipArchive& zip, const Project& s, const IgnoreRules& rules) {
     if (rules.empty()) return;
     const std::string top = s.projectName() + "/";
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < zip.count(); ++i) {
-        const ZipItem& item = zip.item(i);
-        if (!item.fileName.starts_with(top)) continue;
-        if (rules.matchWithParents(std::string_view(item.fileName).substr(top.size()), item.isFolder()))
-            names.push_back(item.fileName);
-    }
-    for (const std::string& name : names) zip.deleteFiles(name);
+    zip.deleteItemsIf([&](const ZipItem& item) {
+        return item.fileName.starts_with(top) &&
+               rules.matchWithParents(std::string_view(item.fileName).substr(top.size()), item.isFolder());
+    });
 }
 
 // Extraction can succeed without writing what it should (a target that was not where the

@@ -185,7 +185,11 @@ void ZipArchive::addFile(const std::string& relativePath) {
 }
 
 void ZipArchive::deleteFiles(const std::string& mask) {
-    const auto matching = [&](const PendingItem& p) { return matchesMask(p.item.fileName, mask); };
+    deleteItemsIf([&](const ZipItem& item) { return matchesMask(item.fileName, mask); });
+}
+
+void ZipArchive::deleteItemsIf(const std::function<bool(const ZipItem&)>& picked) {
+    const auto matching = [&](const PendingItem& p) { return picked(p.item); };
     const auto removed = std::remove_if(m_items.begin(), m_items.end(), matching);
     if (removed == m_items.end()) return;
     for (auto it = removed; it != m_items.end(); ++it)

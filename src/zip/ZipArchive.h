@@ -58,6 +58,9 @@ public:
     // Drops the matching items ('*' and '?'; "\" stands for "/"); the archive file changes at
     // the next save().
     void deleteFiles(const std::string& mask);
+    // Drops the items the predicate picks, by their exact names: item names may hold '*', '?'
+    // or '[' that a mask would read as wildcards.
+    void deleteItemsIf(const std::function<bool(const ZipItem&)>& picked);
 
     // Lets the next save copy the compressed data of a file item of the archive at path (the
     // newest full state) instead of compressing a file again: the item must have the file's

@@ -489,6 +489,20 @@ TEST_F(KpadTest, ARestoreDoesNotWriteWhatThePresentRulesIgnore) {
     EXPECT_EQ(readFile(m_dir / "Site/debug.log"), "new");
 }
 
+TEST_F(KpadTest, ARestoreLeavesOutIgnoredItemsByTheirExactNames) {
+    // "a?c" is a name a wildcard would also read as "abc": only the ignored item stays out.
+    m_dir.write("Site/a?c", "odd old");
+    m_dir.write("Site/abc", "abc old");
+    ASSERT_EQ(kpad("store " + site()).status, 0);
+    m_dir.write("Site/.kpadignore", "a[?]c\n");
+    m_dir.write("Site/a?c", "odd new");
+    m_dir.write("Site/abc", "abc new");
+    const Result r = kpad("restore " + site() + " Site-101203.1530c.zip", "2010-12-03 15:35:00");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(readFile(m_dir / "Site/abc"), "abc old");
+    EXPECT_EQ(readFile(m_dir / "Site/a?c"), "odd new");
+}
+
 TEST_F(KpadTest, ListIgnoredNamesTheMatchingLineAndABadOne) {
     m_dir.write("Site/.kpadignore", "# deps\nnode_modules/\nfile[0-9.txt\n*.log\n");
     m_dir.write("Site/node_modules/lib/x.js", "x");
