@@ -37,6 +37,15 @@ ZipItem fileItem(const std::string& name, const FileFacts& facts) {
     return item;
 }
 
+// Only data this kit writes and reads back: stored or Deflate, not encrypted, and never more
+// compressed bytes than the file has, so the memory budget holds.
+bool copyable(const ZipReader::Entry& entry) {
+    const ZipItem& item = entry.item;
+    return (item.method == kMethodStored || item.method == kMethodDeflate) && !item.isEncrypted() &&
+           !item.isFolder() && !item.isSymbolicLink() && item.compressedSize <= item.uncompressedSize &&
+           entry.localHeaderProblem.empty();
+}
+
 } // namespace
 
 struct ArchiveSaver::Task {
@@ -70,10 +79,10 @@ ArchiveSaver::~ArchiveSaver() {
 
 ReuseCandidate ArchiveSaver::reuseCandidate(const std::string& name, std::uint64_t size) const {
     if (!m_reuse) return {};
-    const auto it = m_reuse->files.find(name);
-    if (it == m_reuse->files.end()) return {};
-    const ZipReader::Entry& entry = m_reuse->reader->entries()[it->second];
-    if (entry.item.uncompressedSize != size) return {};
+    const int index = m_reuse->reader->indexOf(name);
+    if (index < 0) return {};
+    const ZipReader::Entry& entry = m_reuse->reader->entries()[std::size_t(index)];
+    if (entry.item.uncompressedSize != size || !copyable(entry)) return {};
     return {m_reuse->reader.get(), &entry};
 }
 

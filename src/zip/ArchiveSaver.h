@@ -42,11 +42,10 @@ struct SaveOptions {
     bool forceZip64 = false;               // ZIP64 records even where not needed (for tests)
 };
 
-// The files of an earlier archive, by name, whose compressed data a save may copy: a file
-// whose size and CRC equal an item's holds the same data, so it need not be compressed again.
+// An earlier archive whose compressed data a save may copy: a file whose name, size and CRC
+// equal an item's holds the same data, so it need not be compressed again.
 struct ReuseSource {
     std::shared_ptr<const ZipReader> reader;
-    std::unordered_map<std::string, std::size_t> files; // name -> entry index
 };
 
 class ArchiveSaver {

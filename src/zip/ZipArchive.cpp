@@ -61,7 +61,18 @@ void ZipArchive::open(const std::string& path) {
 
 void ZipArchive::load() {
     m_items.clear();
+    m_visible.clear();
+    m_index.clear();
     m_queuedNames.clear();
+    m_comment = m_reader->comment();
+    m_changed = false;
+    m_listed = false;
+}
+
+void ZipArchive::listItems() {
+    if (m_listed) return;
+    m_listed = true;
+    if (!m_reader) return;
     const auto& entries = m_reader->entries();
     m_items.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -71,8 +82,6 @@ void ZipArchive::load() {
         pending.existing = i;
         m_items.push_back(std::move(pending));
     }
-    m_comment = m_reader->comment();
-    m_changed = false;
     rebuildIndex();
 }
 
@@ -99,22 +108,31 @@ void ZipArchive::closeArchive() {
     m_reuse.reset();
     m_reusedFiles.clear();
     m_changed = false;
+    m_listed = true;
+}
+
+std::size_t ZipArchive::count() const {
+    return listed() ? m_visible.size() : m_reader->entries().size();
 }
 
 const ZipItem& ZipArchive::item(std::size_t i) const {
-    if (i >= m_visible.size()) throwArchiveError(m_fileName, "there is no item number " + std::to_string(i));
-    return m_items[m_visible[i]].item;
+    if (i >= count()) throwArchiveError(m_fileName, "there is no item number " + std::to_string(i));
+    return listed() ? m_items[m_visible[i]].item : m_reader->entries()[i].item;
 }
 
 int ZipArchive::findFile(std::string_view name) const {
     // The exact name first: on Linux a backslash is part of a name. Only a name not found so
     // is tried again with "\" standing for "/", as the program's own lookups may write it.
+    const auto lookUp = [this](const std::string& key) {
+        if (!listed()) return m_reader->indexOf(key);
+        const auto it = m_index.find(key);
+        return it == m_index.end() ? -1 : int(it->second);
+    };
     std::string key(name);
-    if (const auto it = m_index.find(key); it != m_index.end()) return int(it->second);
+    if (const int found = lookUp(key); found >= 0) return found;
     if (key.find('\\') == std::string::npos) return -1;
     std::replace(key.begin(), key.end(), '\\', '/');
-    const auto it = m_index.find(key);
-    return it == m_index.end() ? -1 : int(it->second);
+    return lookUp(key);
 }
 
 void ZipArchive::checkNewName(const std::string& name) const {
@@ -146,6 +164,7 @@ void ZipArchive::appendListed(PendingItem pending) {
 
 void ZipArchive::addFromMemory(const std::string& name, std::string data, DosDateTime time,
                                std::uint32_t externalAttributes) {
+    listItems();
     PendingItem pending = newItem(PendingItem::Kind::Memory, name, time);
     ZipItem& item = pending.item;
     item.externalAttributes = externalAttributes;
@@ -157,6 +176,7 @@ void ZipArchive::addFromMemory(const std::string& name, std::string data, DosDat
 }
 
 void ZipArchive::addFolder(const std::string& name, DosDateTime time, std::optional<std::uint32_t> unixMode) {
+    listItems();
     PendingItem pending =
         newItem(PendingItem::Kind::Folder, (!name.empty() && name.back() == '/') ? name : name + "/", time);
     // 0x10 in the low byte either way, so that every tool sees a folder; a Unix mode of 0 would
@@ -172,6 +192,7 @@ void ZipArchive::addFolder(const std::string& name, DosDateTime time, std::optio
 }
 
 void ZipArchive::addFile(const std::string& relativePath) {
+    listItems();
     checkNewName(relativePath);
     if (relativePath.back() == '/')
         throwItemError(m_fileName, relativePath, "cannot store it: it names a folder");
@@ -189,6 +210,7 @@ void ZipArchive::deleteFiles(const std::string& mask) {
 }
 
 void ZipArchive::deleteItemsIf(const std::function<bool(const ZipItem&)>& picked) {
+    listItems();
     const auto matching = [&](const PendingItem& p) { return picked(p.item); };
     const auto removed = std::remove_if(m_items.begin(), m_items.end(), matching);
     if (removed == m_items.end()) return;
@@ -204,17 +226,6 @@ bool ZipArchive::reuseItemsOf(const std::string& path) {
     try {
         auto reuse = std::make_unique<ReuseSource>();
         reuse->reader = std::make_shared<ZipReader>(std::make_shared<FileSource>(path), path);
-        const auto& entries = reuse->reader->entries();
-        reuse->files.reserve(entries.size());
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const ZipItem& item = entries[i].item;
-            // Only data this kit writes and reads back: stored or Deflate, not encrypted, and
-            // never more compressed bytes than the file has, so the memory budget holds.
-            const bool plain = (item.method == zipformat::kMethodStored || item.method == zipformat::kMethodDeflate) &&
-                               !item.isEncrypted() && !item.isFolder() && !item.isSymbolicLink() &&
-                               item.compressedSize <= item.uncompressedSize && entries[i].localHeaderProblem.empty();
-            if (plain) reuse->files.emplace(item.fileName, i);
-        }
         m_reuse = std::move(reuse);
         return true;
     } catch (const std::system_error&) {
@@ -237,6 +248,7 @@ void ZipArchive::save() {
     m_skipped.clear();
     m_reusedFiles.clear();
     if (!m_changed) return;
+    listItems();
     const std::string twin = temporaryTwin(m_fileName);
     std::unique_ptr<OutputSink> sink;
     ArchiveSaver saver(m_saveOptions, m_reader.get(), m_reuse.get(), m_baseDirectory, m_progress);
@@ -277,10 +289,11 @@ void ZipArchive::save() {
     m_reusedFiles = std::move(reused);
 }
 
-const PendingItem& ZipArchive::pendingByName(const std::string& name) const {
+void ZipArchive::readByName(const std::string& name, const std::function<void(const char*, std::size_t)>& sink) const {
     const int index = findFile(name);
     if (index < 0) throwArchiveError(m_fileName, "it holds no item named \"" + name + "\"");
-    return m_items[m_visible[std::size_t(index)]];
+    if (!listed()) return m_reader->readItem(m_reader->entries()[std::size_t(index)], sink);
+    readItemData(m_items[m_visible[std::size_t(index)]], sink);
 }
 
 void ZipArchive::readItemData(const PendingItem& pending,
@@ -300,16 +313,17 @@ void ZipArchive::readItemData(const PendingItem& pending,
 
 std::string ZipArchive::extractToString(const std::string& name) const {
     std::string out;
-    readItemData(pendingByName(name), [&](const char* data, std::size_t n) { out.append(data, n); });
+    readByName(name, [&](const char* data, std::size_t n) { out.append(data, n); });
     return out;
 }
 
 void ZipArchive::readItem(const std::string& name,
                           const std::function<void(const char*, std::size_t)>& sink) const {
-    readItemData(pendingByName(name), sink);
+    readByName(name, sink);
 }
 
 void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excludeMask) {
+    listItems();
     if (m_baseDirectory.empty()) throwArchiveError(m_fileName, "no folder to extract into has been set");
     // Every item is checked before the first byte is written, so a hostile archive changes nothing.
     for (std::size_t index : m_visible) {

@@ -36,7 +36,7 @@ public:
 
     // Items in archive order: those already saved, then those added since, minus those
     // deleted since. Queued files (addFile) appear once saved.
-    std::size_t count() const { return m_visible.size(); }
+    std::size_t count() const;
     const ZipItem& item(std::size_t i) const;
     // Index of the item of this name ("\" stands for "/"), or -1. Constant time.
     int findFile(std::string_view name) const;
@@ -104,11 +104,15 @@ public:
 
 private:
     void load();
+    // An archive only read keeps its items in the reader; they are copied into the list of
+    // pending items when the archive is first changed (or extracted), not on opening.
+    bool listed() const { return m_listed; }
+    void listItems();
     void rebuildIndex();
     void checkNewName(const std::string& name) const;
     PendingItem newItem(PendingItem::Kind kind, const std::string& name, DosDateTime time) const;
     void appendListed(PendingItem pending);
-    const PendingItem& pendingByName(const std::string& name) const;
+    void readByName(const std::string& name, const std::function<void(const char*, std::size_t)>& sink) const;
     void readItemData(const PendingItem& pending,
                       const std::function<void(const char*, std::size_t)>& sink) const;
     void extractOne(const PendingItem& pending, const std::string& target) const;
@@ -126,6 +130,7 @@ private:
     std::unique_ptr<ReuseSource> m_reuse;
     std::vector<std::string> m_reusedFiles;
     bool m_changed = false;
+    bool m_listed = true; // m_items, m_visible and m_index hold the items (else the reader does)
     ProgressCallback m_progress;
     SinkFactory m_sinkFactory;
     SaveOptions m_saveOptions;

@@ -268,11 +268,15 @@ void ZipReader::readDirectory(const EndRecord& end) {
         fail("its central directory holds " + number(directory.size() - pos) +
              " bytes more than its items need: the item count or directory size is wrong");
 
-    std::unordered_map<std::string_view, std::size_t> seen;
-    seen.reserve(m_entries.size());
-    for (const Entry& e : m_entries)
-        if (!seen.emplace(e.item.fileName, 0).second)
-            failItem(e.item, "the archive holds two items of this name");
+    m_byName.reserve(m_entries.size());
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
+        if (!m_byName.emplace(m_entries[i].item.fileName, i).second)
+            failItem(m_entries[i].item, "the archive holds two items of this name");
+}
+
+int ZipReader::indexOf(std::string_view name) const {
+    const auto it = m_byName.find(name);
+    return it == m_byName.end() ? -1 : int(it->second);
 }
 
 std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entry& entry) {

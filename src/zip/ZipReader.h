@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "zip/ByteSource.h"
@@ -34,8 +35,12 @@ public:
     // Parses and checks the whole directory; throws ArchiveError naming archiveName and
     // what is wrong.
     ZipReader(std::shared_ptr<const ByteSource> source, std::string archiveName);
+    ZipReader(const ZipReader&) = delete; // the name index views the entries' own names
+    ZipReader& operator=(const ZipReader&) = delete;
 
     const std::vector<Entry>& entries() const { return m_entries; }
+    // The entry of exactly this name, or -1. Constant time.
+    int indexOf(std::string_view name) const;
     const std::string& comment() const { return m_comment; }
     const std::string& archiveName() const { return m_archiveName; }
 
@@ -75,6 +80,8 @@ private:
     std::shared_ptr<const ByteSource> m_source;
     std::string m_archiveName;
     std::vector<Entry> m_entries;
+    // Views of the entries' names: the entries never change once the directory is read.
+    std::unordered_map<std::string_view, std::size_t> m_byName;
     std::string m_comment;
 };
 
