@@ -268,15 +268,14 @@ void ZipReader::readDirectory(const EndRecord& end) {
         fail("its central directory holds " + number(directory.size() - pos) +
              " bytes more than its items need: the item count or directory size is wrong");
 
-    m_byName.reserve(m_entries.size());
-    for (std::size_t i = 0; i < m_entries.size(); ++i)
-        if (!m_byName.emplace(m_entries[i].item.fileName, i).second)
-            failItem(m_entries[i].item, "the archive holds two items of this name");
+    const long twin = m_byName.build(m_entries.size(), [this](std::size_t i) -> std::string_view {
+        return m_entries[i].item.fileName;
+    });
+    if (twin >= 0) failItem(m_entries[std::size_t(twin)].item, "the archive holds two items of this name");
 }
 
 int ZipReader::indexOf(std::string_view name) const {
-    const auto it = m_byName.find(name);
-    return it == m_byName.end() ? -1 : int(it->second);
+    return int(m_byName.find(name));
 }
 
 std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entry& entry) {

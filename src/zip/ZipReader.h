@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "zip/ByteSource.h"
+#include "zip/NameIndex.h"
 #include "zip/ZipItem.h"
 
 namespace kp {
@@ -35,7 +35,7 @@ public:
     // Parses and checks the whole directory; throws ArchiveError naming archiveName and
     // what is wrong.
     ZipReader(std::shared_ptr<const ByteSource> source, std::string archiveName);
-    ZipReader(const ZipReader&) = delete; // the name index views the entries' own names
+    ZipReader(const ZipReader&) = delete; // the name index refers to this reader's entries
     ZipReader& operator=(const ZipReader&) = delete;
 
     const std::vector<Entry>& entries() const { return m_entries; }
@@ -80,8 +80,7 @@ private:
     std::shared_ptr<const ByteSource> m_source;
     std::string m_archiveName;
     std::vector<Entry> m_entries;
-    // Views of the entries' names: the entries never change once the directory is read.
-    std::unordered_map<std::string_view, std::size_t> m_byName;
+    NameIndex m_byName; // over the entries' names, which never change once the directory is read
     std::string m_comment;
 };
 
