@@ -36,8 +36,9 @@ protected:
     Result kpad(const std::string& args, const std::string& when = "2010-12-03 15:30:00",
                 const std::string& runAs = "") const {
         const std::string command = "XDG_CONFIG_HOME='" + (m_dir / "config") +
-                                    "' NO_FAKE_STAT=1 ASAN_OPTIONS=verify_asan_link_order=0 faketime '" +
-                                    when + "' " + runAs + m_kpad + " " + args + " 2>&1";
+                                    "' NO_FAKE_STAT=1 ASAN_OPTIONS=verify_asan_link_order=0 " + runAs +
+                                    (runAs.empty() ? "" : "env ") + clockAt(when) + " " + m_kpad + " " + args +
+                                    " 2>&1";
         Result r;
         r.status = run(command, &r.out);
         return r;

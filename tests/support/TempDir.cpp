@@ -112,6 +112,10 @@ std::string readFile(const std::string& path) {
     return ss.str();
 }
 
+std::string clockAt(const std::string& when) {
+    return "LD_PRELOAD=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1 FAKETIME='@" + when + "'";
+}
+
 int run(const std::string& command, std::string* out) {
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return -1;

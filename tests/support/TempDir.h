@@ -25,6 +25,11 @@ private:
 std::string readFile(const std::string& path);
 // Runs a shell command; returns its exit status and fills out with its standard output.
 int run(const std::string& command, std::string* out = nullptr);
+// Environment settings, for a shell command line, that start a program's clock at a local
+// time ("2010-12-03 15:30:00") and let it run on. The library is preloaded into the program
+// itself: the faketime wrapper keeps a named semaphore per process id, and one left behind by
+// a killed run makes a later run of the same id fail at random.
+std::string clockAt(const std::string& when);
 // Sets a file's modification time.
 void touch(const std::string& path, long long epochSeconds);
 

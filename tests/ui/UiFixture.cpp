@@ -50,7 +50,7 @@ std::string UiFixture::makeSite(bool stored) {
     dir.write("Site/docs/a.txt", "a");
     if (stored) {
         std::string out;
-        const std::string cmd = "XDG_CONFIG_HOME='" + (dir / "config") + "' faketime '2010-12-03 15:00:00' '" +
+        const std::string cmd = "XDG_CONFIG_HOME='" + (dir / "config") + "' " + clockAt("2010-12-03 15:00:00") + " '" +
                                 KP_KPAD_PATH + "' store '" + (dir / "Site") + "' >/dev/null 2>&1";
         if (kp::test::run(cmd) != 0) throw std::runtime_error("kpad store failed");
     }
@@ -58,7 +58,7 @@ std::string UiFixture::makeSite(bool stored) {
 }
 
 void UiFixture::storeState(const std::string& project, const std::string& when, const std::string& comment) {
-    std::string cmd = "XDG_CONFIG_HOME='" + (dir / "config") + "' faketime '" + when + "' '" + KP_KPAD_PATH +
+    std::string cmd = "XDG_CONFIG_HOME='" + (dir / "config") + "' " + clockAt(when) + " '" + KP_KPAD_PATH +
                       "' store '" + project + "'";
     if (!comment.empty()) cmd += " --comment '" + comment + "'";
     if (kp::test::run(cmd + " >/dev/null 2>&1") != 0) throw std::runtime_error("kpad store failed: " + cmd);
