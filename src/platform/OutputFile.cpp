@@ -48,6 +48,14 @@ bool OutputFile::create(const std::string& asidePath) {
     return adopt(fd, asidePath);
 }
 
+bool OutputFile::createInPlace(const std::string& path) {
+    ParentFolder parent;
+    if (!parent.open(path)) return false;
+    const int fd = ::openat(parent.fd(), parent.name(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    return adopt(fd, path);
+}
+
 bool OutputFile::createUnique(const std::string& folder, const std::string& prefix) {
     std::string path = joinPath(folder.empty() ? "." : folder, prefix + "XXXXXX");
     ParentFolder parent;
@@ -128,6 +136,11 @@ bool OutputFile::close() {
 
 bool OutputFile::commit(const std::string& finalPath, bool durable) {
     if (!close()) return false;
+    if (finalPath == m_path) { // made in place
+        m_pending = false;
+        if (durable) syncFolder(folderPart(finalPath));
+        return true;
+    }
     ParentFolder from, to;
     if (!from.open(m_path) || !to.open(finalPath)) return false;
     if (::renameat(from.fd(), from.name(), to.fd(), to.name()) != 0) return false;

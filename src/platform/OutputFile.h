@@ -25,6 +25,10 @@ public:
     bool create(const std::string& asidePath);
     // Creates a new file with a unique name, beginning with prefix, in folder.
     bool createUnique(const std::string& folder, const std::string& prefix);
+    // Creates the file under its final name where nothing has that name yet (errno EEXIST
+    // otherwise, a link included): there is no earlier file to keep whole, so the file is
+    // not renamed into place, and discard() removes it. commit() takes that same name.
+    bool createInPlace(const std::string& path);
     const std::string& path() const { return m_path; }
 
     bool write(const void* data, std::size_t n);

@@ -381,16 +381,19 @@ void ZipArchive::extractInParallel(const std::vector<const PendingItem*>& files)
     if (firstError) std::rethrow_exception(firstError);
 }
 
-// Written aside and renamed into place only once its CRC has proved right, so that a damaged
-// item never leaves a half-written or wrong file under the real name.
+// Kept only once its CRC has proved right, so that a damaged item never leaves a wrong file
+// under the real name, nor spoils a file that was there.
 void ZipArchive::extractOne(const PendingItem& pending, const std::string& target) const {
     const ZipItem& item = pending.item;
     const std::string folder = withoutTrailingSlash(folderPart(target));
     if (!folder.empty() && !makeFolders(folder))
         throwItemError(m_fileName, item.fileName,
                        "cannot create the folder " + folder + ": " + errorText(errno));
+    // A new file is written under its own name and removed again if its data proves wrong;
+    // one that replaces a file is written aside, so the old file stays whole until the new
+    // one is complete.
     OutputFile out;
-    if (!out.createUnique(folder, ".kpad-extract-"))
+    if (!out.createInPlace(target) && (errno != EEXIST || !out.createUnique(folder, ".kpad-extract-")))
         throwItemError(m_fileName, item.fileName, "cannot create " + target + ": " + errorText(errno));
     int err = 0;
     try {

@@ -67,6 +67,12 @@ bool OutputFile::create(const std::string& asidePath) {
     return adopt(h, asidePath);
 }
 
+bool OutputFile::createInPlace(const std::string& path) {
+    HANDLE h = createNew(path);
+    if (h == INVALID_HANDLE_VALUE) return win::fail();
+    return adopt(h, path);
+}
+
 bool OutputFile::createUnique(const std::string& folder, const std::string& prefix) {
     std::random_device random;
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -134,7 +140,7 @@ bool OutputFile::close() {
 bool OutputFile::commit(const std::string& finalPath, bool) {
     // MOVEFILE_WRITE_THROUGH makes every commit durable.
     if (!close()) return false;
-    if (!win::moveOver(m_path, finalPath)) return false;
+    if (finalPath != m_path && !win::moveOver(m_path, finalPath)) return false;
     m_pending = false;
     return true;
 }
