@@ -28,6 +28,8 @@ void check(bool ok) {
     if (!ok) __builtin_trap();
 }
 
+void removeBelow(int folder);
+
 const std::string& parent() {
     static const std::string path = [] {
         // In memory where there is such a file system: every save is flushed to the disk.
@@ -36,6 +38,13 @@ const std::string& parent() {
         char* folder = ::mkdtemp(inMemory);
         if (!folder) folder = ::mkdtemp(onDisk);
         if (!folder) std::abort();
+        // Removed at exit through a copy of its name that outlives the static strings.
+        static char made[sizeof onDisk + 8];
+        std::snprintf(made, sizeof made, "%s", folder);
+        std::atexit([] {
+            removeBelow(::open(made, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            ::rmdir(made);
+        });
         return std::string(folder);
     }();
     return path;

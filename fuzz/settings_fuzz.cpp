@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -67,6 +68,10 @@ const std::string& settingsPath() {
         char* folder = ::mkdtemp(inMemory);
         if (!folder) folder = ::mkdtemp(onDisk);
         if (!folder) std::abort();
+        // Removed at exit through a copy of its name that outlives the static strings.
+        static char made[sizeof onDisk + 8];
+        std::snprintf(made, sizeof made, "%s", folder);
+        std::atexit([] { std::filesystem::remove_all(made); });
         return kp::settingsFilePath(folder);
     }();
     return path;
