@@ -240,9 +240,6 @@ TEST_F(HistoryTest, VersionsOfAFileAcrossFiveStates) {
 }
 
 TEST_F(HistoryTest, CopiesChosenFilesOutWithTheirTimesAndModes) {
-#ifdef _WIN32
-    GTEST_SKIP() << "copying out goes through the C library, whose rename on Windows does not replace an existing file";
-#else
     store("-101203.1530c.zip", {{"Site/", ""},
                                 {"Site/docs/", ""},
                                 {"Site/docs/a.txt", "a", kBase + 2},
@@ -278,7 +275,6 @@ TEST_F(HistoryTest, CopiesChosenFilesOutWithTheirTimesAndModes) {
     EXPECT_EQ(readFile(m_dir / "out/Site/index.html"), "<p>");
     for (const auto& e : std::filesystem::directory_iterator(m_dir / "out/Site/docs"))
         EXPECT_EQ(e.path().filename().string().find(".kpad-copy"), std::string::npos) << "no aside file left";
-#endif
 }
 
 TEST_F(HistoryTest, CopyRefusals) {
@@ -417,6 +413,9 @@ TEST_F(HistoryTest, CopyChecksTheWholeStateBeforeWritingAFile) {
 }
 
 TEST_F(HistoryTest, CopiesPathsLongerThanTheSystemTakesWhole) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Wine makes no folder this deep";
+#endif
     std::string name = "Site/";
     for (int i = 0; i < 25; ++i) name += std::string(200, char('a' + i)) + "/";
     name += "deep.txt";
