@@ -442,3 +442,17 @@ TEST_F(HistoryTest, AStateNamedFullWithARelativeRecordIsRefused) {
     const std::string relative = store("-101203.1533.zip", {{"Site/b.txt", "b"}}, "-101203.1530c.zip");
     EXPECT_TRUE(loadStoredState(m_project, relative).ok()) << "a relative name with a relative record";
 }
+
+// A failure once files are being put in place (here a folder that appeared meanwhile where a
+// file goes) names the files already in place.
+TEST_F(HistoryTest, ACopyThatStopsMidwaySaysWhichFilesWereWritten) {
+    const std::string state = store("-101203.1530c.zip", {{"Site/a.txt", "a"}, {"Site/b.txt", "b"}});
+    const CopyResult result = copyFilesOut(m_project, CopyRequest{state, {}, {}, m_dir / "out"}, [&](const CopyProgress& p) {
+        if (p.filesDone == 1) m_dir.write("out/Site/b.txt/in the way", "");
+    });
+    EXPECT_EQ(result.written, std::vector<std::string>{m_dir / "out/Site/a.txt"});
+    EXPECT_NE(result.error.find("Can't write " + m_dir / "out/Site/b.txt: "), std::string::npos) << result.error;
+    EXPECT_NE(result.error.find(" 1 file was written before it stopped:\n  " + m_dir / "out/Site/a.txt"),
+              std::string::npos)
+        << result.error;
+}
