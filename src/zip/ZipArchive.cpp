@@ -309,6 +309,12 @@ void ZipArchive::readItem(const std::string& name,
     readItemData(pendingByName(name), sink);
 }
 
+std::string ZipArchive::readProblem(const std::string& name) const {
+    const PendingItem& pending = pendingByName(name);
+    if (pending.kind != PendingItem::Kind::Existing) return {};
+    return ZipReader::readProblem(m_reader->entries()[pending.existing]);
+}
+
 void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excludeMask) {
     if (m_baseDirectory.empty()) throwArchiveError(m_fileName, "no folder to extract into has been set");
     // Every item is checked before the first byte is written, so a hostile archive changes nothing.
@@ -318,7 +324,7 @@ void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excl
         if (auto problem = extractionProblem(item); !problem.empty())
             throwItemError(m_fileName, item.fileName, "refused to extract it: " + problem);
         if (pending.kind == PendingItem::Kind::Existing)
-            if (const std::string& problem = m_reader->entries()[pending.existing].localHeaderProblem; !problem.empty())
+            if (const std::string problem = ZipReader::readProblem(m_reader->entries()[pending.existing]); !problem.empty())
                 throwItemError(m_fileName, item.fileName, "refused to extract it: " + problem);
     }
     std::vector<const PendingItem*> files;
