@@ -13,6 +13,7 @@
 #include "store/Messages.h"
 #include "win/Card.h"
 #include "win/MessageBoxes.h"
+#include "win/WheelToArrowKeys.h"
 #include "win/WinHost.h"
 
 namespace {
@@ -29,6 +30,7 @@ void runDesktop(HINSTANCE instance, const std::string& param) {
     // Ctrl held while the program starts opens the options window at the first tick. The
     // keyboard's state, not the thread's: a program just started has seen no key messages.
     const bool ctrlHeld = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
+    kp::win::installWheelToArrowKeys();
     kp::win::WinHost host(instance);
     kp::Engine engine(host, kp::systemClock());
     host.attach(engine);

@@ -2,7 +2,9 @@
 # kestrelpad.exe under Wine on a private X server, driven with real clicks and keys: a plain
 # run stores after its tick and ends; a click opens the options window, where a typed comment
 # and Ctrl+Return store it; Escape (Cancel) stores nothing; a bad version part keeps the
-# window open with its message; the Tools page restores the second of three states.
+# window open with its message; the Tools page restores the second of three states; the
+# status box and the Settings page reach the archive and setting.ini; OK waits out a
+# repeated minute.
 # Screenshots of each window are left in the work folder's shots/ when KP_KEEP_SHOTS is set.
 # Usage: tests/win/desktop.sh BUILD_WINDOWS_FOLDER
 set -euo pipefail
@@ -104,4 +106,46 @@ xdotool mousemove $((X + 338)) $((Y + 278)) click 1               # Replace chos
 ended 30 || fail "restoring run did not end"
 [ "$(cat "$site/state.txt")" = "state 2  " ] || fail "restored: $(cat "$site/state.txt")"
 [ "$(archives "$site")" = 4 ] || fail "the present state was not stored before the restore"
+
+# The status box: "valuable" chosen with the keyboard reaches the archive's record. The
+# Settings page: Standard stepped down by its up-down, Important by a wheel notch over its
+# value, " Show tarnel folder" unticked; Save writes them into setting.ini.
+settings_dir=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/Local)/TarnelSoftware
+rm -rf "$settings_dir"
+site=$(project settings); start "$site"; open_options "$site" settings
+opt=$(options_window)
+eval "$(xdotool getwindowgeometry --shell "$opt")"
+xdotool mousemove $((X + 180)) $((Y + 42)) click 1; sleep 0.3      # the status box
+xdotool key Down Down Down Return; sleep 0.3; shot status
+xdotool mousemove $((X + 150)) $((Y + 12)) click 1; sleep 0.3      # the Settings tab
+xdotool mousemove $((X + 240)) $((Y + 128)) click 1; sleep 0.2     # Standard's down arrow
+xdotool mousemove $((X + 297)) $((Y + 98)) click 1; sleep 0.2      # "Important" focuses its value
+xdotool click 5; sleep 0.2                                         # a wheel notch down
+xdotool mousemove $((X + 185)) $((Y + 196)) click 1; sleep 0.2     # Show tarnel folder
+shot settings
+xdotool mousemove $((X + 369)) $((Y + 280)) click 1; sleep 0.5     # Save
+ini=$(find "$settings_dir" -name setting.ini | head -1)
+[ -n "$ini" ] || fail "Save wrote no setting.ini"
+tr -d '\0\r' < "$ini" | grep -q 'hv:17\\18\\20.*ds:0' || fail "setting.ini: $(tr -d '\0\r' < "$ini")"
+xdotool mousemove $((X + 30)) $((Y + 12)) click 1; sleep 0.3       # back to Storing
+xdotool mousemove $((X + 200)) $((Y + 140)) click 1 type "valuable"; xdotool key ctrl+Return
+ended 20 || fail "the run did not end after Save and OK"
+rm -rf "$settings_dir"
+unzip -p "$site/#tarnel"/*.zip '_kpad_/*' | tr -d '\r' | grep -q "ps:3" || fail "the chosen status is not in the archive"
+
+# The repeated minute: an archive of this minute exists, so OK waits for the next minute
+# (the countdown on the message line; the run starts 8 seconds before it, time enough to
+# open the window under a slow Wine); then Ctrl+Return stores.
+site=$(project repeated)
+at() { date -d "@$(( $(date +%s) / 60 * 60 + 60 + $1 ))" '+%Y-%m-%d %H:%M:%S'; }
+NO_FAKE_STAT=1 faketime "$(at 50)" "$wine" "$build/kpad.exe" store --comment first "Z:$(echo "$site" | tr / '\\')" >/dev/null 2>&1 ||
+  fail "kpad.exe store"
+echo changed > "$site/index.html"
+NO_FAKE_STAT=1 faketime "$(at 52)" "$wine" "$exe" "Z:$(echo "$site" | tr / '\\')" >/dev/null 2>&1 & run=$!
+open_options "$site" repeated; sleep 0.5; shot countdown
+xdotool type "second"; xdotool key ctrl+Return; sleep 0.5
+[ "$(archives "$site")" = 1 ] || fail "OK was usable during the repeated minute"
+sleep 8; xdotool key ctrl+Return
+ended 20 || fail "the run did not end after the countdown"
+[ "$(archives "$site")" = 2 ] || fail "OK after the countdown stored $(archives "$site") archives"
 echo "desktop: all cases passed"
