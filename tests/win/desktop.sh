@@ -137,7 +137,8 @@ unzip -p "$site/#tarnel"/*.zip '_kpad_/*' | tr -d '\r' | grep -q "ps:3" || fail 
 # (the countdown on the message line; the run starts 8 seconds before it, time enough to
 # open the window under a slow Wine); then Ctrl+Return stores.
 site=$(project repeated)
-at() { date -d "@$(( $(date +%s) / 60 * 60 + 60 + $1 ))" '+%Y-%m-%d %H:%M:%S'; }
+minute=$(( $(date +%s) / 60 * 60 + 60 ))
+at() { date -d "@$((minute + $1))" '+%Y-%m-%d %H:%M:%S'; } # seconds into one minute
 NO_FAKE_STAT=1 faketime "$(at 50)" "$wine" "$build/kpad.exe" store --comment first "Z:$(echo "$site" | tr / '\\')" >/dev/null 2>&1 ||
   fail "kpad.exe store"
 echo changed > "$site/index.html"
