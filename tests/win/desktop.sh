@@ -4,7 +4,7 @@
 # and Ctrl+Return store it; Escape (Cancel) stores nothing; a bad version part keeps the
 # window open with its message; the Tools page restores the second of three states; the
 # status box and the Settings page reach the archive and setting.ini; OK waits out a
-# repeated minute.
+# repeated minute; --choose runs on the folder chosen and ends without a run on Cancel.
 # Screenshots of each window are left in the work folder's shots/ when KP_KEEP_SHOTS is set.
 # Usage: tests/win/desktop.sh BUILD_WINDOWS_FOLDER
 set -euo pipefail
@@ -52,6 +52,11 @@ options_window() { for _ in $(seq 50); do w=$(xdotool search --name "Site - Kest
 card_shown() { for _ in $(seq 100); do xdotool search --onlyvisible --name "^Kestrelpad$" >/dev/null 2>&1 && return 0
                sleep 0.05; done; return 1; }
 open_options() { card_shown || fail "$2: no card"; xdotool mousemove 512 384 click 1; options_window >/dev/null || fail "$2: no options window"; sleep 0.3; }
+# The chooser of --choose.
+chooser() { for _ in $(seq 100); do w=$(xdotool search --onlyvisible --name "^Choose the project - Kestrelpad$" 2>/dev/null | head -1)
+            [ -n "$w" ] && { echo "$w"; return 0; }; sleep 0.1; done; return 1; }
+# setting.ini and the remembered project live here (the prefix's user's local application data).
+settings_dir=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/Local)/TarnelSoftware
 
 # A plain run stores after its tick and ends by itself.
 site=$(project plain); start "$site"; sleep 0.8; shot card
@@ -110,7 +115,6 @@ ended 30 || fail "restoring run did not end"
 # The status box: "valuable" chosen with the keyboard reaches the archive's record. The
 # Settings page: Standard stepped down by its up-down, Important by a wheel notch over its
 # value, " Show tarnel folder" unticked; Save writes them into setting.ini.
-settings_dir=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/Local)/TarnelSoftware
 rm -rf "$settings_dir"
 site=$(project settings); start "$site"; open_options "$site" settings
 opt=$(options_window)
@@ -149,4 +153,25 @@ xdotool type "second"; xdotool key ctrl+Return; sleep 0.5
 sleep 8; xdotool key ctrl+Return
 ended 20 || fail "the run did not end after the countdown"
 [ "$(archives "$site")" = 2 ] || fail "OK after the countdown stored $(archives "$site") archives"
+
+# The Start menu's start (--choose): the system's file dialog; a folder typed and opened,
+# then "Choose folder", runs on that folder, which is remembered for the next start; there
+# Cancel (Escape) ends the program without a run.
+rm -rf "$settings_dir"
+site=$(project chooser)
+"$wine" "$exe" --choose >/dev/null 2>&1 & run=$!
+w=$(chooser) || fail "no chooser"
+eval "$(xdotool getwindowgeometry --shell "$w")"
+xdotool mousemove $((X + 400)) $((Y + 442)) click 1 type "Z:$(echo "$site" | tr / '\\')"
+xdotool key Return; sleep 0.5; shot chooser
+xdotool mousemove $((X + 184)) $((Y + 417)) click 1                # Choose folder
+ended 20 || fail "the run on the chosen folder did not end"
+[ "$(archives "$site")" = 1 ] || fail "the chosen folder was not stored"
+grep -qi "^Z:/.*/chooser/Site" "$settings_dir/Kestrelpad/last-project" || fail "the chosen folder was not remembered"
+"$wine" "$exe" --choose >/dev/null 2>&1 & run=$!
+w=$(chooser) || fail "no chooser the second time"
+xdotool mousemove $((X + 400)) $((Y + 442)) key Escape
+ended 10 || fail "Cancel did not end the program"
+[ "$(archives "$site")" = 1 ] || fail "a cancelled chooser ran the project"
+rm -rf "$settings_dir"
 echo "desktop: all cases passed"
