@@ -17,6 +17,7 @@
 #include "platform/RunLock.h"
 #include "store/Messages.h"
 #include "win/Card.h"
+#include "win/KeyboardLayouts.h"
 #include "win/MessageBoxes.h"
 #include "win/ProjectChooser.h"
 #include "win/WheelToArrowKeys.h"
@@ -44,6 +45,8 @@ void runDesktop(HINSTANCE instance, const std::string& param) {
     input.param = param;
     input.ctrlHeld = ctrlHeld;
     engine.start(input);
+    // The comment language is the program's input language for the whole run.
+    kp::win::activateKeyboardLayout(engine.state().values.commentLayout);
     kp::win::Card card(instance, host.ownerWindow(), engine);
     host.setCard(card);
     card.show(engine.state().values.showWindow >= 1);

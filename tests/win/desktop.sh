@@ -113,15 +113,19 @@ ended 30 || fail "restoring run did not end"
 [ "$(archives "$site")" = 4 ] || fail "the present state was not stored before the restore"
 
 # The status box: "valuable" chosen with the keyboard reaches the archive's record. The
-# Settings page: Standard stepped down by its up-down, Important by a wheel notch over its
-# value, " Show tarnel folder" unticked; Save writes them into setting.ini.
-rm -rf "$settings_dir"
+# Settings page: the comment language saved before (Russian, which the run switches on)
+# changed back to US English, Standard stepped down by its up-down, Important by a wheel
+# notch over its value, " Show tarnel folder" unticked; Save writes them into setting.ini.
+rm -rf "$settings_dir"; mkdir -p "$settings_dir/Kestrelpad"
+printf '[Setting]\r\nUserPreferences= cL:00000419,hv:18\\19\\20,mnp:5,ws:1,ds:1\r\n' > "$settings_dir/Kestrelpad/setting.ini"
 site=$(project settings); start "$site"; open_options "$site" settings
 opt=$(options_window)
 eval "$(xdotool getwindowgeometry --shell "$opt")"
 xdotool mousemove $((X + 180)) $((Y + 42)) click 1; sleep 0.3      # the status box
 xdotool key Down Down Down Return; sleep 0.3; shot status
 xdotool mousemove $((X + 150)) $((Y + 12)) click 1; sleep 0.3      # the Settings tab
+xdotool mousemove $((X + 280)) $((Y + 48)) click 1; sleep 0.3      # the comment language
+xdotool key Up Return; sleep 0.2
 xdotool mousemove $((X + 240)) $((Y + 128)) click 1; sleep 0.2     # Standard's down arrow
 xdotool mousemove $((X + 297)) $((Y + 98)) click 1; sleep 0.2      # "Important" focuses its value
 xdotool click 5; sleep 0.2                                         # a wheel notch down
@@ -130,7 +134,7 @@ shot settings
 xdotool mousemove $((X + 369)) $((Y + 280)) click 1; sleep 0.5     # Save
 ini=$(find "$settings_dir" -name setting.ini | head -1)
 [ -n "$ini" ] || fail "Save wrote no setting.ini"
-tr -d '\0\r' < "$ini" | grep -q 'hv:17\\18\\20.*ds:0' || fail "setting.ini: $(tr -d '\0\r' < "$ini")"
+tr -d '\0\r' < "$ini" | grep -q 'cL:00000409,hv:17\\18\\20.*ds:0' || fail "setting.ini: $(tr -d '\0\r' < "$ini")"
 xdotool mousemove $((X + 30)) $((Y + 12)) click 1; sleep 0.3       # back to Storing
 xdotool mousemove $((X + 200)) $((Y + 140)) click 1 type "valuable"; xdotool key ctrl+Return
 ended 20 || fail "the run did not end after Save and OK"
