@@ -64,17 +64,45 @@ ended 20 || fail "plain run did not end"
 [ "$(archives "$site")" = 1 ] || fail "plain run stored $(archives "$site") archives"
 
 # A click opens the options window with the comment box focused; Return is a line break,
-# Ctrl+Return is OK and stores the comment.
+# Ctrl+Return is OK and stores the comment, with the status chosen in the status box
+# ("valuable", by the keyboard).
 site=$(project comment); start "$site"; open_options "$site" comment; shot options
-xdotool type "first line"; xdotool key Return; xdotool type "second line"; xdotool key ctrl+Return
+xdotool type "first line"; xdotool key Return; xdotool type "second line"
+opt=$(options_window)
+eval "$(xdotool getwindowgeometry --shell "$opt")"
+xdotool mousemove $((X + 180)) $((Y + 42)) click 1; sleep 0.3      # the status box
+xdotool key Down Down Down Return; sleep 0.3; shot status
+xdotool mousemove $((X + 200)) $((Y + 180)) click 1; xdotool key ctrl+Return
 ended 20 || fail "run with a comment did not end"
 [ "$(archives "$site")" = 1 ] || fail "OK stored $(archives "$site") archives"
 log=$(unzip -p "$site/#tarnel"/*.zip _kpad_/project.log | tr -d '\r')
 grep -q "first line" <<<"$log" && grep -q "second line" <<<"$log" || fail "comment not in the log: $log"
+unzip -p "$site/#tarnel"/*.zip _kpad_/project.set | tr -d '\r' | grep -q "ps:3" || fail "the chosen status is not in the archive"
 
-# Escape is Cancel: nothing is stored.
+# Escape is Cancel: nothing is stored. Before it, on the Settings page: the comment language
+# saved before (Russian, which the run switches on) changed back to US English, Standard
+# stepped down by its up-down, Important by a wheel notch over its value, " Show tarnel
+# folder" unticked; Save writes them into setting.ini.
+rm -rf "$settings_dir"; mkdir -p "$settings_dir/Kestrelpad"
+printf '[Setting]\r\nUserPreferences= cL:00000419,hv:18\\19\\20,mnp:5,ws:1,ds:1\r\n' > "$settings_dir/Kestrelpad/setting.ini"
 site=$(project cancel); start "$site"; open_options "$site" cancel
-xdotool type "not stored"; xdotool key Escape
+xdotool type "not stored"
+opt=$(options_window)
+eval "$(xdotool getwindowgeometry --shell "$opt")"
+xdotool mousemove $((X + 150)) $((Y + 12)) click 1; sleep 0.3      # the Settings tab
+xdotool mousemove $((X + 280)) $((Y + 48)) click 1; sleep 0.3      # the comment language
+xdotool key Up Return; sleep 0.2
+xdotool mousemove $((X + 240)) $((Y + 128)) click 1; sleep 0.2     # Standard's down arrow
+xdotool mousemove $((X + 297)) $((Y + 98)) click 1; sleep 0.2      # "Important" focuses its value
+xdotool click 5; sleep 0.2                                         # a wheel notch down
+xdotool mousemove $((X + 185)) $((Y + 196)) click 1; sleep 0.2     # Show tarnel folder
+shot settings
+xdotool mousemove $((X + 369)) $((Y + 280)) click 1; sleep 0.5     # Save
+ini=$settings_dir/Kestrelpad/setting.ini
+tr -d '\0\r' < "$ini" | grep -q 'cL:00000409,hv:17\\18\\20.*ds:0' || fail "setting.ini: $(tr -d '\0\r' < "$ini")"
+rm -rf "$settings_dir"
+xdotool mousemove $((X + 30)) $((Y + 12)) click 1; sleep 0.3       # back to Storing
+xdotool mousemove $((X + 200)) $((Y + 180)) key Escape
 ended 20 || fail "cancelled run did not end"
 [ "$(archives "$site")" = 0 ] || fail "Cancel stored an archive"
 
@@ -112,49 +140,22 @@ ended 30 || fail "restoring run did not end"
 [ "$(cat "$site/state.txt")" = "state 2  " ] || fail "restored: $(cat "$site/state.txt")"
 [ "$(archives "$site")" = 4 ] || fail "the present state was not stored before the restore"
 
-# The status box: "valuable" chosen with the keyboard reaches the archive's record. The
-# Settings page: the comment language saved before (Russian, which the run switches on)
-# changed back to US English, Standard stepped down by its up-down, Important by a wheel
-# notch over its value, " Show tarnel folder" unticked; Save writes them into setting.ini.
-rm -rf "$settings_dir"; mkdir -p "$settings_dir/Kestrelpad"
-printf '[Setting]\r\nUserPreferences= cL:00000419,hv:18\\19\\20,mnp:5,ws:1,ds:1\r\n' > "$settings_dir/Kestrelpad/setting.ini"
-site=$(project settings); start "$site"; open_options "$site" settings
-opt=$(options_window)
-eval "$(xdotool getwindowgeometry --shell "$opt")"
-xdotool mousemove $((X + 180)) $((Y + 42)) click 1; sleep 0.3      # the status box
-xdotool key Down Down Down Return; sleep 0.3; shot status
-xdotool mousemove $((X + 150)) $((Y + 12)) click 1; sleep 0.3      # the Settings tab
-xdotool mousemove $((X + 280)) $((Y + 48)) click 1; sleep 0.3      # the comment language
-xdotool key Up Return; sleep 0.2
-xdotool mousemove $((X + 240)) $((Y + 128)) click 1; sleep 0.2     # Standard's down arrow
-xdotool mousemove $((X + 297)) $((Y + 98)) click 1; sleep 0.2      # "Important" focuses its value
-xdotool click 5; sleep 0.2                                         # a wheel notch down
-xdotool mousemove $((X + 185)) $((Y + 196)) click 1; sleep 0.2     # Show tarnel folder
-shot settings
-xdotool mousemove $((X + 369)) $((Y + 280)) click 1; sleep 0.5     # Save
-ini=$(find "$settings_dir" -name setting.ini | head -1)
-[ -n "$ini" ] || fail "Save wrote no setting.ini"
-tr -d '\0\r' < "$ini" | grep -q 'cL:00000409,hv:17\\18\\20.*ds:0' || fail "setting.ini: $(tr -d '\0\r' < "$ini")"
-xdotool mousemove $((X + 30)) $((Y + 12)) click 1; sleep 0.3       # back to Storing
-xdotool mousemove $((X + 200)) $((Y + 140)) click 1 type "valuable"; xdotool key ctrl+Return
-ended 20 || fail "the run did not end after Save and OK"
-rm -rf "$settings_dir"
-unzip -p "$site/#tarnel"/*.zip '_kpad_/*' | tr -d '\r' | grep -q "ps:3" || fail "the chosen status is not in the archive"
-
 # The repeated minute: an archive of this minute exists, so OK waits for the next minute
 # (the countdown on the message line; the run starts 8 seconds before it, time enough to
-# open the window under a slow Wine); then Ctrl+Return stores.
+# open the window under a slow Wine); once it has passed, Ctrl+Return stores.
 site=$(project repeated)
 minute=$(( $(date +%s) / 60 * 60 + 60 ))
 at() { date -d "@$((minute + $1))" '+%Y-%m-%d %H:%M:%S'; } # seconds into one minute
 NO_FAKE_STAT=1 faketime "$(at 50)" "$wine" "$build/kpad.exe" store --comment first "Z:$(echo "$site" | tr / '\\')" >/dev/null 2>&1 ||
   fail "kpad.exe store"
 echo changed > "$site/index.html"
+started=$(date +%s%N)
 NO_FAKE_STAT=1 faketime "$(at 52)" "$wine" "$exe" "Z:$(echo "$site" | tr / '\\')" >/dev/null 2>&1 & run=$!
 open_options "$site" repeated; sleep 0.5; shot countdown
 xdotool type "second"; xdotool key ctrl+Return; sleep 0.5
 [ "$(archives "$site")" = 1 ] || fail "OK was usable during the repeated minute"
-sleep 8; xdotool key ctrl+Return
+sleep "$(awk -v ns=$(( started + 8300000000 - $(date +%s%N) )) 'BEGIN { print (ns > 0 ? ns / 1e9 : 0) }')"
+xdotool key ctrl+Return
 ended 20 || fail "the run did not end after the countdown"
 [ "$(archives "$site")" = 2 ] || fail "OK after the countdown stored $(archives "$site") archives"
 
