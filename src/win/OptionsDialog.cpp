@@ -29,6 +29,7 @@ struct Dialog {
     OptionsChoice choice;
     std::vector<std::string> lastParts;
     WNDPROC commentProc = nullptr;
+    bool lineRed = false; // the message line's text is red, else white
 };
 
 // TimerFN: the repeated-minute countdown, once a second while it runs.
@@ -61,6 +62,7 @@ void showVersionRow(HWND dialog, Dialog& d, bool addVersion) {
 }
 
 void showMessageLine(HWND dialog, const MessageLine& line) {
+    if (Dialog* d = dialogOf(dialog)) d->lineRed = line.red;
     setText(dialog, IDC_Label4, line.text);
     ShowWindow(GetDlgItem(dialog, IDC_Label4), line.visible ? SW_SHOW : SW_HIDE);
 }
@@ -318,6 +320,12 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         HDC dc = reinterpret_cast<HDC>(wParam);
         SetBkMode(dc, TRANSPARENT);
         const int id = GetDlgCtrlID(control);
+        if (id == IDC_Label4) {
+            // The message line stands on navy: a red that reads there, or white.
+            static HBRUSH navy = CreateSolidBrush(RGB(0, 0, 0x80));
+            SetTextColor(dc, d->lineRed ? RGB(0xFF, 0x50, 0x50) : RGB(0xFF, 0xFF, 0xFF));
+            return reinterpret_cast<INT_PTR>(navy);
+        }
         if (id == IDC_Label24 || id == IDC_Label29) SetTextColor(dc, RGB(0, 0, 0xFF));
         return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
     }
