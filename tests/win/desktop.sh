@@ -57,6 +57,7 @@ chooser() { for _ in $(seq 100); do w=$(xdotool search --onlyvisible --name "^Ch
             [ -n "$w" ] && { echo "$w"; return 0; }; sleep 0.1; done; return 1; }
 # setting.ini and the remembered project live here (the prefix's user's local application data).
 settings_dir=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/Local)/TarnelSoftware
+rm -rf "$settings_dir" # every case starts with the default settings
 
 # A plain run stores after its tick and ends by itself.
 site=$(project plain); start "$site"; sleep 0.8; shot card
@@ -99,7 +100,7 @@ xdotool mousemove $((X + 185)) $((Y + 196)) click 1; sleep 0.2     # Show tarnel
 shot settings
 xdotool mousemove $((X + 369)) $((Y + 280)) click 1; sleep 0.5     # Save
 ini=$settings_dir/Kestrelpad/setting.ini
-tr -d '\0\r' < "$ini" | grep -q 'cL:00000409,hv:17\\18\\20.*ds:0' || fail "setting.ini: $(tr -d '\0\r' < "$ini")"
+tr -d '\0\r' < "$ini" | grep -q 'cL:00000409,hv:17\\18\\20,mnp:5,ws:1,ds:0' || fail "setting.ini: $(tr -d '\0\r' < "$ini")"
 rm -rf "$settings_dir"
 xdotool mousemove $((X + 30)) $((Y + 12)) click 1; sleep 0.3       # back to Storing
 xdotool mousemove $((X + 200)) $((Y + 180)) key Escape
