@@ -51,6 +51,15 @@ options_window() { for _ in $(seq 50); do w=$(xdotool search --name "Site - Kest
 # The click must come while the card is up, before the run's first tick.
 card_shown() { for _ in $(seq 100); do xdotool search --onlyvisible --name "^Kestrelpad$" >/dev/null 2>&1 && return 0
                sleep 0.05; done; return 1; }
+# Waits for the card (and every message box) to go.
+card_gone() { for _ in $(seq 50); do xdotool search --onlyvisible --name "^Kestrelpad$" >/dev/null 2>&1 || return 0
+              sleep 0.1; done; return 1; }
+# A message box: a window titled "Kestrelpad" other than the 500 x 250 card. (Wine takes a
+# click on its button only when the button is held down for a moment.)
+message_box() { for _ in $(seq 30); do
+                  for w in $(xdotool search --onlyvisible --name "^Kestrelpad$" 2>/dev/null); do
+                    [[ $(xdotool getwindowgeometry "$w") == *"Geometry: 500x250"* ]] || { sleep 0.3; echo "$w"; return 0; }
+                  done; sleep 0.1; done; return 1; }
 open_options() { card_shown || fail "$2: no card"; xdotool mousemove 512 384 click 1; options_window >/dev/null || fail "$2: no options window"; sleep 0.3; }
 # The chooser of --choose.
 chooser() { for _ in $(seq 100); do w=$(xdotool search --onlyvisible --name "^Choose the project - Kestrelpad$" 2>/dev/null | head -1)
@@ -82,8 +91,9 @@ unzip -p "$site/#tarnel"/*.zip _kpad_/project.set | tr -d '\r' | grep -q "ps:3" 
 
 # Escape is Cancel: nothing is stored. Before it, on the Settings page: the comment language
 # saved before (Russian, which the run switches on) changed back to US English, Standard
-# stepped down by its up-down, Important by a wheel notch over its value, " Show tarnel
-# folder" unticked; Save writes them into setting.ini.
+# stepped down by its up-down, Important by a wheel notch over its value, " Show window"
+# and " Show tarnel folder" unticked; Save says what an unticked " Show window" means, hides
+# the card and writes them into setting.ini.
 rm -rf "$settings_dir"; mkdir -p "$settings_dir/Kestrelpad"
 printf '[Setting]\r\nUserPreferences= cL:00000419,hv:18\\19\\20,mnp:5,ws:1,ds:1\r\n' > "$settings_dir/Kestrelpad/setting.ini"
 site=$(project cancel); start "$site"; open_options "$site" cancel
@@ -96,11 +106,17 @@ xdotool key Up Return; sleep 0.2
 xdotool mousemove $((X + 240)) $((Y + 128)) click 1; sleep 0.2     # Standard's down arrow
 xdotool mousemove $((X + 297)) $((Y + 98)) click 1; sleep 0.2      # "Important" focuses its value
 xdotool click 5; sleep 0.2                                         # a wheel notch down
+xdotool mousemove $((X + 30)) $((Y + 196)) click 1; sleep 0.2      # Show window
 xdotool mousemove $((X + 185)) $((Y + 196)) click 1; sleep 0.2     # Show tarnel folder
 shot settings
 xdotool mousemove $((X + 369)) $((Y + 280)) click 1; sleep 0.5     # Save
+message=$(message_box) || fail "Save did not say what an unticked Show window means"
+eval "$(xdotool getwindowgeometry --shell "$message")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 20)) mousedown 1 sleep 0.1 mouseup 1  # its OK
+card_gone || fail "the card is still shown after Save without Show window"
+eval "$(xdotool getwindowgeometry --shell "$opt")"
 ini=$settings_dir/Kestrelpad/setting.ini
-tr -d '\0\r' < "$ini" | grep -q 'cL:00000409,hv:17\\18\\20,mnp:5,ws:1,ds:0' || fail "setting.ini: $(tr -d '\0\r' < "$ini")"
+tr -d '\0\r' < "$ini" | grep -q 'cL:00000409,hv:17\\18\\20,mnp:5,ws:0,ds:0' || fail "setting.ini: $(tr -d '\0\r' < "$ini")"
 rm -rf "$settings_dir"
 xdotool mousemove $((X + 30)) $((Y + 12)) click 1; sleep 0.3       # back to Storing
 xdotool mousemove $((X + 200)) $((Y + 180)) key Escape
@@ -143,7 +159,8 @@ ended 30 || fail "restoring run did not end"
 
 # The repeated minute: an archive of this minute exists, so OK waits for the next minute
 # (the countdown on the message line; the run starts 8 seconds before it, time enough to
-# open the window under a slow Wine); once it has passed, Ctrl+Return stores.
+# open the window under a slow Wine); once it has passed, Ctrl+Return stores. The fake clock
+# starts when Wine has started the program, a moment after the run was started here.
 site=$(project repeated)
 minute=$(( $(date +%s) / 60 * 60 + 60 ))
 at() { date -d "@$((minute + $1))" '+%Y-%m-%d %H:%M:%S'; } # seconds into one minute
@@ -155,7 +172,7 @@ NO_FAKE_STAT=1 faketime "$(at 52)" "$wine" "$exe" "Z:$(echo "$site" | tr / '\\')
 open_options "$site" repeated; sleep 0.5; shot countdown
 xdotool type "second"; xdotool key ctrl+Return; sleep 0.5
 [ "$(archives "$site")" = 1 ] || fail "OK was usable during the repeated minute"
-sleep "$(awk -v ns=$(( started + 8300000000 - $(date +%s%N) )) 'BEGIN { print (ns > 0 ? ns / 1e9 : 0) }')"
+sleep "$(awk -v ns=$(( started + 10000000000 - $(date +%s%N) )) 'BEGIN { print (ns > 0 ? ns / 1e9 : 0) }')"
 xdotool key ctrl+Return
 ended 20 || fail "the run did not end after the countdown"
 [ "$(archives "$site")" = 2 ] || fail "OK after the countdown stored $(archives "$site") archives"
