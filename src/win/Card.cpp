@@ -1,5 +1,7 @@
 #include "win/Card.h"
 
+#include <dwmapi.h>
+
 #include "engine/CardModel.h"
 #include "win/Text.h"
 #include "win/resource.h"
@@ -101,6 +103,9 @@ void Card::setVisibility(int mode) {
 }
 
 void Card::fade() {
+    // Without the desktop's composition the steps would not show, only delay the end.
+    BOOL composed = FALSE;
+    if (FAILED(DwmIsCompositionEnabled(&composed)) || !composed) return;
     for (int alpha = 255; alpha > 0; alpha -= 5) {
         SetLayeredWindowAttributes(m_window, 0, BYTE(alpha), LWA_ALPHA);
         Sleep(4);
