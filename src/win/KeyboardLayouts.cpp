@@ -38,6 +38,8 @@ bool activateKeyboardLayout(const std::string& layout) {
     return true;
 }
 
-std::string activeKeyboardLayout() { return layoutOf(GetKeyboardLayout(0)); }
+std::string activeKeyboardLayout() {
+    return layoutOf(GetKeyboardLayout(0));
+}
 
 } // namespace kp::win

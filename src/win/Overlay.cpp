@@ -21,7 +21,8 @@ LRESULT CALLBACK overlayProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return DefSubclassProc(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK underProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+LRESULT CALLBACK underProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                           DWORD_PTR data) {
     auto* o = reinterpret_cast<Overlaid*>(data);
     switch (message) {
     case WM_CTLCOLORSTATIC:
@@ -30,17 +31,21 @@ LRESULT CALLBACK underProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             const bool grey = o->style.greyWithoutFocus && GetFocus() != window;
             SetTextColor(dc, grey ? kGrey : GetSysColor(COLOR_WINDOWTEXT));
             SetBkColor(dc, GetSysColor(IsWindowEnabled(window) ? COLOR_WINDOW : COLOR_BTNFACE));
-            return reinterpret_cast<LRESULT>(GetSysColorBrush(IsWindowEnabled(window) ? COLOR_WINDOW : COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(
+                GetSysColorBrush(IsWindowEnabled(window) ? COLOR_WINDOW : COLOR_BTNFACE));
         }
         break;
     case WM_SETFOCUS:
-    case WM_KILLFOCUS: InvalidateRect(o->overlay, nullptr, TRUE); break;
+    case WM_KILLFOCUS:
+        InvalidateRect(o->overlay, nullptr, TRUE);
+        break;
     case WM_GETDLGCODE:
         if (o->style.arrowKeysStep) return DLGC_WANTARROWS;
         break;
     case WM_KEYDOWN:
         if (o->style.arrowKeysStep && (wParam == VK_UP || wParam == VK_DOWN)) {
-            SendMessageW(GetParent(window), kStepValue, WPARAM(GetDlgCtrlID(window)), wParam == VK_UP ? 1 : 0);
+            SendMessageW(GetParent(window), kStepValue, WPARAM(GetDlgCtrlID(window)),
+                         wParam == VK_UP ? 1 : 0);
             return 0;
         }
         break;
@@ -48,7 +53,8 @@ LRESULT CALLBACK underProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         RemoveWindowSubclass(window, underProc, kUnderSubclass);
         delete o;
         break;
-    default: break;
+    default:
+        break;
     }
     return DefSubclassProc(window, message, wParam, lParam);
 }
@@ -75,12 +81,13 @@ HWND layOver(HWND under, int id, OverlayStyle style) {
     SetWindowLongW(under, GWL_STYLE, GetWindowLongW(under, GWL_STYLE) | WS_CLIPCHILDREN);
     const RECT r = textArea(under);
     const DWORD align = style.rightAligned ? ES_RIGHT : ES_LEFT;
-    HWND overlay = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_READONLY | align, r.left, r.top,
-                                   r.right - r.left, r.bottom - r.top, under,
+    HWND overlay = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_READONLY | align, r.left,
+                                   r.top, r.right - r.left, r.bottom - r.top, under,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
     SendMessageW(overlay, WM_SETFONT, SendMessageW(under, WM_GETFONT, 0, 0), FALSE);
     SetWindowSubclass(overlay, overlayProc, kOverlaySubclass, 0);
-    SetWindowSubclass(under, underProc, kUnderSubclass, reinterpret_cast<DWORD_PTR>(new Overlaid{overlay, style}));
+    SetWindowSubclass(under, underProc, kUnderSubclass,
+                      reinterpret_cast<DWORD_PTR>(new Overlaid{overlay, style}));
     return overlay;
 }
 

@@ -26,7 +26,8 @@ std::wstring systemPath(const std::string& path) {
 std::string pathOf(IShellItem* item) {
     PWSTR name = nullptr;
     std::string out;
-    if (item && SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &name)) && name) out = portablePath(narrow(name));
+    if (item && SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &name)) && name)
+        out = portablePath(narrow(name));
     CoTaskMemFree(name);
     return out;
 }
@@ -43,8 +44,10 @@ public:
     std::string chosenFolder;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_IFileDialogEvents) *out = static_cast<IFileDialogEvents*>(this);
-        else if (iid == IID_IFileDialogControlEvents) *out = static_cast<IFileDialogControlEvents*>(this);
+        if (iid == IID_IUnknown || iid == IID_IFileDialogEvents)
+            *out = static_cast<IFileDialogEvents*>(this);
+        else if (iid == IID_IFileDialogControlEvents)
+            *out = static_cast<IFileDialogControlEvents*>(this);
         else {
             *out = nullptr;
             return E_NOINTERFACE;
@@ -60,7 +63,8 @@ public:
     HRESULT STDMETHODCALLTYPE OnFolderChanging(IFileDialog*, IShellItem*) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnFolderChange(IFileDialog*) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnSelectionChange(IFileDialog*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnShareViolation(IFileDialog*, IShellItem*, FDE_SHAREVIOLATION_RESPONSE*) override {
+    HRESULT STDMETHODCALLTYPE OnShareViolation(IFileDialog*, IShellItem*,
+                                               FDE_SHAREVIOLATION_RESPONSE*) override {
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE OnTypeChange(IFileDialog*) override { return S_OK; }
@@ -72,7 +76,8 @@ public:
     HRESULT STDMETHODCALLTYPE OnButtonClicked(IFileDialogCustomize* customize, DWORD id) override {
         if (id != kChooseFolderButton) return S_OK;
         IFileDialog* dialog = nullptr;
-        if (FAILED(customize->QueryInterface(IID_IFileDialog, reinterpret_cast<void**>(&dialog)))) return S_OK;
+        if (FAILED(customize->QueryInterface(IID_IFileDialog, reinterpret_cast<void**>(&dialog))))
+            return S_OK;
         IShellItem* item = nullptr;
         if (SUCCEEDED(dialog->GetCurrentSelection(&item)) && isFolder(item)) chosenFolder = pathOf(item);
         if (item) item->Release();
@@ -84,7 +89,9 @@ public:
         dialog->Release();
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE OnCheckButtonToggled(IFileDialogCustomize*, DWORD, BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnCheckButtonToggled(IFileDialogCustomize*, DWORD, BOOL) override {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE OnControlActivating(IFileDialogCustomize*, DWORD) override { return S_OK; }
 };
 
@@ -96,7 +103,8 @@ std::string homeFolder() {
 void startAt(IFileOpenDialog* dialog, const std::string& lastProject) {
     const ChooserStart start = chooserStart(lastProject, homeFolder());
     IShellItem* folder = nullptr;
-    if (SUCCEEDED(SHCreateItemFromParsingName(systemPath(start.folder).c_str(), nullptr, IID_PPV_ARGS(&folder)))) {
+    if (SUCCEEDED(
+            SHCreateItemFromParsingName(systemPath(start.folder).c_str(), nullptr, IID_PPV_ARGS(&folder)))) {
         dialog->SetFolder(folder);
         folder->Release();
     }
@@ -107,14 +115,15 @@ void startAt(IFileOpenDialog* dialog, const std::string& lastProject) {
 
 std::string chooseProject(const std::string& lastProject) {
     IFileOpenDialog* dialog = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog)))) return {};
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog))))
+        return {};
     ChooserEvents events;
     DWORD cookie = 0;
     dialog->Advise(&events, &cookie);
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
-    dialog->SetOptions(options | FOS_FORCEFILESYSTEM | FOS_FILEMUSTEXIST | FOS_PATHMUSTEXIST | FOS_NOCHANGEDIR |
-                       FOS_DONTADDTORECENT);
+    dialog->SetOptions(options | FOS_FORCEFILESYSTEM | FOS_FILEMUSTEXIST | FOS_PATHMUSTEXIST |
+                       FOS_NOCHANGEDIR | FOS_DONTADDTORECENT);
     dialog->SetTitle(wide(kChooseTitle).c_str());
     dialog->SetOkButtonLabel(L"Choose");
     dialog->SetFileNameLabel(L"Project:");

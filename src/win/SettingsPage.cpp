@@ -32,7 +32,9 @@ int valueOfControl(int id) {
     return -1;
 }
 
-void setText(HWND dialog, int id, const std::string& text) { SetDlgItemTextW(dialog, id, wide(text).c_str()); }
+void setText(HWND dialog, int id, const std::string& text) {
+    SetDlgItemTextW(dialog, id, wide(text).c_str());
+}
 
 } // namespace
 
@@ -41,10 +43,10 @@ SettingsPage::SettingsPage(RunState& state, SettingsPageContext context)
 
 const std::vector<int>& SettingsPage::controls() {
     static const std::vector<int> ids = {
-        IDC_Label2,  IDC_ComboBox1, IDC_Label9,  IDC_Label10,   IDC_Label11,   IDC_Label8,  IDC_Label5,
-        IDC_Edit1,   IDC_UpDown1,   IDC_Edit3,   IDC_UpDown2,   IDC_Edit5,     IDC_UpDown3, IDC_Label7,
-        IDC_Edit2,   IDC_Label12,   IDC_Label13, IDC_Edit4,     IDC_UpDown4,   IDC_CheckBox4,
-        IDC_CheckBox3, IDC_Label19, IDC_Button2};
+        IDC_Label2,  IDC_ComboBox1, IDC_Label9,    IDC_Label10, IDC_Label11, IDC_Label8,
+        IDC_Label5,  IDC_Edit1,     IDC_UpDown1,   IDC_Edit3,   IDC_UpDown2, IDC_Edit5,
+        IDC_UpDown3, IDC_Label7,    IDC_Edit2,     IDC_Label12, IDC_Label13, IDC_Edit4,
+        IDC_UpDown4, IDC_CheckBox4, IDC_CheckBox3, IDC_Label19, IDC_Button2};
     return ids;
 }
 
@@ -97,7 +99,8 @@ void SettingsPage::save(HWND dialog) {
         MessageBeep(MB_OK);
         showMessageBox(dialog, MessageKind::Error, r.error);
     }
-    if (r.hideMessageLine && m_context.showMessageLine) m_context.showMessageLine(dialog, {"  ", false, false});
+    if (r.hideMessageLine && m_context.showMessageLine)
+        m_context.showMessageLine(dialog, {"  ", false, false});
     refresh(dialog);
 }
 
@@ -141,17 +144,22 @@ bool SettingsPage::handle(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
     case IDC_CheckBox3:
         if (code == BN_CLICKED) {
             const bool on = IsDlgButtonChecked(dialog, id) == BST_CHECKED;
-            if (id == IDC_CheckBox4) m_model.setShowWindow(on);
-            else m_model.setShowArchiveFolder(on);
+            if (id == IDC_CheckBox4)
+                m_model.setShowWindow(on);
+            else
+                m_model.setShowArchiveFolder(on);
             refresh(dialog);
         }
         return true;
-    case IDC_Button2: save(dialog); return true;
+    case IDC_Button2:
+        save(dialog);
+        return true;
     case IDC_Label19:
         if (code == STN_CLICKED)
             if (const auto text = m_model.hiddenMessage()) showMessageBox(dialog, MessageKind::Plain, *text);
         return true;
-    default: break;
+    default:
+        break;
     }
     for (int column = 0; column < 3; ++column) {
         if (id != kColumnCaptions[column]) continue;

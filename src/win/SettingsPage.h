@@ -15,7 +15,7 @@ namespace kp::win {
 
 struct SettingsPageContext {
     std::function<void(HWND dialog, const MessageLine&)> showMessageLine; // the Storing page's line
-    std::function<void(int mode)> setCardVisibility;          // 1 opaque, 10 fade out
+    std::function<void(int mode)> setCardVisibility;                      // 1 opaque, 10 fade out
 };
 
 class SettingsPage {
