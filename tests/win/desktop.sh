@@ -169,7 +169,7 @@ NO_FAKE_STAT=1 faketime "$(at 46)" "$wine" "$build/kpad.exe" store --comment fir
   fail "kpad.exe store"
 echo changed > "$site/index.html"
 NO_FAKE_STAT=1 faketime "$(at 50)" "$wine" "$exe" "Z:$(echo "$site" | tr / '\\')" >/dev/null 2>&1 & run=$!
-for _ in 1 2 3; do options_window >/dev/null && break; done || fail "repeated: no options window"
+for _ in 1 2 3; do options_window >/dev/null && break; done || { shot repeated; fail "repeated: no options window"; }
 opened=$(date +%s%N); sleep 0.5; shot countdown
 xdotool mousemove 512 384 type "second"; xdotool key ctrl+Return; sleep 0.5
 [ "$(archives "$site")" = 1 ] || fail "OK was usable during the repeated minute"
