@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "engine/EntryChecks.h"
+#include "engine/ProjectChoice.h"
 #include "platform/BusyFile.h"
 #include "platform/FileSystem.h"
 #include "platform/HiddenFolder.h"
@@ -262,6 +263,20 @@ TEST(WindowsSystem, UserNameAndSettingsFolder) {
     TempDir t;
     EXPECT_GT(freeDiskSpace(t.path()), 0);
     EXPECT_EQ(freeDiskSpace("Q:/no/such/drive"), -1);
+}
+
+// The Start menu's chooser remembers drive paths and opens where the project lies.
+TEST(WindowsProjectChoice, TheLastProjectIsADrivePath) {
+    TempDir t;
+    const std::string site = t.mkdir("work/Site");
+    ASSERT_TRUE(rememberProject(t / "appdata", site));
+    EXPECT_EQ(readLastProject(t / "appdata"), site);
+    const ChooserStart start = chooserStart(site, "C:/home");
+    EXPECT_EQ(start.folder, t / "work");
+    EXPECT_EQ(start.selected, site);
+    // Moved away: the nearest folder that still exists; past the drive's root, home.
+    EXPECT_EQ(chooserStart(t / "work/Gone/Site", "C:/home").folder, t / "work");
+    EXPECT_EQ(chooserStart("Q:/no/such/Site", "C:/home").folder, "C:/home");
 }
 
 } // namespace
