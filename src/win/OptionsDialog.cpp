@@ -10,7 +10,9 @@
 #include "engine/OptionsModel.h"
 #include "engine/StatesModel.h"
 #include "platform/Clock.h"
+#include "win/LinkLabel.h"
 #include "win/MessageBoxes.h"
+#include "win/ProjectLogWindow.h"
 #include "win/Text.h"
 #include "win/resource.h"
 
@@ -30,7 +32,7 @@ struct Dialog {
 // The controls of each page, in the order of the tabs.
 const std::vector<int> kPages[] = {
     {IDC_Label6, IDC_Edit15, IDC_Label16, IDC_Label1, IDC_Memo1, IDC_Label14, IDC_Edit6, IDC_Label17, IDC_Edit8,
-     IDC_Label15, IDC_Edit10, IDC_CheckBox5, IDC_Label4, IDOK, IDCANCEL},
+     IDC_Label15, IDC_Edit10, IDC_CheckBox5, IDC_Label4, IDOK, IDCANCEL, IDC_Edit13},
     {IDC_Label3, IDC_ListBox1, IDC_Memo3, IDC_Label20, IDC_Label21, IDC_Label22, IDC_Label18, IDC_CheckBox1,
      IDC_CheckBox2, IDC_Button3},
     {},
@@ -218,6 +220,7 @@ void initDialog(HWND dialog, Dialog& d) {
     }
     fillStates(dialog, d);
     initAbout(dialog);
+    makeLink(GetDlgItem(dialog, IDC_Edit13));
     SendDlgItemMessageW(dialog, IDC_ListBox1, LB_SETCURSEL, 0, 0);
     showState(dialog, d, 0);
     EnableWindow(GetDlgItem(dialog, IDC_CheckBox2), d.states.recoveryAllowed(a.recoveryEnabled));
@@ -262,6 +265,7 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         SetBkMode(dc, TRANSPARENT);
         const int id = GetDlgCtrlID(control);
         if (id == IDC_Label24 || id == IDC_Label29) SetTextColor(dc, RGB(0, 0, 0xFF));
+        if (id == IDC_Edit13) SetTextColor(dc, RGB(0, 0, 0x80));
         return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
     }
     if (message == WM_NOTIFY) {
@@ -308,6 +312,10 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     case IDC_Label29:
         if (HIWORD(wParam) == STN_CLICKED) openHelp(dialog);
+        return TRUE;
+    case IDC_Edit13: // the project log window, not modal
+        if (HIWORD(wParam) == STN_CLICKED)
+            if (ProjectLogWindow* log = ProjectLogWindow::ofRun()) log->show(dialog);
         return TRUE;
     case IDC_Label23:
         if (HIWORD(wParam) == STN_CLICKED) {

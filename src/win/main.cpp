@@ -13,6 +13,7 @@
 #include "store/Messages.h"
 #include "win/Card.h"
 #include "win/MessageBoxes.h"
+#include "win/ProjectLogWindow.h"
 #include "win/WinHost.h"
 
 namespace {
@@ -38,6 +39,7 @@ void runDesktop(HINSTANCE instance, const std::string& param) {
     engine.start(input);
     kp::win::Card card(instance, host.ownerWindow(), engine);
     host.setCard(card);
+    kp::win::ProjectLogWindow logWindow(instance, engine, kp::systemClock());
     card.show(engine.state().values.showWindow >= 1);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

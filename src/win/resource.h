@@ -39,3 +39,10 @@
 #define IDC_Label28 1044
 #define IDC_Label29 1045 // the help file (a link)
 #define IDC_Label23 1046 // the blank label
+
+// The project log window, the Tools page's state menu and its two windows.
+#define IDC_Edit13 1100   // the "Project log" link on the Storing page
+#define IDM_Save2 1101    // File > Save
+#define IDM_Save1 1102    // File > Export
+#define IDM_Close1 1103   // File > Quit
+#define IDC_LogMemo1 1104 // the log text
