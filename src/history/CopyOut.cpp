@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -12,6 +11,7 @@
 
 #include "history/PathPattern.h"
 #include "platform/FileSystem.h"
+#include "platform/OutputFile.h"
 #include "platform/Text.h"
 #include "zip/ItemNames.h"
 #include "zip/ZipArchive.h"
@@ -127,46 +127,33 @@ std::string linkRefusal(const std::string& link) {
                   "another folder.";
 }
 
-std::FILE* createAside(const std::string& target, std::string& aside) {
-    for (int i = 0; i < 100; ++i) {
-        aside = folderPart(target) + ".kpad-copy-" + std::to_string(i) + "-" + fileNamePart(target);
-        if (std::FILE* f = std::fopen(aside.c_str(), "wbx")) return f;
-        if (errno != EEXIST) return nullptr;
-    }
-    return nullptr;
-}
-
-fs::perms permissionsOf(const ZipItem& item) {
+std::uint32_t permissionsOf(const ZipItem& item) {
     const std::uint32_t mode = item.unixMode() & 0777;
-    return fs::perms(mode ? mode : 0644);
+    return mode ? mode : 0644;
 }
 
-// Writes one file aside and renames it into place; the kit checks size and CRC as it reads.
+// Writes one file aside and renames it into place (over the old file when asked to); the kit
+// checks size and CRC as it reads. The platform's output file does the renaming as each
+// system needs it: Windows replaces no file by a plain rename.
 std::string copyOne(const Chosen& c, const std::string& targetFolder) {
     const std::string folder = withoutTrailingSlash(folderPart(c.target));
     if (const std::string link = linkOnTheWay(targetFolder, c.target); !link.empty())
         return linkRefusal(link);
     if (!makeFolders(folder)) return "Can't create the folder " + folder + ": " + errorText(errno);
-    std::string aside;
-    std::FILE* file = createAside(c.target, aside);
-    if (!file) return "Can't write " + c.target + ": " + errorText(errno);
+    OutputFile out;
+    if (!out.createUnique(folder, ".kpad-copy-")) return "Can't write " + c.target + ": " + errorText(errno);
     std::string problem;
     try {
         c.zip->readItem(c.item->fileName, [&](const char* data, std::size_t n) {
-            if (problem.empty() && std::fwrite(data, 1, n, file) != n)
-                problem = "Can't write " + c.target + ": " + errorText(errno);
+            if (problem.empty() && !out.write(data, n)) problem = "Can't write " + c.target + ": " + errorText(errno);
         });
     } catch (const std::exception& e) {
         problem = e.what();
     }
-    if (std::fclose(file) != 0 && problem.empty())
-        problem = "Can't write " + c.target + ": " + errorText(errno);
-    std::error_code ec;
-    if (problem.empty()) fs::permissions(aside, permissionsOf(*c.item), ec);
-    if (problem.empty() && std::rename(aside.c_str(), c.target.c_str()) != 0)
-        problem = "Can't write " + c.target + ": " + errorText(errno);
+    if (problem.empty()) out.setMode(permissionsOf(*c.item)); // the bits are a courtesy: not checked
+    if (problem.empty() && !out.commit(c.target, false)) problem = "Can't write " + c.target + ": " + errorText(errno);
     if (!problem.empty()) {
-        std::remove(aside.c_str());
+        out.discard();
         return problem;
     }
     const std::time_t t = c.item->modificationTime >= 0 ? std::time_t(c.item->modificationTime)
