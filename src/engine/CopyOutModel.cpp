@@ -36,7 +36,7 @@ CopyResult CopyOutModel::copy(const std::vector<std::string>& paths, const std::
     CopyRequest request;
     request.archive = m_archive;
     request.paths = paths;
-    request.targetFolder = trim(folder);
+    request.targetFolder = portablePath(trim(folder)); // as typed: "D:\out" on Windows
     request.overwrite = overwrite;
     // With no paths the history layer would copy the whole state.
     if (request.paths.empty() || request.targetFolder.empty()) {

@@ -33,7 +33,8 @@ public:
     static bool copyEnabled(const std::string& folder, std::size_t chosen);
     static int percent(const CopyProgress& progress);
 
-    // Copies the chosen paths; nothing happens without a folder or a chosen path.
+    // Copies the chosen paths into the folder as the user wrote it; nothing happens without a
+    // folder or a chosen path.
     CopyResult copy(const std::vector<std::string>& paths, const std::string& folder, bool overwrite,
                     const CopyProgressCallback& progress = {}) const;
     // The refusal to replace files without being asked to.

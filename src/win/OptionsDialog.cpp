@@ -13,6 +13,7 @@
 #include "win/LinkLabel.h"
 #include "win/MessageBoxes.h"
 #include "win/ProjectLogWindow.h"
+#include "win/StateMenu.h"
 #include "win/Text.h"
 #include "win/resource.h"
 
@@ -267,6 +268,10 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         if (id == IDC_Label24 || id == IDC_Label29) SetTextColor(dc, RGB(0, 0, 0xFF));
         if (id == IDC_Edit13) SetTextColor(dc, RGB(0, 0, 0x80));
         return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    }
+    if (message == WM_CONTEXTMENU && reinterpret_cast<HWND>(wParam) == GetDlgItem(dialog, IDC_ListBox1)) {
+        showStateMenu(dialog, reinterpret_cast<HWND>(wParam), d->states, d->engine.state(), lParam);
+        return TRUE;
     }
     if (message == WM_NOTIFY) {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);

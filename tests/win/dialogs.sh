@@ -99,4 +99,52 @@ xdotool key Escape
 ended 20 || fail "the run did not end after Cancel"
 [ "$(ls "$site/#tarnel"/*.zip | wc -l)" = 1 ] || fail "Cancel stored an archive"
 
+# The Tools page's state menu: "Show changes…" lists what differs from the present, and its
+# filter narrows the list; "Copy files out…" writes the ticked file, refuses to replace it
+# unasked, and replaces it when asked to.
+site=$(project tools)
+echo "<p>changed, and longer</p>" > "$site/index.html"; echo new > "$site/new.txt"; rm "$site/docs/a.txt"
+state=$(basename "$(newest "$site")")
+state_menu() { eval "$(xdotool getwindowgeometry --shell "$opt")"
+               xdotool mousemove $((X + 62)) $((Y + 60)) click 3; sleep 0.5    # the newest state
+               xdotool mousemove $((X + 120)) $((Y + 60 + $1)) click 1; }
+start "$site"; open_options tools
+xdotool mousemove $((X + 90)) $((Y + 12)) click 1; sleep 0.3      # the Tools tab
+eval "$(xdotool getwindowgeometry --shell "$opt")"
+xdotool mousemove $((X + 62)) $((Y + 60)) click 3; sleep 0.5; shot statemenu
+xdotool mousemove $((X + 120)) $((Y + 71)) click 1                # Show changes…
+changes=$(window "^Changes since ${state//./\\.}\$") || fail "no Show changes window for $state"
+sleep 0.3; shot changes
+xdotool type "INDEX"; sleep 0.3; shot changes-filtered
+xdotool key Escape; gone "^Changes since" || fail "Escape left Show changes open"
+
+mkdir -p "$work/out"
+copy_out() {
+  state_menu 28                                                   # Copy files out…
+  copy=$(window "^Copy files out of ${state//./\\.}\$") || fail "no Copy files out window for $state"
+  eval "$(xdotool getwindowgeometry --shell "$copy")"; sleep 0.3
+  xdotool mousemove $((X + 22)) $((Y + 79)) click 1               # Site/index.html
+  xdotool mousemove $((X + 288)) $((Y + 344)) click 1 type "$(winpath "$work/out")"
+  [ "${1:-}" = replace ] && xdotool mousemove $((X + 18)) $((Y + 372)) click 1
+  sleep 0.2; shot "copy-$2"
+  xdotool mousemove $((X + 465)) $((Y + 455)) click 1; sleep 0.5  # Copy
+}
+copy_out "" first
+gone "^Copy files out of" || fail "Copy files out stayed open after copying"
+[ "$(cat "$work/out/Site/index.html")" = "<p>hello</p>" ] || fail "copied: $(cat "$work/out/Site/index.html")"
+[ ! -e "$work/out/Site/docs" ] || fail "a file that was not ticked was copied"
+echo kept > "$work/out/Site/index.html"
+copy_out "" again; shot copy-refused
+window "^Copy files out of" >/dev/null || fail "a refused copy closed the window"
+[ "$(cat "$work/out/Site/index.html")" = kept ] || fail "a file was replaced unasked"
+xdotool mousemove $((X + 310)) $((Y + 258)) key Return; sleep 0.3 # the message
+xdotool mousemove $((X + 540)) $((Y + 455)) click 1               # Close
+gone "^Copy files out of" || fail "Close left Copy files out open"
+copy_out replace replace
+gone "^Copy files out of" || fail "Copy files out stayed open after replacing"
+[ "$(cat "$work/out/Site/index.html")" = "<p>hello</p>" ] || fail "not replaced when asked: $(cat "$work/out/Site/index.html")"
+xdotool mousemove 512 384 key Escape
+ended 20 || fail "the run did not end after Cancel"
+[ "$(ls "$site/#tarnel"/*.zip | wc -l)" = 1 ] || fail "the state windows stored an archive"
+
 echo "dialogs: all cases passed"
