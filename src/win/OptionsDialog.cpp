@@ -13,7 +13,7 @@
 #include "win/LinkLabel.h"
 #include "win/MessageBoxes.h"
 #include "win/ProjectLogWindow.h"
-#include "win/StateMenu.h"
+#include "win/StateActions.h"
 #include "win/Text.h"
 #include "win/resource.h"
 
@@ -100,6 +100,7 @@ void showState(HWND dialog, Dialog& d, int row) {
     if (!v.archive.empty()) {
         const StateComment c = StatesModel::readComment(v.archive);
         comment = c.status == StateComment::Status::Unreadable ? c.error : c.text;
+        tellUnreadComment(dialog, c);
     }
     std::string shown; // the edit breaks lines at CR LF
     for (char ch : comment) {
@@ -305,6 +306,7 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             showVersionRow(dialog, *d, IsDlgButtonChecked(dialog, IDC_CheckBox5) == BST_CHECKED);
         return TRUE;
     case IDC_ListBox1:
+        if (HIWORD(wParam) == LBN_DBLCLK) openStateArchive(dialog, reinterpret_cast<HWND>(lParam), d->states);
         if (HIWORD(wParam) == LBN_SELCHANGE)
             showState(dialog, *d, int(SendDlgItemMessageW(dialog, IDC_ListBox1, LB_GETCURSEL, 0, 0)));
         return TRUE;

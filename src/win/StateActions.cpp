@@ -1,9 +1,13 @@
-#include "win/StateMenu.h"
+#include "win/StateActions.h"
 
+#include <shellapi.h>
 #include <windowsx.h>
 
+#include "store/Messages.h"
 #include "win/ChangesDialog.h"
 #include "win/CopyOutDialog.h"
+#include "win/MessageBoxes.h"
+#include "win/Text.h"
 #include "win/resource.h"
 
 namespace kp::win {
@@ -51,6 +55,34 @@ void showStateMenu(HWND dialog, HWND list, const StatesModel& states, const Proj
     DestroyMenu(menu);
     if (chosen == IDM_ShowChanges) runChangesDialog(dialog, project, archive);
     else if (chosen == IDM_CopyOut) runCopyOutDialog(dialog, project, archive);
+}
+
+void tellUnreadComment(HWND dialog, const StateComment& comment) {
+    if (comment.status == StateComment::Status::Read || !IsWindowVisible(GetDlgItem(dialog, IDC_ListBox1))) return;
+    if (comment.status == StateComment::Status::Missing) {
+        MessageBeep(MB_OK);
+        showMessageBox(dialog, MessageKind::Plain, msg::kZipFileNotFound);
+    } else {
+        showMessageBox(dialog, MessageKind::Error, comment.error);
+    }
+}
+
+void openStateArchive(HWND dialog, HWND list, const StatesModel& states) {
+    const OpenAction a = states.openAction(int(SendMessageW(list, LB_GETCURSEL, 0, 0)));
+    switch (a.kind) {
+    case OpenAction::Kind::Nothing: SendMessageW(list, LB_SETCURSEL, 0, 0); break;
+    case OpenAction::Kind::Open: {
+        std::wstring path = wide(a.archive);
+        for (wchar_t& c : path)
+            if (c == L'/') c = L'\\';
+        ShellExecuteW(dialog, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        break;
+    }
+    case OpenAction::Kind::Missing:
+        MessageBeep(MB_OK);
+        showMessageBox(dialog, MessageKind::Plain, msg::kZipFileNotFound);
+        break;
+    }
 }
 
 } // namespace kp::win
