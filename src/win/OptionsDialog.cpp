@@ -11,9 +11,12 @@
 #include "engine/StatesModel.h"
 #include "platform/Clock.h"
 #include "win/Foreground.h"
+#include "win/LinkLabel.h"
 #include "win/MessageBoxes.h"
 #include "win/Overlay.h"
+#include "win/ProjectLogWindow.h"
 #include "win/SettingsPage.h"
+#include "win/StateActions.h"
 #include "win/Text.h"
 #include "win/resource.h"
 
@@ -38,7 +41,7 @@ constexpr UINT_PTR kTimerFN = 1;
 // The controls of each page, in the order of the tabs.
 const std::vector<int> kPages[] = {
     {IDC_Label6, IDC_ComboBox2, IDC_Label16, IDC_Label1, IDC_Memo1, IDC_Label14, IDC_Edit6, IDC_Label17, IDC_Edit8,
-     IDC_Label15, IDC_Edit10, IDC_CheckBox5, IDC_Label4, IDOK, IDCANCEL},
+     IDC_Label15, IDC_Edit10, IDC_CheckBox5, IDC_Label4, IDOK, IDCANCEL, IDC_Edit13},
     {IDC_Label3, IDC_ListBox1, IDC_Memo3, IDC_Label20, IDC_Label21, IDC_Label22, IDC_Label18, IDC_CheckBox1,
      IDC_CheckBox2, IDC_Button3},
     SettingsPage::controls(),
@@ -146,6 +149,7 @@ void showState(HWND dialog, Dialog& d, int row) {
     if (!v.archive.empty()) {
         const StateComment c = StatesModel::readComment(v.archive);
         comment = c.status == StateComment::Status::Unreadable ? c.error : c.text;
+        tellUnreadComment(dialog, c);
     }
     std::string shown; // the edit breaks lines at CR LF
     for (char ch : comment) {
@@ -265,6 +269,7 @@ void initDialog(HWND dialog, Dialog& d) {
     fillStates(dialog, d);
     d.settings.init(dialog);
     initAbout(dialog);
+    makeLink(GetDlgItem(dialog, IDC_Edit13));
     SendDlgItemMessageW(dialog, IDC_ListBox1, LB_SETCURSEL, 0, 0);
     showState(dialog, d, 0);
     HWND comment = GetDlgItem(dialog, IDC_Memo1);
@@ -327,7 +332,12 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             return reinterpret_cast<INT_PTR>(navy);
         }
         if (id == IDC_Label24 || id == IDC_Label29) SetTextColor(dc, RGB(0, 0, 0xFF));
+        if (id == IDC_Edit13) SetTextColor(dc, RGB(0, 0, 0x80));
         return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    }
+    if (message == WM_CONTEXTMENU && reinterpret_cast<HWND>(wParam) == GetDlgItem(dialog, IDC_ListBox1)) {
+        showStateMenu(dialog, reinterpret_cast<HWND>(wParam), d->states, d->engine.state(), lParam);
+        return TRUE;
     }
     if (message == WM_NOTIFY) {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -365,6 +375,7 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             showVersionRow(dialog, *d, IsDlgButtonChecked(dialog, IDC_CheckBox5) == BST_CHECKED);
         return TRUE;
     case IDC_ListBox1:
+        if (HIWORD(wParam) == LBN_DBLCLK) openStateArchive(dialog, reinterpret_cast<HWND>(lParam), d->states);
         if (HIWORD(wParam) == LBN_SELCHANGE)
             showState(dialog, *d, int(SendDlgItemMessageW(dialog, IDC_ListBox1, LB_GETCURSEL, 0, 0)));
         return TRUE;
@@ -377,6 +388,10 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     case IDC_Label29:
         if (HIWORD(wParam) == STN_CLICKED) openHelp(dialog);
+        return TRUE;
+    case IDC_Edit13: // the project log window, not modal
+        if (HIWORD(wParam) == STN_CLICKED)
+            if (ProjectLogWindow* log = ProjectLogWindow::ofRun()) log->show(dialog);
         return TRUE;
     case IDC_Label23:
         if (HIWORD(wParam) == STN_CLICKED) {

@@ -21,6 +21,7 @@
 #include "win/MessageBoxes.h"
 #include "win/ProjectChooser.h"
 #include "win/WheelToArrowKeys.h"
+#include "win/ProjectLogWindow.h"
 #include "win/WinHost.h"
 
 namespace {
@@ -49,6 +50,7 @@ void runDesktop(HINSTANCE instance, const std::string& param) {
     kp::win::activateKeyboardLayout(engine.state().values.commentLayout);
     kp::win::Card card(instance, host.ownerWindow(), engine);
     host.setCard(card);
+    kp::win::ProjectLogWindow logWindow(instance, engine, kp::systemClock());
     card.show(engine.state().values.showWindow >= 1);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

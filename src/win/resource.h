@@ -70,3 +70,27 @@
 #define IDC_CheckBox3 1085 // " Show tarnel folder"
 #define IDC_Button2 1086   // Save
 #define IDC_Label19 1087   // the blank label
+// The project log window, the Tools page's state menu and its two windows.
+#define IDC_Edit13 1100   // the "Project log" link on the Storing page
+#define IDM_Save2 1101    // File > Save
+#define IDM_Save1 1102    // File > Export
+#define IDM_Close1 1103   // File > Quit
+#define IDC_LogMemo1 1104 // the log text
+#define IDM_ShowChanges 1110  // the state menu's "Show changes…"
+#define IDM_CopyOut 1111      // the state menu's "Copy files out…"
+#define IDD_CHANGES 1120      // "Show changes…"
+#define IDC_ChangesFilter 1121
+#define IDC_ChangesList 1122
+#define IDC_ChangesSummary 1123
+#define IDD_COPYOUT 1130      // "Copy files out…"
+#define IDC_CopyFilter 1131
+#define IDC_CopyFiles 1132
+#define IDC_CopyFolderCaption 1133
+#define IDC_CopyFolder 1134
+#define IDC_CopyChooseFolder 1135
+#define IDC_CopyOverwrite 1136
+#define IDC_CopyProgress 1137
+#define IDC_CopyStatus 1138
+#define IDC_CopyButton 1139
+#define IDC_ChangesFilterCaption 1140
+#define IDC_CopyFilterCaption 1141

@@ -240,13 +240,19 @@ void ZipArchive::save() {
     const std::string twin = temporaryTwin(m_fileName);
     std::unique_ptr<OutputSink> sink;
     ArchiveSaver saver(m_saveOptions, m_reader.get(), m_reuse.get(), m_baseDirectory, m_progress);
+    const bool hadReader = m_reader != nullptr;
     auto giveUp = [&] {
         if (sink) sink->discard();
+        // The archive as it was, for the items that still come from it.
+        if (hadReader && !m_reader) reopenReader();
     };
     try {
         sink = m_sinkFactory ? m_sinkFactory(twin) : makeFileSink(twin);
         saver.write(m_items, m_comment, *sink);
         sink->flush();
+        // Windows renames over no file that is open, the archive's own included: the reader
+        // lets go of the old archive before the new one takes its name.
+        m_reader.reset();
         sink->commit(m_fileName);
     } catch (const SinkError& e) {
         giveUp();
@@ -275,6 +281,16 @@ void ZipArchive::save() {
     load();
     m_skipped = std::move(skipped);
     m_reusedFiles = std::move(reused);
+}
+
+void ZipArchive::reopenReader() noexcept {
+    try {
+        m_reader = std::make_shared<ZipReader>(std::make_shared<FileSource>(m_fileName), m_fileName);
+    } catch (...) {
+        // The archive cannot be read again: closed, so that no later save writes it without
+        // the items it held.
+        closeArchive();
+    }
 }
 
 const PendingItem& ZipArchive::pendingByName(const std::string& name) const {

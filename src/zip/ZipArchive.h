@@ -107,6 +107,7 @@ public:
 
 private:
     void load();
+    void reopenReader() noexcept;
     void rebuildIndex();
     void checkNewName(const std::string& name) const;
     PendingItem newItem(PendingItem::Kind kind, const std::string& name, DosDateTime time) const;
