@@ -66,7 +66,8 @@ test-windows: package-windows
 package-windows: windows
 	@cmake --build $(WIN_BUILD) -j $(JOBS) --target package_windows
 
-# make fuzz FUZZ_SECONDS=300
+# make fuzz FUZZ_SECONDS=300: each target runs that long (the archive reader, project.set,
+# the settings string and setting.ini, and writing files out of an archive), on its corpus in fuzz/.
 fuzz:
 	@scripts/setup.sh fuzz
 	@CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKP_FUZZ=ON >/dev/null
@@ -74,6 +75,11 @@ fuzz:
 	@mkdir -p $(FUZZ_BUILD)/corpus
 	@$(FUZZ_BUILD)/zip_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 \
 	    $(FUZZ_BUILD)/corpus fuzz/corpus
+	@for t in project-set settings extract; do \
+	    mkdir -p $(FUZZ_BUILD)/corpus-$$t && \
+	    $(FUZZ_BUILD)/$$(echo $$t | tr - _)_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 \
+	        -max_len=65536 $(FUZZ_BUILD)/corpus-$$t fuzz/corpus-$$t || exit 1; \
+	done
 
 bench: build
 	@scripts/setup.sh bench

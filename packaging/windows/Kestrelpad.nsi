@@ -103,7 +103,8 @@ Section "Kestrelpad" SecMain
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\kestrelpad.exe"
+  ; The menu's start has no project: the program lets the user choose one.
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\kestrelpad.exe" "--choose"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT} help.lnk" "$INSTDIR\Kestrelpad.chm"
 
   !insertmacro WriteVerb "${VERB_FILES}" "%1"

@@ -80,16 +80,18 @@ std::string baseName(std::string name) {
     return lowerUtf8(trim(name));
 }
 
+void addKept(std::vector<CommentLanguage>& out, const CommentLanguage& language) {
+    if (!keptByARun(language.layout)) return;
+    if (std::any_of(out.begin(), out.end(), [&](const CommentLanguage& c) { return equalsIgnoringCase(c.layout, language.layout); }))
+        return;
+    out.push_back(language);
+}
+
 } // namespace
 
 std::vector<CommentLanguage> commentLanguages(const std::vector<std::string>& desktopLayouts) {
     std::vector<CommentLanguage> out;
-    auto add = [&](const KnownLayout& k) {
-        if (!keptByARun(k.layout)) return;
-        if (std::any_of(out.begin(), out.end(), [&](const CommentLanguage& c) { return c.layout == k.layout; }))
-            return;
-        out.push_back({k.layout, k.name});
-    };
+    auto add = [&](const KnownLayout& k) { addKept(out, {k.layout, k.name}); };
     for (const std::string& entry : desktopLayouts) {
         for (const std::string& part : split(entry, ',')) {
             const std::string name = baseName(part);
@@ -98,6 +100,18 @@ std::vector<CommentLanguage> commentLanguages(const std::vector<std::string>& de
         }
     }
     add(kKnown[0]);
+    return out;
+}
+
+std::vector<CommentLanguage> commentLanguagesOfLayouts(const std::vector<CommentLanguage>& loaded) {
+    std::vector<CommentLanguage> out;
+    for (CommentLanguage language : loaded) {
+        for (char& c : language.layout) c = char(std::toupper(static_cast<unsigned char>(c)));
+        if (language.name.empty()) language.name = commentLanguageName(language.layout);
+        if (language.name.empty()) language.name = "Layout " + language.layout;
+        addKept(out, language);
+    }
+    addKept(out, {kKnown[0].layout, kKnown[0].name});
     return out;
 }
 

@@ -23,6 +23,12 @@ inline constexpr const char* kUsEnglishLayout = "00000409";
 // mistaken-settings warning at every start.
 std::vector<CommentLanguage> commentLanguages(const std::vector<std::string>& desktopLayouts);
 
+// The same from the system's loaded keyboard layouts (Windows): each entry's identifier is
+// the language of a layout ("%08X" of its low 16 bits) and its name the system's name of
+// that language, or "" to take the table's. Kept in order, each language once, and only
+// those a run keeps, followed by US English when missing.
+std::vector<CommentLanguage> commentLanguagesOfLayouts(const std::vector<CommentLanguage>& loaded);
+
 // The language name of an identifier, or "" when the table does not know it.
 std::string commentLanguageName(const std::string& layout);
 

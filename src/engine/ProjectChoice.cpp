@@ -10,7 +10,7 @@ namespace {
 constexpr std::size_t kMaxRememberedBytes = 64 * 1024;
 
 bool isUsablePath(const std::string& path) {
-    return !path.empty() && path.front() == '/' && path.find('\n') == std::string::npos &&
+    return isAbsolutePath(path) && path.find('\n') == std::string::npos &&
            path.find('\0') == std::string::npos && path.size() <= kMaxRememberedBytes;
 }
 
@@ -37,9 +37,9 @@ bool rememberProject(const std::string& appDataFolder, const std::string& path) 
 ChooserStart chooserStart(const std::string& lastProject, const std::string& home) {
     if (!isUsablePath(lastProject)) return {home, {}};
     const std::string last = withoutTrailingSlash(lastProject);
-    if (last != "/" && pathExists(last)) return {withoutTrailingSlash(folderPart(last)), last};
+    if (!isDriveRoot(last) && pathExists(last)) return {withoutTrailingSlash(folderPart(last)), last};
     // The project moved or was removed: open as close to it as still exists.
-    for (std::string folder = last; folder != "/" && !folder.empty();) {
+    for (std::string folder = last; !folder.empty() && !isDriveRoot(folder);) {
         folder = withoutTrailingSlash(folderPart(folder));
         if (existsAsFolder(folder)) return {folder, {}};
     }

@@ -2,16 +2,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <ostream>
-#include <streambuf>
 #include <unordered_map>
 
+#include "history/ExtractionCheck.h"
 #include "history/PathPattern.h"
 #include "platform/FileSystem.h"
+#include "platform/OutputFile.h"
 #include "platform/Text.h"
 #include "zip/ItemNames.h"
 #include "zip/ZipArchive.h"
@@ -74,18 +73,16 @@ bool isWithin(const fs::path& path, const fs::path& root) {
 }
 
 // What a copy must never write into: the project's own files and the archive folder. The
-// target's existing folders are resolved, so a link that leads back into the project counts.
+// folder copied into is resolved, so a link that leads back into the project counts; below
+// it no link is ever followed (linkOnTheWay), so an item's path is added as it is written.
 class Protected {
 public:
-    explicit Protected(const Project& project) {
+    Protected(const Project& project, const std::string& targetFolder) : m_target(resolved(targetFolder)) {
         m_roots.push_back(resolved(project.projectPath + project.projectName()));
         m_roots.push_back(resolved(project.archiveFolder));
     }
-    bool covers(const std::string& target) {
-        const std::string folder = folderPart(target);
-        auto known = m_folders.find(folder);
-        if (known == m_folders.end()) known = m_folders.emplace(folder, resolved(folder)).first;
-        const fs::path path = known->second / fileNamePart(target);
+    bool covers(const std::string& itemPath) const {
+        const fs::path path = (m_target / withoutTrailingSlash(itemPath)).lexically_normal();
         for (const fs::path& root : m_roots)
             if (isWithin(path, root)) return true;
         return false;
@@ -97,8 +94,8 @@ private:
         fs::path p = fs::weakly_canonical(fs::path(path), ec);
         return ec ? fs::path(path).lexically_normal() : p;
     }
+    fs::path m_target;
     std::vector<fs::path> m_roots;
-    std::map<std::string, fs::path> m_folders;
 };
 
 // The first symbolic link among the parts of target below the folder copied into (the target
@@ -114,10 +111,22 @@ std::string linkOnTheWay(const std::string& targetFolder, const std::string& tar
         if (to == std::string::npos) to = rest.size();
         path += rest.substr(from, to - from);
         from = to;
-        std::error_code ec;
-        const fs::file_status st = fs::symlink_status(path, ec);
-        if (fs::is_symlink(st)) return path;
-        if (!fs::exists(st)) return {};
+        const EntryKind kind = entryKind(path);
+        if (kind == EntryKind::Link) return path;
+        if (kind == EntryKind::None) return {};
+    }
+    return {};
+}
+
+// The first thing other than a folder that stands where target needs one, below the folder
+// copied into; "" when there is none.
+std::string fileOnTheWay(const std::string& targetFolder, const std::string& target) {
+    const std::size_t rootSize = withoutTrailingSlash(targetFolder).size();
+    for (std::string folder = withoutTrailingSlash(folderPart(target)); folder.size() > rootSize;
+         folder = withoutTrailingSlash(folderPart(folder))) {
+        const EntryKind kind = entryKind(folder);
+        if (kind == EntryKind::Folder) return {};
+        if (kind != EntryKind::None) return folder;
     }
     return {};
 }
@@ -127,72 +136,46 @@ std::string linkRefusal(const std::string& link) {
                   "another folder.";
 }
 
-std::FILE* createAside(const std::string& target, std::string& aside) {
-    for (int i = 0; i < 100; ++i) {
-        aside = folderPart(target) + ".kpad-copy-" + std::to_string(i) + "-" + fileNamePart(target);
-        if (std::FILE* f = std::fopen(aside.c_str(), "wbx")) return f;
-        if (errno != EEXIST) return nullptr;
-    }
-    return nullptr;
-}
-
-fs::perms permissionsOf(const ZipItem& item) {
+std::uint32_t permissionsOf(const ZipItem& item) {
     const std::uint32_t mode = item.unixMode() & 0777;
-    return fs::perms(mode ? mode : 0644);
+    return mode ? mode : 0644;
 }
 
-// Writes one file aside and renames it into place; the kit checks size and CRC as it reads.
-std::string copyOne(const Chosen& c, const std::string& targetFolder) {
-    const std::string folder = withoutTrailingSlash(folderPart(c.target));
-    if (const std::string link = linkOnTheWay(targetFolder, c.target); !link.empty())
-        return linkRefusal(link);
-    if (!makeFolders(folder)) return "Can't create the folder " + folder + ": " + errorText(errno);
-    std::string aside;
-    std::FILE* file = createAside(c.target, aside);
-    if (!file) return "Can't write " + c.target + ": " + errorText(errno);
-    std::string problem;
-    try {
-        c.zip->readItem(c.item->fileName, [&](const char* data, std::size_t n) {
-            if (problem.empty() && std::fwrite(data, 1, n, file) != n)
-                problem = "Can't write " + c.target + ": " + errorText(errno);
-        });
-    } catch (const std::exception& e) {
-        problem = e.what();
-    }
-    if (std::fclose(file) != 0 && problem.empty())
-        problem = "Can't write " + c.target + ": " + errorText(errno);
-    std::error_code ec;
-    if (problem.empty()) fs::permissions(aside, permissionsOf(*c.item), ec);
-    if (problem.empty() && std::rename(aside.c_str(), c.target.c_str()) != 0)
-        problem = "Can't write " + c.target + ": " + errorText(errno);
-    if (!problem.empty()) {
-        std::remove(aside.c_str());
-        return problem;
-    }
-    const std::time_t t = c.item->modificationTime >= 0 ? std::time_t(c.item->modificationTime)
-                                                        : fromDosDateTime(c.item->dosTime);
-    setModificationTime(c.target, t);
-    return {};
+std::time_t timeOf(const ZipItem& item) {
+    return item.modificationTime >= 0 ? std::time_t(item.modificationTime) : fromDosDateTime(item.dosTime);
 }
 
+// The folder that exists of path or, if it does not, of its parents: where the space and the
+// name length of the file system are asked for.
+std::string nearestFolder(std::string path) {
+    while (!existsAsFolder(path)) {
+        const std::string parent = withoutTrailingSlash(folderPart(withoutTrailingSlash(path)));
+        if (parent.empty() || parent == path) break;
+        path = parent;
+    }
+    return path;
+}
+
+std::string megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB"; }
+
+// The checks of the folder copied into, item by item: nothing lands in the project or its
+// archive folder or passes a link, and what exists there already is known.
 std::string checkTargets(const Project& project, const CopyRequest& r, const std::vector<Chosen>& chosen,
                          CopyResult& result) {
-    Protected guarded(project);
+    const Protected guarded(project, r.targetFolder);
     for (const Chosen& c : chosen) {
-        if (const std::string problem = extractionProblem(*c.item); !problem.empty())
-            return "The state " + fileNamePart(r.archive) +
-                   " holds an item that can't be copied out safely: " + problem;
-        if (guarded.covers(c.target))
+        if (guarded.covers(c.entry->path))
             return "The folder " + r.targetFolder + " would put " + c.entry->path +
                    " into the project or its archive folder; copy into a folder outside them.";
         if (const std::string link = linkOnTheWay(r.targetFolder, c.target); !link.empty())
             return linkRefusal(link);
-        std::error_code ec;
-        const fs::file_status st = fs::symlink_status(c.target, ec);
-        if (!fs::exists(st)) continue;
+        if (const std::string file = fileOnTheWay(r.targetFolder, c.target); !file.empty())
+            return file + " exists and is not a folder.";
+        const EntryKind kind = entryKind(c.target);
+        if (kind == EntryKind::None) continue;
         if (c.entry->isFolder) {
-            if (!fs::is_directory(fs::status(c.target, ec))) return c.target + " exists and is not a folder.";
-        } else if (fs::is_directory(st)) {
+            if (kind != EntryKind::Folder) return c.target + " exists and is not a folder.";
+        } else if (kind == EntryKind::Folder) {
             return c.target + " is a folder.";
         } else {
             result.existing.push_back(c.target);
@@ -203,6 +186,86 @@ std::string checkTargets(const Project& project, const CopyRequest& r, const std
                ".";
     result.existing.clear();
     return {};
+}
+
+// Everything known before the first file is written: what the archives alone tell (shared
+// with the restore), the folder copied into, and the space the files need there.
+std::string checkBeforeWriting(const Project& project, const CopyRequest& r, const std::vector<Chosen>& chosen,
+                               std::uint64_t bytes, CopyResult& result) {
+    std::vector<ItemToWrite> items;
+    items.reserve(chosen.size());
+    for (const Chosen& c : chosen) items.push_back({c.zip, c.item});
+    const std::string existing = nearestFolder(withoutTrailingSlash(r.targetFolder));
+    if (const std::string problem = extractionCheck(items, maxNameLength(existing)); !problem.empty())
+        return "The state " + fileNamePart(r.archive) + " holds an item that can't be copied out safely: " + problem;
+    if (std::string problem = checkTargets(project, r, chosen, result); !problem.empty()) return problem;
+    const std::int64_t free = freeDiskSpace(existing);
+    if (free >= 0 && bytes > std::uint64_t(free))
+        return "The files need " + megabytes(bytes) + " of disk space; " + r.targetFolder + " has " +
+               megabytes(std::uint64_t(free)) + " free.";
+    return {};
+}
+
+// The folders an item needs, made as they are found missing, and remembered so that a copy
+// that fails before any file is in place leaves no empty folders behind.
+class Folders {
+public:
+    explicit Folders(std::string targetFolder) : m_root(withoutTrailingSlash(targetFolder)) {}
+    std::string make(const std::string& folder) {
+        if (folder.empty() || existsAsFolder(folder)) return {};
+        if (folder.size() > m_root.size())
+            if (const std::string link = linkOnTheWay(m_root, folder); !link.empty()) return linkRefusal(link);
+        const std::string parent = withoutTrailingSlash(folderPart(folder));
+        if (!parent.empty() && parent != folder)
+            if (std::string problem = make(parent); !problem.empty()) return problem;
+        if (!makeFolder(folder)) return "Can't create the folder " + folder + ": " + errorText(errno);
+        m_made.push_back(folder);
+        return {};
+    }
+    void removeMade() {
+        for (auto it = m_made.rbegin(); it != m_made.rend(); ++it) removeEmptyFolder(*it);
+        m_made.clear();
+    }
+
+private:
+    std::string m_root;
+    std::vector<std::string> m_made;
+};
+
+// One file's data written aside in its folder, checked against its size and CRC as the kit
+// reads it; it is put in place later, when every file has been written so.
+std::string writeAside(const Chosen& c, const std::string& targetFolder, OutputFile& out) {
+    if (const std::string link = linkOnTheWay(targetFolder, c.target); !link.empty()) return linkRefusal(link);
+    const std::string cant = "Can't write " + c.target + ": ";
+    if (!out.createUnique(withoutTrailingSlash(folderPart(c.target)), ".kpad-copy-")) return cant + errorText(errno);
+    std::string problem;
+    try {
+        c.zip->readItem(c.item->fileName, [&](const char* data, std::size_t n) {
+            if (problem.empty() && !out.write(data, n)) problem = cant + errorText(errno);
+        });
+    } catch (const std::exception& e) {
+        problem = e.what();
+    }
+    if (problem.empty() && !(out.setMode(permissionsOf(*c.item)) && out.setModificationTime(timeOf(*c.item)) && out.close()))
+        problem = cant + errorText(errno);
+    return problem;
+}
+
+// What a copy that stopped after files were put in place adds to its reason: which they are.
+std::string writtenSoFar(const std::vector<std::string>& written) {
+    if (written.empty()) return " No file was written.";
+    constexpr std::size_t kShown = 10;
+    std::string text = " " + std::to_string(written.size()) + (written.size() == 1 ? " file was" : " files were") +
+                       " written before it stopped:";
+    for (std::size_t i = 0; i < written.size() && i < kShown; ++i) text += "\n  " + displayText(written[i]);
+    if (written.size() > kShown) text += "\n  ..";
+    return text;
+}
+
+std::string onlyFolders(const std::string& archive, const std::vector<Chosen>& chosen) {
+    return "Only folders of the state " + fileNamePart(archive) + " match, no file (such as " +
+           displayText(chosen.front().entry->path) + "); a folder's files are chosen with a pattern such as " +
+           "docs/*.";
 }
 
 } // namespace
@@ -247,27 +310,47 @@ CopyResult copyFilesOut(const Project& project, const CopyRequest& r, const Copy
         result.error = "No file of the state " + fileNamePart(r.archive) + " matches.";
         return result;
     }
-    result.error = checkTargets(project, r, chosen, result);
+    if (figures.files == 0) {
+        result.error = onlyFolders(r.archive, chosen);
+        return result;
+    }
+    result.error = checkBeforeWriting(project, r, chosen, figures.bytes, result);
     if (!result.ok()) return result;
 
+    // Every file is written aside first, so that damaged data or a full disk found on the
+    // way leaves the folder as it was; only then are they put in place.
+    Folders folders(r.targetFolder);
+    std::vector<OutputFile> asides;
+    asides.reserve(figures.files);
     for (const Chosen& c : chosen) {
-        if (c.entry->isFolder) {
-            if (const std::string link = linkOnTheWay(r.targetFolder, c.target); !link.empty()) {
-                result.error = linkRefusal(link);
-                return result;
-            }
-            if (!makeFolders(c.target)) {
-                result.error = "Can't create the folder " + c.target + ": " + errorText(errno);
-                return result;
-            }
-            continue;
+        result.error = folders.make(c.entry->isFolder ? c.target : withoutTrailingSlash(folderPart(c.target)));
+        if (result.ok() && !c.entry->isFolder) {
+            asides.emplace_back();
+            result.error = writeAside(c, r.targetFolder, asides.back());
+            ++figures.filesDone;
+            figures.bytesDone += c.entry->size;
+            if (result.ok() && progress) progress(figures);
         }
-        result.error = copyOne(c, r.targetFolder);
-        if (!result.ok()) return result;
+        if (!result.ok()) {
+            asides.clear();
+            folders.removeMade();
+            result.error += writtenSoFar(result.written);
+            return result;
+        }
+    }
+    auto aside = asides.begin();
+    for (const Chosen& c : chosen) {
+        if (c.entry->isFolder) continue;
+        OutputFile& out = *aside++;
+        if (const std::string link = linkOnTheWay(r.targetFolder, c.target); !link.empty())
+            result.error = linkRefusal(link);
+        else if (!out.commit(c.target, false))
+            result.error = "Can't write " + c.target + ": " + errorText(errno);
+        if (!result.ok()) {
+            result.error += writtenSoFar(result.written);
+            return result;
+        }
         result.written.push_back(c.target);
-        ++figures.filesDone;
-        figures.bytesDone += c.entry->size;
-        if (progress) progress(figures);
     }
     // Folder times last, deepest first, since writing into a folder changes its time.
     for (auto it = chosen.rbegin(); it != chosen.rend(); ++it)

@@ -28,14 +28,18 @@ using CopyProgressCallback = std::function<void(const CopyProgress&)>;
 struct CopyResult {
     std::vector<std::string> written;  // full paths of the files written
     std::vector<std::string> existing; // full paths that exist already (nothing is written then)
-    std::string error;                 // empty when every chosen file was copied
+    std::string error;                 // empty when every chosen file was copied; else why, and
+                                       // which files were written before it
     bool ok() const { return error.empty(); }
 };
 
-// Checks everything before writing anything: the state can be read, something matches, no
-// chosen item could land outside the folder (absolute names, ".." parts, links), no target
-// lies in the project or its archive folder, and no file would be replaced without
-// overwrite. Each file is written aside and renamed into place once its CRC has proved right.
+// Checks everything before writing anything: the state can be read, a file matches (not only
+// folders), the items can all be written where their names say (history/ExtractionCheck.h,
+// as a restore checks them), no target lies in the project or its archive folder or
+// behind a link, no file would be replaced without overwrite, and the folder's disk has
+// room. Every file is then written aside and checked against its CRC; only when all are
+// written are they renamed into place, so damaged data leaves the folder as it was. A
+// failure after that adds to error which files are in place.
 CopyResult copyFilesOut(const Project& project, const CopyRequest& request,
                         const CopyProgressCallback& progress = {});
 

@@ -58,7 +58,26 @@ std::string primaryProblem(const ArchiveRef* primary, const std::string& named, 
     return {};
 }
 
+bool namedAsFull(const Project& project, const std::string& archive) {
+    for (const ArchiveRef& ref : project.archives.allOwnArchives)
+        if (ref.fullPath() == archive) return isFullArchiveTail(ref.tail);
+    return false;
+}
+
+std::string asSentence(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = char(text[0] - 'a' + 'A');
+    return text + ".";
+}
+
 } // namespace
+
+std::string fullNameProblem(const Project& project, const std::string& archive, const ZipArchive& zip) {
+    if (!namedAsFull(project, archive)) return {};
+    const StateRecord record = StateRecord::parse(recordText(zip));
+    if (!record.isRelative()) return {};
+    return "the archive " + fileNamePart(archive) + " is named as a full state, but its record says it holds only "
+           "the changes since " + record.primaryArchive() + "; it was renamed or is damaged";
+}
 
 std::vector<std::string> projectStates(const Project& project) {
     std::vector<std::string> states;
@@ -98,6 +117,10 @@ StateLoad loadStoredState(const Project& project, const std::string& archive) {
     try {
         ZipArchive zip;
         openStateArchive(zip, archive);
+        if (const std::string problem = fullNameProblem(project, archive, zip); !problem.empty()) {
+            load.error = asSentence(problem);
+            return load;
+        }
         const StateRecord record = StateRecord::parse(recordText(zip));
         load.state.entries.reserve(zip.count());
         for (std::size_t i = 0; i < zip.count(); ++i) {

@@ -57,6 +57,12 @@ StateLoad loadStoredState(const Project& project, const std::string& archive);
 std::string primaryArchiveOf(const Project& project, const std::string& archive, const std::string& named,
                              std::string& error);
 
+// Why a state archive named as a full one ("c" after its time) must not be used, or empty: its
+// record names a primary archive, so it holds only what changed since that one. Extracted
+// alone it would give an incomplete project; read with that primary, a state its name denies.
+// diff, extract and restore all refuse it with this text ("the archive ...", no final stop).
+std::string fullNameProblem(const Project& project, const std::string& archive, const ZipArchive& zip);
+
 // Opens a stored state's archive for reading. The kit takes a path where nothing exists for
 // a new, empty archive; a state that vanished must be an error instead, not an empty state.
 void openStateArchive(ZipArchive& zip, const std::string& archive);

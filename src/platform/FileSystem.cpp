@@ -145,7 +145,7 @@ std::string resolvedPath(const std::string& path) {
 
 EntryKind entryKind(const std::string& path) {
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) return EntryKind::None;
+    if (!statAnyLength(path, st, false)) return EntryKind::None;
     if (S_ISREG(st.st_mode)) return EntryKind::File;
     if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
     if (S_ISLNK(st.st_mode)) return EntryKind::Link;

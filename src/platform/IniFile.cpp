@@ -45,19 +45,23 @@ std::optional<std::string> IniFile::value(const std::string& section, const std:
     return std::nullopt;
 }
 
+// The entry value() reads is the one changed: a file holding a section twice (edited by hand,
+// or two files joined) must give back what was saved, never an older value of the first.
 void IniFile::setValue(const std::string& section, const std::string& key, const std::string& value) {
     Section* target = nullptr;
-    for (auto& s : m_sections)
-        if (sameKey(s.name, section)) target = &s;
+    for (auto& s : m_sections) {
+        if (!sameKey(s.name, section)) continue;
+        for (auto& [k, v] : s.entries)
+            if (sameKey(k, key)) {
+                v = value;
+                return;
+            }
+        if (!target) target = &s;
+    }
     if (!target) {
         m_sections.push_back({section, {}});
         target = &m_sections.back();
     }
-    for (auto& [k, v] : target->entries)
-        if (sameKey(k, key)) {
-            v = value;
-            return;
-        }
     target->entries.emplace_back(key, value);
 }
 

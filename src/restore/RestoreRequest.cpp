@@ -3,6 +3,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "history/ExtractionCheck.h"
+#include "history/ProjectState.h"
 #include "platform/BusyFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -125,22 +127,24 @@ std::string restoreBlocker(const Project& s, const std::string& archivePath, std
 }
 
 std::string restoreBlocker(const Project& s, const ZipArchive& zip, std::int64_t freeSpace) {
-    AfterDeletion after(s);
-    const std::size_t maxName = maxNameLength(s.projectPath);
-    std::unordered_set<std::string> foldersChecked;
-    std::uint64_t needed = 0;
+    if (std::string problem = fullNameProblem(s, zip.fileName(), zip); !problem.empty()) return problem;
+    std::vector<ItemToWrite> written;
     for (std::size_t i = 0; i < zip.count(); ++i) {
         const ZipItem& item = zip.item(i);
-        if (isBookkeepingItem(item.fileName) || item.fileName == kBookkeepingPrefix || insideArchiveFolder(item.fileName))
-            continue;
+        if (!isBookkeepingItem(item.fileName) && item.fileName != kBookkeepingPrefix && !insideArchiveFolder(item.fileName))
+            written.push_back({&zip, &item});
+    }
+    if (std::string problem = extractionCheck(written, maxNameLength(s.projectPath)); !problem.empty()) return problem;
+
+    AfterDeletion after(s);
+    std::unordered_set<std::string> foldersChecked;
+    std::uint64_t needed = 0;
+    for (const ItemToWrite& w : written) {
+        const ZipItem& item = *w.item;
         const std::string name = withoutTrailingSlash(item.fileName);
         const std::vector<std::string> parts = split(name, '/');
         std::string path = withoutTrailingSlash(s.projectPath);
         for (std::size_t k = 0; k < parts.size(); ++k) {
-            if (parts[k].size() > maxName)
-                return "the name " + displayText(parts[k]) + " is too long for this file system";
-            if (!isNameAllowedHere(parts[k]))
-                return "the name " + displayText(parts[k]) + " is not allowed on this system";
             path += "/" + parts[k];
             const bool isFolder = k + 1 < parts.size() || item.isFolder();
             if (!isFolder) break;

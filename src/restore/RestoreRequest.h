@@ -30,9 +30,10 @@ std::string itemsProblem(const Project& project, const ZipArchive& zip);
 // Why extracting the chosen archive could not finish, or empty; checked before anything is
 // deleted, so a restore that would stop halfway is refused instead. freeSpace is what the
 // project's volume has free now (-1 unknown): with the space the deleted files give back it
-// must hold the state's files. A folder that would stay (it holds something the restore
-// does not delete, such as a FIFO) where the state has a file, anything but a folder where
-// the state needs one, and a name too long for the file system all block the restore.
+// must hold the state's files. What the archive alone tells (history/ExtractionCheck.h, and
+// a relative record in an archive named as full) is checked first. A folder that would stay
+// (it holds something the restore does not delete, such as a FIFO) where the state has a
+// file, and anything but a folder where the state needs one block the restore too.
 // Throws ArchiveError when the archive cannot be read.
 std::string restoreBlocker(const Project& project, const std::string& archivePath, std::int64_t freeSpace);
 std::string restoreBlocker(const Project& project, const ZipArchive& zip, std::int64_t freeSpace);

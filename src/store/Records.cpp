@@ -208,9 +208,14 @@ namespace kp {
 
 RelativeRecord projectSetRelativeRecord(const std::string& text) {
     RelativeRecord r;
-    const std::string primaryMark = std::string(kMarkPrimary) + kCrLf;
+    // Sections begin after an empty line: a project name ending in the mark is no section.
+    const std::string primaryMark = std::string(kCrLf) + kCrLf + kMarkPrimary + kCrLf;
     const std::size_t primary = text.find(primaryMark);
     if (primary == std::string::npos) return r;
+    // A full state's comment section comes first: a comment that imitates the primary
+    // section is the user's text, never a relation to another archive.
+    const std::size_t comment = text.find(std::string(kCrLf) + kCrLf + kMarkComment + kCrLf);
+    if (comment != std::string::npos && comment < primary) return r;
     const std::size_t nameBegin = primary + primaryMark.size();
     const std::size_t nameEnd = text.find(kCrLf, nameBegin);
     if (nameEnd == std::string::npos) return r;

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 
-#include "history/StateDiff.h"
+#include "engine/ChangesModel.h"
 
 namespace kp::ui {
 
@@ -21,9 +21,7 @@ private:
     void fill();
     void applyFilter(const QString& text);
 
-    const Project& m_project;
-    std::string m_archive;
-    StateDiff m_diff;
+    ChangesModel m_model;
     QLineEdit* m_filter = nullptr;
     QTreeWidget* m_list = nullptr;
     QLabel* m_summary = nullptr;

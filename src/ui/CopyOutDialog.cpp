@@ -8,17 +8,15 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
-#include "history/CopyOut.h"
-#include "platform/FileSystem.h"
 #include "ui/MessageBox.h"
 #include "ui/ValueLabel.h"
 
 namespace kp::ui {
 
 CopyOutDialog::CopyOutDialog(const Project& project, const std::string& archive, QWidget* parent)
-    : QDialog(parent), m_project(project), m_archive(archive) {
+    : QDialog(parent), m_model(project, archive) {
     setObjectName(QStringLiteral("CopyOutDialog"));
-    setWindowTitle(QStringLiteral("Copy files out of ") + QString::fromStdString(fileNamePart(archive)));
+    setWindowTitle(QString::fromStdString(m_model.caption()));
     resize(620, 480);
 
     m_filter = new QLineEdit(this);
@@ -66,10 +64,9 @@ CopyOutDialog::CopyOutDialog(const Project& project, const std::string& archive,
     connect(m_folder, &QLineEdit::textChanged, this, &CopyOutDialog::updateButton);
     connect(m_files, &QTreeWidget::itemChanged, this, &CopyOutDialog::updateButton);
     connect(m_filter, &QLineEdit::textChanged, this, [this](const QString& text) {
-        for (int i = 0; i < m_files->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* row = m_files->topLevelItem(i);
-            row->setHidden(!text.isEmpty() && !row->text(0).contains(text, Qt::CaseInsensitive));
-        }
+        const std::string filter = text.toStdString();
+        for (int i = 0; i < m_files->topLevelItemCount(); ++i)
+            m_files->topLevelItem(i)->setHidden(!CopyOutModel::rowShown(m_model.rows()[std::size_t(i)], filter));
     });
 
     auto* folderRow = new QHBoxLayout;
@@ -89,14 +86,12 @@ CopyOutDialog::CopyOutDialog(const Project& project, const std::string& archive,
 }
 
 void CopyOutDialog::fill() {
-    const StateLoad load = loadStoredState(m_project, m_archive);
-    if (!load.ok()) {
-        setValueText(m_status, QString::fromStdString(load.error));
+    if (!m_model.load()) {
+        setValueText(m_status, QString::fromStdString(m_model.loadError()));
         return;
     }
-    for (const StateEntry& e : load.state.entries) {
-        if (e.isFolder) continue;
-        auto* row = new QTreeWidgetItem(m_files, {QString::fromStdString(e.path), QString::number(e.size)});
+    for (const CopyRow& r : m_model.rows()) {
+        auto* row = new QTreeWidgetItem(m_files, {QString::fromStdString(r.path), QString::fromStdString(r.size)});
         row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
         row->setCheckState(0, Qt::Unchecked);
         row->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
@@ -126,32 +121,26 @@ std::vector<std::string> CopyOutDialog::chosenPaths() const {
 }
 
 void CopyOutDialog::updateButton() {
-    m_copy->setEnabled(!m_folder->text().trimmed().isEmpty() && !chosenPaths().empty());
+    m_copy->setEnabled(CopyOutModel::copyEnabled(m_folder->text().toStdString(), chosenPaths().size()));
 }
 
 bool CopyOutDialog::copyChosen() {
-    CopyRequest request;
-    request.archive = m_archive;
-    request.paths = chosenPaths();
-    request.targetFolder = m_folder->text().trimmed().toStdString();
-    request.overwrite = m_overwrite->isChecked();
-    if (request.paths.empty() || request.targetFolder.empty()) return false;
-    const CopyResult result = copyFilesOut(m_project, request, [this](const CopyProgress& p) {
-        m_progress->setValue(p.bytes ? int(p.bytesDone * 100 / p.bytes) : 100);
+    const std::vector<std::string> paths = chosenPaths();
+    const std::string folder = m_folder->text().toStdString();
+    if (!CopyOutModel::copyEnabled(folder, paths.size())) return false;
+    const CopyResult result = m_model.copy(paths, folder, m_overwrite->isChecked(), [this](const CopyProgress& p) {
+        m_progress->setValue(CopyOutModel::percent(p));
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
     if (!result.existing.empty()) {
-        QString text = QStringLiteral("These files exist already and were not replaced:\n\n");
-        for (const auto& path : result.existing) text += QString::fromStdString(path) + QLatin1Char('\n');
-        text += QStringLiteral("\nTick \"Replace files that exist\" to replace them.");
-        MessageBox::show(this, MessageBox::Kind::Plain, text);
+        MessageBox::show(this, MessageBox::Kind::Plain, QString::fromStdString(CopyOutModel::existingText(result.existing)));
         return false;
     }
     if (!result.ok()) {
         MessageBox::show(this, MessageBox::Kind::Error, QString::fromStdString(result.error));
         return false;
     }
-    setValueText(m_status, QStringLiteral("%1 files copied to %2").arg(result.written.size()).arg(m_folder->text()));
+    setValueText(m_status, QString::fromStdString(CopyOutModel::copiedText(result, m_folder->text().toStdString())));
     return true;
 }
 

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "history/ProjectState.h"
+#include "engine/CopyOutModel.h"
 
 namespace kp::ui {
 
@@ -29,8 +29,7 @@ private:
     void updateButton();
     std::vector<std::string> chosenPaths() const;
 
-    const Project& m_project;
-    std::string m_archive;
+    CopyOutModel m_model;
     QLineEdit* m_filter = nullptr;
     QTreeWidget* m_files = nullptr;
     QLineEdit* m_folder = nullptr;

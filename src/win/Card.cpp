@@ -1,5 +1,7 @@
 #include "win/Card.h"
 
+#include <dwmapi.h>
+
 #include "engine/CardModel.h"
 #include "win/Text.h"
 #include "win/resource.h"
@@ -84,6 +86,32 @@ void Card::show(bool visible) {
     SetTimer(m_window, kShownTimer, 0, nullptr);
 }
 
+void Card::setVisibility(int mode) {
+    if (mode == 1) {
+        KillTimer(m_window, kCtrlPollTimer);
+        m_visible = true;
+        SetLayeredWindowAttributes(m_window, 0, 255, LWA_ALPHA);
+        ShowWindow(m_window, SW_SHOWNOACTIVATE);
+        refresh();
+    } else if (mode == 10 && m_visible) {
+        fade();
+        m_visible = false;
+        ShowWindow(m_window, SW_HIDE);
+        // Hidden but working: Ctrl still reaches the run.
+        SetTimer(m_window, kCtrlPollTimer, 100, nullptr);
+    }
+}
+
+void Card::fade() {
+    // Without the desktop's composition the steps would not show, only delay the end.
+    BOOL composed = FALSE;
+    if (FAILED(DwmIsCompositionEnabled(&composed)) || !composed) return;
+    for (int alpha = 255; alpha > 0; alpha -= 5) {
+        SetLayeredWindowAttributes(m_window, 0, BYTE(alpha), LWA_ALPHA);
+        Sleep(4);
+    }
+}
+
 void Card::refresh() {
     if (m_window && m_visible) {
         InvalidateRect(m_window, nullptr, FALSE);
@@ -151,12 +179,7 @@ void Card::closeQuery() {
 }
 
 void Card::fadeOutAndFinish() {
-    if (m_visible) {
-        for (int alpha = 255; alpha > 0; alpha -= 5) {
-            SetLayeredWindowAttributes(m_window, 0, BYTE(alpha), LWA_ALPHA);
-            Sleep(4);
-        }
-    }
+    if (m_visible) fade();
     ShowWindow(m_window, SW_HIDE);
     PostQuitMessage(0);
 }

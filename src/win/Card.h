@@ -14,6 +14,8 @@ public:
     ~Card();
 
     void show(bool visible);
+    // The Settings page's Save: 1 makes the card opaque and shown, 10 fades it out.
+    void setVisibility(int mode);
     void refresh();
     void setProgress(ProgressScope scope, int percent);
     void requestClose();
@@ -25,6 +27,7 @@ private:
     void paint(HDC dc);
     void closeQuery();
     void fadeOutAndFinish();
+    void fade();
 
     Engine& m_engine;
     HWND m_window = nullptr;

@@ -10,7 +10,13 @@
 #include "engine/OptionsModel.h"
 #include "engine/StatesModel.h"
 #include "platform/Clock.h"
+#include "win/Foreground.h"
+#include "win/LinkLabel.h"
 #include "win/MessageBoxes.h"
+#include "win/Overlay.h"
+#include "win/ProjectLogWindow.h"
+#include "win/SettingsPage.h"
+#include "win/StateActions.h"
 #include "win/Text.h"
 #include "win/resource.h"
 
@@ -22,18 +28,23 @@ struct Dialog {
     Engine& engine;
     OptionsModel model;
     StatesModel states;
+    SettingsPage settings;
     OptionsChoice choice;
     std::vector<std::string> lastParts;
     WNDPROC commentProc = nullptr;
+    bool lineRed = false; // the message line's text is red, else white
 };
+
+// TimerFN: the repeated-minute countdown, once a second while it runs.
+constexpr UINT_PTR kTimerFN = 1;
 
 // The controls of each page, in the order of the tabs.
 const std::vector<int> kPages[] = {
-    {IDC_Label6, IDC_Edit15, IDC_Label16, IDC_Label1, IDC_Memo1, IDC_Label14, IDC_Edit6, IDC_Label17, IDC_Edit8,
-     IDC_Label15, IDC_Edit10, IDC_CheckBox5, IDC_Label4, IDOK, IDCANCEL},
+    {IDC_Label6, IDC_ComboBox2, IDC_Label16, IDC_Label1, IDC_Memo1, IDC_Label14, IDC_Edit6, IDC_Label17, IDC_Edit8,
+     IDC_Label15, IDC_Edit10, IDC_CheckBox5, IDC_Label4, IDOK, IDCANCEL, IDC_Edit13},
     {IDC_Label3, IDC_ListBox1, IDC_Memo3, IDC_Label20, IDC_Label21, IDC_Label22, IDC_Label18, IDC_CheckBox1,
      IDC_CheckBox2, IDC_Button3},
-    {},
+    SettingsPage::controls(),
     {IDC_Label25, IDC_Label26, IDC_Label27, IDC_Label24, IDC_Label28, IDC_Label29, IDC_Label23},
 };
 const wchar_t* const kTabNames[] = {L"Storing", L"Tools", L"Settings", L"About"};
@@ -54,6 +65,7 @@ void showVersionRow(HWND dialog, Dialog& d, bool addVersion) {
 }
 
 void showMessageLine(HWND dialog, const MessageLine& line) {
+    if (Dialog* d = dialogOf(dialog)) d->lineRed = line.red;
     setText(dialog, IDC_Label4, line.text);
     ShowWindow(GetDlgItem(dialog, IDC_Label4), line.visible ? SW_SHOW : SW_HIDE);
 }
@@ -64,7 +76,8 @@ LRESULT CALLBACK commentProc(HWND edit, UINT message, WPARAM wParam, LPARAM lPar
     Dialog* d = dialogOf(dialog);
     const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
     if (message == WM_KEYDOWN && wParam == VK_RETURN && ctrl) {
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        // Only while OK may be used: not during the repeated minute, nor without write access.
+        if (IsWindowEnabled(GetDlgItem(dialog, IDOK))) PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         return 0;
     }
     if (message == WM_CHAR && wParam == L'\n') return 0; // what Ctrl+Return types
@@ -78,7 +91,46 @@ LRESULT CALLBACK commentProc(HWND edit, UINT message, WPARAM wParam, LPARAM lPar
 void showPage(HWND dialog, int page) {
     for (int p = 0; p < 4; ++p)
         for (int id : kPages[p]) ShowWindow(GetDlgItem(dialog, id), p == page ? SW_SHOW : SW_HIDE);
-    SetFocus(GetDlgItem(dialog, page == 1 ? IDC_ListBox1 : IDC_Memo1));
+    const int focus[4] = {IDC_Memo1, IDC_ListBox1, IDC_ComboBox1, IDC_Memo1};
+    SetFocus(GetDlgItem(dialog, focus[page >= 0 && page < 4 ? page : 0]));
+    MessageLine line;
+    if (page == 0 && dialogOf(dialog)->model.storingTabLine(line)) showMessageLine(dialog, line);
+}
+
+// The window became active: the run's situation decides the message line, which buttons
+// may be used and whether the repeated-minute countdown runs.
+void countdownTick(HWND dialog, Dialog& d);
+
+void onActivated(HWND dialog, Dialog& d) {
+    const Activation a = d.model.activate();
+    if (a.lineChanged) showMessageLine(dialog, a.line);
+    EnableWindow(GetDlgItem(dialog, IDOK), a.okEnabled);
+    EnableWindow(GetDlgItem(dialog, IDC_CheckBox2), d.states.recoveryAllowed(a.recoveryEnabled));
+    if (a.replaceDisabled) EnableWindow(GetDlgItem(dialog, IDC_Button3), FALSE);
+    if (a.countdown) {
+        if (SetTimer(dialog, kTimerFN, 1000, nullptr)) countdownTick(dialog, d);
+    } else {
+        KillTimer(dialog, kTimerFN);
+    }
+    if (a.focusStatus) SetFocus(GetDlgItem(dialog, IDC_ComboBox2));
+}
+
+void countdownTick(HWND dialog, Dialog& d) {
+    const CountdownTick t = d.model.countdownTick();
+    if (!t.finished) {
+        showMessageLine(dialog, t.line);
+        return;
+    }
+    KillTimer(dialog, kTimerFN);
+    showMessageLine(dialog, {"", false, false});
+    EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
+    EnableWindow(GetDlgItem(dialog, IDC_CheckBox2), d.states.recoveryAllowed(true));
+}
+
+void statusChosen(HWND dialog, Dialog& d) {
+    HWND status = GetDlgItem(dialog, IDC_ComboBox2);
+    SetDlgItemTextW(status, IDC_Edit15, windowText(status).c_str());
+    showMessageLine(dialog, d.model.chooseStatus(int(SendMessageW(status, CB_GETCURSEL, 0, 0))));
 }
 
 void fillStates(HWND dialog, Dialog& d) {
@@ -97,6 +149,7 @@ void showState(HWND dialog, Dialog& d, int row) {
     if (!v.archive.empty()) {
         const StateComment c = StatesModel::readComment(v.archive);
         comment = c.status == StateComment::Status::Unreadable ? c.error : c.text;
+        tellUnreadComment(dialog, c);
     }
     std::string shown; // the edit breaks lines at CR LF
     for (char ch : comment) {
@@ -189,9 +242,11 @@ void sizeClientArea(HWND dialog) {
 void initDialog(HWND dialog, Dialog& d) {
     sizeClientArea(dialog);
     SetWindowTextW(dialog, wide(d.model.caption()).c_str());
-    const auto statuses = OptionsModel::statusItems();
-    const int status = d.model.status();
-    if (status >= 0 && std::size_t(status) < statuses.size()) setText(dialog, IDC_Edit15, statuses[std::size_t(status)]);
+    HWND status = GetDlgItem(dialog, IDC_ComboBox2);
+    for (const std::string& item : OptionsModel::statusItems())
+        SendMessageW(status, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(item).c_str()));
+    SendMessageW(status, CB_SETCURSEL, WPARAM(d.model.status()), 0);
+    SetWindowTextW(layOver(status, IDC_Edit15, {}), windowText(status).c_str());
     setText(dialog, IDC_Label16, d.model.diskSpaceText());
     d.lastParts = d.model.versionParts();
     const int edits[3] = {IDC_Edit6, IDC_Edit8, IDC_Edit10};
@@ -201,11 +256,6 @@ void initDialog(HWND dialog, Dialog& d) {
         SendDlgItemMessageW(dialog, edits[i], EM_SETLIMITTEXT, WPARAM(maxLengths[i]), 0);
     }
     showVersionRow(dialog, d, false);
-    const Activation a = d.model.activate();
-    if (a.lineChanged) showMessageLine(dialog, a.line);
-    EnableWindow(GetDlgItem(dialog, IDOK), a.okEnabled);
-    MessageLine line;
-    if (d.model.storingTabLine(line)) showMessageLine(dialog, line);
     HWND tabs = GetDlgItem(dialog, IDC_PageControl1);
     RECT client;
     GetClientRect(dialog, &client);
@@ -217,15 +267,19 @@ void initDialog(HWND dialog, Dialog& d) {
         SendMessageW(tabs, TCM_INSERTITEMW, WPARAM(i), reinterpret_cast<LPARAM>(&item));
     }
     fillStates(dialog, d);
+    d.settings.init(dialog);
     initAbout(dialog);
+    makeLink(GetDlgItem(dialog, IDC_Edit13));
     SendDlgItemMessageW(dialog, IDC_ListBox1, LB_SETCURSEL, 0, 0);
     showState(dialog, d, 0);
-    EnableWindow(GetDlgItem(dialog, IDC_CheckBox2), d.states.recoveryAllowed(a.recoveryEnabled));
     HWND comment = GetDlgItem(dialog, IDC_Memo1);
     d.commentProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(comment, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(commentProc)));
-    SetForegroundWindow(dialog);
+    bringToForeground(dialog);
     SetFocus(comment);
+    onActivated(dialog, d);
+    MessageLine line;
+    if (d.model.storingTabLine(line)) showMessageLine(dialog, line);
 }
 
 // "Replace chosen state": the engine checks the request and tells the user why it refuses;
@@ -251,6 +305,16 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     }
     Dialog* d = dialogOf(dialog);
     if (!d) return FALSE;
+    INT_PTR result = FALSE;
+    if (d->settings.handle(dialog, message, wParam, lParam, result)) return result;
+    if (message == WM_ACTIVATE) {
+        if (LOWORD(wParam) != WA_INACTIVE) onActivated(dialog, *d);
+        return FALSE;
+    }
+    if (message == WM_TIMER && wParam == kTimerFN) {
+        countdownTick(dialog, *d);
+        return TRUE;
+    }
     if (message == WM_CTLCOLORSTATIC) {
         // Labels and check boxes lie on the tab's white page; the links are blue. Read-only
         // edits ask too, and keep the system's grey.
@@ -261,8 +325,19 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         HDC dc = reinterpret_cast<HDC>(wParam);
         SetBkMode(dc, TRANSPARENT);
         const int id = GetDlgCtrlID(control);
+        if (id == IDC_Label4) {
+            // The message line stands on navy: a red that reads there, or white.
+            static HBRUSH navy = CreateSolidBrush(RGB(0, 0, 0x80));
+            SetTextColor(dc, d->lineRed ? RGB(0xFF, 0x50, 0x50) : RGB(0xFF, 0xFF, 0xFF));
+            return reinterpret_cast<INT_PTR>(navy);
+        }
         if (id == IDC_Label24 || id == IDC_Label29) SetTextColor(dc, RGB(0, 0, 0xFF));
+        if (id == IDC_Edit13) SetTextColor(dc, RGB(0, 0, 0x80));
         return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    }
+    if (message == WM_CONTEXTMENU && reinterpret_cast<HWND>(wParam) == GetDlgItem(dialog, IDC_ListBox1)) {
+        showStateMenu(dialog, reinterpret_cast<HWND>(wParam), d->states, d->engine.state(), lParam);
+        return TRUE;
     }
     if (message == WM_NOTIFY) {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -273,6 +348,7 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     if (message != WM_COMMAND) return FALSE;
     switch (LOWORD(wParam)) {
     case IDOK: {
+        if (!IsWindowEnabled(GetDlgItem(dialog, IDOK))) return TRUE;
         d->choice = readChoice(dialog, *d);
         d->choice.ok = true;
         // A bad version part keeps the window open.
@@ -291,11 +367,15 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         d->choice.addVersion = false;
         EndDialog(dialog, IDCANCEL);
         return TRUE;
+    case IDC_ComboBox2:
+        if (HIWORD(wParam) == CBN_SELCHANGE) statusChosen(dialog, *d);
+        return TRUE;
     case IDC_CheckBox5:
         if (HIWORD(wParam) == BN_CLICKED)
             showVersionRow(dialog, *d, IsDlgButtonChecked(dialog, IDC_CheckBox5) == BST_CHECKED);
         return TRUE;
     case IDC_ListBox1:
+        if (HIWORD(wParam) == LBN_DBLCLK) openStateArchive(dialog, reinterpret_cast<HWND>(lParam), d->states);
         if (HIWORD(wParam) == LBN_SELCHANGE)
             showState(dialog, *d, int(SendDlgItemMessageW(dialog, IDC_ListBox1, LB_GETCURSEL, 0, 0)));
         return TRUE;
@@ -308,6 +388,10 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     case IDC_Label29:
         if (HIWORD(wParam) == STN_CLICKED) openHelp(dialog);
+        return TRUE;
+    case IDC_Edit13: // the project log window, not modal
+        if (HIWORD(wParam) == STN_CLICKED)
+            if (ProjectLogWindow* log = ProjectLogWindow::ofRun()) log->show(dialog);
         return TRUE;
     case IDC_Label23:
         if (HIWORD(wParam) == STN_CLICKED) {
@@ -323,10 +407,14 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, RunState& state) {
+OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, RunState& state,
+                               std::function<void(int mode)> setCardVisibility) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
-    Dialog d{engine, OptionsModel(state, systemClock()), StatesModel(state), {}, {}, nullptr};
+    SettingsPageContext settings;
+    settings.showMessageLine = showMessageLine;
+    settings.setCardVisibility = std::move(setCardVisibility);
+    Dialog d{engine, OptionsModel(state, systemClock()), StatesModel(state), SettingsPage(state, settings), {}, {}, nullptr};
     d.choice.projectStatus = d.model.status();
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_FOPT), owner, dialogProc, reinterpret_cast<LPARAM>(&d));
     return d.choice;

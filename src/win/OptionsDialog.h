@@ -2,10 +2,14 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
+
 #include "engine/Engine.h"
 
 namespace kp::win {
 
-OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, RunState& state);
+// setCardVisibility: the card's visibility routine, for the Settings page's Save.
+OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, RunState& state,
+                               std::function<void(int mode)> setCardVisibility);
 
 } // namespace kp::win

@@ -56,7 +56,9 @@ void WinHost::showMessage(MessageKind kind, const std::string& text) {
 }
 
 OptionsChoice WinHost::openOptions(RunState& state) {
-    return runOptionsDialog(m_instance, m_window, *m_engine, state);
+    return runOptionsDialog(m_instance, m_window, *m_engine, state, [this](int mode) {
+        if (m_card) m_card->setVisibility(mode);
+    });
 }
 
 void WinHost::armTimer(int ms) { SetTimer(m_window, kTimer1, UINT(ms), nullptr); }

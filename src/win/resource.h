@@ -18,7 +18,8 @@
 #define IDC_Label15 1010
 #define IDC_Label16 1011 // disk space
 #define IDC_Label6 1012
-#define IDC_Edit15 1013  // the chosen status
+#define IDC_Edit15 1013  // the chosen status, laid over ComboBox2
+#define IDC_ComboBox2 1014 // the project status
 
 #define IDC_PageControl1 1020
 #define IDC_Label3 1021  // the chosen state's folder
@@ -39,3 +40,57 @@
 #define IDC_Label28 1044
 #define IDC_Label29 1045 // the help file (a link)
 #define IDC_Label23 1046 // the blank label
+
+// The Settings page
+#define IDC_Label2 1060
+#define IDC_ComboBox1 1061 // the comment language
+#define IDC_Edit14 1062    // the chosen language, laid over ComboBox1
+#define IDC_Label9 1063
+#define IDC_Label10 1064   // "Standard"
+#define IDC_Label11 1065   // "Important"
+#define IDC_Label8 1066    // "Valuable"
+#define IDC_Label5 1067
+#define IDC_Edit1 1068     // L standard; Edit7 shows it
+#define IDC_UpDown1 1069
+#define IDC_Edit3 1070     // L important; Edit9 shows it
+#define IDC_UpDown2 1071
+#define IDC_Edit5 1072     // L valuable; Edit11 shows it
+#define IDC_UpDown3 1073
+#define IDC_Label7 1074
+#define IDC_Edit2 1075     // " 0.5 L"
+#define IDC_Label12 1076
+#define IDC_Label13 1077
+#define IDC_Edit4 1078     // the capacity factor; Edit12 shows it
+#define IDC_UpDown4 1079
+#define IDC_Edit7 1080
+#define IDC_Edit9 1081
+#define IDC_Edit11 1082
+#define IDC_Edit12 1083
+#define IDC_CheckBox4 1084 // " Show window"
+#define IDC_CheckBox3 1085 // " Show tarnel folder"
+#define IDC_Button2 1086   // Save
+#define IDC_Label19 1087   // the blank label
+// The project log window, the Tools page's state menu and its two windows.
+#define IDC_Edit13 1100   // the "Project log" link on the Storing page
+#define IDM_Save2 1101    // File > Save
+#define IDM_Save1 1102    // File > Export
+#define IDM_Close1 1103   // File > Quit
+#define IDC_LogMemo1 1104 // the log text
+#define IDM_ShowChanges 1110  // the state menu's "Show changes…"
+#define IDM_CopyOut 1111      // the state menu's "Copy files out…"
+#define IDD_CHANGES 1120      // "Show changes…"
+#define IDC_ChangesFilter 1121
+#define IDC_ChangesList 1122
+#define IDC_ChangesSummary 1123
+#define IDD_COPYOUT 1130      // "Copy files out…"
+#define IDC_CopyFilter 1131
+#define IDC_CopyFiles 1132
+#define IDC_CopyFolderCaption 1133
+#define IDC_CopyFolder 1134
+#define IDC_CopyChooseFolder 1135
+#define IDC_CopyOverwrite 1136
+#define IDC_CopyProgress 1137
+#define IDC_CopyStatus 1138
+#define IDC_CopyButton 1139
+#define IDC_ChangesFilterCaption 1140
+#define IDC_CopyFilterCaption 1141

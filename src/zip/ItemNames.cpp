@@ -79,7 +79,14 @@ std::string extractionProblem(const ZipItem& item) {
     if (name.front() == '/') return "its name is an absolute path";
     if (hasDriveLetter(name)) return "its name begins with a drive letter";
     if (hasPart(name, "..")) return "its name has a \"..\" part that leads out of the target folder";
+    // "a//b", "a/./b" and "." name no file of their own: written out they would land on
+    // another item's place or on the target folder itself.
+    std::string_view body = name;
+    if (body.back() == '/') body.remove_suffix(1);
+    if (hasPart(body, "") || hasPart(body, ".")) return "its name has an empty or \".\" part";
     if (item.isSymbolicLink()) return "it is a symbolic link";
+    if (item.isFolder() && item.uncompressedSize > 0)
+        return "it is a folder, yet it holds " + std::to_string(item.uncompressedSize) + " bytes of data";
     return {};
 }
 

@@ -31,7 +31,8 @@ std::uint16_t nameEncodingFlag(std::string_view name);
 
 // Why extraction must not write an item, or empty: absolute names, drive letters, ".." parts
 // and symbolic links could all reach outside the target folder. A backslash cannot: on Linux
-// it is part of a name, never a separator.
+// it is part of a name, never a separator. Empty and "." parts and folders that carry data
+// are refused too: such an item has no place of its own to be written to.
 std::string extractionProblem(const ZipItem& item);
 
 // '*' matches any run of characters ("/" included), '?' one byte; "\" in a mask means "/".

@@ -252,13 +252,19 @@ void ZipArchive::save() {
     const std::string twin = temporaryTwin(m_fileName);
     std::unique_ptr<OutputSink> sink;
     ArchiveSaver saver(m_saveOptions, m_reader.get(), m_reuse.get(), m_baseDirectory, m_progress);
+    const bool hadReader = m_reader != nullptr;
     auto giveUp = [&] {
         if (sink) sink->discard();
+        // The archive as it was, for the items that still come from it.
+        if (hadReader && !m_reader) reopenReader();
     };
     try {
         sink = m_sinkFactory ? m_sinkFactory(twin) : makeFileSink(twin);
         saver.write(m_items, m_comment, *sink);
         sink->flush();
+        // Windows renames over no file that is open, the archive's own included: the reader
+        // lets go of the old archive before the new one takes its name.
+        m_reader.reset();
         sink->commit(m_fileName);
     } catch (const SinkError& e) {
         giveUp();
@@ -287,6 +293,16 @@ void ZipArchive::save() {
     load();
     m_skipped = std::move(skipped);
     m_reusedFiles = std::move(reused);
+}
+
+void ZipArchive::reopenReader() noexcept {
+    try {
+        m_reader = std::make_shared<ZipReader>(std::make_shared<FileSource>(m_fileName), m_fileName);
+    } catch (...) {
+        // The archive cannot be read again: closed, so that no later save writes it without
+        // the items it held.
+        closeArchive();
+    }
 }
 
 void ZipArchive::readByName(const std::string& name, const std::function<void(const char*, std::size_t)>& sink) const {
@@ -322,6 +338,15 @@ void ZipArchive::readItem(const std::string& name,
     readByName(name, sink);
 }
 
+std::string ZipArchive::readProblem(const std::string& name) const {
+    const int index = findFile(name);
+    if (index < 0) throwArchiveError(m_fileName, "it holds no item named \"" + name + "\"");
+    if (!listed()) return ZipReader::readProblem(m_reader->entries()[std::size_t(index)]);
+    const PendingItem& pending = m_items[m_visible[std::size_t(index)]];
+    if (pending.kind != PendingItem::Kind::Existing) return {};
+    return ZipReader::readProblem(m_reader->entries()[pending.existing]);
+}
+
 void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excludeMask) {
     listItems();
     if (m_baseDirectory.empty()) throwArchiveError(m_fileName, "no folder to extract into has been set");
@@ -332,7 +357,7 @@ void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excl
         if (auto problem = extractionProblem(item); !problem.empty())
             throwItemError(m_fileName, item.fileName, "refused to extract it: " + problem);
         if (pending.kind == PendingItem::Kind::Existing)
-            if (const std::string& problem = m_reader->entries()[pending.existing].localHeaderProblem; !problem.empty())
+            if (const std::string problem = ZipReader::readProblem(m_reader->entries()[pending.existing]); !problem.empty())
                 throwItemError(m_fileName, item.fileName, "refused to extract it: " + problem);
     }
     std::vector<const PendingItem*> files;

@@ -85,6 +85,9 @@ public:
     // The same, piece by piece: sink gets the data as it is decompressed; ArchiveError once
     // it proves wrong (the data already handed over is then not to be trusted).
     void readItem(const std::string& name, const std::function<void(const char*, std::size_t)>& sink) const;
+    // Why readItem would refuse the item whatever its data holds, or empty; known without
+    // reading the data, so that a caller can refuse before writing anything.
+    std::string readProblem(const std::string& name) const;
     // Writes every item that matches mask and not excludeMask under the base directory with
     // its stored path, creating folders and restoring the permissions of files (special bits
     // included). Refuses the whole archive, before writing anything, when any item could land
@@ -108,6 +111,7 @@ private:
     // pending items when the archive is first changed (or extracted), not on opening.
     bool listed() const { return m_listed; }
     void listItems();
+    void reopenReader() noexcept;
     void rebuildIndex();
     void checkNewName(const std::string& name) const;
     PendingItem newItem(PendingItem::Kind kind, const std::string& name, DosDateTime time) const;

@@ -492,11 +492,19 @@ std::string ZipReader::localHeaderDisagreement(const Entry& entry, const unsigne
     return {};
 }
 
-void ZipReader::readItem(const Entry& entry, const DataSink& sink) const {
+std::string ZipReader::readProblem(const Entry& entry) {
     const ZipItem& item = entry.item;
     // Encryption first: some encrypting writers mask the local header's values on purpose.
-    if (item.isEncrypted()) failItem(item, "it is encrypted, which the program cannot read");
-    if (!entry.localHeaderProblem.empty()) failItem(item, entry.localHeaderProblem + ": the archive is damaged");
+    if (item.isEncrypted()) return "it is encrypted, which the program cannot read";
+    if (!entry.localHeaderProblem.empty()) return entry.localHeaderProblem + ": the archive is damaged";
+    if (item.method != kMethodStored && item.method != kMethodDeflate)
+        return "it is compressed with method " + number(item.method) + "; the program reads only stored and Deflate items";
+    return {};
+}
+
+void ZipReader::readItem(const Entry& entry, const DataSink& sink) const {
+    const ZipItem& item = entry.item;
+    if (const std::string problem = readProblem(entry); !problem.empty()) failItem(item, problem);
     std::uint32_t crc = 0xFFFFFFFFu;
     std::uint64_t produced = 0;
     if (item.method == kMethodStored) {

@@ -48,6 +48,9 @@ public:
     // item is encrypted, uses another method, its local header names another item, or its data
     // disagrees with its size or CRC; the data already handed over is then not to be trusted.
     void readItem(const Entry& entry, const DataSink& sink) const;
+    // Why readItem would refuse the item whatever its data holds (encryption, another method,
+    // a local header that disagrees with the directory), or empty: known without reading it.
+    static std::string readProblem(const Entry& entry);
     // Hands the item's compressed bytes to sink unchanged (for copying into a new archive).
     void copyRaw(const Entry& entry, const DataSink& sink) const;
     // The same bytes into out, which has room for the item's compressed size.

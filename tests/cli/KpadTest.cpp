@@ -213,6 +213,37 @@ TEST_F(KpadTest, DiffVersionsAndExtractOfRealStates) {
     EXPECT_EQ(readFile(m_dir / "out/Site/docs/a.txt"), "a");
 }
 
+// A relative state renamed as a full one: the three commands that read a state refuse it with
+// one text, and nothing is written or restored. Patterns that choose only folders say so.
+TEST_F(KpadTest, AStateNamedFullWithARelativeRecordIsRefusedAlike) {
+    ASSERT_EQ(kpad("store " + site()).status, 0);
+    m_dir.write("Site/new.txt", "new");
+    ASSERT_EQ(kpad("store " + site(), "2010-12-03 15:32:00").status, 0);
+    ASSERT_EQ(std::rename((m_dir / "Site/#tarnel/Site-101203.1532.zip").c_str(),
+                          (m_dir / "Site/#tarnel/Site-101203.1532c.zip").c_str()),
+              0);
+    const std::string out = " --to '" + (m_dir / "out") + "'";
+    for (const std::string& command : {"diff " + site() + " Site-101203.1532c.zip",
+                                      "extract " + site() + " Site-101203.1532c.zip" + out,
+                                      "restore " + site() + " Site-101203.1532c.zip"}) {
+        const Result r = kpad(command, "2010-12-03 15:40:00");
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_NE(r.out.find("archive Site-101203.1532c.zip is named as a full state, but its record says it "
+                             "holds only the changes since Site-101203.1530c.zip; it was renamed or is damaged"),
+                  std::string::npos)
+            << command << ": " << r.out;
+    }
+    EXPECT_FALSE(kp::pathExists(m_dir / "out"));
+    EXPECT_EQ(readFile(m_dir / "Site/new.txt"), "new");
+
+    const Result r = kpad("extract " + site() + " Site-101203.1530c.zip docs/" + out, "2010-12-03 15:40:00");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Only folders of the state Site-101203.1530c.zip match, no file (such as Site/docs/)"),
+              std::string::npos)
+        << r.out;
+    EXPECT_FALSE(kp::pathExists(m_dir / "out"));
+}
+
 TEST_F(KpadTest, HistoryCommandArgumentsAndDoubleDash) {
     const struct {
         const char* args;

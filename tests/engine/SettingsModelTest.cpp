@@ -49,6 +49,18 @@ TEST(CommentLanguages, DesktopLayoutsBecomeLanguagesTheRunKeeps) {
     EXPECT_EQ(commentLanguages({"de"})[0].name, "German (Germany)");
 }
 
+TEST(CommentLanguages, LoadedKeyboardLayoutsBecomeLanguagesTheRunKeeps) {
+    const auto languages = commentLanguagesOfLayouts(
+        {{"00000407", "Deutsch (Deutschland)"}, {"0000040c", "French"}, {"00000419", ""}, {"00000407", "again"},
+         {"00000465", ""}});
+    // French would be refused at every start; a language the table lacks keeps its number.
+    EXPECT_EQ(layoutsOf(languages), (std::vector<std::string>{"00000407", "00000419", "00000465", "00000409"}));
+    EXPECT_EQ(languages[0].name, "Deutsch (Deutschland)");
+    EXPECT_EQ(languages[1].name, "Russian (Russia)");
+    EXPECT_EQ(languages[2].name, "Layout 00000465");
+    EXPECT_EQ(layoutsOf(commentLanguagesOfLayouts({{"00000409", "English"}})), std::vector<std::string>{"00000409"});
+}
+
 TEST(SettingsModel, ASavedLanguageTheDesktopLacksStaysShown) {
     Fixture f;
     f.s.values.commentLayout = "00000419";

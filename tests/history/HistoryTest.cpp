@@ -7,12 +7,14 @@
 
 #include "history/CopyOut.h"
 #include "history/FileVersions.h"
+#include "history/ProjectState.h"
 #include "history/PathPattern.h"
 #include "history/StateDiff.h"
 #include "history/StateRecord.h"
 #include "platform/FileSystem.h"
 #include "store/Records.h"
 #include "support/TempDir.h"
+#include "zip/ZipFixtures.h"
 #include "zip/ZipArchive.h"
 
 using namespace kp;
@@ -238,9 +240,6 @@ TEST_F(HistoryTest, VersionsOfAFileAcrossFiveStates) {
 }
 
 TEST_F(HistoryTest, CopiesChosenFilesOutWithTheirTimesAndModes) {
-#ifdef _WIN32
-    GTEST_SKIP() << "copying out goes through the C library, whose rename on Windows does not replace an existing file";
-#else
     store("-101203.1530c.zip", {{"Site/", ""},
                                 {"Site/docs/", ""},
                                 {"Site/docs/a.txt", "a", kBase + 2},
@@ -276,14 +275,13 @@ TEST_F(HistoryTest, CopiesChosenFilesOutWithTheirTimesAndModes) {
     EXPECT_EQ(readFile(m_dir / "out/Site/index.html"), "<p>");
     for (const auto& e : std::filesystem::directory_iterator(m_dir / "out/Site/docs"))
         EXPECT_EQ(e.path().filename().string().find(".kpad-copy"), std::string::npos) << "no aside file left";
-#endif
 }
 
 TEST_F(HistoryTest, CopyRefusals) {
 #ifdef _WIN32
     GTEST_SKIP() << "directory symbolic links need a privilege on Windows";
 #else
-    const std::string state = store("-101203.1530c.zip", {{"Site/a.txt", "a"}});
+    const std::string state = store("-101203.1530c.zip", {{"Site/a.txt", "a"}, {"Site/docs/", ""}});
     {
         ZipArchive zip;
         zip.open(archivePath("-101203.1531c.zip"));
@@ -306,6 +304,7 @@ TEST_F(HistoryTest, CopyRefusals) {
         {state, {}, m_dir / "Site/#tarnel", "into the project or its archive folder"},
         {state, {}, m_dir / "linked/..", "into the project or its archive folder"},
         {state, {"*.html"}, m_dir / "out2", "No file of the state"},
+        {state, {"docs/", "d*/"}, m_dir / "out2", "Only folders of the state Site-101203.1530c.zip match, no file"},
         {state, {}, "relative/out", "full path"},
         {m_dir / "elsewhere.zip", {}, m_dir / "out3", "is not a stored state"},
     };
@@ -344,4 +343,116 @@ TEST_F(HistoryTest, CopyNeverFollowsALinkInsideTheFolder) {
             EXPECT_EQ(readFile(m_dir / "elsewhere/docs/a.txt"), "theirs");
         }
     }
+}
+
+namespace {
+
+// An archive of the state written byte by byte, as no writer of the program would make it.
+std::string storeRaw(const std::string& path, std::vector<kp::test::RawItem> items,
+                     void (*forge)(kp::test::RawZip&) = nullptr) {
+    kp::test::RawZip zip = kp::test::buildZip(items);
+    if (forge) forge(zip);
+    std::filesystem::remove(path);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(zip.bytes.data(), 1, zip.bytes.size(), f);
+    std::fclose(f);
+    return path;
+}
+
+kp::test::RawItem folderItem(std::string name, std::string data = "") {
+    kp::test::RawItem it = kp::test::item(std::move(name), std::move(data));
+    it.external = (040755u << 16) | 0x10;
+    return it;
+}
+
+} // namespace
+
+// Whatever the archive alone can tell is found before the first file is written: nothing
+// at all appears in the folder, not even the folders of the files that came first.
+TEST_F(HistoryTest, CopyChecksTheWholeStateBeforeWritingAFile) {
+    using kp::test::item;
+    using kp::test::RawItem;
+    using kp::test::RawZip;
+    RawItem badCrc = item("Site/z.txt", "zzz");
+    badCrc.crc = 1;
+    RawItem encrypted = item("Site/z.txt", "zzz");
+    encrypted.flags |= 1;
+    RawItem bzip2 = item("Site/z.txt", "zzz");
+    bzip2.method = 12;
+    RawItem sizes = item("Site/z.txt", "zzz");
+    sizes.uncompressedSize = 9;
+    const struct {
+        std::vector<RawItem> items;
+        void (*forge)(RawZip&);
+        const char* says;
+    } cases[] = {
+        {{item("Site/a.txt", "a"), badCrc}, nullptr, "does not match its CRC-32"},
+        {{item("Site/a.txt", "a"), item("Site/z.txt", "zzz")},
+         [](RawZip& z) { z.bytes[z.local[1] + 30 + 5] = 'y'; },
+         "its local header holds another name than the directory"},
+        {{item("Site/a.txt", "a"), encrypted}, nullptr, "it is encrypted"},
+        {{item("Site/a.txt", "a"), bzip2}, nullptr, "compressed with method 12"},
+        {{item("Site/a.txt", "a"), sizes}, nullptr, "its sizes differ"},
+        {{item("Site/a.txt", "a"), item("Site/a", "file"), item("Site/a/b.txt", "b")}, nullptr,
+         "Site/a is a file of the state where its other items need a folder"},
+        {{folderItem("Site/a/"), item("Site/a", "file")}, nullptr, "names it twice"},
+        {{item("Site/a.txt", "a"), item("Site/./b.txt", "b")}, nullptr, "empty or \".\" part"},
+        {{item("Site/a.txt", "a"), item("Site//b.txt", "b")}, nullptr, "empty or \".\" part"},
+        {{item("Site/a.txt", "a"), item(".", "b")}, nullptr, "empty or \".\" part"},
+        {{item("Site/a.txt", "a"), folderItem("Site/d/", "data")}, nullptr, "it is a folder, yet it holds 4 bytes"},
+    };
+    int minute = 40;
+    for (const auto& c : cases) {
+        const std::string state = storeRaw(archivePath("-101203.15" + std::to_string(minute++) + "c.zip"), c.items, c.forge);
+        refreshArchives();
+        const CopyResult result = copyFilesOut(m_project, CopyRequest{state, {}, {}, m_dir / "out"});
+        EXPECT_NE(result.error.find(c.says), std::string::npos) << c.says << " / " << result.error;
+        EXPECT_TRUE(result.written.empty()) << c.says;
+        EXPECT_EQ(kp::test::entriesUnder(m_dir / "out"), std::vector<std::string>{}) << c.says;
+    }
+}
+
+TEST_F(HistoryTest, CopiesPathsLongerThanTheSystemTakesWhole) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Wine makes no folder this deep";
+#endif
+    std::string name = "Site/";
+    for (int i = 0; i < 25; ++i) name += std::string(200, char('a' + i)) + "/";
+    name += "deep.txt";
+    const std::string state = store("-101203.1530c.zip", {{"Site/a.txt", "a"}, {name, "deep"}});
+    const CopyResult result = copyFilesOut(m_project, CopyRequest{state, {}, {}, m_dir / "out"});
+    ASSERT_TRUE(result.ok()) << result.error;
+    ASSERT_EQ(result.written.size(), 2u);
+    const auto info = statPath(m_dir / "out/" + name);
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->size, 4);
+    EXPECT_EQ(info->modificationTime, kBase);
+}
+
+// A full state's name with a relative record: diff, copy out and the restore's checks refuse
+// it with one text (the restore's own test is in tests/restore).
+TEST_F(HistoryTest, AStateNamedFullWithARelativeRecordIsRefused) {
+    store("-101203.1530c.zip", {{"Site/a.txt", "a"}});
+    const std::string forged = store("-101203.1532c.zip", {{"Site/b.txt", "b"}}, "-101203.1530c.zip");
+    const std::string says = "The archive Site-101203.1532c.zip is named as a full state, but its record says it "
+                             "holds only the changes since Site-101203.1530c.zip; it was renamed or is damaged.";
+    EXPECT_EQ(loadStoredState(m_project, forged).error, says);
+    EXPECT_EQ(copyFilesOut(m_project, CopyRequest{forged, {}, {}, m_dir / "out"}).error, says);
+    EXPECT_EQ(diffWithPresent(m_project, forged).error, says);
+    const std::string relative = store("-101203.1533.zip", {{"Site/b.txt", "b"}}, "-101203.1530c.zip");
+    EXPECT_TRUE(loadStoredState(m_project, relative).ok()) << "a relative name with a relative record";
+}
+
+// A failure once files are being put in place (here a folder that appeared meanwhile where a
+// file goes) names the files already in place.
+TEST_F(HistoryTest, ACopyThatStopsMidwaySaysWhichFilesWereWritten) {
+    const std::string state = store("-101203.1530c.zip", {{"Site/a.txt", "a"}, {"Site/b.txt", "b"}});
+    const CopyResult result = copyFilesOut(m_project, CopyRequest{state, {}, {}, m_dir / "out"}, [&](const CopyProgress& p) {
+        if (p.filesDone == 1) m_dir.write("out/Site/b.txt/in the way", "");
+    });
+    EXPECT_EQ(result.written, std::vector<std::string>{m_dir / "out/Site/a.txt"});
+    EXPECT_NE(result.error.find("Can't write " + m_dir / "out/Site/b.txt: "), std::string::npos) << result.error;
+    EXPECT_NE(result.error.find(" 1 file was written before it stopped:\n  " + m_dir / "out/Site/a.txt"),
+              std::string::npos)
+        << result.error;
 }

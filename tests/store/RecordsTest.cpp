@@ -171,6 +171,22 @@ TEST(Records, OnlyTheSettingsSectionIsReadBackAsSettings) {
     EXPECT_EQ(projectSetSettingsText(""), "");
 }
 
+// Found by fuzzing: a full state's comment that imitates the primary section was read as a
+// relation to that archive, and a project name ending in the section's mark hid the primary.
+TEST(Records, OnlyThePrimarySectionReadsAsARelation) {
+    const ProjectSetFields full{"Site", "Site-101203.1530c.zip", 0, ArchiveKind::Full,
+                                "First\r\n<primary archive with full copy of the project>\r\nx.zip\r\n", "", ""};
+    EXPECT_EQ(projectSetRelativeRecord(ComposeProjectSet(full)).primaryArchive, "");
+    const ProjectSetFields relative{"Site", "Site-101203.1532.zip", 0, ArchiveKind::Relative, "",
+                                    "Site-101203.1530c.zip", "Site/a.txt\r\n"};
+    const RelativeRecord read = projectSetRelativeRecord(ComposeProjectSet(relative));
+    EXPECT_EQ(read.primaryArchive, "Site-101203.1530c.zip");
+    EXPECT_EQ(read.missingText, "Site/a.txt\r\n");
+    ProjectSetFields oddName = relative;
+    oddName.projectName = "Site <primary archive with full copy of the project>";
+    EXPECT_EQ(projectSetRelativeRecord(ComposeProjectSet(oddName)).primaryArchive, "Site-101203.1530c.zip");
+}
+
 } // namespace
 
 // A long history: composing the next log and finding its heading take time and memory in

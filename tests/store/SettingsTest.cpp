@@ -169,6 +169,24 @@ TEST(SettingsFile, SaveKeepsForeignEntriesAndRemovesLeftTemporaries) {
     EXPECT_TRUE(pathExists(young));
 }
 
+// Found by fuzzing: with [Setting] twice, the save went into the second section while the
+// next start read the first, so saved settings never took effect.
+TEST(SettingsFile, ASectionGivenTwiceGivesBackWhatWasSaved) {
+    kp::test::TempDir t;
+    const std::string path = settingsFilePath(t / "cfg/TarnelSoftware");
+    t.write("cfg/TarnelSoftware/Kestrelpad/setting.ini",
+            "[Setting]\r\nUserPreferences= hv:1\\2\\3\r\n[Setting]\r\nTheme=dark\r\n");
+    SettingsValues v;
+    v.capacityFactor = 2;
+    ASSERT_TRUE(writeSettingsFile(path, v, "alice"));
+    EXPECT_EQ(readUserPreferences(path).value(), "cL:00000409,hv:18\\19\\20,mnp:2,ws:1,ds:1");
+    IniFile ini;
+    ini.parse("[A]\r\nx=1\r\n[a]\r\ny=2\r\n");
+    ini.setValue("A", "y", "3");
+    ini.setValue("A", "z", "4");
+    EXPECT_EQ(ini.text(), "[A]\r\nx=1\r\nz=4\r\n\r\n[a]\r\ny=3\r\n\r\n");
+}
+
 TEST(Settings, UserSettingsStringFollowsTheSettingsTabRules) {
     SettingsValues v;
     EXPECT_EQ(applyUserSettings("hv:5\\10\\15,mnp:3,ws:0,cL:00000419", v), "");

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "engine/EntryChecks.h"
+#include "engine/ProjectChoice.h"
 #include "platform/BusyFile.h"
 #include "platform/FileSystem.h"
 #include "platform/HiddenFolder.h"
@@ -15,6 +16,7 @@
 #include "store/ChangeDetection.h"
 #include "store/Messages.h"
 #include "support/TempDir.h"
+#include "zip/ZipArchive.h"
 
 using namespace kp;
 using kp::test::TempDir;
@@ -253,6 +255,37 @@ TEST(WindowsFiles, AtomicReplaceOverAnExistingFile) {
     EXPECT_EQ(entryNames(t.path()).size(), 1u); // no aside file left behind
 }
 
+// An archive rewritten in place (the project log saved into it): the archive's own reader
+// must let go of it before the new one takes its name, and take it back when that fails.
+TEST(WindowsFiles, AnArchiveEditedInPlaceIsSaved) {
+    TempDir t;
+    const std::string path = t.path() + "/Site-101203.1500c.zip";
+    ZipArchive zip;
+    zip.open(path);
+    zip.addFromMemory("Site/a.txt", "a", toDosDateTime(1291386600));
+    zip.addFromMemory("_kpad_/project.log", "old", toDosDateTime(1291386600));
+    zip.save();
+    zip.deleteFiles("_kpad_/project.log");
+    zip.addFromMemory("_kpad_/project.log", "edited", toDosDateTime(1291386600));
+    ASSERT_NO_THROW(zip.save());
+    EXPECT_EQ(zip.extractToString("Site/a.txt"), "a");
+    zip.closeArchive();
+
+    // Held open by another program without delete sharing: the rename fails, and the
+    // archive object still reads the old archive.
+    HANDLE held = CreateFileW(win::widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    zip.open(path);
+    zip.addFromMemory("Site/b.txt", "b", toDosDateTime(1291386600));
+    EXPECT_THROW(zip.save(), ArchiveError);
+    EXPECT_EQ(zip.extractToString("_kpad_/project.log"), "edited");
+    zip.closeArchive();
+    CloseHandle(held);
+    zip.open(path);
+    EXPECT_EQ(zip.extractToString("_kpad_/project.log"), "edited");
+    EXPECT_EQ(zip.findFile("Site/b.txt"), -1);
+}
+
 TEST(WindowsSystem, UserNameAndSettingsFolder) {
     EXPECT_FALSE(currentUserName().empty());
     EXPECT_NE(currentUserName(), "Unknown");
@@ -262,6 +295,20 @@ TEST(WindowsSystem, UserNameAndSettingsFolder) {
     TempDir t;
     EXPECT_GT(freeDiskSpace(t.path()), 0);
     EXPECT_EQ(freeDiskSpace("Q:/no/such/drive"), -1);
+}
+
+// The Start menu's chooser remembers drive paths and opens where the project lies.
+TEST(WindowsProjectChoice, TheLastProjectIsADrivePath) {
+    TempDir t;
+    const std::string site = t.mkdir("work/Site");
+    ASSERT_TRUE(rememberProject(t / "appdata", site));
+    EXPECT_EQ(readLastProject(t / "appdata"), site);
+    const ChooserStart start = chooserStart(site, "C:/home");
+    EXPECT_EQ(start.folder, t / "work");
+    EXPECT_EQ(start.selected, site);
+    // Moved away: the nearest folder that still exists; past the drive's root, home.
+    EXPECT_EQ(chooserStart(t / "work/Gone/Site", "C:/home").folder, t / "work");
+    EXPECT_EQ(chooserStart("Q:/no/such/Site", "C:/home").folder, "C:/home");
 }
 
 } // namespace

@@ -93,6 +93,8 @@ check_installed() {
   local hive=$1 dir_win=$2 dir=$3 menu=$4 other=$5 i key
   for f in "${installed_files[@]}"; do [ -s "$dir/$f" ] || fail "$hive: $dir/$f is missing"; done
   for f in "${shortcuts[@]}"; do [ -s "$menu/$f" ] || fail "$hive: the shortcut $menu/$f is missing"; done
+  # The menu's start lets the user choose the project (the link keeps its arguments in UTF-16).
+  tr -d '\0' < "$menu/Kestrelpad.lnk" | grep -qa -- "--choose" || fail "$hive: the menu's shortcut does not pass --choose"
   for i in "${!verb_keys[@]}"; do
     key="$hive\\${verb_keys[$i]}"
     diff <(values "$key") <(printf '%s\n' "|(Default)|Back up with Kestrelpad" "|Icon|$dir_win\\kestrelpad.exe" \
