@@ -22,15 +22,16 @@ bool ArgWalker::takeValue(std::string& out) {
     return true;
 }
 
-bool openProject(const std::string& param, RunState& state) {
+std::optional<RunState> openProject(const std::string& param) {
     const EntryCheck check = checkEntry(param);
     for (const auto& w : check.warnings)
         std::fprintf(stderr, "Warning: %s\n", printable(forTerminal(w), true).c_str());
-    if (!check.ok()) return false;
+    if (!check.ok()) return std::nullopt;
+    RunState state;
     resolveProjectItem(state, check.param);
     state.archives =
         FindArchives(state.archiveFolder, kRepositoryName, state.projectName(), systemClock());
-    return true;
+    return state;
 }
 
 namespace {

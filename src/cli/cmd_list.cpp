@@ -26,18 +26,6 @@ std::string firstCommentLine(const std::string& archive) {
     }
 }
 
-// The project's archives as the start-up finds them; false (after printing why) when the
-// parameter is refused.
-bool findProjectArchives(const std::string& param, RunState& state) {
-    const EntryCheck check = checkEntry(param);
-    for (const auto& w : check.warnings)
-        std::fprintf(stderr, "Warning: %s\n", printable(forTerminal(w), true).c_str());
-    if (!check.ok()) return false;
-    resolveProjectItem(state, check.param);
-    state.archives = FindArchives(state.archiveFolder, kRepositoryName, state.projectName(), systemClock());
-    return true;
-}
-
 // What the project's ignore file leaves out, each with the line that matched, so a new rule
 // can be checked before a store. A bad line is named and the others still apply.
 int printIgnored(const RunState& state) {
@@ -76,8 +64,9 @@ int cmdList(const Args& args) {
         }
     }
     if (path.empty()) return badArguments("list needs the project's full path");
-    RunState state;
-    if (!findProjectArchives(path, state)) return 1;
+    const std::optional<RunState> opened = openProject(path);
+    if (!opened) return 1;
+    const RunState& state = *opened;
     if (ignored) return printIgnored(state);
 
     std::vector<std::string> states = parents ? state.archives.enclosingStates : state.archives.storedStates;
@@ -99,8 +88,9 @@ int cmdLog(const Args& args) {
         positional.push_back(walk.arg());
     }
     if (positional.size() != 1) return badArguments("log needs exactly the project's full path");
-    RunState state;
-    if (!findProjectArchives(positional[0], state)) return 1;
+    const std::optional<RunState> opened = openProject(positional[0]);
+    if (!opened) return 1;
+    const RunState& state = *opened;
     if (state.archives.allOwnArchives.empty()) {
         std::fputs("The project has no archive yet.\n", stderr);
         return 1;

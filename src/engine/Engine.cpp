@@ -110,6 +110,9 @@ void Engine::applyChoice(const OptionsChoice& c, std::string& error) {
     s.archiveComment = c.comment;
     s.addVersion = c.addVersion;
     s.storeRequested = true;
+    // An accepted OK comes after the wait for a new minute: the window's OK is disabled
+    // while its countdown runs, and kpad waits before it answers.
+    s.timeRepeated = false;
 }
 
 void Engine::nameNewArchive() {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "engine/Host.h"
+#include "engine/RunEdits.h"
 #include "engine/RunState.h"
 #include "engine/Startup.h"
 #include "platform/Clock.h"
@@ -39,8 +40,13 @@ public:
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
-    RunState& state() { return m_state; }
+    // The run as the windows show it. They change it only through edits(), the restore
+    // request and the options choice, each a value the engine checks and applies.
     const RunState& state() const { return m_state; }
+    RunEdits edits() { return RunEdits(m_state); }
+    // A seam for tests that set up a situation start-up would find (a folder without write
+    // access, full trains) without making it on disk.
+    RunState& stateForTesting() { return m_state; }
 
     void start(const StartupInput& input); // builds the run state and arms the first tick
     void shown();                          // the card is shown: refuses a clock that went back

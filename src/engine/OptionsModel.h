@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/Host.h"
-#include "engine/RunState.h"
+#include "engine/RunEdits.h"
 #include "platform/Clock.h"
 
 namespace kp {
@@ -44,7 +44,7 @@ struct VersionRow {
 
 class OptionsModel {
 public:
-    OptionsModel(RunState& state, const Clock& clock) : m_s(state), m_clock(clock) {}
+    OptionsModel(RunEdits edits, const Clock& clock) : m_edits(edits), m_s(edits.state()), m_clock(clock) {}
 
     std::string caption() const; // "   Site - Kestrelpad"
     static std::vector<std::string> statusItems(); // "  default", ...
@@ -70,8 +70,10 @@ public:
     static std::string okProblem(const OptionsChoice& choice);
 
 private:
-    RunState& m_s;
+    RunEdits m_edits;
+    const RunState& m_s;
     const Clock& m_clock;
+    bool m_waitOver = false; // the repeated minute's countdown ran out while the window is up
 };
 
 } // namespace kp

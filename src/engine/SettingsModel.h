@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/CommentLanguages.h"
-#include "engine/RunState.h"
+#include "engine/RunEdits.h"
 
 namespace kp {
 
@@ -41,7 +41,7 @@ public:
     enum Value { Standard, Important, Valuable, Capacity };
 
     // languages: the comment languages the desktop offers (commentLanguages()).
-    SettingsModel(RunState& state, std::vector<CommentLanguage> languages);
+    SettingsModel(RunEdits edits, std::vector<CommentLanguage> languages);
 
     // The comment-language box: its items ("    " + name) and the one shown at first, the
     // saved language (added to the items when the desktop does not offer it).
@@ -83,7 +83,8 @@ public:
 private:
     void settingChange();
 
-    RunState& m_s;
+    RunEdits m_edits;
+    const RunState& m_s;
     std::vector<CommentLanguage> m_languages;
     int m_selectedLanguage = 0;
     std::string m_layoutEdited;

@@ -46,7 +46,7 @@ void ConsoleHost::showMessage(MessageKind kind, const std::string& text) {
     printMessage(kind == MessageKind::Warning ? "Warning: " : "", text);
 }
 
-void ConsoleHost::waitForNextMinute(RunState& state) {
+void ConsoleHost::waitForNextMinute() {
     const bool terminal = onTerminal();
     for (;;) {
         const int second = systemClock().localNow().second;
@@ -55,12 +55,11 @@ void ConsoleHost::waitForNextMinute(RunState& state) {
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
     if (terminal) std::fputs("\r                                            \r", stderr);
-    state.timeRepeated = false;
 }
 
 // Answers as the options window would be answered with OK and the command line's choices;
 // a second showing (after a failed check) is answered with Cancel, so a script never loops.
-OptionsChoice ConsoleHost::openOptions(RunState& state) {
+OptionsChoice ConsoleHost::openOptions(const RunState& state) {
     if (++m_optionsShown > 1) return OptionsChoice{};
     // The options window's message lines, as the window would show them.
     if (!state.canWrite) {
@@ -75,7 +74,7 @@ OptionsChoice ConsoleHost::openOptions(RunState& state) {
     if (state.statusRequested && m_choice.projectStatus <= 0)
         printMessage("Warning: ",
                      std::string(msg::kSetStatus) + "\r\n(the trains are full: kpad store --status)");
-    if (state.timeRepeated) waitForNextMinute(state);
+    if (state.timeRepeated) waitForNextMinute();
     OptionsChoice choice = m_choice;
     choice.restoreArchive = m_restoreArchive;
     return choice;

@@ -15,7 +15,7 @@ public:
     explicit ConsoleHost(OptionsChoice choice) : m_choice(std::move(choice)) {}
 
     void showMessage(MessageKind kind, const std::string& text) override;
-    OptionsChoice openOptions(RunState& state) override;
+    OptionsChoice openOptions(const RunState& state) override;
     void writerProgress(const WriterFigures& figures) override;
     void repaint(const RunState& state) override;
 
@@ -27,7 +27,7 @@ public:
     void setShowCard(bool show) { m_showCard = show; }
 
 private:
-    void waitForNextMinute(RunState& state);
+    void waitForNextMinute();
     OptionsChoice m_choice;
     int m_optionsShown = 0;
     bool m_barShown = false;

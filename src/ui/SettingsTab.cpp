@@ -55,7 +55,7 @@ public:
 SettingsTab::SettingsTab(OptionsWindow& window) : m_window(window) {
     setObjectName(QStringLiteral("TabSheet3"));
     setAccessibleName(QStringLiteral("Settings"));
-    m_model = std::make_unique<SettingsModel>(window.context().engine.state(),
+    m_model = std::make_unique<SettingsModel>(window.context().engine.edits(),
                                               commentLanguages(desktopInputLanguages()));
     buildControls();
     refresh();

@@ -323,10 +323,10 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, RunState& state) {
+OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
-    Dialog d{engine, OptionsModel(state, systemClock()), StatesModel(state), {}, {}, nullptr};
+    Dialog d{engine, OptionsModel(engine.edits(), systemClock()), StatesModel(engine.state()), {}, {}, nullptr};
     d.choice.projectStatus = d.model.status();
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_FOPT), owner, dialogProc, reinterpret_cast<LPARAM>(&d));
     return d.choice;

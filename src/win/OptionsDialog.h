@@ -6,6 +6,6 @@
 
 namespace kp::win {
 
-OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, RunState& state);
+OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine);
 
 } // namespace kp::win

@@ -55,8 +55,8 @@ void WinHost::showMessage(MessageKind kind, const std::string& text) {
     showMessageBox(owner, kind, text);
 }
 
-OptionsChoice WinHost::openOptions(RunState& state) {
-    return runOptionsDialog(m_instance, m_window, *m_engine, state);
+OptionsChoice WinHost::openOptions(const RunState&) {
+    return runOptionsDialog(m_instance, m_window, *m_engine);
 }
 
 void WinHost::armTimer(int ms) { SetTimer(m_window, kTimer1, UINT(ms), nullptr); }

@@ -8,7 +8,7 @@
 
 namespace kp::test {
 
-OptionsChoice TestHost::openOptions(RunState& state) {
+OptionsChoice TestHost::openOptions(const RunState& state) {
     ++optionsShown;
     if (onOptions) onOptions(state);
     if (answers.empty()) return okWith();

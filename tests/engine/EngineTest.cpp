@@ -88,12 +88,12 @@ TEST_F(StoreTest, UnreadableSettingsFileIsToldInTheOptionsWindow) {
     ASSERT_EQ(truncate(ini.c_str(), off_t(IniFile::kMaxSize) + 1), 0);
     TestHost host;
     RunState seen;
-    host.onOptions = [&](RunState& s) { seen = s; };
+    host.onOptions = [&](const RunState& s) { seen = s; };
     EXPECT_EQ(runOnce("Site", host), RunOutcome::Stored);
     EXPECT_EQ(host.optionsShown, 1);
     EXPECT_EQ(seen.values.capacityFactor, 5) << "the defaults";
     FixedClock clock{0};
-    const Activation a = OptionsModel(seen, clock).activate();
+    const Activation a = OptionsModel(RunEdits(seen), clock).activate();
     EXPECT_EQ(a.line.text, "* * *  setting.ini can't be read (it is over 16 MiB); the defaults are in force.  * * *");
     EXPECT_TRUE(a.line.visible);
 }
@@ -261,10 +261,9 @@ TEST_F(StoreTest, SameMinuteWaitsForTheNextOne) {
     ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
     m_dir.write("Site/index.html", "changed");
     TestHost host;
-    host.onOptions = [&](RunState& s) {
+    host.onOptions = [&](const RunState& s) {
         EXPECT_TRUE(s.timeRepeated);
         m_clock.advance(60); // the countdown ran out
-        s.timeRepeated = false;
     };
     ASSERT_EQ(runOnce("Site", host), RunOutcome::Stored);
     EXPECT_EQ(host.optionsShown, 1);

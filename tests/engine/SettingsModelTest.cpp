@@ -52,7 +52,7 @@ TEST(CommentLanguages, DesktopLayoutsBecomeLanguagesTheRunKeeps) {
 TEST(SettingsModel, ASavedLanguageTheDesktopLacksStaysShown) {
     Fixture f;
     f.s.values.commentLayout = "00000419";
-    SettingsModel m(f.s, commentLanguages({"us"}));
+    SettingsModel m(RunEdits(f.s), commentLanguages({"us"}));
     const auto items = m.languageItems();
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[std::size_t(m.selectedLanguage())], "    Russian (Russia)");
@@ -65,7 +65,7 @@ TEST(SettingsModel, ASavedLanguageTheDesktopLacksStaysShown) {
 TEST(SettingsModel, SaveTakesTheValuesIntoTheRunAndWritesThemWithoutTheStatus) {
     Fixture f;
     f.s.values.projectStatus = 2;
-    SettingsModel m(f.s, commentLanguages({"us", "de"}));
+    SettingsModel m(RunEdits(f.s), commentLanguages({"us", "de"}));
     m.step(SettingsModel::Standard, Step::Down);
     m.step(SettingsModel::Capacity, Step::Down);
     m.setShowArchiveFolder(false);
@@ -89,7 +89,7 @@ TEST(SettingsModel, SaveTakesTheValuesIntoTheRunAndWritesThemWithoutTheStatus) {
 TEST(SettingsModel, ShowWindowSwitchesTheCardAndMistakenSettingsKeepSaveUsable) {
     Fixture f;
     f.s.settingsMistaken = true;
-    SettingsModel m(f.s, {});
+    SettingsModel m(RunEdits(f.s), {});
     EXPECT_TRUE(m.saveEnabled());
     m.setShowWindow(false);
     SettingsSaveResult r = m.save();
@@ -115,7 +115,7 @@ TEST(SettingsModel, AFailedWriteIsReportedAndSaveStaysUsable) {
         Fixture f;
         if (noHome) f.s.appDataFolder.clear(); // never written at the file system's root
         else f.dir.write("config/TarnelSoftware", "a file where the settings folder belongs");
-        SettingsModel m(f.s, {});
+        SettingsModel m(RunEdits(f.s), {});
         m.step(SettingsModel::Standard, Step::Down);
         const SettingsSaveResult r = m.save();
         EXPECT_FALSE(r.written);
@@ -132,7 +132,7 @@ TEST(SettingsModel, AFileThatCouldNotBeReadIsReplacedOnlyByASecondSave) {
     const std::string path = f.dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=mnp:2\n");
     ASSERT_EQ(truncate(path.c_str(), off_t(IniFile::kMaxSize) + 1), 0);
     f.s.settingsFileProblem = "it is over 16 MiB";
-    SettingsModel m(f.s, {});
+    SettingsModel m(RunEdits(f.s), {});
     m.step(SettingsModel::Standard, Step::Down);
     SettingsSaveResult r = m.save();
     EXPECT_FALSE(r.written);
@@ -154,7 +154,7 @@ TEST(SettingsModel, TheHiddenMessageAnswersOnlyAtItsPositions) {
     f.s.values.trainLength[0] = 3;
     f.s.values.trainLength[1] = 5;
     f.s.values.trainLength[2] = 8;
-    SettingsModel m(f.s, {});
+    SettingsModel m(RunEdits(f.s), {});
     EXPECT_FALSE(m.hiddenMessage());
     m.step(SettingsModel::Valuable, Step::Down);
     ASSERT_TRUE(m.hiddenMessage());
