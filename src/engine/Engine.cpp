@@ -1,6 +1,7 @@
 #include "engine/Engine.h"
 
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 
 #include "store/ArchiveNaming.h"
@@ -49,6 +50,42 @@ std::string mismatchReport(const std::vector<Mismatch>& lines) {
 
 Engine::Engine(Host& host, const Clock& clock) : m_host(host), m_clock(clock) {}
 
+namespace {
+
+bool allowed(Phase from, Phase to) {
+    using enum Phase;
+    switch (to) {
+    case Starting: return false;
+    case Waiting: return from == Starting || from == Options || from == Preparing;
+    case Options: return from == Waiting || from == Written;
+    case Preparing: return from == Waiting;
+    case Writing: return from == Preparing || from == Writing;
+    case Written: return from == Writing;
+    case Restoring: return from == Written;
+    case Closing: return from != Done; // from Writing only once the writer has ended
+    case Done: return from != Writing && from != Done;
+    }
+    return false;
+}
+
+} // namespace
+
+void Engine::enter(Phase next) {
+    assert(allowed(m_phase, next));
+    (void)allowed;
+    m_phase = next;
+}
+
+void Engine::settle(RunOutcome result) {
+    if (result == RunOutcome::Refused && m_result == RunOutcome::Failed) return;
+    m_result = result;
+}
+
+void Engine::askToClose() {
+    if (m_phase != Phase::Done) enter(Phase::Closing);
+    m_host.requestClose();
+}
+
 Engine::~Engine() {
     if (m_writer.joinable()) m_writer.join();
 }
@@ -59,6 +96,7 @@ void Engine::start(const StartupInput& input) {
         m_host.beep();
         m_host.showMessage(MessageKind::Notice, m_state.unfinishedRestore);
     }
+    enter(Phase::Waiting);
     m_host.armTimer(m_interval);
 }
 
@@ -68,14 +106,14 @@ void Engine::shown() {
     m_host.beep();
     m_host.stopTimer();
     m_state.storeRequested = false;
-    m_refused = true;
+    settle(RunOutcome::Refused);
     m_host.showMessage(MessageKind::Plain, message);
-    m_host.requestClose();
+    askToClose();
 }
 
 void Engine::userInterrupt(Interrupt how) {
     // While the options window is due anyway, Ctrl waits for it; a click still opens it.
-    if (!m_state.interruptible) return;
+    if (!m_state.interruptible || m_phase != Phase::Waiting) return;
     if (how == Interrupt::CtrlKey && m_state.showOptions) return;
     openOptionsWindow();
 }
@@ -127,6 +165,7 @@ void Engine::nameNewArchive() {
 void Engine::openOptionsWindow() {
     RunState& s = m_state;
     m_host.stopTimer();
+    enter(Phase::Options);
     for (;;) {
         std::string error;
         const OptionsChoice choice = m_host.openOptions(s);
@@ -141,6 +180,7 @@ void Engine::openOptionsWindow() {
         m_host.showMessage(MessageKind::Plain, msg::versionPartInvalid(error));
     }
     s.showOptions = false;
+    enter(Phase::Waiting);
     m_host.repaint(s);
     m_interval = 1000;
     m_host.armTimer(m_interval);
@@ -150,7 +190,7 @@ void Engine::refuse(const std::string& message) {
     m_host.beep();
     m_host.showMessage(MessageKind::Plain, message);
     m_state.storeRequested = false;
-    m_refused = true;
+    settle(RunOutcome::Refused);
     m_host.repaint(m_state);
 }
 
@@ -158,33 +198,32 @@ void Engine::fail(const std::string& message) {
     m_host.beep();
     m_host.showMessage(MessageKind::Error, message);
     m_state.storeRequested = false;
-    m_failed = true;
+    settle(RunOutcome::Failed);
 }
 
 void Engine::timerTick() {
     RunState& s = m_state;
+    // A tick that a message box's own event loop lets through while a store is prepared, or
+    // one after the run asked to close, finds nothing to do.
+    if (m_phase != Phase::Waiting) return;
     m_host.stopTimer();
     s.interruptible = false;
     if (s.showOptions) {
         openOptionsWindow();
         return;
     }
+    if (!s.storeRequested) return askToClose();
+    enter(Phase::Preparing);
     std::optional<Selection> selection = selectItems();
     if (!selection) return; // the project is the same
     const SplitSelection split = splitSelection(s, selection->items);
     for (const std::string& refusal : sizeRefusals(s, split.files, s.canWrite, s.freeDiskSpace)) refuse(refusal);
     if (s.logTooLarge && s.storeRequested) refuse(msg::logTooLarge(fileNamePart(s.latestArchiveName)));
-    if (!s.storeRequested) {
-        m_host.requestClose();
-        return;
-    }
-    if (m_storeBusy) return;
-    m_storeBusy = true;
+    if (!s.storeRequested) return askToClose();
     m_selection = std::move(selection);
     m_split = split;
     if (canWriteNewArchive()) startStoring();
-    else m_host.requestClose();
-    m_storeBusy = false;
+    else askToClose();
 }
 
 // Hands the chosen selection to the writer.
@@ -205,7 +244,8 @@ std::optional<Selection> Engine::selectItems() {
     auto same = [&] {
         s.dateLabel = msg::kSameProject;
         s.storeRequested = false;
-        m_same = true;
+        settle(RunOutcome::Same);
+        enter(Phase::Waiting);
         m_host.repaint(s);
         m_host.armTimer(m_interval); // the card shows the text for one more tick, then the run ends
         return std::nullopt;
@@ -246,7 +286,7 @@ bool Engine::canWriteNewArchive() {
 void Engine::startWriter(WriterJob job, std::uint64_t fileBytes) {
     m_state.checksumMismatches.clear();
     m_host.repaint(m_state);
-    m_writerRunning = true;
+    enter(Phase::Writing);
     if (m_writer.joinable()) m_writer.join();
     // The kit reports each item's end (folders and the bookkeeping members, which it writes
     // first, included) and the whole archive's share of its bytes, in percent.
@@ -315,12 +355,11 @@ std::optional<ChangeResult> Engine::compareWithPrimary() {
 
 void Engine::writerDone(const WriterResult& result) {
     if (m_writer.joinable()) m_writer.join();
-    m_writerRunning = false;
     if (result.error.empty() && !result.badCopies.empty()) return storeAgainWithoutCopying(result.badCopies);
     if (result.error.empty() && m_selection && !m_selection->full &&
         !stillTheSameFile(m_state.primaryArchiveFile, m_state.archives.storedStates.back()))
         return storeFullInstead();
-    m_written = true;
+    enter(Phase::Written);
     m_state.checksumMismatches = result.mismatches;
     m_unreadableFiles = result.unreadable;
     m_writerError = result.error;
@@ -358,7 +397,7 @@ void Engine::storeFullInstead() {
     m_split = splitSelection(s, m_selection->items);
     for (const std::string& refusal : sizeRefusals(s, m_split.files, s.canWrite, s.freeDiskSpace)) refuse(refusal);
     if (s.storeRequested && canWriteNewArchive()) startStoring();
-    else m_host.requestClose();
+    else askToClose();
 }
 
 // A store that failed its check is withdrawn: the user hears why, the new archive goes, a
@@ -372,8 +411,7 @@ bool Engine::reportFailedCheck() {
     } else {
         m_host.showMessage(MessageKind::Notice, mismatchReport(s.checksumMismatches));
     }
-    m_failed = true;
-    m_written = false;
+    settle(RunOutcome::Failed);
     m_writerError.clear();
     s.checksumMismatches.clear();
     s.storeRequested = false;
@@ -398,27 +436,29 @@ void Engine::reportUnreadable() {
 
 bool Engine::closeQuery() {
     RunState& s = m_state;
-    if (m_writerRunning) return false; // the writer's end closes the window again
+    if (m_phase == Phase::Writing) return false; // the writer's end closes the window again
+    if (m_phase == Phase::Done) return true;
     if (!s.storeRequested) {
-        if (m_same) reportUnreadable();
-        m_ended = true;
+        if (m_result == RunOutcome::Same) reportUnreadable();
+        enter(Phase::Done);
         return true;
     }
     s.interruptible = false;
-    if (!m_written) {
+    if (m_phase != Phase::Written) {
         // Closed before anything was stored (the window closed early): nothing was written,
         // so nothing may be restored over the project and no archive may be thinned.
         s.storeRequested = false;
         s.restoreArchive.clear();
-        m_ended = true;
+        enter(Phase::Done);
         return true;
     }
     if (reportFailedCheck()) return false;
 
     m_storedArchive = s.newArchiveName;
+    settle(RunOutcome::Stored);
     reportUnreadable();
     if (!s.restoreArchive.empty() && !recover()) {
-        m_ended = true;
+        enter(Phase::Done);
         return true;
     }
     const ThinOutcome thinned = ThinArchives(s.archives.projectArchives, s.newArchiveName, s.datePos,
@@ -429,7 +469,7 @@ bool Engine::closeQuery() {
         m_host.beep();
         m_host.showMessage(MessageKind::Notice, msg::repositoryCopyFailed(names));
     }
-    m_ended = true;
+    enter(Phase::Done);
     return true;
 }
 
@@ -441,8 +481,7 @@ bool Engine::closeQuery() {
 bool Engine::recover() {
     RunState& s = m_state;
     const auto refused = [&](const std::string& text, MessageKind kind = MessageKind::Notice) {
-        m_failed = true;
-        m_restoreFailed = true;
+        settle(RunOutcome::Failed);
         m_host.beep();
         m_host.showMessage(kind, text);
         return false;
@@ -454,12 +493,12 @@ bool Engine::recover() {
     for (std::string& path : busy) path = displayText(path);
     if (!busy.empty()) return refused(msg::busyFiles(busy), MessageKind::BusyFiles);
 
+    enter(Phase::Restoring);
     s.restoringText = restoringCaption(s, s.restoreArchive);
     m_host.repaint(s);
     const std::string error = recoverProject(s, zip, s.newArchiveName);
     if (error.empty()) return true;
-    m_failed = true;
-    m_restoreFailed = true;
+    settle(RunOutcome::Failed);
     m_host.beep();
     m_host.showMessage(MessageKind::Error, msg::restoreFailed(fileNamePart(s.restoreArchive), error, s.newArchiveName));
     return false;
@@ -530,14 +569,6 @@ std::string Engine::checkedBlocker(const std::string& archive) const {
     }
 }
 
-RunOutcome Engine::outcome() const {
-    if (!m_ended) return RunOutcome::Running;
-    if (m_restoreFailed) return RunOutcome::Failed;
-    if (!m_storedArchive.empty()) return RunOutcome::Stored;
-    if (m_same) return RunOutcome::Same;
-    if (m_failed) return RunOutcome::Failed;
-    if (m_refused) return RunOutcome::Refused;
-    return RunOutcome::Cancelled;
-}
+RunOutcome Engine::outcome() const { return m_phase == Phase::Done ? m_result : RunOutcome::Running; }
 
 } // namespace kp

@@ -33,6 +33,34 @@ enum class RunOutcome {
     Failed,    // the archive could not be written, or its check failed
 };
 
+// Where a run is. Every change of phase goes through Engine::enter, which holds the table
+// of the changes allowed:
+//
+//   Starting -> Waiting                       start-up armed the first tick
+//   Waiting  -> Options -> Waiting            Ctrl, a click, or a tick that is to ask first
+//   Waiting  -> Preparing -> Writing          a tick chose what to store; the writer runs
+//   Preparing -> Waiting                      the project is the same: one more tick shows it
+//   Writing  -> Writing                       written again without copying, or as a full state
+//   Writing  -> Written                       the writer ended; the close query takes it from here
+//   Written  -> Options                       the check failed: the user may store again
+//   Written  -> Restoring -> Done             the present state is kept, the chosen one put back
+//   any but Done -> Closing                   nothing more to store: the run asks to close
+//                                             (from Writing once the writer has ended)
+//   any but Writing -> Done                   the close query let the run end
+//
+// outcome() is Running until Done, then the result the run settled on (settle()).
+enum class Phase {
+    Starting,
+    Waiting,   // the timer is armed: its tick opens the options window, stores or closes
+    Options,   // the options window is open
+    Preparing, // a tick chooses what to store and checks that it may be written
+    Writing,   // the writer thread writes the new archive and checks it
+    Written,   // the archive is on disk, not yet kept: the close query reports and keeps it
+    Restoring, // the project's files are being replaced from the chosen state
+    Closing,   // nothing more is stored; the run asked to close
+    Done,
+};
+
 class Engine {
 public:
     Engine(Host& host, const Clock& clock);
@@ -54,7 +82,8 @@ public:
     void userInterrupt(Interrupt how);     // Ctrl or a click on the card before the first tick
     void timerTick();
     bool closeQuery();                     // true when the run may end now
-    bool writerRunning() const { return m_writerRunning; }
+    bool writerRunning() const { return m_phase == Phase::Writing; }
+    Phase phase() const { return m_phase; }
 
     // A seam for tests: runs on the writer thread between writing the archive and checking it.
     void setAfterWriteForTesting(std::function<void()> fn) { m_afterWrite = std::move(fn); }
@@ -73,6 +102,11 @@ public:
     static std::string versionError(const OptionsChoice& choice);
 
 private:
+    void enter(Phase next);
+    // The run's result so far: a later one replaces an earlier one, but a refusal never
+    // hides a failure.
+    void settle(RunOutcome result);
+    void askToClose();
     void openOptionsWindow();
     void applyChoice(const OptionsChoice& choice, std::string& error);
     void nameNewArchive();
@@ -96,15 +130,12 @@ private:
     const Clock& m_clock;
     RunState m_state;
     int m_interval = 2000;
-    bool m_storeBusy = false;
+    Phase m_phase = Phase::Starting;
+    RunOutcome m_result = RunOutcome::Cancelled; // what the run comes to when it is Done
     std::thread m_writer;
-    std::atomic<bool> m_writerRunning{false};
     std::string m_writerError;
     std::string m_storedArchive;
     std::function<void()> m_afterWrite;
-    bool m_restoreFailed = false;
-    bool m_written = false; // the writer ended and this run's archive is on disk, not yet withdrawn
-    bool m_same = false, m_refused = false, m_failed = false, m_ended = false;
     bool m_incomplete = false;
     std::vector<UnreadableFile> m_unreadableFiles; // left out by the writer
     // What the store in progress holds, so that it can be written again within the run.
