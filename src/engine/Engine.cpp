@@ -11,7 +11,9 @@
 #include "store/ArchiveWriter.h"
 #include "restore/Recovery.h"
 #include "restore/RestoreRequest.h"
+#include "engine/RunLimits.h"
 #include "engine/StoreJob.h"
+#include "store/Layout.h"
 #include "store/Trains.h"
 #include "zip/ZipArchive.h"
 
@@ -41,9 +43,9 @@ void keepUnreadMissing(const Project& s, std::vector<std::string>& missing) {
 
 std::string mismatchReport(const std::vector<Mismatch>& lines) {
     std::vector<std::string> shown;
-    for (std::size_t i = 0; i < lines.size() && i < 10; ++i)
+    for (std::size_t i = 0; i < lines.size() && i < kMismatchesShown; ++i)
         shown.push_back(displayText(lines[i].path) + "   CRC:" + lines[i].crc);
-    return msg::checksumMismatch(shown, lines.size() > 10);
+    return msg::checksumMismatch(shown, lines.size() > kMismatchesShown);
 }
 
 } // namespace
@@ -119,13 +121,16 @@ void Engine::userInterrupt(Interrupt how) {
 }
 
 std::string Engine::versionError(const OptionsChoice& c) {
-    std::string error, number;
-    const std::string part3 = trim(c.versionPart3);
-    if (!part3.empty() && !isLettersDigitsOr(part3, "-_"))
-        error = msg::kVersionPart3;
-    if (!versionNumber(c.versionPart2, number)) error = msg::kVersionPart2;
-    if (!versionNumber(c.versionPart1, number)) error = msg::kVersionPart1;
-    return error;
+    // The lowest wrong part is named. A part longer than its edit holds (typed for kpad) is
+    // refused, never cut to fit.
+    const std::string part[3] = {trim(c.versionPart1), trim(c.versionPart2), trim(c.versionPart3)};
+    const auto tooLong = [&](int i) { return utf8Length(part[i]) > kVersionPartLength[i]; };
+    std::string number;
+    if (tooLong(0) || !versionNumber(part[0], number)) return msg::kVersionPart1;
+    if (tooLong(1) || !versionNumber(part[1], number)) return msg::kVersionPart2;
+    if (tooLong(2)) return msg::versionPart3TooLong(kVersionPartLength[2]);
+    if (!part[2].empty() && !isLettersDigitsOr(part[2], "-_")) return msg::kVersionPart3;
+    return {};
 }
 
 void Engine::applyChoice(const OptionsChoice& c, std::string& error) {
@@ -142,7 +147,7 @@ void Engine::applyChoice(const OptionsChoice& c, std::string& error) {
     if (error.empty()) {
         versionNumber(c.versionPart1, s.versionPart1);
         versionNumber(c.versionPart2, s.versionPart2);
-        s.versionPart3 = utf8Prefix(trim(c.versionPart3), 25);
+        s.versionPart3 = trim(c.versionPart3);
     }
     s.statusTrainLength = statusTrainLength(s.values, s.values.projectStatus);
     s.archiveComment = c.comment;
@@ -182,7 +187,7 @@ void Engine::openOptionsWindow() {
     s.showOptions = false;
     enter(Phase::Waiting);
     m_host.repaint(s);
-    m_interval = 1000;
+    m_interval = kAfterOptionsTickMs;
     m_host.armTimer(m_interval);
 }
 
@@ -290,7 +295,7 @@ void Engine::startWriter(WriterJob job, std::uint64_t fileBytes) {
     if (m_writer.joinable()) m_writer.join();
     // The kit reports each item's end (folders and the bookkeeping members, which it writes
     // first, included) and the whole archive's share of its bytes, in percent.
-    const std::size_t leadingItems = job.folders.size() + 3;
+    const std::size_t leadingItems = job.folders.size() + kBookkeepingItems;
     WriterFigures totals;
     totals.files = job.files.size();
     totals.bytes = fileBytes;
@@ -314,7 +319,7 @@ void Engine::startWriter(WriterJob job, std::uint64_t fileBytes) {
                                       std::chrono::steady_clock::now().time_since_epoch())
                                       .count();
             const bool last = scope == ProgressScope::Archive && percent >= 100;
-            if (!last && now - lastPost->load() < 50) return;
+            if (!last && now - lastPost->load() < kProgressIntervalMs) return;
             lastPost->store(now);
             m_host.post([this, scope, percent, f = figures()] {
                 m_host.progress(scope, percent);

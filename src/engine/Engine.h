@@ -12,6 +12,7 @@
 
 #include "engine/Host.h"
 #include "engine/RunEdits.h"
+#include "engine/RunLimits.h"
 #include "engine/RunState.h"
 #include "engine/Startup.h"
 #include "platform/Clock.h"
@@ -129,7 +130,7 @@ private:
     Host& m_host;
     const Clock& m_clock;
     RunState m_state;
-    int m_interval = 2000;
+    int m_interval = kFirstTickMs;
     Phase m_phase = Phase::Starting;
     RunOutcome m_result = RunOutcome::Cancelled; // what the run comes to when it is Done
     std::thread m_writer;

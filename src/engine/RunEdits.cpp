@@ -1,5 +1,6 @@
 #include "engine/RunEdits.h"
 
+#include "engine/RunLimits.h"
 #include "platform/Text.h"
 #include "store/Settings.h"
 
@@ -8,9 +9,9 @@ namespace kp {
 std::vector<std::string> RunEdits::takeLastVersion() {
     std::vector<std::string> parts = split(m_s->archives.lastVersion, '.');
     parts.resize(3);
-    m_s->versionPart1 = utf8Prefix(parts[0], 5);
-    m_s->versionPart2 = utf8Prefix(parts[1], 5);
-    m_s->versionPart3 = utf8Prefix(parts[2], 25);
+    m_s->versionPart1 = utf8Prefix(parts[0], kVersionPartLength[0]);
+    m_s->versionPart2 = utf8Prefix(parts[1], kVersionPartLength[1]);
+    m_s->versionPart3 = utf8Prefix(parts[2], kVersionPartLength[2]);
     return {m_s->versionPart1, m_s->versionPart2, m_s->versionPart3};
 }
 

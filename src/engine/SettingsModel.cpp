@@ -140,9 +140,9 @@ SettingsSaveResult SettingsModel::save() {
     if (showWindow != m_s.values.showWindow) {
         if (showWindow == 0) {
             r.visibilityMessage = kShowWindowUnchecked;
-            r.cardMode = 10;
+            r.cardVisibility = CardVisibility::FadeOut;
         } else {
-            r.cardMode = 1;
+            r.cardVisibility = CardVisibility::Shown;
         }
     }
     m_edits.applySettings(edited);

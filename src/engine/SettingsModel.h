@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/CardModel.h"
 #include "engine/CommentLanguages.h"
 #include "engine/RunEdits.h"
 
@@ -26,7 +27,7 @@ enum class Step { Up, Down };
 struct SettingsSaveResult {
     // Shown before the card fades out, when " Show window" was unticked.
     std::string visibilityMessage;
-    int cardMode = -1; // the card's visibility routine: 10 fade out, 1 opaque; -1 leave it
+    std::optional<CardVisibility> cardVisibility; // how the card is to be shown now; none: leave it
     bool hideMessageLine = false; // the mistaken-settings warning has been answered
     bool written = false;         // setting.ini is written; otherwise error says why
     std::string error;

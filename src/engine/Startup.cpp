@@ -5,6 +5,7 @@
 
 #include "store/ArchiveNaming.h"
 #include "engine/EntryChecks.h"
+#include "engine/RunLimits.h"
 #include "store/SettingsFile.h"
 #include "platform/FileSystem.h"
 #include "platform/HiddenFolder.h"
@@ -210,7 +211,7 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
         s.showOptions = true;
     }
     s.diskSpaceText = "Disk Space: " + s.diskSpaceText;
-    return s.showOptions ? 500 : 2000;
+    return s.showOptions ? kOptionsDueTickMs : kFirstTickMs;
 }
 
 bool clockOutOfRange(const Clock& clock, std::string& message) {

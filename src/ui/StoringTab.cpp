@@ -8,6 +8,7 @@
 #include <QStyleOptionComboBox>
 #include <QVBoxLayout>
 
+#include "engine/RunLimits.h"
 #include "ui/OptionsWindow.h"
 #include "ui/ValueLabel.h"
 
@@ -85,13 +86,12 @@ void StoringTab::buildControls() {
     m_versionCaption = new QLabel(this);
     m_versionCaption->setObjectName(QStringLiteral("Label14"));
     const std::vector<std::string> parts = model.takeLastVersion();
-    const int maxLengths[3] = {3, 3, 20};
     const char* names[3] = {"Edit6", "Edit8", "Edit10"};
     for (int i = 0; i < 3; ++i) {
         m_version[i] = new QLineEdit(q(parts[std::size_t(i)]), this);
         m_version[i]->setObjectName(QString::fromLatin1(names[i]));
         m_version[i]->setAccessibleName(QStringLiteral("Version part %1").arg(i + 1));
-        m_version[i]->setMaxLength(maxLengths[i]);
+        m_version[i]->setMaxLength(int(kVersionPartLength[i]));
     }
     m_addVersion = new QCheckBox(QStringLiteral(" Add new version"), this);
     m_addVersion->setObjectName(QStringLiteral("CheckBox5"));

@@ -8,6 +8,7 @@
 
 #include "engine/AboutModel.h"
 #include "engine/OptionsModel.h"
+#include "engine/RunLimits.h"
 #include "engine/StatesModel.h"
 #include "platform/Clock.h"
 #include "win/MessageBoxes.h"
@@ -195,10 +196,9 @@ void initDialog(HWND dialog, Dialog& d) {
     setText(dialog, IDC_Label16, d.model.diskSpaceText());
     d.lastParts = d.model.versionParts();
     const int edits[3] = {IDC_Edit6, IDC_Edit8, IDC_Edit10};
-    const int maxLengths[3] = {3, 3, 20};
     for (int i = 0; i < 3; ++i) {
         setText(dialog, edits[i], d.lastParts[std::size_t(i)]);
-        SendDlgItemMessageW(dialog, edits[i], EM_SETLIMITTEXT, WPARAM(maxLengths[i]), 0);
+        SendDlgItemMessageW(dialog, edits[i], EM_SETLIMITTEXT, WPARAM(kVersionPartLength[i]), 0);
     }
     showVersionRow(dialog, d, false);
     const Activation a = d.model.activate();

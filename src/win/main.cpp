@@ -6,6 +6,7 @@
 #include <exception>
 #include <string>
 
+#include "engine/CardModel.h"
 #include "engine/EntryChecks.h"
 #include "engine/Startup.h"
 #include "platform/ProgramArguments.h"
@@ -38,7 +39,7 @@ void runDesktop(HINSTANCE instance, const std::string& param) {
     engine.start(input);
     kp::win::Card card(instance, host.ownerWindow(), engine);
     host.setCard(card);
-    card.show(engine.state().values.showWindow >= 1);
+    card.show(kp::startVisibility(engine.state().values.showWindow) == kp::CardVisibility::Shown);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);

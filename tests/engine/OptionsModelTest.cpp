@@ -77,6 +77,13 @@ TEST(OptionsModel, OkProblemNamesTheLowestWrongPart) {
     c.versionPart2 = "100";
     c.versionPart3 = "rc_1";
     EXPECT_EQ(OptionsModel::okProblem(c), "");
+    c.versionPart1 = "0007"; // longer than its edit: typed for kpad
+    EXPECT_EQ(OptionsModel::okProblem(c), "Check value for part 1 of version\r\nIt must be in 0..100");
+    c.versionPart1 = "1";
+    c.versionPart3 = std::string(21, 'x');
+    EXPECT_EQ(OptionsModel::okProblem(c), "Check value for part 3 of version\r\nIt must be at most 20 characters");
+    c.versionPart3 = std::string(20, 'x');
+    EXPECT_EQ(OptionsModel::okProblem(c), "");
 }
 
 TEST(OptionsModel, UntickedNewVersionGoesBackToTheRunsVersionNotTheStartUpOne) {
@@ -84,7 +91,7 @@ TEST(OptionsModel, UntickedNewVersionGoesBackToTheRunsVersionNotTheStartUpOne) {
     s.archives.lastVersion = "1.4.beta-with-a-very-long-third-part";
     FixedClock clock{0};
     OptionsModel model(RunEdits(s), clock);
-    const std::vector<std::string> lastVersion{"1", "4", "beta-with-a-very-long-thi"};
+    const std::vector<std::string> lastVersion{"1", "4", "beta-with-a-very-lon"}; // as the edits hold it
     EXPECT_EQ(model.takeLastVersion(), lastVersion);
     EXPECT_EQ(model.versionParts(), lastVersion);
     // An OK accepted with version 2.0 makes them the run's parts, as the engine does.

@@ -76,7 +76,7 @@ TEST(SettingsModel, SaveTakesTheValuesIntoTheRunAndWritesThemWithoutTheStatus) {
 
     const SettingsSaveResult r = m.save();
     EXPECT_TRUE(r.written) << r.error;
-    EXPECT_EQ(r.cardMode, -1);
+    EXPECT_FALSE(r.cardVisibility);
     EXPECT_FALSE(m.saveEnabled());
     EXPECT_EQ(f.s.values.trainLength[0], 17);
     EXPECT_EQ(f.s.values.capacityFactor, 4);
@@ -94,7 +94,7 @@ TEST(SettingsModel, ShowWindowSwitchesTheCardAndMistakenSettingsKeepSaveUsable) 
     m.setShowWindow(false);
     SettingsSaveResult r = m.save();
     EXPECT_EQ(r.visibilityMessage, kShowWindowUnchecked);
-    EXPECT_EQ(r.cardMode, 10);
+    EXPECT_EQ(r.cardVisibility, CardVisibility::FadeOut);
     EXPECT_TRUE(r.hideMessageLine);
     EXPECT_FALSE(f.s.settingsMistaken);
     EXPECT_FALSE(m.saveEnabled());
@@ -106,7 +106,7 @@ TEST(SettingsModel, ShowWindowSwitchesTheCardAndMistakenSettingsKeepSaveUsable) 
     m.setShowWindow(true);
     r = m.save();
     EXPECT_TRUE(r.visibilityMessage.empty());
-    EXPECT_EQ(r.cardMode, 1);
+    EXPECT_EQ(r.cardVisibility, CardVisibility::Shown);
     EXPECT_FALSE(r.hideMessageLine);
 }
 
