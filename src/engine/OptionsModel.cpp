@@ -93,4 +93,20 @@ std::string OptionsModel::okProblem(const OptionsChoice& choice) {
     return error.empty() ? error : msg::versionPartInvalid(error);
 }
 
+std::string OptionsModel::storedComment(const std::string& boxText) {
+    return replaceAll(replaceAll(boxText, "\r\n", "\n"), "\n", "\r\n");
+}
+
+std::string OptionsModel::shownComment(const std::string& stored) { return replaceAll(stored, "\r\n", "\n"); }
+
+std::optional<OptionsChoice> OptionsModel::requestRestore(Engine& engine, const std::string& chosen,
+                                                          const OptionsChoice& typed) {
+    if (!engine.requestRestore(chosen, typed.comment)) return std::nullopt;
+    OptionsChoice c = typed;
+    c.comment = engine.state().archiveComment;
+    c.addVersion = false;
+    c.ok = true;
+    return c;
+}
+
 } // namespace kp

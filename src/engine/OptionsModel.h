@@ -2,6 +2,7 @@
 // that every front end shows the same run the same way. The window shows these values and
 // passes on what the user did; it decides nothing itself.
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "platform/Clock.h"
 
 namespace kp {
+
+class Engine;
 
 // The message line below the version row.
 struct MessageLine {
@@ -68,6 +71,18 @@ public:
     // The check of OK: empty when the version parts are valid, else the whole message
     // ("Check value for ...") to show while the window stays open.
     static std::string okProblem(const OptionsChoice& choice);
+
+    // The comment as it is stored, its lines joined by CR LF, from the comment box's text
+    // (lines joined by LF, or by CR LF already); and back, as the box shows it.
+    static std::string storedComment(const std::string& boxText);
+    static std::string shownComment(const std::string& stored);
+
+    // The Tools tab's "Replace chosen state": the engine checks the request and tells the
+    // user itself why it refuses (busy files, a damaged state); nothing then, and the window
+    // stays open. An accepted request closes the window as OK does, storing the present state
+    // with the restore's note before the comment typed, and without a new version.
+    static std::optional<OptionsChoice> requestRestore(Engine& engine, const std::string& chosen,
+                                                       const OptionsChoice& typed);
 
 private:
     RunEdits m_edits;

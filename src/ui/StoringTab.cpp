@@ -174,9 +174,7 @@ void StoringTab::placeStatusOverlay() {
 OptionsChoice StoringTab::choice() const {
     OptionsChoice c;
     c.projectStatus = m_status->currentIndex();
-    QString comment = m_comment->toPlainText();
-    comment.replace(QLatin1Char('\n'), QLatin1String("\r\n")); // lines joined by CR LF, as stored
-    c.comment = comment.toStdString();
+    c.comment = OptionsModel::storedComment(m_comment->toPlainText().toStdString());
     c.addVersion = m_addVersion->isChecked();
     c.versionPart1 = m_version[0]->text().toStdString();
     c.versionPart2 = m_version[1]->text().toStdString();
@@ -215,9 +213,7 @@ void StoringTab::showMessageLine(const MessageLine& line) {
 void StoringTab::pressOk() { m_window.accept(); }
 
 void StoringTab::showComment(const std::string& comment) {
-    QString text = q(comment);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    m_comment->setPlainText(text);
+    m_comment->setPlainText(q(OptionsModel::shownComment(comment)));
 }
 
 void StoringTab::clearNewVersion() { m_addVersion->setChecked(false); }

@@ -107,19 +107,26 @@ void showState(HWND dialog, Dialog& d, int row) {
     setText(dialog, IDC_Memo3, shown);
 }
 
-void armRecovery(HWND dialog, Dialog& d) {
-    const bool checked = IsDlgButtonChecked(dialog, IDC_CheckBox2) == BST_CHECKED;
-    const Arming a = d.states.arm(checked, d.model.activate().recoveryEnabled);
+void showArming(HWND dialog, const Arming& a) {
     CheckDlgButton(dialog, IDC_CheckBox2, a.checked ? BST_CHECKED : BST_UNCHECKED);
     EnableWindow(GetDlgItem(dialog, IDC_Button3), a.replaceEnabled);
     EnableWindow(GetDlgItem(dialog, IDC_Memo3), a.commentEnabled);
 }
 
+void armRecovery(HWND dialog, Dialog& d) {
+    const bool checked = IsDlgButtonChecked(dialog, IDC_CheckBox2) == BST_CHECKED;
+    showArming(dialog, d.states.arm(checked, d.model.activate().recoveryEnabled));
+}
+
+void listFocused(HWND dialog, Dialog& d) {
+    if (IsDlgButtonChecked(dialog, IDC_CheckBox2) != BST_CHECKED) return;
+    showArming(dialog, d.states.listFocused(d.model.activate().recoveryEnabled));
+}
+
 OptionsChoice readChoice(HWND dialog, Dialog& d) {
     OptionsChoice c;
     c.projectStatus = d.model.status();
-    // The edit joins lines by CR LF already, as they are stored.
-    c.comment = itemText(dialog, IDC_Memo1);
+    c.comment = OptionsModel::storedComment(itemText(dialog, IDC_Memo1));
     c.addVersion = IsDlgButtonChecked(dialog, IDC_CheckBox5) == BST_CHECKED;
     c.versionPart1 = itemText(dialog, IDC_Edit6);
     c.versionPart2 = itemText(dialog, IDC_Edit8);
@@ -235,11 +242,9 @@ void requestRestore(HWND dialog, Dialog& d) {
     const int row = int(SendDlgItemMessageW(dialog, IDC_ListBox1, LB_GETCURSEL, 0, 0));
     const std::string chosen = d.states.chosenForRestore(row);
     if (chosen.empty()) return;
-    if (!d.engine.requestRestore(chosen, readChoice(dialog, d).comment)) return;
-    d.choice = readChoice(dialog, d);
-    d.choice.comment = d.engine.state().archiveComment;
-    d.choice.addVersion = false;
-    d.choice.ok = true;
+    const std::optional<OptionsChoice> accepted = OptionsModel::requestRestore(d.engine, chosen, readChoice(dialog, d));
+    if (!accepted) return;
+    d.choice = *accepted;
     EndDialog(dialog, IDOK);
 }
 
@@ -298,6 +303,8 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case IDC_ListBox1:
         if (HIWORD(wParam) == LBN_SELCHANGE)
             showState(dialog, *d, int(SendDlgItemMessageW(dialog, IDC_ListBox1, LB_GETCURSEL, 0, 0)));
+        else if (HIWORD(wParam) == LBN_SETFOCUS)
+            listFocused(dialog, *d);
         return TRUE;
     case IDC_CheckBox2:
         if (HIWORD(wParam) == BN_CLICKED) armRecovery(dialog, *d);

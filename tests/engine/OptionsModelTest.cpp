@@ -86,6 +86,12 @@ TEST(OptionsModel, OkProblemNamesTheLowestWrongPart) {
     EXPECT_EQ(OptionsModel::okProblem(c), "");
 }
 
+TEST(OptionsModel, CommentsAreStoredWithCrLfWhateverTheBoxJoinsLinesBy) {
+    EXPECT_EQ(OptionsModel::storedComment("one\ntwo\n"), "one\r\ntwo\r\n");      // Qt's box
+    EXPECT_EQ(OptionsModel::storedComment("one\r\ntwo"), "one\r\ntwo");           // the Win32 edit
+    EXPECT_EQ(OptionsModel::shownComment("one\r\ntwo"), "one\ntwo");
+}
+
 TEST(OptionsModel, UntickedNewVersionGoesBackToTheRunsVersionNotTheStartUpOne) {
     RunState s;
     s.archives.lastVersion = "1.4.beta-with-a-very-long-third-part";
