@@ -4,6 +4,7 @@
 
 #include "engine/EntryChecks.h"
 #include "engine/Startup.h"
+#include "hosts/ConsoleHost.h"
 
 namespace kp::cli {
 
@@ -83,7 +84,7 @@ std::string printable(std::string_view text, bool keepLineBreaks) {
 
 int failed(const std::string& message) {
     std::fprintf(stderr, "kpad: %s\n", printable(forTerminal(message), true).c_str());
-    return 1;
+    return exitCode(FailureKind::Refused);
 }
 
 } // namespace kp::cli

@@ -4,6 +4,7 @@
 #include "engine/EntryChecks.h"
 #include "engine/RunState.h"
 #include "engine/Startup.h"
+#include "hosts/ConsoleHost.h"
 #include "platform/Text.h"
 #include "store/IgnoreRules.h"
 #include "store/Messages.h"
@@ -97,10 +98,10 @@ int cmdLog(const Args& args) {
     }
     const std::string newest = state.archives.allOwnArchives.back().fullPath();
     std::string projectSet, projectLog;
-    if (const std::string error = readRecords(newest, projectSet, projectLog); !error.empty()) {
+    if (const Result<void> read = readRecords(newest, projectSet, projectLog); !read) {
         std::fprintf(stderr, "kpad: the newest archive %s can't be read: %s\n",
-                     forOutput(newest, stderr).c_str(), forOutput(error, stderr).c_str());
-        return 1;
+                     forOutput(newest, stderr).c_str(), forOutput(read.failure().text, stderr).c_str());
+        return exitCode(read.failure().kind);
     }
     std::printf("%s\n", forOutput(forTerminal(trim(projectLog)), stdout).c_str());
     return 0;

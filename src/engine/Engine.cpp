@@ -78,9 +78,10 @@ void Engine::enter(Phase next) {
     m_phase = next;
 }
 
-void Engine::settle(RunOutcome result) {
+void Engine::settle(RunOutcome result, std::optional<Failure> failure) {
     if (result == RunOutcome::Refused && m_result == RunOutcome::Failed) return;
     m_result = result;
+    m_failure = std::move(failure);
 }
 
 void Engine::askToClose() {
@@ -108,7 +109,7 @@ void Engine::shown() {
     m_host.beep();
     m_host.stopTimer();
     m_state.storeRequested = false;
-    settle(RunOutcome::Refused);
+    settle(RunOutcome::Refused, Failure{FailureKind::Refused, message, {}});
     m_host.showMessage(MessageKind::Plain, message);
     askToClose();
 }
@@ -120,20 +121,23 @@ void Engine::userInterrupt(Interrupt how) {
     openOptionsWindow();
 }
 
-std::string Engine::versionError(const OptionsChoice& c) {
+Result<void> Engine::checkVersion(const OptionsChoice& c) {
     // The lowest wrong part is named. A part longer than its edit holds (typed for kpad) is
     // refused, never cut to fit.
     const std::string part[3] = {trim(c.versionPart1), trim(c.versionPart2), trim(c.versionPart3)};
     const auto tooLong = [&](int i) { return utf8Length(part[i]) > kVersionPartLength[i]; };
+    const auto wrong = [&](const std::string& what) {
+        return Failure{FailureKind::BadInput, msg::versionPartInvalid(what), {}};
+    };
     std::string number;
-    if (tooLong(0) || !versionNumber(part[0], number)) return msg::kVersionPart1;
-    if (tooLong(1) || !versionNumber(part[1], number)) return msg::kVersionPart2;
-    if (tooLong(2)) return msg::versionPart3TooLong(kVersionPartLength[2]);
-    if (!part[2].empty() && !isLettersDigitsOr(part[2], "-_")) return msg::kVersionPart3;
+    if (tooLong(0) || !versionNumber(part[0], number)) return wrong(msg::kVersionPart1);
+    if (tooLong(1) || !versionNumber(part[1], number)) return wrong(msg::kVersionPart2);
+    if (tooLong(2)) return wrong(msg::versionPart3TooLong(kVersionPartLength[2]));
+    if (!part[2].empty() && !isLettersDigitsOr(part[2], "-_")) return wrong(msg::kVersionPart3);
     return {};
 }
 
-void Engine::applyChoice(const OptionsChoice& c, std::string& error) {
+Result<void> Engine::applyChoice(const OptionsChoice& c) {
     RunState& s = m_state;
     if (c.projectStatus >= 0 && c.projectStatus <= 3) {
         s.values.projectStatus = c.projectStatus;
@@ -141,10 +145,10 @@ void Engine::applyChoice(const OptionsChoice& c, std::string& error) {
     }
     if (!c.ok) {
         s.storeRequested = false;
-        return;
+        return {};
     }
-    error = versionError(c);
-    if (error.empty()) {
+    Result<void> version = checkVersion(c);
+    if (version) {
         versionNumber(c.versionPart1, s.versionPart1);
         versionNumber(c.versionPart2, s.versionPart2);
         s.versionPart3 = trim(c.versionPart3);
@@ -156,6 +160,7 @@ void Engine::applyChoice(const OptionsChoice& c, std::string& error) {
     // An accepted OK comes after the wait for a new minute: the window's OK is disabled
     // while its countdown runs, and kpad waits before it answers.
     s.timeRepeated = false;
+    return version;
 }
 
 void Engine::nameNewArchive() {
@@ -172,17 +177,16 @@ void Engine::openOptionsWindow() {
     m_host.stopTimer();
     enter(Phase::Options);
     for (;;) {
-        std::string error;
         const OptionsChoice choice = m_host.openOptions(s);
-        applyChoice(choice, error);
-        if (error.empty() && choice.ok && !choice.restoreArchive.empty() &&
+        const Result<void> applied = applyChoice(choice);
+        if (applied && choice.ok && !choice.restoreArchive.empty() &&
             !requestRestore(choice.restoreArchive, choice.comment))
             s.storeRequested = false;
         if (s.storeRequested) nameNewArchive();
-        if (error.empty()) break;
+        if (applied) break;
         // A bad version part keeps the window open with the previous parts.
         m_host.beep();
-        m_host.showMessage(MessageKind::Plain, msg::versionPartInvalid(error));
+        m_host.showMessage(MessageKind::Plain, applied.failure().text);
     }
     s.showOptions = false;
     enter(Phase::Waiting);
@@ -195,15 +199,15 @@ void Engine::refuse(const std::string& message) {
     m_host.beep();
     m_host.showMessage(MessageKind::Plain, message);
     m_state.storeRequested = false;
-    settle(RunOutcome::Refused);
+    settle(RunOutcome::Refused, Failure{FailureKind::Refused, message, {}});
     m_host.repaint(m_state);
 }
 
-void Engine::fail(const std::string& message) {
+void Engine::fail(const Failure& failure) {
     m_host.beep();
-    m_host.showMessage(MessageKind::Error, message);
+    m_host.showMessage(MessageKind::Error, failure.text);
     m_state.storeRequested = false;
-    settle(RunOutcome::Failed);
+    settle(RunOutcome::Failed, failure);
 }
 
 void Engine::timerTick() {
@@ -275,8 +279,9 @@ std::optional<Selection> Engine::selectItems() {
 
 bool Engine::canWriteNewArchive() {
     RunState& s = m_state;
-    if (!makeFolderKeepingParentTime(s.archiveFolder)) {
-        fail(msg::archiveFolderNotCreated(s.archiveFolder, errorText(errno)));
+    if (const Result<void> made = makeFolderKeepingParentTime(s.archiveFolder); !made) {
+        fail({FailureKind::WriteFailed, msg::archiveFolderNotCreated(s.archiveFolder, made.failure().text),
+              made.failure().detail});
         return false;
     }
     // A file of the new name is a stored state of its own (one the archive search ignored,
@@ -411,12 +416,15 @@ bool Engine::reportFailedCheck() {
     RunState& s = m_state;
     if (m_writerError.empty() && s.checksumMismatches.empty()) return false;
     if (!m_writerError.empty()) {
+        const std::string text = msg::archiveNotCreated(fileNamePart(s.newArchiveName), m_writerError);
         m_host.beep();
-        m_host.showMessage(MessageKind::Error, msg::archiveNotCreated(fileNamePart(s.newArchiveName), m_writerError));
+        m_host.showMessage(MessageKind::Error, text);
+        settle(RunOutcome::Failed, Failure{FailureKind::WriteFailed, text, m_writerError});
     } else {
-        m_host.showMessage(MessageKind::Notice, mismatchReport(s.checksumMismatches));
+        const std::string text = mismatchReport(s.checksumMismatches);
+        m_host.showMessage(MessageKind::Notice, text);
+        settle(RunOutcome::Failed, Failure{FailureKind::CheckFailed, text, s.newArchiveName});
     }
-    settle(RunOutcome::Failed);
     m_writerError.clear();
     s.checksumMismatches.clear();
     s.storeRequested = false;
@@ -486,7 +494,7 @@ bool Engine::closeQuery() {
 bool Engine::recover() {
     RunState& s = m_state;
     const auto refused = [&](const std::string& text, MessageKind kind = MessageKind::Notice) {
-        settle(RunOutcome::Failed);
+        settle(RunOutcome::Failed, Failure{FailureKind::RestoreFailed, text, s.restoreArchive});
         m_host.beep();
         m_host.showMessage(kind, text);
         return false;
@@ -503,9 +511,10 @@ bool Engine::recover() {
     m_host.repaint(s);
     const std::string error = recoverProject(s, zip, s.newArchiveName);
     if (error.empty()) return true;
-    settle(RunOutcome::Failed);
+    const std::string text = msg::restoreFailed(fileNamePart(s.restoreArchive), error, s.newArchiveName);
+    settle(RunOutcome::Failed, Failure{FailureKind::RestoreFailed, text, error});
     m_host.beep();
-    m_host.showMessage(MessageKind::Error, msg::restoreFailed(fileNamePart(s.restoreArchive), error, s.newArchiveName));
+    m_host.showMessage(MessageKind::Error, text);
     return false;
 }
 

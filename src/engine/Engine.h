@@ -16,6 +16,7 @@
 #include "engine/RunState.h"
 #include "engine/Startup.h"
 #include "platform/Clock.h"
+#include "platform/Result.h"
 
 namespace kp {
 
@@ -95,24 +96,26 @@ public:
     bool requestRestore(const std::string& archive, const std::string& currentComment);
 
     RunOutcome outcome() const;
+    // Why the run was refused or failed (its last refusal or failure); none after a store.
+    const std::optional<Failure>& failure() const { return m_failure; }
     // A store (or "the same") that could not read some files or folders of the project.
     bool incomplete() const { return m_incomplete; }
     const std::string& storedArchive() const { return m_storedArchive; }
-    // The version-part check of the options window's OK: empty when valid, else the text
-    // after "Check value for ".
-    static std::string versionError(const OptionsChoice& choice);
+    // The version-part check of the options window's OK: a BadInput failure ("Check value
+    // for part N of version ...") naming the lowest wrong part.
+    static Result<void> checkVersion(const OptionsChoice& choice);
 
 private:
     void enter(Phase next);
     // The run's result so far: a later one replaces an earlier one, but a refusal never
     // hides a failure.
-    void settle(RunOutcome result);
+    void settle(RunOutcome result, std::optional<Failure> failure = std::nullopt);
     void askToClose();
     void openOptionsWindow();
-    void applyChoice(const OptionsChoice& choice, std::string& error);
+    Result<void> applyChoice(const OptionsChoice& choice); // a failure: the version parts are wrong
     void nameNewArchive();
     void refuse(const std::string& message);
-    void fail(const std::string& message);
+    void fail(const Failure& failure);
     std::optional<ChangeResult> compareWithPrimary();
     std::optional<Selection> selectItems();
     bool canWriteNewArchive();
@@ -133,6 +136,7 @@ private:
     int m_interval = kFirstTickMs;
     Phase m_phase = Phase::Starting;
     RunOutcome m_result = RunOutcome::Cancelled; // what the run comes to when it is Done
+    std::optional<Failure> m_failure;            // why, when it is refused or failed
     std::thread m_writer;
     std::string m_writerError;
     std::string m_storedArchive;

@@ -89,8 +89,8 @@ VersionRow OptionsModel::versionRow(bool addVersion) {
 }
 
 std::string OptionsModel::okProblem(const OptionsChoice& choice) {
-    const std::string error = Engine::versionError(choice);
-    return error.empty() ? error : msg::versionPartInvalid(error);
+    const Result<void> version = Engine::checkVersion(choice);
+    return version ? std::string() : version.failure().text;
 }
 
 std::string OptionsModel::storedComment(const std::string& boxText) {

@@ -106,7 +106,7 @@ void probeArchiveFolder(RunState& s) {
             if (createNewFile(twin)) removeFile(twin);
             else s.canWrite = false;
         }
-    } else if (makeFolderKeepingParentTime(s.archiveFolder)) {
+    } else if (makeFolderKeepingParentTime(s.archiveFolder).ok()) {
         s.freeDiskSpace = freeDiskSpace(s.archiveFolder);
         s.diskSpaceText = megabytes(s.freeDiskSpace, " %lld MB");
         removeFolderKeepingParentTime(s.archiveFolder);
@@ -117,8 +117,8 @@ void probeArchiveFolder(RunState& s) {
 
 } // namespace
 
-std::string readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
-                        std::optional<std::vector<ArchiveLine>>* items) {
+Result<void> readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
+                         std::optional<std::vector<ArchiveLine>>* items) {
     projectSet.clear();
     projectLog.clear();
     try {
@@ -127,7 +127,8 @@ std::string readRecords(const std::string& archivePath, std::string& projectSet,
         if (zip.findFile(kProjectSetItem) >= 0) projectSet = zip.extractToString(kProjectSetItem);
         if (items) *items = archiveLines(zip);
         if (const int log = zip.findFile(kProjectLogItem); log >= 0) {
-            if (zip.item(std::size_t(log)).uncompressedSize > kMaxLogSize) return kLogTooLarge;
+            if (zip.item(std::size_t(log)).uncompressedSize > kMaxLogSize)
+                return Failure{FailureKind::Refused, kLogTooLarge, archivePath};
             projectLog = zip.extractToString(kProjectLogItem);
         }
     } catch (const std::exception& e) {
@@ -135,7 +136,7 @@ std::string readRecords(const std::string& archivePath, std::string& projectSet,
         // the run still goes on, and the next full archive starts a fresh log.
         projectSet.clear();
         projectLog.clear();
-        return e.what();
+        return Failure{FailureKind::Internal, e.what(), archivePath};
     }
     return {};
 }
@@ -183,8 +184,10 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
         // The latest archive is usually the primary one too: its items are kept for the
         // comparison, so a large directory is read once per run.
         const bool isPrimary = !s.archives.storedStates.empty() && s.archives.storedStates.back() == s.latestArchiveName;
-        s.logTooLarge = readRecords(s.latestArchiveName, projectSet, projectLog,
-                                    isPrimary ? &s.primaryItems : &s.latestItems) == kLogTooLarge;
+        const Result<void> read =
+            readRecords(s.latestArchiveName, projectSet, projectLog, isPrimary ? &s.primaryItems : &s.latestItems);
+        // A log too large refuses the store; a damaged archive only leaves the run without history.
+        s.logTooLarge = !read && read.failure().kind == FailureKind::Refused;
         s.latestProjectSet = projectSet;
     }
     layerSettings(s, projectSet);

@@ -80,6 +80,20 @@ OptionsChoice ConsoleHost::openOptions(const RunState& state) {
     return choice;
 }
 
+int exitCode(std::optional<FailureKind> failure) {
+    if (!failure) return 0;
+    switch (*failure) {
+    case FailureKind::BadInput: return 2;
+    case FailureKind::Incomplete: return 3;
+    case FailureKind::Refused:
+    case FailureKind::WriteFailed:
+    case FailureKind::CheckFailed:
+    case FailureKind::RestoreFailed:
+    case FailureKind::Internal: return 1;
+    }
+    return 1;
+}
+
 std::string progressLine(const WriterFigures& f, double seconds) {
     const auto megabytes = [](std::uint64_t bytes) { return double(bytes) / 1e6; };
     char line[160];
@@ -158,17 +172,21 @@ int runProject(const std::string& param, ConsoleHost& host, bool askFirst) {
     host.repaint(engine.state());
     host.run(engine);
 
+    const std::optional<FailureKind> incomplete =
+        engine.incomplete() ? std::optional(FailureKind::Incomplete) : std::nullopt;
     switch (engine.outcome()) {
     case RunOutcome::Stored:
         std::puts(shown(engine.storedArchive()).c_str());
         printIgnoredCount(engine.state());
-        return engine.incomplete() ? 3 : 0;
+        return exitCode(incomplete);
     case RunOutcome::Same:
         std::puts(msg::kSameProject);
         printIgnoredCount(engine.state());
-        return engine.incomplete() ? 3 : 0;
+        return exitCode(incomplete);
     default:
-        return 1;
+        // A run that ends without storing is a refusal even when nothing failed (kpad's
+        // options step answered Cancel after a failed check).
+        return exitCode(engine.failure() ? engine.failure()->kind : FailureKind::Refused);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "hosts/LoopHost.h"
+#include "platform/Result.h"
 
 namespace kp {
 
@@ -41,6 +42,10 @@ private:
 // "1234/8000 files  12.3/101.0 MB  45.6 MB/s  0:02 left": the rate and the time left once
 // some of the bytes are stored.
 std::string progressLine(const WriterFigures& figures, double seconds);
+
+// kpad's exit status: 0 done (nothing failed), 2 bad input, 3 done but incomplete (some files
+// or folders could not be read), 1 every other refusal or failure.
+int exitCode(std::optional<FailureKind> failure);
 
 // Checks the parameter, takes the project's run lock and runs one whole run. Prints the
 // refusals of the parameter as warnings. Returns the exit code.

@@ -53,6 +53,7 @@ protected:
     std::string m_lastArchive;
     RunState m_lastState;
     bool m_lastIncomplete = false;
+    std::optional<Failure> m_lastFailure;
     std::function<void(Engine&)> m_beforeRun;
 
 private:

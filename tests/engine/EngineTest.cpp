@@ -201,6 +201,9 @@ TEST_F(StoreTest, FileChangedBetweenWritingAndCheckingWithdrawsTheArchive) {
     EXPECT_NE(report.find("Site/index.html   CRC:"), std::string::npos);
     EXPECT_TRUE(archives("Site/#tarnel").empty()) << "the archive is withdrawn";
     EXPECT_EQ(host.optionsShown, 2) << "the options window opens again";
+    ASSERT_TRUE(m_lastFailure);
+    EXPECT_EQ(m_lastFailure->kind, FailureKind::CheckFailed);
+    EXPECT_EQ(m_lastFailure->text, report);
 }
 
 TEST_F(StoreTest, MismatchReportShowsTenLinesAndVanishedFilesAsZeros) {
@@ -244,6 +247,8 @@ TEST_F(StoreTest, OversizedFileRefusesTheStore) {
     EXPECT_EQ(host.messages[0].text, "Can't create the archive, because the size of the file\r\n\r\n Site/big.bin "
                                      "\r\n\r\nis over than 256 Mb. Please, split it fisrt.");
     EXPECT_FALSE(existsAsFolder(m_dir / "Site/#tarnel")) << "a refused store leaves nothing behind";
+    ASSERT_TRUE(m_lastFailure);
+    EXPECT_EQ(m_lastFailure->kind, FailureKind::Refused);
 }
 
 TEST_F(StoreTest, ClockGoneBackRefusesTheStore) {

@@ -165,6 +165,8 @@ TEST_F(RestoreTest, ExtractionThatCouldNotFinishIsRefusedBeforeAnyDeletion) {
     EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version two");
     EXPECT_TRUE(existsAsFile(m_dir / "Site/#tarnel/Site-101203.1540c.zip"));
     EXPECT_FALSE(pathExists(m_dir / "Site/#tarnel/Site.restoring"));
+    ASSERT_TRUE(m_lastFailure);
+    EXPECT_EQ(m_lastFailure->kind, FailureKind::RestoreFailed) << "the store is kept, the run still failed";
 }
 
 // Storing the present state may take minutes. Whatever happens to the chosen archive in that
