@@ -4,12 +4,13 @@
 
 #include <functional>
 
+#include "engine/CardModel.h"
 #include "engine/Engine.h"
 
 namespace kp::win {
 
 // setCardVisibility: the card's visibility routine, for the Settings page's Save.
-OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, RunState& state,
-                               std::function<void(int mode)> setCardVisibility);
+OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine,
+                               std::function<void(CardVisibility)> setCardVisibility);
 
 } // namespace kp::win

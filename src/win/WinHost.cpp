@@ -55,9 +55,9 @@ void WinHost::showMessage(MessageKind kind, const std::string& text) {
     showMessageBox(owner, kind, text);
 }
 
-OptionsChoice WinHost::openOptions(RunState& state) {
-    return runOptionsDialog(m_instance, m_window, *m_engine, state, [this](int mode) {
-        if (m_card) m_card->setVisibility(mode);
+OptionsChoice WinHost::openOptions(const RunState&) {
+    return runOptionsDialog(m_instance, m_window, *m_engine, [this](CardVisibility visibility) {
+        if (m_card) m_card->setVisibility(visibility);
     });
 }
 
