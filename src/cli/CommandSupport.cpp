@@ -4,6 +4,7 @@
 
 #include "engine/EntryChecks.h"
 #include "engine/Startup.h"
+#include "hosts/ConsoleHost.h"
 
 namespace kp::cli {
 
@@ -22,15 +23,16 @@ bool ArgWalker::takeValue(std::string& out) {
     return true;
 }
 
-bool openProject(const std::string& param, RunState& state) {
+std::optional<RunState> openProject(const std::string& param) {
     const EntryCheck check = checkEntry(param);
     for (const auto& w : check.warnings)
         std::fprintf(stderr, "Warning: %s\n", printable(forTerminal(w), true).c_str());
-    if (!check.ok()) return false;
+    if (!check.ok()) return std::nullopt;
+    RunState state;
     resolveProjectItem(state, check.param);
     state.archives =
         FindArchives(state.archiveFolder, kRepositoryName, state.projectName(), systemClock());
-    return true;
+    return state;
 }
 
 namespace {
@@ -82,7 +84,7 @@ std::string printable(std::string_view text, bool keepLineBreaks) {
 
 int failed(const std::string& message) {
     std::fprintf(stderr, "kpad: %s\n", printable(forTerminal(message), true).c_str());
-    return 1;
+    return exitCode(FailureKind::Refused);
 }
 
 } // namespace kp::cli

@@ -1,6 +1,7 @@
 // What the kpad commands share: walking the arguments, finding the project and its states,
 // and printing names that may hold any byte.
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,8 +30,8 @@ private:
 };
 
 // Checks the parameter as a run does (printing its refusals as warnings), resolves the
-// project item and finds its archives. False when the parameter is refused.
-bool openProject(const std::string& param, RunState& state);
+// project item and finds its archives. Nothing when the parameter is refused.
+std::optional<RunState> openProject(const std::string& param);
 
 // The text with every control character, and every byte that is not valid UTF-8, written as
 // "\xNN": a file name can hold any byte but "/" and NUL, and one line must stay one line

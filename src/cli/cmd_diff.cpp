@@ -82,8 +82,9 @@ int cmdDiff(const Args& args) {
     if (positional.size() > (from.empty() ? 2u : 1u))
         return badArguments("diff takes the project's full path and at most one archive, or --from and --to");
 
-    RunState project;
-    if (!openProject(positional[0], project)) return 1;
+    const std::optional<RunState> opened = openProject(positional[0]);
+    if (!opened) return 1;
+    const RunState& project = *opened;
     if (project.archives.allOwnArchives.empty()) return failed("The project has no archive yet.");
     StateDiff diff;
     if (!from.empty()) {

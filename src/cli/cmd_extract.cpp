@@ -40,8 +40,9 @@ int cmdExtract(const Args& args) {
     request.targetFolder = absoluteFolder(request.targetFolder);
     request.patterns.assign(positional.begin() + 2, positional.end());
 
-    RunState project;
-    if (!openProject(positional[0], project)) return 1;
+    const std::optional<RunState> opened = openProject(positional[0]);
+    if (!opened) return 1;
+    const RunState& project = *opened;
     request.archive = findState(project, positional[1]);
     if (request.archive.empty())
         return failed("The archive " + positional[1] + " is not a stored state of the project " +

@@ -4,6 +4,7 @@
 #include "engine/EntryChecks.h"
 #include "engine/RunState.h"
 #include "engine/Startup.h"
+#include "hosts/ConsoleHost.h"
 #include "platform/Text.h"
 #include "store/IgnoreRules.h"
 #include "store/Messages.h"
@@ -24,18 +25,6 @@ std::string firstCommentLine(const std::string& archive) {
         std::fprintf(stderr, "kpad: %s\n", printable(e.what()).c_str());
         return {};
     }
-}
-
-// The project's archives as the start-up finds them; false (after printing why) when the
-// parameter is refused.
-bool findProjectArchives(const std::string& param, RunState& state) {
-    const EntryCheck check = checkEntry(param);
-    for (const auto& w : check.warnings)
-        std::fprintf(stderr, "Warning: %s\n", printable(forTerminal(w), true).c_str());
-    if (!check.ok()) return false;
-    resolveProjectItem(state, check.param);
-    state.archives = FindArchives(state.archiveFolder, kRepositoryName, state.projectName(), systemClock());
-    return true;
 }
 
 // What the project's ignore file leaves out, each with the line that matched, so a new rule
@@ -76,8 +65,9 @@ int cmdList(const Args& args) {
         }
     }
     if (path.empty()) return badArguments("list needs the project's full path");
-    RunState state;
-    if (!findProjectArchives(path, state)) return 1;
+    const std::optional<RunState> opened = openProject(path);
+    if (!opened) return 1;
+    const RunState& state = *opened;
     if (ignored) return printIgnored(state);
 
     std::vector<std::string> states = parents ? state.archives.enclosingStates : state.archives.storedStates;
@@ -99,18 +89,19 @@ int cmdLog(const Args& args) {
         positional.push_back(walk.arg());
     }
     if (positional.size() != 1) return badArguments("log needs exactly the project's full path");
-    RunState state;
-    if (!findProjectArchives(positional[0], state)) return 1;
+    const std::optional<RunState> opened = openProject(positional[0]);
+    if (!opened) return 1;
+    const RunState& state = *opened;
     if (state.archives.allOwnArchives.empty()) {
         std::fputs("The project has no archive yet.\n", stderr);
         return 1;
     }
     const std::string newest = state.archives.allOwnArchives.back().fullPath();
     std::string projectSet, projectLog;
-    if (const std::string error = readRecords(newest, projectSet, projectLog); !error.empty()) {
+    if (const Result<void> read = readRecords(newest, projectSet, projectLog); !read) {
         std::fprintf(stderr, "kpad: the newest archive %s can't be read: %s\n",
-                     forOutput(newest, stderr).c_str(), forOutput(error, stderr).c_str());
-        return 1;
+                     forOutput(newest, stderr).c_str(), forOutput(read.failure().text, stderr).c_str());
+        return exitCode(read.failure().kind);
     }
     std::printf("%s\n", forOutput(forTerminal(trim(projectLog)), stdout).c_str());
     return 0;

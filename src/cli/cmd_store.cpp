@@ -41,10 +41,9 @@ int cmdStore(const Args& args) {
             choice.versionPart1 = parts[0];
             choice.versionPart2 = parts[1];
             choice.versionPart3 = parts.size() == 3 ? parts[2] : "";
-            if (const std::string error = Engine::versionError(choice); !error.empty()) {
-                std::fprintf(stderr, "%s\n",
-                             printable(forTerminal("Check value for " + error), true).c_str());
-                return 2;
+            if (const Result<void> version = Engine::checkVersion(choice); !version) {
+                std::fprintf(stderr, "%s\n", printable(forTerminal(version.failure().text), true).c_str());
+                return exitCode(version.failure().kind);
             }
         } else {
             return badArguments("unknown or incomplete option '" + a + "'");

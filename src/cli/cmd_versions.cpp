@@ -15,8 +15,9 @@ int cmdVersions(const Args& args) {
         positional.push_back(walk.arg());
     }
     if (positional.size() != 2) return badArguments("versions needs the project's full path and a file");
-    RunState project;
-    if (!openProject(positional[0], project)) return 1;
+    const std::optional<RunState> opened = openProject(positional[0]);
+    if (!opened) return 1;
+    const RunState& project = *opened;
     const FileVersions found = fileVersions(project, positional[1]);
     for (const std::string& problem : found.unreadable)
         std::fprintf(stderr, "Warning: %s\n", printable(problem).c_str());

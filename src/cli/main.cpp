@@ -8,6 +8,7 @@
 
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
+#include "hosts/ConsoleHost.h"
 #include "engine/EntryChecks.h"
 #include "platform/ProgramArguments.h"
 #include "platform/Text.h"
@@ -86,7 +87,7 @@ std::string forOutput(const std::string& text, std::FILE*) {
 
 int badArguments(const std::string& message) {
     std::fprintf(stderr, "kpad: %s\nTry 'kpad --help'.\n", printable(message, true).c_str());
-    return 2;
+    return exitCode(FailureKind::BadInput);
 }
 
 } // namespace kp::cli

@@ -6,6 +6,15 @@
 
 namespace kp {
 
+// How the progress card is shown: hidden but working (the timer runs, Ctrl still reaches the
+// run), shown fully, or fading out.
+enum class CardVisibility { Hidden, Shown, FadeOut };
+
+// The card as the saved settings show it at start-up.
+inline CardVisibility startVisibility(int showWindow) {
+    return showWindow >= 1 ? CardVisibility::Shown : CardVisibility::Hidden;
+}
+
 struct CardView {
     std::string title;          // "Kestrelpad-1.1.1"
     std::string projectName;    // cut to 60 characters when long

@@ -1,6 +1,7 @@
 #include "engine/Engine.h"
 
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 
 #include "store/ArchiveNaming.h"
@@ -10,7 +11,9 @@
 #include "store/ArchiveWriter.h"
 #include "restore/Recovery.h"
 #include "restore/RestoreRequest.h"
+#include "engine/RunLimits.h"
 #include "engine/StoreJob.h"
+#include "store/Layout.h"
 #include "store/Trains.h"
 #include "zip/ZipArchive.h"
 
@@ -40,14 +43,51 @@ void keepUnreadMissing(const Project& s, std::vector<std::string>& missing) {
 
 std::string mismatchReport(const std::vector<Mismatch>& lines) {
     std::vector<std::string> shown;
-    for (std::size_t i = 0; i < lines.size() && i < 10; ++i)
+    for (std::size_t i = 0; i < lines.size() && i < kMismatchesShown; ++i)
         shown.push_back(displayText(lines[i].path) + "   CRC:" + lines[i].crc);
-    return msg::checksumMismatch(shown, lines.size() > 10);
+    return msg::checksumMismatch(shown, lines.size() > kMismatchesShown);
 }
 
 } // namespace
 
 Engine::Engine(Host& host, const Clock& clock) : m_host(host), m_clock(clock) {}
+
+namespace {
+
+bool allowed(Phase from, Phase to) {
+    using enum Phase;
+    switch (to) {
+    case Starting: return false;
+    case Waiting: return from == Starting || from == Options || from == Preparing;
+    case Options: return from == Waiting || from == Written;
+    case Preparing: return from == Waiting;
+    case Writing: return from == Preparing || from == Writing;
+    case Written: return from == Writing;
+    case Restoring: return from == Written;
+    case Closing: return from != Done; // from Writing only once the writer has ended
+    case Done: return from != Writing && from != Done;
+    }
+    return false;
+}
+
+} // namespace
+
+void Engine::enter(Phase next) {
+    assert(allowed(m_phase, next));
+    (void)allowed;
+    m_phase = next;
+}
+
+void Engine::settle(RunOutcome result, std::optional<Failure> failure) {
+    if (result == RunOutcome::Refused && m_result == RunOutcome::Failed) return;
+    m_result = result;
+    m_failure = std::move(failure);
+}
+
+void Engine::askToClose() {
+    if (m_phase != Phase::Done) enter(Phase::Closing);
+    m_host.requestClose();
+}
 
 Engine::~Engine() {
     if (m_writer.joinable()) m_writer.join();
@@ -59,6 +99,7 @@ void Engine::start(const StartupInput& input) {
         m_host.beep();
         m_host.showMessage(MessageKind::Notice, m_state.unfinishedRestore);
     }
+    enter(Phase::Waiting);
     m_host.armTimer(m_interval);
 }
 
@@ -68,29 +109,35 @@ void Engine::shown() {
     m_host.beep();
     m_host.stopTimer();
     m_state.storeRequested = false;
-    m_refused = true;
+    settle(RunOutcome::Refused, Failure{FailureKind::Refused, message, {}});
     m_host.showMessage(MessageKind::Plain, message);
-    m_host.requestClose();
+    askToClose();
 }
 
 void Engine::userInterrupt(Interrupt how) {
     // While the options window is due anyway, Ctrl waits for it; a click still opens it.
-    if (!m_state.interruptible) return;
+    if (!m_state.interruptible || m_phase != Phase::Waiting) return;
     if (how == Interrupt::CtrlKey && m_state.showOptions) return;
     openOptionsWindow();
 }
 
-std::string Engine::versionError(const OptionsChoice& c) {
-    std::string error, number;
-    const std::string part3 = trim(c.versionPart3);
-    if (!part3.empty() && !isLettersDigitsOr(part3, "-_"))
-        error = msg::kVersionPart3;
-    if (!versionNumber(c.versionPart2, number)) error = msg::kVersionPart2;
-    if (!versionNumber(c.versionPart1, number)) error = msg::kVersionPart1;
-    return error;
+Result<void> Engine::checkVersion(const OptionsChoice& c) {
+    // The lowest wrong part is named. A part longer than its edit holds (typed for kpad) is
+    // refused, never cut to fit.
+    const std::string part[3] = {trim(c.versionPart1), trim(c.versionPart2), trim(c.versionPart3)};
+    const auto tooLong = [&](int i) { return utf8Length(part[i]) > kVersionPartLength[i]; };
+    const auto wrong = [&](const std::string& what) {
+        return Failure{FailureKind::BadInput, msg::versionPartInvalid(what), {}};
+    };
+    std::string number;
+    if (tooLong(0) || !versionNumber(part[0], number)) return wrong(msg::kVersionPart1);
+    if (tooLong(1) || !versionNumber(part[1], number)) return wrong(msg::kVersionPart2);
+    if (tooLong(2)) return wrong(msg::versionPart3TooLong(kVersionPartLength[2]));
+    if (!part[2].empty() && !isLettersDigitsOr(part[2], "-_")) return wrong(msg::kVersionPart3);
+    return {};
 }
 
-void Engine::applyChoice(const OptionsChoice& c, std::string& error) {
+Result<void> Engine::applyChoice(const OptionsChoice& c) {
     RunState& s = m_state;
     if (c.projectStatus >= 0 && c.projectStatus <= 3) {
         s.values.projectStatus = c.projectStatus;
@@ -98,18 +145,22 @@ void Engine::applyChoice(const OptionsChoice& c, std::string& error) {
     }
     if (!c.ok) {
         s.storeRequested = false;
-        return;
+        return {};
     }
-    error = versionError(c);
-    if (error.empty()) {
+    Result<void> version = checkVersion(c);
+    if (version) {
         versionNumber(c.versionPart1, s.versionPart1);
         versionNumber(c.versionPart2, s.versionPart2);
-        s.versionPart3 = utf8Prefix(trim(c.versionPart3), 25);
+        s.versionPart3 = trim(c.versionPart3);
     }
     s.statusTrainLength = statusTrainLength(s.values, s.values.projectStatus);
     s.archiveComment = c.comment;
     s.addVersion = c.addVersion;
     s.storeRequested = true;
+    // An accepted OK comes after the wait for a new minute: the window's OK is disabled
+    // while its countdown runs, and kpad waits before it answers.
+    s.timeRepeated = false;
+    return version;
 }
 
 void Engine::nameNewArchive() {
@@ -124,22 +175,23 @@ void Engine::nameNewArchive() {
 void Engine::openOptionsWindow() {
     RunState& s = m_state;
     m_host.stopTimer();
+    enter(Phase::Options);
     for (;;) {
-        std::string error;
         const OptionsChoice choice = m_host.openOptions(s);
-        applyChoice(choice, error);
-        if (error.empty() && choice.ok && !choice.restoreArchive.empty() &&
+        const Result<void> applied = applyChoice(choice);
+        if (applied && choice.ok && !choice.restoreArchive.empty() &&
             !requestRestore(choice.restoreArchive, choice.comment))
             s.storeRequested = false;
         if (s.storeRequested) nameNewArchive();
-        if (error.empty()) break;
+        if (applied) break;
         // A bad version part keeps the window open with the previous parts.
         m_host.beep();
-        m_host.showMessage(MessageKind::Plain, msg::versionPartInvalid(error));
+        m_host.showMessage(MessageKind::Plain, applied.failure().text);
     }
     s.showOptions = false;
+    enter(Phase::Waiting);
     m_host.repaint(s);
-    m_interval = 1000;
+    m_interval = kAfterOptionsTickMs;
     m_host.armTimer(m_interval);
 }
 
@@ -147,41 +199,40 @@ void Engine::refuse(const std::string& message) {
     m_host.beep();
     m_host.showMessage(MessageKind::Plain, message);
     m_state.storeRequested = false;
-    m_refused = true;
+    settle(RunOutcome::Refused, Failure{FailureKind::Refused, message, {}});
     m_host.repaint(m_state);
 }
 
-void Engine::fail(const std::string& message) {
+void Engine::fail(const Failure& failure) {
     m_host.beep();
-    m_host.showMessage(MessageKind::Error, message);
+    m_host.showMessage(MessageKind::Error, failure.text);
     m_state.storeRequested = false;
-    m_failed = true;
+    settle(RunOutcome::Failed, failure);
 }
 
 void Engine::timerTick() {
     RunState& s = m_state;
+    // A tick that a message box's own event loop lets through while a store is prepared, or
+    // one after the run asked to close, finds nothing to do.
+    if (m_phase != Phase::Waiting) return;
     m_host.stopTimer();
     s.interruptible = false;
     if (s.showOptions) {
         openOptionsWindow();
         return;
     }
+    if (!s.storeRequested) return askToClose();
+    enter(Phase::Preparing);
     std::optional<Selection> selection = selectItems();
     if (!selection) return; // the project is the same
     const SplitSelection split = splitSelection(s, selection->items);
     for (const std::string& refusal : sizeRefusals(s, split.files, s.canWrite, s.freeDiskSpace)) refuse(refusal);
     if (s.logTooLarge && s.storeRequested) refuse(msg::logTooLarge(fileNamePart(s.latestArchiveName)));
-    if (!s.storeRequested) {
-        m_host.requestClose();
-        return;
-    }
-    if (m_storeBusy) return;
-    m_storeBusy = true;
+    if (!s.storeRequested) return askToClose();
     m_selection = std::move(selection);
     m_split = split;
     if (canWriteNewArchive()) startStoring();
-    else m_host.requestClose();
-    m_storeBusy = false;
+    else askToClose();
 }
 
 // Hands the chosen selection to the writer.
@@ -202,7 +253,8 @@ std::optional<Selection> Engine::selectItems() {
     auto same = [&] {
         s.dateLabel = msg::kSameProject;
         s.storeRequested = false;
-        m_same = true;
+        settle(RunOutcome::Same);
+        enter(Phase::Waiting);
         m_host.repaint(s);
         m_host.armTimer(m_interval); // the card shows the text for one more tick, then the run ends
         return std::nullopt;
@@ -227,8 +279,9 @@ std::optional<Selection> Engine::selectItems() {
 
 bool Engine::canWriteNewArchive() {
     RunState& s = m_state;
-    if (!makeFolderKeepingParentTime(s.archiveFolder)) {
-        fail(msg::archiveFolderNotCreated(s.archiveFolder, errorText(errno)));
+    if (const Result<void> made = makeFolderKeepingParentTime(s.archiveFolder); !made) {
+        fail({FailureKind::WriteFailed, msg::archiveFolderNotCreated(s.archiveFolder, made.failure().text),
+              made.failure().detail});
         return false;
     }
     // A file of the new name is a stored state of its own (one the archive search ignored,
@@ -243,11 +296,11 @@ bool Engine::canWriteNewArchive() {
 void Engine::startWriter(WriterJob job, std::uint64_t fileBytes) {
     m_state.checksumMismatches.clear();
     m_host.repaint(m_state);
-    m_writerRunning = true;
+    enter(Phase::Writing);
     if (m_writer.joinable()) m_writer.join();
     // The kit reports each item's end (folders and the bookkeeping members, which it writes
     // first, included) and the whole archive's share of its bytes, in percent.
-    const std::size_t leadingItems = job.folders.size() + 3;
+    const std::size_t leadingItems = job.folders.size() + kBookkeepingItems;
     WriterFigures totals;
     totals.files = job.files.size();
     totals.bytes = fileBytes;
@@ -271,7 +324,7 @@ void Engine::startWriter(WriterJob job, std::uint64_t fileBytes) {
                                       std::chrono::steady_clock::now().time_since_epoch())
                                       .count();
             const bool last = scope == ProgressScope::Archive && percent >= 100;
-            if (!last && now - lastPost->load() < 50) return;
+            if (!last && now - lastPost->load() < kProgressIntervalMs) return;
             lastPost->store(now);
             m_host.post([this, scope, percent, f = figures()] {
                 m_host.progress(scope, percent);
@@ -312,12 +365,11 @@ std::optional<ChangeResult> Engine::compareWithPrimary() {
 
 void Engine::writerDone(const WriterResult& result) {
     if (m_writer.joinable()) m_writer.join();
-    m_writerRunning = false;
     if (result.error.empty() && !result.badCopies.empty()) return storeAgainWithoutCopying(result.badCopies);
     if (result.error.empty() && m_selection && !m_selection->full &&
         !stillTheSameFile(m_state.primaryArchiveFile, m_state.archives.storedStates.back()))
         return storeFullInstead();
-    m_written = true;
+    enter(Phase::Written);
     m_state.checksumMismatches = result.mismatches;
     m_unreadableFiles = result.unreadable;
     m_writerError = result.error;
@@ -355,7 +407,7 @@ void Engine::storeFullInstead() {
     m_split = splitSelection(s, m_selection->items);
     for (const std::string& refusal : sizeRefusals(s, m_split.files, s.canWrite, s.freeDiskSpace)) refuse(refusal);
     if (s.storeRequested && canWriteNewArchive()) startStoring();
-    else m_host.requestClose();
+    else askToClose();
 }
 
 // A store that failed its check is withdrawn: the user hears why, the new archive goes, a
@@ -364,13 +416,15 @@ bool Engine::reportFailedCheck() {
     RunState& s = m_state;
     if (m_writerError.empty() && s.checksumMismatches.empty()) return false;
     if (!m_writerError.empty()) {
+        const std::string text = msg::archiveNotCreated(fileNamePart(s.newArchiveName), m_writerError);
         m_host.beep();
-        m_host.showMessage(MessageKind::Error, msg::archiveNotCreated(fileNamePart(s.newArchiveName), m_writerError));
+        m_host.showMessage(MessageKind::Error, text);
+        settle(RunOutcome::Failed, Failure{FailureKind::WriteFailed, text, m_writerError});
     } else {
-        m_host.showMessage(MessageKind::Notice, mismatchReport(s.checksumMismatches));
+        const std::string text = mismatchReport(s.checksumMismatches);
+        m_host.showMessage(MessageKind::Notice, text);
+        settle(RunOutcome::Failed, Failure{FailureKind::CheckFailed, text, s.newArchiveName});
     }
-    m_failed = true;
-    m_written = false;
     m_writerError.clear();
     s.checksumMismatches.clear();
     s.storeRequested = false;
@@ -395,27 +449,29 @@ void Engine::reportUnreadable() {
 
 bool Engine::closeQuery() {
     RunState& s = m_state;
-    if (m_writerRunning) return false; // the writer's end closes the window again
+    if (m_phase == Phase::Writing) return false; // the writer's end closes the window again
+    if (m_phase == Phase::Done) return true;
     if (!s.storeRequested) {
-        if (m_same) reportUnreadable();
-        m_ended = true;
+        if (m_result == RunOutcome::Same) reportUnreadable();
+        enter(Phase::Done);
         return true;
     }
     s.interruptible = false;
-    if (!m_written) {
+    if (m_phase != Phase::Written) {
         // Closed before anything was stored (the window closed early): nothing was written,
         // so nothing may be restored over the project and no archive may be thinned.
         s.storeRequested = false;
         s.restoreArchive.clear();
-        m_ended = true;
+        enter(Phase::Done);
         return true;
     }
     if (reportFailedCheck()) return false;
 
     m_storedArchive = s.newArchiveName;
+    settle(RunOutcome::Stored);
     reportUnreadable();
     if (!s.restoreArchive.empty() && !recover()) {
-        m_ended = true;
+        enter(Phase::Done);
         return true;
     }
     const ThinOutcome thinned = ThinArchives(s.archives.projectArchives, s.newArchiveName, s.datePos,
@@ -426,7 +482,7 @@ bool Engine::closeQuery() {
         m_host.beep();
         m_host.showMessage(MessageKind::Notice, msg::repositoryCopyFailed(names));
     }
-    m_ended = true;
+    enter(Phase::Done);
     return true;
 }
 
@@ -438,8 +494,7 @@ bool Engine::closeQuery() {
 bool Engine::recover() {
     RunState& s = m_state;
     const auto refused = [&](const std::string& text, MessageKind kind = MessageKind::Notice) {
-        m_failed = true;
-        m_restoreFailed = true;
+        settle(RunOutcome::Failed, Failure{FailureKind::RestoreFailed, text, s.restoreArchive});
         m_host.beep();
         m_host.showMessage(kind, text);
         return false;
@@ -451,14 +506,15 @@ bool Engine::recover() {
     for (std::string& path : busy) path = displayText(path);
     if (!busy.empty()) return refused(msg::busyFiles(busy), MessageKind::BusyFiles);
 
+    enter(Phase::Restoring);
     s.restoringText = restoringCaption(s, s.restoreArchive);
     m_host.repaint(s);
     const std::string error = recoverProject(s, zip, s.newArchiveName);
     if (error.empty()) return true;
-    m_failed = true;
-    m_restoreFailed = true;
+    const std::string text = msg::restoreFailed(fileNamePart(s.restoreArchive), error, s.newArchiveName);
+    settle(RunOutcome::Failed, Failure{FailureKind::RestoreFailed, text, error});
     m_host.beep();
-    m_host.showMessage(MessageKind::Error, msg::restoreFailed(fileNamePart(s.restoreArchive), error, s.newArchiveName));
+    m_host.showMessage(MessageKind::Error, text);
     return false;
 }
 
@@ -527,14 +583,6 @@ std::string Engine::checkedBlocker(const std::string& archive) const {
     }
 }
 
-RunOutcome Engine::outcome() const {
-    if (!m_ended) return RunOutcome::Running;
-    if (m_restoreFailed) return RunOutcome::Failed;
-    if (!m_storedArchive.empty()) return RunOutcome::Stored;
-    if (m_same) return RunOutcome::Same;
-    if (m_failed) return RunOutcome::Failed;
-    if (m_refused) return RunOutcome::Refused;
-    return RunOutcome::Cancelled;
-}
+RunOutcome Engine::outcome() const { return m_phase == Phase::Done ? m_result : RunOutcome::Running; }
 
 } // namespace kp

@@ -46,7 +46,7 @@ public:
     virtual void showMessage(MessageKind kind, const std::string& text) = 0;
     // Shows the options window modally and returns what the user chose. The engine applies
     // the choice (and may call this again, e.g. after a bad version part).
-    virtual OptionsChoice openOptions(RunState& state) = 0;
+    virtual OptionsChoice openOptions(const RunState& state) = 0;
     // Arms the run's timer: one tick after ms milliseconds (a new arming replaces the old one).
     virtual void armTimer(int ms) = 0;
     virtual void stopTimer() = 0;

@@ -32,12 +32,7 @@ std::vector<std::string> OptionsModel::statusItems() {
 }
 
 std::vector<std::string> OptionsModel::takeLastVersion() {
-    std::vector<std::string> parts = split(m_s.archives.lastVersion, '.');
-    parts.resize(3);
-    m_s.versionPart1 = utf8Prefix(parts[0], 5);
-    m_s.versionPart2 = utf8Prefix(parts[1], 5);
-    m_s.versionPart3 = utf8Prefix(parts[2], 25);
-    return versionParts();
+    return m_edits.takeLastVersion();
 }
 
 std::vector<std::string> OptionsModel::versionParts() const {
@@ -52,7 +47,7 @@ Activation OptionsModel::activate() const {
         a.replaceDisabled = true;
         return a;
     }
-    if (m_s.timeRepeated) {
+    if (m_s.timeRepeated && !m_waitOver) {
         a.lineChanged = false;
         a.okEnabled = a.recoveryEnabled = false;
         a.replaceDisabled = true;
@@ -78,10 +73,8 @@ bool OptionsModel::storingTabLine(MessageLine& line) const {
 }
 
 MessageLine OptionsModel::chooseStatus(int index) {
-    if (index < 0 || index > 3) return {};
-    m_s.values.projectStatus = index;
+    if (!m_edits.chooseStatus(index)) return {};
     if (index == 0) return redLine(msg::kSetStatus);
-    m_s.statusRequested = false;
     return {"", false, false};
 }
 
@@ -89,7 +82,7 @@ CountdownTick OptionsModel::countdownTick() {
     CountdownTick t;
     const int remaining = 60 - m_clock.localNow().second;
     if (remaining == 60) {
-        m_s.timeRepeated = false;
+        m_waitOver = true;
         t.finished = true;
         return t;
     }
@@ -105,8 +98,24 @@ VersionRow OptionsModel::versionRow(bool addVersion) {
 }
 
 std::string OptionsModel::okProblem(const OptionsChoice& choice) {
-    const std::string error = Engine::versionError(choice);
-    return error.empty() ? error : msg::versionPartInvalid(error);
+    const Result<void> version = Engine::checkVersion(choice);
+    return version ? std::string() : version.failure().text;
+}
+
+std::string OptionsModel::storedComment(const std::string& boxText) {
+    return replaceAll(replaceAll(boxText, "\r\n", "\n"), "\n", "\r\n");
+}
+
+std::string OptionsModel::shownComment(const std::string& stored) { return replaceAll(stored, "\r\n", "\n"); }
+
+std::optional<OptionsChoice> OptionsModel::requestRestore(Engine& engine, const std::string& chosen,
+                                                          const OptionsChoice& typed) {
+    if (!engine.requestRestore(chosen, typed.comment)) return std::nullopt;
+    OptionsChoice c = typed;
+    c.comment = engine.state().archiveComment;
+    c.addVersion = false;
+    c.ok = true;
+    return c;
 }
 
 } // namespace kp

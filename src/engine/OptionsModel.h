@@ -2,14 +2,17 @@
 // that every front end shows the same run the same way. The window shows these values and
 // passes on what the user did; it decides nothing itself.
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/Host.h"
-#include "engine/RunState.h"
+#include "engine/RunEdits.h"
 #include "platform/Clock.h"
 
 namespace kp {
+
+class Engine;
 
 // The message line below the version row.
 struct MessageLine {
@@ -44,7 +47,7 @@ struct VersionRow {
 
 class OptionsModel {
 public:
-    OptionsModel(RunState& state, const Clock& clock) : m_s(state), m_clock(clock) {}
+    OptionsModel(RunEdits edits, const Clock& clock) : m_edits(edits), m_s(edits.state()), m_clock(clock) {}
 
     std::string caption() const; // "   Site - Kestrelpad"
     static std::vector<std::string> statusItems(); // "  default", ...
@@ -69,9 +72,23 @@ public:
     // ("Check value for ...") to show while the window stays open.
     static std::string okProblem(const OptionsChoice& choice);
 
+    // The comment as it is stored, its lines joined by CR LF, from the comment box's text
+    // (lines joined by LF, or by CR LF already); and back, as the box shows it.
+    static std::string storedComment(const std::string& boxText);
+    static std::string shownComment(const std::string& stored);
+
+    // The Tools tab's "Replace chosen state": the engine checks the request and tells the
+    // user itself why it refuses (busy files, a damaged state); nothing then, and the window
+    // stays open. An accepted request closes the window as OK does, storing the present state
+    // with the restore's note before the comment typed, and without a new version.
+    static std::optional<OptionsChoice> requestRestore(Engine& engine, const std::string& chosen,
+                                                       const OptionsChoice& typed);
+
 private:
-    RunState& m_s;
+    RunEdits m_edits;
+    const RunState& m_s;
     const Clock& m_clock;
+    bool m_waitOver = false; // the repeated minute's countdown ran out while the window is up
 };
 
 } // namespace kp

@@ -45,7 +45,7 @@ bool ProjectLogModel::exportTo(const std::string& chosen, const std::string& win
 
 bool ProjectLogModel::save(const std::string& windowText, std::string& error) {
     const std::string text = replaceAll(windowText, "\n", "\r\n");
-    m_s.latestLogText = text;
+    m_edits.setLatestLog(text);
     if (m_s.latestArchiveName.empty()) return true;
     // The kit would begin a new archive where none is; one holding only the log would pass
     // for the project's newest state.

@@ -4,14 +4,14 @@
 #pragma once
 #include <string>
 
-#include "engine/RunState.h"
+#include "engine/RunEdits.h"
 #include "platform/Clock.h"
 
 namespace kp {
 
 class ProjectLogModel {
 public:
-    ProjectLogModel(RunState& state, const Clock& clock) : m_s(state), m_clock(clock) {}
+    ProjectLogModel(RunEdits edits, const Clock& clock) : m_edits(edits), m_s(edits.state()), m_clock(clock) {}
 
     // The log's five-line heading cannot be edited: an edit is allowed only when the first
     // character it changes lies on the sixth line or later (line index 5). A line break
@@ -40,7 +40,8 @@ public:
     bool save(const std::string& windowText, std::string& error);
 
 private:
-    RunState& m_s;
+    RunEdits m_edits;
+    const RunState& m_s;
     const Clock& m_clock;
 };
 

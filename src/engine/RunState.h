@@ -1,6 +1,6 @@
-// The run state: what one run of the program knows and decides, shared by the engine and
-// the windows (or the command line) that show it. Created by the start-up sequence; lives
-// until the run ends.
+// The run state: what one run of the program knows and decides. The engine owns it (the
+// start-up sequence fills it, the engine changes it); the windows and the command line read
+// it, and change it only through the engine's RunEdits and requests. Lives until the run ends.
 #pragma once
 #include <cstdint>
 #include <optional>

@@ -10,8 +10,8 @@
 
 namespace kp {
 
-SettingsModel::SettingsModel(RunState& state, std::vector<CommentLanguage> languages)
-    : m_s(state), m_languages(std::move(languages)) {
+SettingsModel::SettingsModel(RunEdits edits, std::vector<CommentLanguage> languages)
+    : m_edits(edits), m_s(edits.state()), m_languages(std::move(languages)) {
     const SettingsValues& v = m_s.values;
     m_layoutEdited = v.commentLayout;
     // The box shows the saved language: a run switches it on at start-up, so it is the one
@@ -128,23 +128,25 @@ void SettingsModel::settingChange() {
 
 SettingsSaveResult SettingsModel::save() {
     SettingsSaveResult r;
-    SettingsValues& v = m_s.values;
-    v.commentLayout = m_layoutEdited;
-    v.trainLength[0] = m_upDown[Standard].position;
-    v.trainLength[1] = m_upDown[Important].position;
-    v.trainLength[2] = m_upDown[Valuable].position;
-    v.capacityFactor = m_upDown[Capacity].position;
-    const int showWindow = m_showWindow ? 1 : 0;
-    if (showWindow != v.showWindow) {
+    SettingsValues edited = m_s.values;
+    edited.commentLayout = m_layoutEdited;
+    edited.trainLength[0] = m_upDown[Standard].position;
+    edited.trainLength[1] = m_upDown[Important].position;
+    edited.trainLength[2] = m_upDown[Valuable].position;
+    edited.capacityFactor = m_upDown[Capacity].position;
+    edited.showWindow = m_showWindow ? 1 : 0;
+    edited.showArchiveFolder = m_showArchiveFolder ? 1 : 0;
+    const int showWindow = edited.showWindow;
+    if (showWindow != m_s.values.showWindow) {
         if (showWindow == 0) {
             r.visibilityMessage = kShowWindowUnchecked;
-            r.cardMode = 10;
+            r.cardVisibility = CardVisibility::FadeOut;
         } else {
-            r.cardMode = 1;
+            r.cardVisibility = CardVisibility::Shown;
         }
     }
-    v.showWindow = showWindow;
-    v.showArchiveFolder = m_showArchiveFolder ? 1 : 0;
+    m_edits.applySettings(edited);
+    const SettingsValues& v = m_s.values;
     // A file manager that cannot learn of the hidden folder is no reason to stop a Save.
     setFolderHidden(m_s.archiveFolder, v.showArchiveFolder == 0);
 
@@ -170,8 +172,7 @@ SettingsSaveResult SettingsModel::save() {
     }
     r.written = true;
     r.hideMessageLine = m_s.settingsMistaken || !m_s.settingsFileProblem.empty();
-    m_s.settingsMistaken = false;
-    m_s.settingsFileProblem.clear();
+    m_edits.settingsSaved();
     m_replaceUnreadable = false;
     m_saveEnabled = false;
     return r;

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/CardModel.h"
 #include "engine/CommentLanguages.h"
-#include "engine/RunState.h"
+#include "engine/RunEdits.h"
 
 namespace kp {
 
@@ -26,7 +27,7 @@ enum class Step { Up, Down };
 struct SettingsSaveResult {
     // Shown before the card fades out, when " Show window" was unticked.
     std::string visibilityMessage;
-    int cardMode = -1; // the card's visibility routine: 10 fade out, 1 opaque; -1 leave it
+    std::optional<CardVisibility> cardVisibility; // how the card is to be shown now; none: leave it
     bool hideMessageLine = false; // the mistaken-settings warning has been answered
     bool written = false;         // setting.ini is written; otherwise error says why
     std::string error;
@@ -41,7 +42,7 @@ public:
     enum Value { Standard, Important, Valuable, Capacity };
 
     // languages: the comment languages the desktop offers (commentLanguages()).
-    SettingsModel(RunState& state, std::vector<CommentLanguage> languages);
+    SettingsModel(RunEdits edits, std::vector<CommentLanguage> languages);
 
     // The comment-language box: its items ("    " + name) and the one shown at first, the
     // saved language (added to the items when the desktop does not offer it).
@@ -83,7 +84,8 @@ public:
 private:
     void settingChange();
 
-    RunState& m_s;
+    RunEdits m_edits;
+    const RunState& m_s;
     std::vector<CommentLanguage> m_languages;
     int m_selectedLanguage = 0;
     std::string m_layoutEdited;

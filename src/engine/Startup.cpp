@@ -5,6 +5,7 @@
 
 #include "store/ArchiveNaming.h"
 #include "engine/EntryChecks.h"
+#include "engine/RunLimits.h"
 #include "store/SettingsFile.h"
 #include "platform/FileSystem.h"
 #include "platform/HiddenFolder.h"
@@ -105,7 +106,7 @@ void probeArchiveFolder(RunState& s) {
             if (createNewFile(twin)) removeFile(twin);
             else s.canWrite = false;
         }
-    } else if (makeFolderKeepingParentTime(s.archiveFolder)) {
+    } else if (makeFolderKeepingParentTime(s.archiveFolder).ok()) {
         s.freeDiskSpace = freeDiskSpace(s.archiveFolder);
         s.diskSpaceText = megabytes(s.freeDiskSpace, " %lld MB");
         removeFolderKeepingParentTime(s.archiveFolder);
@@ -116,8 +117,8 @@ void probeArchiveFolder(RunState& s) {
 
 } // namespace
 
-std::string readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
-                        std::optional<std::vector<ArchiveLine>>* items) {
+Result<void> readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
+                         std::optional<std::vector<ArchiveLine>>* items) {
     projectSet.clear();
     projectLog.clear();
     try {
@@ -126,7 +127,8 @@ std::string readRecords(const std::string& archivePath, std::string& projectSet,
         if (zip.findFile(kProjectSetItem) >= 0) projectSet = zip.extractToString(kProjectSetItem);
         if (items) *items = archiveLines(zip);
         if (const int log = zip.findFile(kProjectLogItem); log >= 0) {
-            if (zip.item(std::size_t(log)).uncompressedSize > kMaxLogSize) return kLogTooLarge;
+            if (zip.item(std::size_t(log)).uncompressedSize > kMaxLogSize)
+                return Failure{FailureKind::Refused, kLogTooLarge, archivePath};
             projectLog = zip.extractToString(kProjectLogItem);
         }
     } catch (const std::exception& e) {
@@ -134,7 +136,7 @@ std::string readRecords(const std::string& archivePath, std::string& projectSet,
         // the run still goes on, and the next full archive starts a fresh log.
         projectSet.clear();
         projectLog.clear();
-        return e.what();
+        return Failure{FailureKind::Internal, e.what(), archivePath};
     }
     return {};
 }
@@ -182,8 +184,10 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
         // The latest archive is usually the primary one too: its items are kept for the
         // comparison, so a large directory is read once per run.
         const bool isPrimary = !s.archives.storedStates.empty() && s.archives.storedStates.back() == s.latestArchiveName;
-        s.logTooLarge = readRecords(s.latestArchiveName, projectSet, projectLog,
-                                    isPrimary ? &s.primaryItems : &s.latestItems) == kLogTooLarge;
+        const Result<void> read =
+            readRecords(s.latestArchiveName, projectSet, projectLog, isPrimary ? &s.primaryItems : &s.latestItems);
+        // A log too large refuses the store; a damaged archive only leaves the run without history.
+        s.logTooLarge = !read && read.failure().kind == FailureKind::Refused;
         s.latestProjectSet = projectSet;
     }
     layerSettings(s, projectSet);
@@ -210,7 +214,7 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
         s.showOptions = true;
     }
     s.diskSpaceText = "Disk Space: " + s.diskSpaceText;
-    return s.showOptions ? 500 : 2000;
+    return s.showOptions ? kOptionsDueTickMs : kFirstTickMs;
 }
 
 bool clockOutOfRange(const Clock& clock, std::string& message) {

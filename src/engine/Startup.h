@@ -10,6 +10,7 @@
 #include "engine/Host.h"
 #include "engine/RunState.h"
 #include "platform/Clock.h"
+#include "platform/Result.h"
 
 namespace kp {
 
@@ -45,10 +46,11 @@ inline constexpr std::uint64_t kMaxLogSize = 256u << 20;
 // Reads "_kpad_/project.set" and "_kpad_/project.log" of an archive; empty texts for
 // missing members or an archive that cannot be read. With items, also keeps the archive's
 // item lines (left empty when it cannot be read). Returns why the archive could not be
-// read, or empty; a log over kMaxLogSize gives kLogTooLarge with the set and items read.
+// read: Internal with the kit's reason; a log over kMaxLogSize is Refused (kLogTooLarge), with
+// the set and items read.
 inline constexpr const char* kLogTooLarge = "its project log is over 256 MB";
-std::string readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
-                        std::optional<std::vector<ArchiveLine>>* items = nullptr);
+Result<void> readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
+                         std::optional<std::vector<ArchiveLine>>* items = nullptr);
 
 // Removes ".tmp" twins of this project's archives left by an interrupted run.
 void removeStaleTemporaries(const std::string& archiveFolder, const std::string& projectName, const Clock& clock);

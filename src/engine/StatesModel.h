@@ -77,6 +77,9 @@ public:
     // listed: the row of a widened list names a state of another project.
     bool recoveryAllowed(bool windowAllows) const { return windowAllows && !m_enclosing && !empty(); }
     Arming arm(bool checked, bool windowAllows) const;
+    // The list takes the focus: choosing a state comes first, then arming, so the list
+    // taking the focus disarms.
+    Arming listFocused(bool windowAllows) const { return arm(false, windowAllows); }
     // The state a restore request names: the row's entry of the project's own states, or
     // empty when the list shown is not that one.
     std::string chosenForRestore(int row) const;

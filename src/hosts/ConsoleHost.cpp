@@ -46,7 +46,7 @@ void ConsoleHost::showMessage(MessageKind kind, const std::string& text) {
     printMessage(kind == MessageKind::Warning ? "Warning: " : "", text);
 }
 
-void ConsoleHost::waitForNextMinute(RunState& state) {
+void ConsoleHost::waitForNextMinute() {
     const bool terminal = onTerminal();
     for (;;) {
         const int second = systemClock().localNow().second;
@@ -55,12 +55,11 @@ void ConsoleHost::waitForNextMinute(RunState& state) {
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
     if (terminal) std::fputs("\r                                            \r", stderr);
-    state.timeRepeated = false;
 }
 
 // Answers as the options window would be answered with OK and the command line's choices;
 // a second showing (after a failed check) is answered with Cancel, so a script never loops.
-OptionsChoice ConsoleHost::openOptions(RunState& state) {
+OptionsChoice ConsoleHost::openOptions(const RunState& state) {
     if (++m_optionsShown > 1) return OptionsChoice{};
     // The options window's message lines, as the window would show them.
     if (!state.canWrite) {
@@ -75,10 +74,24 @@ OptionsChoice ConsoleHost::openOptions(RunState& state) {
     if (state.statusRequested && m_choice.projectStatus <= 0)
         printMessage("Warning: ",
                      std::string(msg::kSetStatus) + "\r\n(the trains are full: kpad store --status)");
-    if (state.timeRepeated) waitForNextMinute(state);
+    if (state.timeRepeated) waitForNextMinute();
     OptionsChoice choice = m_choice;
     choice.restoreArchive = m_restoreArchive;
     return choice;
+}
+
+int exitCode(std::optional<FailureKind> failure) {
+    if (!failure) return 0;
+    switch (*failure) {
+    case FailureKind::BadInput: return 2;
+    case FailureKind::Incomplete: return 3;
+    case FailureKind::Refused:
+    case FailureKind::WriteFailed:
+    case FailureKind::CheckFailed:
+    case FailureKind::RestoreFailed:
+    case FailureKind::Internal: return 1;
+    }
+    return 1;
 }
 
 std::string progressLine(const WriterFigures& f, double seconds) {
@@ -159,17 +172,21 @@ int runProject(const std::string& param, ConsoleHost& host, bool askFirst) {
     host.repaint(engine.state());
     host.run(engine);
 
+    const std::optional<FailureKind> incomplete =
+        engine.incomplete() ? std::optional(FailureKind::Incomplete) : std::nullopt;
     switch (engine.outcome()) {
     case RunOutcome::Stored:
         std::puts(shown(engine.storedArchive()).c_str());
         printIgnoredCount(engine.state());
-        return engine.incomplete() ? 3 : 0;
+        return exitCode(incomplete);
     case RunOutcome::Same:
         std::puts(msg::kSameProject);
         printIgnoredCount(engine.state());
-        return engine.incomplete() ? 3 : 0;
+        return exitCode(incomplete);
     default:
-        return 1;
+        // A run that ends without storing is a refusal even when nothing failed (kpad's
+        // options step answered Cancel after a failed check).
+        return exitCode(engine.failure() ? engine.failure()->kind : FailureKind::Refused);
     }
 }
 

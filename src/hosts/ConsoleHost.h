@@ -7,6 +7,7 @@
 #include <string>
 
 #include "hosts/LoopHost.h"
+#include "platform/Result.h"
 
 namespace kp {
 
@@ -15,7 +16,7 @@ public:
     explicit ConsoleHost(OptionsChoice choice) : m_choice(std::move(choice)) {}
 
     void showMessage(MessageKind kind, const std::string& text) override;
-    OptionsChoice openOptions(RunState& state) override;
+    OptionsChoice openOptions(const RunState& state) override;
     void writerProgress(const WriterFigures& figures) override;
     void repaint(const RunState& state) override;
 
@@ -27,7 +28,7 @@ public:
     void setShowCard(bool show) { m_showCard = show; }
 
 private:
-    void waitForNextMinute(RunState& state);
+    void waitForNextMinute();
     OptionsChoice m_choice;
     int m_optionsShown = 0;
     bool m_barShown = false;
@@ -41,6 +42,10 @@ private:
 // "1234/8000 files  12.3/101.0 MB  45.6 MB/s  0:02 left": the rate and the time left once
 // some of the bytes are stored.
 std::string progressLine(const WriterFigures& figures, double seconds);
+
+// kpad's exit status: 0 done (nothing failed), 2 bad input, 3 done but incomplete (some files
+// or folders could not be read), 1 every other refusal or failure.
+int exitCode(std::optional<FailureKind> failure);
 
 // Checks the parameter, takes the project's run lock and runs one whole run. Prints the
 // refusals of the parameter as warnings. Returns the exit code.

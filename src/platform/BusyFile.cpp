@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/LongPath.h"
+
 namespace kp {
 
 namespace {
@@ -36,7 +38,7 @@ std::set<std::pair<std::uint64_t, std::uint64_t>> filesOpenAnywhere() {
 
 
 bool BusyFileCheck::isBusy(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = openAnyLength(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno == ETXTBSY;
     struct stat st;
     ::fstat(fd, &st);

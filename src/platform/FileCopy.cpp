@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "platform/FileSystem.h"
+#include "platform/LongPath.h"
 
 namespace kp {
 
@@ -35,7 +36,7 @@ bool fail(int in, int out, const std::string& aside) {
     const int err = errno;
     if (in >= 0) ::close(in);
     if (out >= 0) ::close(out);
-    ::unlink(aside.c_str());
+    unlinkAnyLength(aside);
     errno = err;
     return false;
 }
@@ -44,11 +45,11 @@ bool fail(int in, int out, const std::string& aside) {
 
 bool copyFileDurably(const std::string& source, const std::string& target) {
     const std::string aside = target + ".part";
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    const int in = openAnyLength(source, O_RDONLY | O_CLOEXEC);
     if (in < 0) return false;
     struct stat st;
     if (::fstat(in, &st) != 0) return fail(in, -1, aside);
-    const int out = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 07777);
+    const int out = openAnyLength(aside, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 07777);
     if (out < 0) return fail(in, -1, aside);
     if (!copyContent(in, out)) return fail(in, out, aside);
     const timespec times[2] = {st.st_atim, st.st_mtim};
@@ -56,7 +57,7 @@ bool copyFileDurably(const std::string& source, const std::string& target) {
     if (::fsync(out) != 0) return fail(in, out, aside);
     ::close(in);
     if (::close(out) != 0) return fail(-1, -1, aside);
-    if (::rename(aside.c_str(), target.c_str()) != 0) return fail(-1, -1, aside);
+    if (!renameAnyLength(aside, target)) return fail(-1, -1, aside);
     syncFolder(folderPart(target));
     return true;
 }

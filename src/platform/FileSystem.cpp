@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/LongPath.h"
+#include "platform/OutputFile.h"
 
 namespace kp {
 
@@ -76,7 +77,7 @@ std::vector<FileInfo> listFolder(const std::string& folder) {
 }
 
 FolderHandle::FolderHandle(const std::string& path) {
-    m_fd = ::open(path.empty() ? "/" : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    m_fd = openAnyLength(path.empty() ? "/" : path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_fd < 0) m_error = errno;
 }
 
@@ -154,8 +155,12 @@ EntryKind entryKind(const std::string& path) {
 
 std::vector<std::string> entryNames(const std::string& folder) {
     std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return names;
+    const int fd = openAnyLength(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        if (fd >= 0) ::close(fd);
+        return names;
+    }
     while (const dirent* de = ::readdir(dir)) {
         const std::string name = de->d_name;
         if (name != "." && name != "..") names.push_back(name);
@@ -245,7 +250,7 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 }
 
 bool readWholeFile(const std::string& path, std::string& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openAnyLength(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     std::string data;
     char buf[65536];
@@ -276,7 +281,7 @@ bool syncFolder(const std::string& folder) {
 
 bool readRegularFile(const std::string& path, std::size_t maxBytes, std::string& out) {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = openAnyLength(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st;
     int err = 0;
@@ -307,41 +312,13 @@ bool writeFileAtomically(const std::string& pathIn, const std::string& data) {
     const std::string resolved = isSymbolicLink(pathIn) ? resolvedPath(pathIn) : std::string();
     const std::string path = resolved.empty() ? pathIn : resolved;
     // A name of its own, so that two saves at once never write into one temporary file.
-    std::string aside = path + ".part-XXXXXX";
-    const int fd = ::mkostemp(aside.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    ::fchmod(fd, 0644);
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int err = errno;
-            ::close(fd);
-            ::unlink(aside.c_str());
-            errno = err;
-            return false;
-        }
-        done += std::size_t(n);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(aside.c_str());
-        errno = err;
-        return false;
-    }
-    if (::rename(aside.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(aside.c_str());
-        errno = err;
-        return false;
-    }
-    syncFolder(folderPart(path));
-    return true;
+    OutputFile aside;
+    return aside.createUnique(folderPart(path), fileNamePart(path) + ".part-") && aside.setMode(0644) &&
+           aside.write(data.data(), data.size()) && aside.flush() && aside.commit(path, true);
 }
 
 bool createNewFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = openAnyLength(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     ::close(fd);
     return true;
@@ -378,9 +355,10 @@ bool keepingParentTime(const std::string& path, Change change) {
 
 } // namespace
 
-bool makeFolderKeepingParentTime(const std::string& path) {
-    if (existsAsFolder(path)) return true;
-    return keepingParentTime(path, [&] { return makeFolder(path); });
+Result<void> makeFolderKeepingParentTime(const std::string& path) {
+    if (existsAsFolder(path)) return {};
+    if (keepingParentTime(path, [&] { return makeFolder(path); })) return {};
+    return Failure{FailureKind::WriteFailed, errorText(errno), path};
 }
 
 bool removeFolderKeepingParentTime(const std::string& path) {
@@ -409,7 +387,7 @@ bool setPermissions(const std::string& path, std::uint32_t mode) {
 }
 
 int readProblem(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = openAnyLength(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno;
     ::close(fd);
     return 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/DosTime.h"
+#include "platform/Result.h"
 
 namespace kp {
 
@@ -140,7 +141,7 @@ bool makeFolder(const std::string& path);          // one level; true if it exis
 bool makeFolders(const std::string& path);         // all levels
 // Creating or removing the archive folder is the program's own bookkeeping, not a change
 // of the project: the folder that holds it keeps its modification time.
-bool makeFolderKeepingParentTime(const std::string& path);
+Result<void> makeFolderKeepingParentTime(const std::string& path); // WriteFailed: the system's reason, the path
 bool removeFolderKeepingParentTime(const std::string& path);
 bool removeFile(const std::string& path);
 bool removeEmptyFolder(const std::string& path);

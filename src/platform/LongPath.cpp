@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -54,6 +55,17 @@ bool ParentFolder::open(const std::string& path) {
 
 ParentFolder::~ParentFolder() {
     if (m_owned) ::close(m_fd);
+}
+
+bool renameAnyLength(const std::string& from, const std::string& to) {
+    ParentFolder fromParent, toParent;
+    return fromParent.open(from) && toParent.open(to) &&
+           ::renameat(fromParent.fd(), fromParent.name(), toParent.fd(), toParent.name()) == 0;
+}
+
+bool unlinkAnyLength(const std::string& path) {
+    ParentFolder parent;
+    return parent.open(path) && ::unlinkat(parent.fd(), parent.name(), 0) == 0;
 }
 
 int openAnyLength(const std::string& path, int flags, unsigned mode) {

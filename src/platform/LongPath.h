@@ -29,5 +29,8 @@ private:
 
 // ::open of a path of any length; -1 with errno set on failure.
 int openAnyLength(const std::string& path, int flags, unsigned mode = 0);
+// ::rename and ::unlink of paths of any length; false with errno set on failure.
+bool renameAnyLength(const std::string& from, const std::string& to);
+bool unlinkAnyLength(const std::string& path);
 
 } // namespace kp

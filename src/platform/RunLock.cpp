@@ -5,6 +5,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "platform/LongPath.h"
+
 namespace kp {
 
 RunLock::~RunLock() {
@@ -13,7 +15,7 @@ RunLock::~RunLock() {
 
 bool RunLock::tryLock(const std::string& folder) {
     if (m_fd >= 0) ::close(m_fd);
-    m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    m_fd = openAnyLength(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_fd < 0) return true;
     if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) return true;
     const bool heldElsewhere = errno == EWOULDBLOCK;

@@ -1,6 +1,7 @@
 // The names the program gives things on disk and inside archives. Every file spells them
 // from here.
 #pragma once
+#include <cstddef>
 
 namespace kp {
 
@@ -11,6 +12,8 @@ inline constexpr const char* kBookkeepingFolder = "_kpad_";    // inside every a
 inline constexpr const char* kBookkeepingPrefix = "_kpad_/";
 inline constexpr const char* kProjectSetItem = "_kpad_/project.set";
 inline constexpr const char* kProjectLogItem = "_kpad_/project.log";
+// The folder and its two records, written before the project's files.
+inline constexpr std::size_t kBookkeepingItems = 3;
 // A new or rewritten archive is written under its ".tmp" twin and renamed when complete
 // (ZipArchive::temporaryTwin).
 inline constexpr const char* kTemporarySuffix = ".tmp";

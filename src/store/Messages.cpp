@@ -81,6 +81,10 @@ std::string primaryChanged(const std::string& fileName) {
 
 std::string versionPartInvalid(const std::string& what) { return "Check value for " + what; }
 
+std::string versionPart3TooLong(std::size_t maxLength) {
+    return "part 3 of version\r\nIt must be at most " + std::to_string(maxLength) + " characters";
+}
+
 std::string itemsIgnored(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " item ignored" : " items ignored");
 }

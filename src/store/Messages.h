@@ -55,6 +55,7 @@ std::string andMoreIgnoreLines(std::size_t count);
 inline constexpr const char* kVersionPart1 = "part 1 of version\r\nIt must be in 0..100";
 inline constexpr const char* kVersionPart2 = "part 2 of version\r\nIt must be in 0..100";
 inline constexpr const char* kVersionPart3 = "part 3 of version\r\nIt must be alphabetical, numeric, '-', '_'";
+std::string versionPart3TooLong(std::size_t maxLength); // "part 3 of version\r\nIt must be at most 20 characters"
 
 // Restoring.
 std::string restoreNote(const std::string& archiveFileName);

@@ -14,11 +14,12 @@ void DesktopRun::start(const std::string& param, bool ctrlHeld) {
     m_card = std::make_unique<ProgressCard>(m_engine);
     m_log = std::make_unique<ProjectLogWindow>(m_engine, m_clock);
     OptionsContext context{m_engine, m_clock, m_log.get(),
-                           [this](int mode) { m_card->setWindowVisibility(mode); }};
+                           [this](CardVisibility v) { m_card->setWindowVisibility(v); }};
     m_options = std::make_unique<OptionsWindow>(std::move(context));
     m_host.attach(m_engine, *m_card, *m_options);
-    m_card->setWindowVisibility(m_engine.state().values.showWindow >= 1 ? 1 : 0);
-    if (m_engine.state().values.showWindow < 1) m_engine.shown(); // a hidden card is never shown
+    const CardVisibility visibility = startVisibility(m_engine.state().values.showWindow);
+    m_card->setWindowVisibility(visibility);
+    if (visibility == CardVisibility::Hidden) m_engine.shown(); // a hidden card is never shown
 }
 
 } // namespace kp::ui

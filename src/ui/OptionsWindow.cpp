@@ -22,7 +22,7 @@ constexpr int kWidth = 427, kHeight = 300;
 
 OptionsWindow::OptionsWindow(OptionsContext context, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_context(std::move(context)), m_model(m_context.engine.state(), m_context.clock) {
+      m_context(std::move(context)), m_model(m_context.engine.edits(), m_context.clock) {
     setObjectName(QStringLiteral("fopt"));
     setWindowTitle(QString::fromStdString(m_model.caption()));
     setFixedSize(kWidth, kHeight);

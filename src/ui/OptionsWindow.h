@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "engine/CardModel.h"
 #include "engine/Engine.h"
 #include "engine/OptionsModel.h"
 
@@ -23,7 +24,7 @@ struct OptionsContext {
     Engine& engine;
     const Clock& clock;
     ProjectLogWindow* logWindow = nullptr;
-    std::function<void(int mode)> setCardVisibility; // 0 / 1 / 10, as the card's routine
+    std::function<void(CardVisibility)> setCardVisibility;
 };
 
 class OptionsWindow : public QDialog {

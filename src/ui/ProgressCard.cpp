@@ -151,16 +151,16 @@ void ProgressCard::setProgress(ProgressScope scope, int percent) {
     (scope == ProgressScope::Archive ? m_archiveMeter : m_itemMeter)->setPercent(percent);
 }
 
-void ProgressCard::setWindowVisibility(int mode) {
-    switch (mode) {
-    case 0:
+void ProgressCard::setWindowVisibility(CardVisibility visibility) {
+    switch (visibility) {
+    case CardVisibility::Hidden:
         // Invisible but working: the timer runs, and Ctrl still reaches the run (polled,
         // since a hidden window gets no keys).
         m_invisible = true;
         hide();
         m_ctrlPoll.start();
         break;
-    case 1:
+    case CardVisibility::Shown:
         m_invisible = false;
         m_ctrlPoll.stop();
         m_fade.stop();
@@ -168,8 +168,7 @@ void ProgressCard::setWindowVisibility(int mode) {
         setWindowOpacity(1.0);
         show();
         break;
-    case 10: fadeOut({}); break;
-    default: break;
+    case CardVisibility::FadeOut: fadeOut({}); break;
     }
 }
 

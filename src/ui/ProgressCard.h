@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "engine/CardModel.h"
 #include "engine/Engine.h"
 #include "ui/Meter.h"
 
@@ -17,8 +18,7 @@ class ProgressCard : public QWidget {
 public:
     explicit ProgressCard(Engine& engine, QWidget* parent = nullptr);
 
-    // 0: invisible but working; 1: shown fully; 10: fade out.
-    void setWindowVisibility(int mode);
+    void setWindowVisibility(CardVisibility visibility);
     // Shows the run state's texts now (the card may be busy right after, restoring).
     void refresh();
     void setProgress(ProgressScope scope, int percent);

@@ -144,7 +144,7 @@ QFont logFont() {
 } // namespace
 
 ProjectLogWindow::ProjectLogWindow(Engine& engine, const Clock& clock, QWidget* parent)
-    : QMainWindow(parent, Qt::Window), m_engine(engine), m_model(engine.state(), clock) {
+    : QMainWindow(parent, Qt::Window), m_engine(engine), m_model(engine.edits(), clock) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral(" Project log"));
     setWindowIcon(QIcon()); // the caption shows no icon

@@ -37,7 +37,7 @@ void QtHost::showMessage(MessageKind kind, const std::string& text) {
     MessageBox::show(parent, shown, QString::fromStdString(text));
 }
 
-OptionsChoice QtHost::openOptions(RunState&) {
+OptionsChoice QtHost::openOptions(const RunState&) {
     m_card->setOptionsShowing(true);
     const OptionsChoice choice = m_options->ask();
     m_card->setOptionsShowing(false);

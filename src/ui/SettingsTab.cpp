@@ -55,7 +55,7 @@ public:
 SettingsTab::SettingsTab(OptionsWindow& window) : m_window(window) {
     setObjectName(QStringLiteral("TabSheet3"));
     setAccessibleName(QStringLiteral("Settings"));
-    m_model = std::make_unique<SettingsModel>(window.context().engine.state(),
+    m_model = std::make_unique<SettingsModel>(window.context().engine.edits(),
                                               commentLanguages(desktopInputLanguages()));
     buildControls();
     refresh();
@@ -269,7 +269,7 @@ void SettingsTab::refresh() {
 void SettingsTab::save() {
     const SettingsSaveResult r = m_model->save();
     if (!r.visibilityMessage.empty()) MessageBox::show(&m_window, MessageBox::Kind::Plain, q(r.visibilityMessage));
-    if (r.cardMode >= 0 && m_window.context().setCardVisibility) m_window.context().setCardVisibility(r.cardMode);
+    if (r.cardVisibility && m_window.context().setCardVisibility) m_window.context().setCardVisibility(*r.cardVisibility);
     if (!r.written) {
         QApplication::beep();
         MessageBox::show(&m_window, MessageBox::Kind::Error, q(r.error));

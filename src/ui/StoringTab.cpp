@@ -8,6 +8,7 @@
 #include <QStyleOptionComboBox>
 #include <QVBoxLayout>
 
+#include "engine/RunLimits.h"
 #include "ui/OptionsWindow.h"
 #include "ui/ValueLabel.h"
 
@@ -85,13 +86,12 @@ void StoringTab::buildControls() {
     m_versionCaption = new QLabel(this);
     m_versionCaption->setObjectName(QStringLiteral("Label14"));
     const std::vector<std::string> parts = model.takeLastVersion();
-    const int maxLengths[3] = {3, 3, 20};
     const char* names[3] = {"Edit6", "Edit8", "Edit10"};
     for (int i = 0; i < 3; ++i) {
         m_version[i] = new QLineEdit(q(parts[std::size_t(i)]), this);
         m_version[i]->setObjectName(QString::fromLatin1(names[i]));
         m_version[i]->setAccessibleName(QStringLiteral("Version part %1").arg(i + 1));
-        m_version[i]->setMaxLength(maxLengths[i]);
+        m_version[i]->setMaxLength(int(kVersionPartLength[i]));
     }
     m_addVersion = new QCheckBox(QStringLiteral(" Add new version"), this);
     m_addVersion->setObjectName(QStringLiteral("CheckBox5"));
@@ -174,9 +174,7 @@ void StoringTab::placeStatusOverlay() {
 OptionsChoice StoringTab::choice() const {
     OptionsChoice c;
     c.projectStatus = m_status->currentIndex();
-    QString comment = m_comment->toPlainText();
-    comment.replace(QLatin1Char('\n'), QLatin1String("\r\n")); // lines joined by CR LF, as stored
-    c.comment = comment.toStdString();
+    c.comment = OptionsModel::storedComment(m_comment->toPlainText().toStdString());
     c.addVersion = m_addVersion->isChecked();
     c.versionPart1 = m_version[0]->text().toStdString();
     c.versionPart2 = m_version[1]->text().toStdString();
@@ -215,9 +213,7 @@ void StoringTab::showMessageLine(const MessageLine& line) {
 void StoringTab::pressOk() { m_window.accept(); }
 
 void StoringTab::showComment(const std::string& comment) {
-    QString text = q(comment);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    m_comment->setPlainText(text);
+    m_comment->setPlainText(q(OptionsModel::shownComment(comment)));
 }
 
 void StoringTab::clearNewVersion() { m_addVersion->setChecked(false); }

@@ -282,12 +282,13 @@ void ToolsTab::requestRestore() {
     if (!m_recovery->isChecked()) return;
     const std::string chosen = m_model.chosenForRestore(m_list->currentRow());
     if (chosen.empty()) return;
-    Engine& engine = m_window.context().engine;
     StoringTab* storing = m_window.storingTab();
-    // The engine tells the user itself why a request is refused (busy files, a damaged state).
-    if (!engine.requestRestore(chosen, storing->choice().comment)) return;
-    storing->showComment(engine.state().archiveComment);
-    storing->clearNewVersion();
+    const std::optional<OptionsChoice> accepted =
+        OptionsModel::requestRestore(m_window.context().engine, chosen, storing->choice());
+    if (!accepted) return;
+    // The Storing tab shows what OK then sends.
+    storing->showComment(accepted->comment);
+    if (!accepted->addVersion) storing->clearNewVersion();
     m_window.acceptAsOk();
 }
 
@@ -329,8 +330,8 @@ bool ToolsTab::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_list) {
         if (type == QEvent::FocusIn) {
             paintFocus(m_list, true);
-            // Choosing a state comes first, then arming: the list taking the focus disarms.
-            if (m_recovery->isChecked()) m_recovery->setChecked(false);
+            if (m_recovery->isChecked() && !m_model.listFocused(m_windowAllowsRecovery).checked)
+                m_recovery->setChecked(false);
         } else if (type == QEvent::FocusOut) {
             paintFocus(m_list, false);
         } else if (type == QEvent::KeyPress) {

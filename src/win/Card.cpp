@@ -86,14 +86,14 @@ void Card::show(bool visible) {
     SetTimer(m_window, kShownTimer, 0, nullptr);
 }
 
-void Card::setVisibility(int mode) {
-    if (mode == 1) {
+void Card::setVisibility(CardVisibility visibility) {
+    if (visibility == CardVisibility::Shown) {
         KillTimer(m_window, kCtrlPollTimer);
         m_visible = true;
         SetLayeredWindowAttributes(m_window, 0, 255, LWA_ALPHA);
         ShowWindow(m_window, SW_SHOWNOACTIVATE);
         refresh();
-    } else if (mode == 10 && m_visible) {
+    } else if (visibility == CardVisibility::FadeOut && m_visible) {
         fade();
         m_visible = false;
         ShowWindow(m_window, SW_HIDE);

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include "engine/CardModel.h"
 #include "engine/Engine.h"
 
 namespace kp::win {
@@ -15,7 +16,7 @@ public:
 
     void show(bool visible);
     // The Settings page's Save: 1 makes the card opaque and shown, 10 fades it out.
-    void setVisibility(int mode);
+    void setVisibility(CardVisibility visibility);
     void refresh();
     void setProgress(ProgressScope scope, int percent);
     void requestClose();

@@ -8,6 +8,7 @@
 
 #include "engine/AboutModel.h"
 #include "engine/OptionsModel.h"
+#include "engine/RunLimits.h"
 #include "engine/StatesModel.h"
 #include "platform/Clock.h"
 #include "win/Foreground.h"
@@ -33,6 +34,7 @@ struct Dialog {
     std::vector<std::string> lastParts;
     WNDPROC commentProc = nullptr;
     bool lineRed = false; // the message line's text is red, else white
+    bool firstOpening = true; // the version edits start from the last version only once a run
 };
 
 // TimerFN: the repeated-minute countdown, once a second while it runs.
@@ -159,19 +161,26 @@ void showState(HWND dialog, Dialog& d, int row) {
     setText(dialog, IDC_Memo3, shown);
 }
 
-void armRecovery(HWND dialog, Dialog& d) {
-    const bool checked = IsDlgButtonChecked(dialog, IDC_CheckBox2) == BST_CHECKED;
-    const Arming a = d.states.arm(checked, d.model.activate().recoveryEnabled);
+void showArming(HWND dialog, const Arming& a) {
     CheckDlgButton(dialog, IDC_CheckBox2, a.checked ? BST_CHECKED : BST_UNCHECKED);
     EnableWindow(GetDlgItem(dialog, IDC_Button3), a.replaceEnabled);
     EnableWindow(GetDlgItem(dialog, IDC_Memo3), a.commentEnabled);
 }
 
+void armRecovery(HWND dialog, Dialog& d) {
+    const bool checked = IsDlgButtonChecked(dialog, IDC_CheckBox2) == BST_CHECKED;
+    showArming(dialog, d.states.arm(checked, d.model.activate().recoveryEnabled));
+}
+
+void listFocused(HWND dialog, Dialog& d) {
+    if (IsDlgButtonChecked(dialog, IDC_CheckBox2) != BST_CHECKED) return;
+    showArming(dialog, d.states.listFocused(d.model.activate().recoveryEnabled));
+}
+
 OptionsChoice readChoice(HWND dialog, Dialog& d) {
     OptionsChoice c;
     c.projectStatus = d.model.status();
-    // The edit joins lines by CR LF already, as they are stored.
-    c.comment = itemText(dialog, IDC_Memo1);
+    c.comment = OptionsModel::storedComment(itemText(dialog, IDC_Memo1));
     c.addVersion = IsDlgButtonChecked(dialog, IDC_CheckBox5) == BST_CHECKED;
     c.versionPart1 = itemText(dialog, IDC_Edit6);
     c.versionPart2 = itemText(dialog, IDC_Edit8);
@@ -248,12 +257,12 @@ void initDialog(HWND dialog, Dialog& d) {
     SendMessageW(status, CB_SETCURSEL, WPARAM(d.model.status()), 0);
     SetWindowTextW(layOver(status, IDC_Edit15, {}), windowText(status).c_str());
     setText(dialog, IDC_Label16, d.model.diskSpaceText());
-    d.lastParts = d.model.versionParts();
+    // Later openings show the parts of the last OK, as the window kept them.
+    d.lastParts = d.firstOpening ? d.model.takeLastVersion() : d.model.versionParts();
     const int edits[3] = {IDC_Edit6, IDC_Edit8, IDC_Edit10};
-    const int maxLengths[3] = {3, 3, 20};
     for (int i = 0; i < 3; ++i) {
         setText(dialog, edits[i], d.lastParts[std::size_t(i)]);
-        SendDlgItemMessageW(dialog, edits[i], EM_SETLIMITTEXT, WPARAM(maxLengths[i]), 0);
+        SendDlgItemMessageW(dialog, edits[i], EM_SETLIMITTEXT, WPARAM(kVersionPartLength[i]), 0);
     }
     showVersionRow(dialog, d, false);
     HWND tabs = GetDlgItem(dialog, IDC_PageControl1);
@@ -289,11 +298,9 @@ void requestRestore(HWND dialog, Dialog& d) {
     const int row = int(SendDlgItemMessageW(dialog, IDC_ListBox1, LB_GETCURSEL, 0, 0));
     const std::string chosen = d.states.chosenForRestore(row);
     if (chosen.empty()) return;
-    if (!d.engine.requestRestore(chosen, readChoice(dialog, d).comment)) return;
-    d.choice = readChoice(dialog, d);
-    d.choice.comment = d.engine.state().archiveComment;
-    d.choice.addVersion = false;
-    d.choice.ok = true;
+    const std::optional<OptionsChoice> accepted = OptionsModel::requestRestore(d.engine, chosen, readChoice(dialog, d));
+    if (!accepted) return;
+    d.choice = *accepted;
     EndDialog(dialog, IDOK);
 }
 
@@ -378,6 +385,8 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         if (HIWORD(wParam) == LBN_DBLCLK) openStateArchive(dialog, reinterpret_cast<HWND>(lParam), d->states);
         if (HIWORD(wParam) == LBN_SELCHANGE)
             showState(dialog, *d, int(SendDlgItemMessageW(dialog, IDC_ListBox1, LB_GETCURSEL, 0, 0)));
+        else if (HIWORD(wParam) == LBN_SETFOCUS)
+            listFocused(dialog, *d);
         return TRUE;
     case IDC_CheckBox2:
         if (HIWORD(wParam) == BN_CLICKED) armRecovery(dialog, *d);
@@ -407,14 +416,16 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, RunState& state,
-                               std::function<void(int mode)> setCardVisibility) {
+OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, bool firstOpening,
+                               std::function<void(CardVisibility)> setCardVisibility) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
     SettingsPageContext settings;
     settings.showMessageLine = showMessageLine;
     settings.setCardVisibility = std::move(setCardVisibility);
-    Dialog d{engine, OptionsModel(state, systemClock()), StatesModel(state), SettingsPage(state, settings), {}, {}, nullptr};
+    Dialog d{engine,   OptionsModel(engine.edits(), systemClock()), StatesModel(engine.state()),
+             SettingsPage(engine.edits(), settings), {}, {}, nullptr};
+    d.firstOpening = firstOpening;
     d.choice.projectStatus = d.model.status();
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_FOPT), owner, dialogProc, reinterpret_cast<LPARAM>(&d));
     return d.choice;

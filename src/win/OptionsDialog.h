@@ -4,12 +4,14 @@
 
 #include <functional>
 
+#include "engine/CardModel.h"
 #include "engine/Engine.h"
 
 namespace kp::win {
 
 // setCardVisibility: the card's visibility routine, for the Settings page's Save.
-OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, RunState& state,
-                               std::function<void(int mode)> setCardVisibility);
+// firstOpening: the first time in this run (the Qt program makes its window once).
+OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, bool firstOpening,
+                               std::function<void(CardVisibility)> setCardVisibility);
 
 } // namespace kp::win

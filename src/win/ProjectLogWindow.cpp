@@ -52,7 +52,7 @@ int logLineAt(const std::wstring& text, int position) {
 } // namespace
 
 ProjectLogWindow::ProjectLogWindow(HINSTANCE instance, Engine& engine, const Clock& clock)
-    : m_instance(instance), m_model(engine.state(), clock) {
+    : m_instance(instance), m_model(engine.edits(), clock) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = windowProc;
     wc.hInstance = instance;

@@ -38,8 +38,8 @@ void setText(HWND dialog, int id, const std::string& text) {
 
 } // namespace
 
-SettingsPage::SettingsPage(RunState& state, SettingsPageContext context)
-    : m_model(state, commentLanguagesOfLayouts(loadedKeyboardLayouts())), m_context(std::move(context)) {}
+SettingsPage::SettingsPage(RunEdits edits, SettingsPageContext context)
+    : m_model(edits, commentLanguagesOfLayouts(loadedKeyboardLayouts())), m_context(std::move(context)) {}
 
 const std::vector<int>& SettingsPage::controls() {
     static const std::vector<int> ids = {
@@ -94,7 +94,7 @@ void SettingsPage::step(HWND dialog, SettingsModel::Value v, Step direction) {
 void SettingsPage::save(HWND dialog) {
     const SettingsSaveResult r = m_model.save();
     if (!r.visibilityMessage.empty()) showMessageBox(dialog, MessageKind::Plain, r.visibilityMessage);
-    if (r.cardMode >= 0 && m_context.setCardVisibility) m_context.setCardVisibility(r.cardMode);
+    if (r.cardVisibility && m_context.setCardVisibility) m_context.setCardVisibility(*r.cardVisibility);
     if (!r.written) {
         MessageBeep(MB_OK);
         showMessageBox(dialog, MessageKind::Error, r.error);

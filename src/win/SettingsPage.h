@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "engine/CardModel.h"
 #include "engine/OptionsModel.h"
 #include "engine/SettingsModel.h"
 
@@ -15,12 +16,12 @@ namespace kp::win {
 
 struct SettingsPageContext {
     std::function<void(HWND dialog, const MessageLine&)> showMessageLine; // the Storing page's line
-    std::function<void(int mode)> setCardVisibility;                      // 1 opaque, 10 fade out
+    std::function<void(CardVisibility)> setCardVisibility;
 };
 
 class SettingsPage {
 public:
-    SettingsPage(RunState& state, SettingsPageContext context);
+    SettingsPage(RunEdits edits, SettingsPageContext context);
 
     // The page's controls, shown and hidden with its tab.
     static const std::vector<int>& controls();

@@ -1,5 +1,7 @@
 #include "win/WinHost.h"
 
+#include <utility>
+
 #include "win/Card.h"
 #include "win/MessageBoxes.h"
 #include "win/OptionsDialog.h"
@@ -55,9 +57,10 @@ void WinHost::showMessage(MessageKind kind, const std::string& text) {
     showMessageBox(owner, kind, text);
 }
 
-OptionsChoice WinHost::openOptions(RunState& state) {
-    return runOptionsDialog(m_instance, m_window, *m_engine, state, [this](int mode) {
-        if (m_card) m_card->setVisibility(mode);
+OptionsChoice WinHost::openOptions(const RunState&) {
+    const bool first = std::exchange(m_firstOptions, false);
+    return runOptionsDialog(m_instance, m_window, *m_engine, first, [this](CardVisibility visibility) {
+        if (m_card) m_card->setVisibility(visibility);
     });
 }
 

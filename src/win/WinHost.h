@@ -22,7 +22,7 @@ public:
 
     void beep() override;
     void showMessage(MessageKind kind, const std::string& text) override;
-    OptionsChoice openOptions(RunState& state) override;
+    OptionsChoice openOptions(const RunState& state) override;
     void armTimer(int ms) override;
     void stopTimer() override;
     void post(std::function<void()> fn) override;
@@ -37,6 +37,7 @@ private:
     HWND m_window = nullptr;
     Engine* m_engine = nullptr;
     Card* m_card = nullptr;
+    bool m_firstOptions = true;
 };
 
 } // namespace kp::win

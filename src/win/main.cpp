@@ -9,6 +9,7 @@
 #include <exception>
 #include <string>
 
+#include "engine/CardModel.h"
 #include "engine/EntryChecks.h"
 #include "engine/ProjectChoice.h"
 #include "engine/Startup.h"
@@ -51,7 +52,7 @@ void runDesktop(HINSTANCE instance, const std::string& param) {
     kp::win::Card card(instance, host.ownerWindow(), engine);
     host.setCard(card);
     kp::win::ProjectLogWindow logWindow(instance, engine, kp::systemClock());
-    card.show(engine.state().values.showWindow >= 1);
+    card.show(kp::startVisibility(engine.state().values.showWindow) == kp::CardVisibility::Shown);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);

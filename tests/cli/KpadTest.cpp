@@ -76,6 +76,19 @@ TEST_F(KpadTest, ArgumentsAndHelp) {
     }
 }
 
+// A version part longer than the options window's edit holds is refused, never cut: the
+// third part holds 20 characters.
+TEST_F(KpadTest, AVersionPartLongerThanItsEditIsRefused) {
+    Result r = kpad("store " + site() + " --new-version 1.2.abcdefghijklmnopqrstu");
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_NE(r.out.find("Check value for part 3 of version"), std::string::npos) << r.out;
+    EXPECT_FALSE(kp::pathExists(m_dir / "Site/#tarnel")) << "nothing stored";
+
+    r = kpad("store " + site() + " --new-version 1.2.abcdefghijklmnopqrst");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("1.2.abcdefghijklmnopqrst"), std::string::npos) << "stored as given: " << r.out;
+}
+
 TEST_F(KpadTest, StoreListAndLog) {
     Result r = kpad("store " + site() + " --comment 'first state' --status important");
     ASSERT_EQ(r.status, 0) << r.out;

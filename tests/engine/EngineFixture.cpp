@@ -8,7 +8,7 @@
 
 namespace kp::test {
 
-OptionsChoice TestHost::openOptions(RunState& state) {
+OptionsChoice TestHost::openOptions(const RunState& state) {
     ++optionsShown;
     if (onOptions) onOptions(state);
     if (answers.empty()) return okWith();
@@ -50,6 +50,7 @@ RunOutcome EngineTest::runOnce(const std::string& project, TestHost& host, bool 
     m_lastArchive = engine.storedArchive();
     m_lastState = engine.state();
     m_lastIncomplete = engine.incomplete();
+    m_lastFailure = engine.failure();
     return engine.outcome();
 }
 

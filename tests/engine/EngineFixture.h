@@ -22,12 +22,12 @@ public:
     int optionsShown = 0;
     // Each showing of the options window takes the next answer; OK with no comment when none is left.
     std::deque<OptionsChoice> answers;
-    std::function<void(RunState&)> onOptions;
+    std::function<void(const RunState&)> onOptions;
     Engine* engine = nullptr; // the run being hosted, for requests made from the options window
 
     void beep() override { ++beeps; }
     void showMessage(MessageKind kind, const std::string& text) override { messages.push_back({kind, text}); }
-    OptionsChoice openOptions(RunState& state) override;
+    OptionsChoice openOptions(const RunState& state) override;
 };
 
 OptionsChoice okWith(const std::string& comment = "", int status = -1);
@@ -53,6 +53,7 @@ protected:
     std::string m_lastArchive;
     RunState m_lastState;
     bool m_lastIncomplete = false;
+    std::optional<Failure> m_lastFailure;
     std::function<void(Engine&)> m_beforeRun;
 
 private:

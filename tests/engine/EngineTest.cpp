@@ -88,12 +88,12 @@ TEST_F(StoreTest, UnreadableSettingsFileIsToldInTheOptionsWindow) {
     ASSERT_EQ(truncate(ini.c_str(), off_t(IniFile::kMaxSize) + 1), 0);
     TestHost host;
     RunState seen;
-    host.onOptions = [&](RunState& s) { seen = s; };
+    host.onOptions = [&](const RunState& s) { seen = s; };
     EXPECT_EQ(runOnce("Site", host), RunOutcome::Stored);
     EXPECT_EQ(host.optionsShown, 1);
     EXPECT_EQ(seen.values.capacityFactor, 5) << "the defaults";
     FixedClock clock{0};
-    const Activation a = OptionsModel(seen, clock).activate();
+    const Activation a = OptionsModel(RunEdits(seen), clock).activate();
     EXPECT_EQ(a.line.text, "* * *  setting.ini can't be read (it is over 16 MiB); the defaults are in force.  * * *");
     EXPECT_TRUE(a.line.visible);
 }
@@ -201,6 +201,9 @@ TEST_F(StoreTest, FileChangedBetweenWritingAndCheckingWithdrawsTheArchive) {
     EXPECT_NE(report.find("Site/index.html   CRC:"), std::string::npos);
     EXPECT_TRUE(archives("Site/#tarnel").empty()) << "the archive is withdrawn";
     EXPECT_EQ(host.optionsShown, 2) << "the options window opens again";
+    ASSERT_TRUE(m_lastFailure);
+    EXPECT_EQ(m_lastFailure->kind, FailureKind::CheckFailed);
+    EXPECT_EQ(m_lastFailure->text, report);
 }
 
 TEST_F(StoreTest, MismatchReportShowsTenLinesAndVanishedFilesAsZeros) {
@@ -244,6 +247,8 @@ TEST_F(StoreTest, OversizedFileRefusesTheStore) {
     EXPECT_EQ(host.messages[0].text, "Can't create the archive, because the size of the file\r\n\r\n Site/big.bin "
                                      "\r\n\r\nis over than 256 Mb. Please, split it fisrt.");
     EXPECT_FALSE(existsAsFolder(m_dir / "Site/#tarnel")) << "a refused store leaves nothing behind";
+    ASSERT_TRUE(m_lastFailure);
+    EXPECT_EQ(m_lastFailure->kind, FailureKind::Refused);
 }
 
 TEST_F(StoreTest, ClockGoneBackRefusesTheStore) {
@@ -261,10 +266,9 @@ TEST_F(StoreTest, SameMinuteWaitsForTheNextOne) {
     ASSERT_EQ(runOnce("Site"), RunOutcome::Stored);
     m_dir.write("Site/index.html", "changed");
     TestHost host;
-    host.onOptions = [&](RunState& s) {
+    host.onOptions = [&](const RunState& s) {
         EXPECT_TRUE(s.timeRepeated);
         m_clock.advance(60); // the countdown ran out
-        s.timeRepeated = false;
     };
     ASSERT_EQ(runOnce("Site", host), RunOutcome::Stored);
     EXPECT_EQ(host.optionsShown, 1);

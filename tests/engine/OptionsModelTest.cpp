@@ -28,7 +28,7 @@ TEST(OptionsModel, ActivationByTheRunsSituation) {
         s.statusRequested = c.statusRequested;
         s.settingsMistaken = c.settingsMistaken;
         FixedClock clock{0};
-        const Activation a = OptionsModel(s, clock).activate();
+        const Activation a = OptionsModel(RunEdits(s), clock).activate();
         if (std::string(c.line) == "-") {
             EXPECT_FALSE(a.lineChanged) << c.name;
         } else {
@@ -45,21 +45,21 @@ TEST(OptionsModel, CountdownEndsAtTheNextMinute) {
     RunState s;
     s.timeRepeated = true;
     FixedClock clock{fromLocalTime({2010, 12, 3, 15, 30, 30})};
-    OptionsModel model(s, clock);
+    OptionsModel model(RunEdits(s), clock);
     CountdownTick t = model.countdownTick();
     EXPECT_EQ(t.line.text, "* * *  Archive time is repeated. Wait for 30  sec  * * *");
     EXPECT_FALSE(t.finished);
     clock.set(fromLocalTime({2010, 12, 3, 15, 31, 0}));
     t = model.countdownTick();
     EXPECT_TRUE(t.finished);
-    EXPECT_FALSE(s.timeRepeated);
+    EXPECT_FALSE(model.activate().countdown) << "a later activation lets OK be used";
 }
 
 TEST(OptionsModel, DefaultStatusWarnsButKeepsTheRequest) {
     RunState s;
     s.statusRequested = true;
     FixedClock clock{0};
-    OptionsModel model(s, clock);
+    OptionsModel model(RunEdits(s), clock);
     EXPECT_TRUE(model.chooseStatus(0).visible);
     EXPECT_TRUE(s.statusRequested);
     EXPECT_FALSE(model.chooseStatus(3).visible);
@@ -77,14 +77,27 @@ TEST(OptionsModel, OkProblemNamesTheLowestWrongPart) {
     c.versionPart2 = "100";
     c.versionPart3 = "rc_1";
     EXPECT_EQ(OptionsModel::okProblem(c), "");
+    c.versionPart1 = "0007"; // longer than its edit: typed for kpad
+    EXPECT_EQ(OptionsModel::okProblem(c), "Check value for part 1 of version\r\nIt must be in 0..100");
+    c.versionPart1 = "1";
+    c.versionPart3 = std::string(21, 'x');
+    EXPECT_EQ(OptionsModel::okProblem(c), "Check value for part 3 of version\r\nIt must be at most 20 characters");
+    c.versionPart3 = std::string(20, 'x');
+    EXPECT_EQ(OptionsModel::okProblem(c), "");
+}
+
+TEST(OptionsModel, CommentsAreStoredWithCrLfWhateverTheBoxJoinsLinesBy) {
+    EXPECT_EQ(OptionsModel::storedComment("one\ntwo\n"), "one\r\ntwo\r\n");      // Qt's box
+    EXPECT_EQ(OptionsModel::storedComment("one\r\ntwo"), "one\r\ntwo");           // the Win32 edit
+    EXPECT_EQ(OptionsModel::shownComment("one\r\ntwo"), "one\ntwo");
 }
 
 TEST(OptionsModel, UntickedNewVersionGoesBackToTheRunsVersionNotTheStartUpOne) {
     RunState s;
     s.archives.lastVersion = "1.4.beta-with-a-very-long-third-part";
     FixedClock clock{0};
-    OptionsModel model(s, clock);
-    const std::vector<std::string> lastVersion{"1", "4", "beta-with-a-very-long-thi"};
+    OptionsModel model(RunEdits(s), clock);
+    const std::vector<std::string> lastVersion{"1", "4", "beta-with-a-very-lon"}; // as the edits hold it
     EXPECT_EQ(model.takeLastVersion(), lastVersion);
     EXPECT_EQ(model.versionParts(), lastVersion);
     // An OK accepted with version 2.0 makes them the run's parts, as the engine does.

@@ -21,7 +21,7 @@ TEST(ProjectLogModel, WithoutAnArchiveSaveKeepsTheTextForTheNextStore) {
     FixedClock clock(1291386600);
     RunState s;
     s.latestLogText = "old";
-    ProjectLogModel m(s, clock);
+    ProjectLogModel m(RunEdits(s), clock);
     std::string error;
     EXPECT_TRUE(m.save("line 1\nline 2", error));
     EXPECT_EQ(s.latestLogText, "line 1\r\nline 2");
@@ -32,7 +32,7 @@ TEST(ProjectLogModel, AVanishedArchiveIsReportedNotMadeAnew) {
     FixedClock clock(1291386600);
     RunState s;
     s.latestArchiveName = dir / "Site/#tarnel/Site-101203.1500c.zip";
-    ProjectLogModel m(s, clock);
+    ProjectLogModel m(RunEdits(s), clock);
     std::string error;
     EXPECT_FALSE(m.save("edited", error));
     EXPECT_NE(error.find("Site-101203.1500c.zip"), std::string::npos) << error;

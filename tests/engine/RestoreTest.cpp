@@ -34,7 +34,7 @@ protected:
     // A run whose options step asks to restore archive; extra runs once the project is listed.
     RunOutcome restoreRun(const std::string& archive, TestHost& host, std::function<void()> extra = {},
                           const std::string& project = "Site") {
-        host.onOptions = [&, archive, extra](RunState& s) {
+        host.onOptions = [&, archive, extra](const RunState& s) {
             if (host.optionsShown > 1) { // shown again after a failed check: Cancel
                 host.answers.push_back(OptionsChoice{});
                 return;
@@ -165,6 +165,8 @@ TEST_F(RestoreTest, ExtractionThatCouldNotFinishIsRefusedBeforeAnyDeletion) {
     EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version two");
     EXPECT_TRUE(existsAsFile(m_dir / "Site/#tarnel/Site-101203.1540c.zip"));
     EXPECT_FALSE(pathExists(m_dir / "Site/#tarnel/Site.restoring"));
+    ASSERT_TRUE(m_lastFailure);
+    EXPECT_EQ(m_lastFailure->kind, FailureKind::RestoreFailed) << "the store is kept, the run still failed";
 }
 
 // Storing the present state may take minutes. Whatever happens to the chosen archive in that
@@ -284,7 +286,7 @@ TEST_F(RestoreTest, WhatExtractionNeedsIsCheckedAtTheRequest) {
 TEST_F(RestoreTest, CloseBeforeTheStoreRestoresNothingAndThinsNothing) {
     m_dir.write("Site/index.html", "precious new work");
     TestHost host;
-    host.onOptions = [&](RunState& s) {
+    host.onOptions = [&](const RunState& s) {
         ASSERT_TRUE(host.engine->requestRestore(m_stateA, ""));
         host.answers.push_back(okWith(s.archiveComment));
         host.requestClose(); // the window is closed before the storing tick
@@ -371,7 +373,7 @@ TEST_F(RestoreTest, ProjectGivenThroughALinkIsRestoredInItsRealFolder) {
     m_dir.write("work/notes.txt", "second");
     at(2010, 12, 3, 15, 45);
     TestHost fileHost;
-    fileHost.onOptions = [&](RunState& s) {
+    fileHost.onOptions = [&](const RunState& s) {
         ASSERT_TRUE(fileHost.engine->requestRestore(m_dir / "work/#tarnel/notes.txt-101203.1540c.zip", ""));
         fileHost.answers.push_back(okWith(s.archiveComment));
     };

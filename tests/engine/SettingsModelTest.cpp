@@ -64,7 +64,7 @@ TEST(CommentLanguages, LoadedKeyboardLayoutsBecomeLanguagesTheRunKeeps) {
 TEST(SettingsModel, ASavedLanguageTheDesktopLacksStaysShown) {
     Fixture f;
     f.s.values.commentLayout = "00000419";
-    SettingsModel m(f.s, commentLanguages({"us"}));
+    SettingsModel m(RunEdits(f.s), commentLanguages({"us"}));
     const auto items = m.languageItems();
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[std::size_t(m.selectedLanguage())], "    Russian (Russia)");
@@ -77,7 +77,7 @@ TEST(SettingsModel, ASavedLanguageTheDesktopLacksStaysShown) {
 TEST(SettingsModel, SaveTakesTheValuesIntoTheRunAndWritesThemWithoutTheStatus) {
     Fixture f;
     f.s.values.projectStatus = 2;
-    SettingsModel m(f.s, commentLanguages({"us", "de"}));
+    SettingsModel m(RunEdits(f.s), commentLanguages({"us", "de"}));
     m.step(SettingsModel::Standard, Step::Down);
     m.step(SettingsModel::Capacity, Step::Down);
     m.setShowArchiveFolder(false);
@@ -88,7 +88,7 @@ TEST(SettingsModel, SaveTakesTheValuesIntoTheRunAndWritesThemWithoutTheStatus) {
 
     const SettingsSaveResult r = m.save();
     EXPECT_TRUE(r.written) << r.error;
-    EXPECT_EQ(r.cardMode, -1);
+    EXPECT_FALSE(r.cardVisibility);
     EXPECT_FALSE(m.saveEnabled());
     EXPECT_EQ(f.s.values.trainLength[0], 17);
     EXPECT_EQ(f.s.values.capacityFactor, 4);
@@ -101,12 +101,12 @@ TEST(SettingsModel, SaveTakesTheValuesIntoTheRunAndWritesThemWithoutTheStatus) {
 TEST(SettingsModel, ShowWindowSwitchesTheCardAndMistakenSettingsKeepSaveUsable) {
     Fixture f;
     f.s.settingsMistaken = true;
-    SettingsModel m(f.s, {});
+    SettingsModel m(RunEdits(f.s), {});
     EXPECT_TRUE(m.saveEnabled());
     m.setShowWindow(false);
     SettingsSaveResult r = m.save();
     EXPECT_EQ(r.visibilityMessage, kShowWindowUnchecked);
-    EXPECT_EQ(r.cardMode, 10);
+    EXPECT_EQ(r.cardVisibility, CardVisibility::FadeOut);
     EXPECT_TRUE(r.hideMessageLine);
     EXPECT_FALSE(f.s.settingsMistaken);
     EXPECT_FALSE(m.saveEnabled());
@@ -118,7 +118,7 @@ TEST(SettingsModel, ShowWindowSwitchesTheCardAndMistakenSettingsKeepSaveUsable) 
     m.setShowWindow(true);
     r = m.save();
     EXPECT_TRUE(r.visibilityMessage.empty());
-    EXPECT_EQ(r.cardMode, 1);
+    EXPECT_EQ(r.cardVisibility, CardVisibility::Shown);
     EXPECT_FALSE(r.hideMessageLine);
 }
 
@@ -127,7 +127,7 @@ TEST(SettingsModel, AFailedWriteIsReportedAndSaveStaysUsable) {
         Fixture f;
         if (noHome) f.s.appDataFolder.clear(); // never written at the file system's root
         else f.dir.write("config/TarnelSoftware", "a file where the settings folder belongs");
-        SettingsModel m(f.s, {});
+        SettingsModel m(RunEdits(f.s), {});
         m.step(SettingsModel::Standard, Step::Down);
         const SettingsSaveResult r = m.save();
         EXPECT_FALSE(r.written);
@@ -144,7 +144,7 @@ TEST(SettingsModel, AFileThatCouldNotBeReadIsReplacedOnlyByASecondSave) {
     const std::string path = f.dir.write("config/TarnelSoftware/Kestrelpad/setting.ini", "[Setting]\nUserPreferences=mnp:2\n");
     ASSERT_EQ(truncate(path.c_str(), off_t(IniFile::kMaxSize) + 1), 0);
     f.s.settingsFileProblem = "it is over 16 MiB";
-    SettingsModel m(f.s, {});
+    SettingsModel m(RunEdits(f.s), {});
     m.step(SettingsModel::Standard, Step::Down);
     SettingsSaveResult r = m.save();
     EXPECT_FALSE(r.written);
@@ -166,7 +166,7 @@ TEST(SettingsModel, TheHiddenMessageAnswersOnlyAtItsPositions) {
     f.s.values.trainLength[0] = 3;
     f.s.values.trainLength[1] = 5;
     f.s.values.trainLength[2] = 8;
-    SettingsModel m(f.s, {});
+    SettingsModel m(RunEdits(f.s), {});
     EXPECT_FALSE(m.hiddenMessage());
     m.step(SettingsModel::Valuable, Step::Down);
     ASSERT_TRUE(m.hiddenMessage());

@@ -149,7 +149,7 @@ private slots:
             QTest::mouseClick(UiFixture::find<QPushButton>(&w, "CancelBtn"), Qt::LeftButton);
         });
         f->start(f->makeSite());
-        RunState& s = f->run().engine().state(); // as start-up finds an archive folder it cannot write
+        RunState& s = f->run().engine().stateForTesting(); // as start-up finds an archive folder it cannot write
         s.canWrite = false;
         s.showOptions = true;
         QVERIFY(f->waitFinished());
@@ -193,7 +193,7 @@ private slots:
             QTest::mouseClick(UiFixture::find<QPushButton>(&w, "OKBtn"), Qt::LeftButton);
         });
         f->start(f->makeSite());
-        RunState& s = f->run().engine().state(); // as start-up finds the trains full
+        RunState& s = f->run().engine().stateForTesting(); // as start-up finds the trains full
         s.statusRequested = true;
         s.showOptions = true;
         QVERIFY(f->waitFinished());

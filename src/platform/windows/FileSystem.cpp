@@ -463,9 +463,10 @@ bool keepingParentTime(const std::string& path, Change change) {
 
 } // namespace
 
-bool makeFolderKeepingParentTime(const std::string& path) {
-    if (existsAsFolder(path)) return true;
-    return keepingParentTime(path, [&] { return makeFolder(path); });
+Result<void> makeFolderKeepingParentTime(const std::string& path) {
+    if (existsAsFolder(path)) return {};
+    if (keepingParentTime(path, [&] { return makeFolder(path); })) return {};
+    return Failure{FailureKind::WriteFailed, errorText(errno), path};
 }
 
 bool removeFolderKeepingParentTime(const std::string& path) {
