@@ -83,4 +83,4 @@ echo "relative-store-scaling: one file changed in 50,000 and in 1,000,000 files,
 echo "  50,000 files ms:    ${small_ms[*]} (peak $small_peak MiB)"
 echo "  1,000,000 files ms: ${large_ms[*]} (peak $large_peak MiB)"
 echo "  full archives: $(($(stat -c %s "$work/Small/#tarnel/"*c.zip) / 1024)) KiB and $(($(stat -c %s "$work/Large/#tarnel/"*c.zip) / 1024)) KiB"
-bench_result "$name" "1,000,000 files $m_large ms, $large_peak MiB" "50,000 files $m_small ms, $small_peak MiB" "$r" "$target" "$large_peak" "$peak_target"
+bench_result "$name" "1,000,000 files $m_large ms" "50,000 files $m_small ms ($small_peak MiB)" "$r" "$target" "$large_peak" "$peak_target"

@@ -25,7 +25,7 @@ make_source_tree "$tree" "$work/files"
 archive=$("$kpad" store "$tree" 2>/dev/null) || bench_die "kpad store failed"
 [ -f "$archive" ] || bench_die "kpad store printed '$archive'"
 files=$(wc -l <"$work/files")
-mb=$(du -sm --apparent-size "$tree" | cut -f1)
+mb=$(du -sm --apparent-size --exclude='#tarnel' "$tree" | cut -f1)
 
 kit_ms=() unzip_ms=()
 run_kit() { rm -rf "$work/k"; mkdir "$work/k"; time_ms "$extract" "$archive" "$work/k"; kit_ms+=("$LAST_MS"); }
