@@ -3,8 +3,8 @@
 # files against one file changed in 50,000 (the tree of relative-store-vs-find.sh), timed side
 # by side in alternating order, with the peak memory of one more store of each. Twenty times
 # the files should cost about twenty times the time, and the memory must stay bounded.
-# Both trees are made in a temporary folder and removed afterwards (about 4 GB of disk for a
-# few minutes). Each full archive is dated ten minutes back with faketime, so the timed
+# Both trees are made in a temporary folder and removed afterwards (about 4 GB of disk; making,
+# storing and removing 1,000,000 files takes 5 to 15 minutes on the 2-core machine). Each full archive is dated ten minutes back with faketime, so the timed
 # stores never meet an archive of their own minute; each timed store's relative archive is
 # checked and removed again (untimed).
 # Usage: bench/relative-store-scaling.sh BUILD_DIR    (BENCH_REPS: repetitions, default 3;
