@@ -44,6 +44,37 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 # verdict RATIO TARGET: "met" when RATIO <= TARGET.
 verdict() { awk -v r="$1" -v t="$2" 'BEGIN { print (r <= t ? "met" : "MISSED") }'; }
 
+# peak_mib COMMAND...: runs COMMAND once (output dropped) and prints its peak resident memory
+# in MiB, as /usr/bin/time reports it.
+peak_mib() {
+  local rss=${_times_file:?bench_init first}.rss
+  /usr/bin/time -f %M -o "$rss" "$@" >/dev/null 2>&1 || bench_die "$* failed"
+  awk '{ printf "%.1f", $1 / 1024 }' "$rss"
+}
+
+# bench_result NAME KPAD REFERENCE RATIO TARGET [PEAK_MIB PEAK_TARGET]: the RESULT line of one
+# row of the targets' table. KPAD and REFERENCE are the two figures as text ("812 ms"), RATIO
+# is compared with TARGET and PEAK_MIB with PEAK_TARGET; "-" leaves a comparison out. The row
+# is met when every comparison is. Under run-all.sh (BENCH_SUMMARY names a file) the row is
+# also kept, tab-separated, for the summary table printed at the end.
+bench_result() {
+  local name=$1 kpad=$2 ref=$3 r=$4 target=$5 peak=${6:--} peak_target=${7:--}
+  local line="RESULT $name: $kpad, $ref" verdict=met
+  if [ "$r" != - ]; then
+    line+=", ratio $r (target <= $target): $(verdict "$r" "$target")"
+    [ "$(verdict "$r" "$target")" = met ] || verdict=MISSED
+  fi
+  if [ "$peak" != - ]; then
+    line+="; peak $peak MiB (target <= $peak_target): $(verdict "$peak" "$peak_target")"
+    [ "$(verdict "$peak" "$peak_target")" = met ] || verdict=MISSED
+  fi
+  echo "$line"
+  [ "$r" != - ] && target="<= $target" || target=-
+  [ "$peak" != - ] && peak="$peak (<= $peak_target)"
+  [ -z "${BENCH_SUMMARY:-}" ] ||
+    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$name" "$kpad" "$ref" "$r" "$target" "$peak" "$verdict" >>"$BENCH_SUMMARY"
+}
+
 bench_die() {
   echo "$(basename "$0"): $*" >&2
   exit 1

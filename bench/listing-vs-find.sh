@@ -44,4 +44,4 @@ r=$(ratio "$m_ours" "$m_find")
 echo "listing-vs-find: $ours entries, $reps reps"
 echo "  listing ms: ${ours_ms[*]}"
 echo "  find ms:    ${find_ms[*]}"
-echo "RESULT listing-vs-find: listing $m_ours ms, find $m_find ms, ratio $r (target <= $target): $(verdict "$r" "$target")"
+bench_result listing-vs-find "listing $m_ours ms" "find $m_find ms" "$r" "$target"

@@ -4,19 +4,22 @@
 # The full archive is made once, dated ten minutes back with faketime, so the timed stores
 # (at the real time) never meet an archive of their own minute and never wait for the next
 # one. Each timed store gets the same work: the changed file is touched to a new time, and
-# its relative archive is removed again afterwards (untimed).
+# its relative archive is removed again afterwards (untimed). One more such store, untimed,
+# gives the peak memory.
 # Usage: bench/relative-store-vs-find.sh BUILD_DIR    (BENCH_REPS: repetitions, default 7)
 set -euo pipefail
 build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib-timing.bash"
 reps=${BENCH_REPS:-7}
-target=3
+target=1.5 peak_target=100
 kpad=$build/kpad
 maker=$build/bench/listing_bench
 [ -x "$kpad" ] || bench_die "$kpad is missing: build first"
 [ -x "$maker" ] || bench_die "$maker is missing: build first"
-command -v faketime >/dev/null || bench_die "faketime is missing (apt-get install faketime)"
+for tool in faketime /usr/bin/time; do
+  command -v $tool >/dev/null || bench_die "$tool is missing (scripts/setup.sh bench)"
+done
 
 work=$(mktemp -d /tmp/kp-bench-relative.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -61,7 +64,10 @@ done
 m_store=$(median "${store_ms[@]}")
 m_find=$(median "${find_ms[@]}")
 r=$(ratio "$m_store" "$m_find")
+touch_changed
+peak=$(peak_mib "$kpad" store "$tree")
+for z in "$tree/#tarnel/"*.zip; do [ "$z" = "$full" ] || rm -f "$z"; done
 echo "relative-store-vs-find: $entries entries (50,000 files), full archive $(($(stat -c %s "$full") / 1024)) KiB, $reps reps"
 echo "  relative store ms: ${store_ms[*]}"
 echo "  find ms:           ${find_ms[*]}"
-echo "RESULT relative-store-vs-find: relative store $m_store ms, find $m_find ms, ratio $r (target <= $target): $(verdict "$r" "$target")"
+bench_result relative-store-vs-find "relative store $m_store ms" "find $m_find ms" "$r" "$target" "$peak" "$peak_target"

@@ -1,14 +1,27 @@
 #!/usr/bin/env bash
 # Runs every benchmark script of this folder against one build, one after another (they time
-# side by side and would disturb each other if run at once). Helpers (*.bash) are not run.
-# Usage: bench/run-all.sh BUILD_DIR
+# side by side and would disturb each other if run at once), then prints every RESULT row in
+# one table, so that the whole set of targets reads at a glance. Helpers (*.bash) are not run.
+# Usage: bench/run-all.sh BUILD_DIR    (BENCH_SKIP_MILLION=1 skips the 1,000,000-file run)
 set -uo pipefail
 build=${1:?usage: $0 BUILD_DIR}
 here=$(cd "$(dirname "$0")" && pwd)
+BENCH_SUMMARY=$(mktemp /tmp/kp-bench-summary.XXXXXX)
+export BENCH_SUMMARY
+trap 'rm -f "$BENCH_SUMMARY"' EXIT
 status=0
 for script in "$here"/*.sh; do
   [ "$(basename "$script")" = run-all.sh ] && continue
   echo "== $(basename "$script")"
-  bash "$script" "$build" || status=1
+  bash "$script" "$build" || { status=1; printf '%s\tfailed\t\t\t\t\tFAILED\n' "$(basename "$script")" >>"$BENCH_SUMMARY"; }
 done
+
+echo
+echo "== summary ($(uptime | sed 's/.*load average/load average/'))"
+{
+  printf 'measure\tkpad\treference\tratio\ttarget\tpeak MiB\tverdict\n'
+  cat "$BENCH_SUMMARY"
+} | awk -F'\t' '
+  { for (i = 1; i <= NF; i++) { cell[NR, i] = $i; if (length($i) > w[i]) w[i] = length($i) } rows = NR }
+  END { for (r = 1; r <= rows; r++) { line = ""; for (i = 1; i <= 7; i++) line = line sprintf("%-*s", w[i] + 2, cell[r, i]); sub(/ +$/, "", line); print line } }'
 exit $status

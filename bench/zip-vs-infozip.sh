@@ -55,6 +55,7 @@ compare() {
   zip_peak=$(peak_mib sh -c 'rm -f A.zip && zip -qr -6 A.zip Include && unzip -tq A.zip')
   M_KIT=$(median "${kit_ms[@]}") M_ZIP=$(median "${zip_ms[@]}")
   TIME_RATIO=$(ratio "$M_KIT" "$M_ZIP") SIZE_RATIO=$(ratio "$kit_bytes" "$zip_bytes") PEAK=$kit_peak
+  KIT_BYTES=$kit_bytes ZIP_BYTES=$zip_bytes
   echo "zip-vs-infozip ($label): $files files, $mb MB; $n reps"
   echo "  kit write+reopen+CRC check wall ms: ${kit_ms[*]} (last: write $(value write_seconds) s, check $(value check_seconds) s)"
   echo "  zip -6 + unzip -t wall ms:          ${zip_ms[*]}"
@@ -63,9 +64,8 @@ compare() {
 }
 
 compare "tree" "$reps"
-echo "RESULT zip-vs-infozip time: kit $M_KIT ms, zip+unzip -t $M_ZIP ms, ratio $TIME_RATIO (target <= $time_target): $(verdict "$TIME_RATIO" "$time_target")"
-echo "RESULT zip-vs-infozip size: ratio $SIZE_RATIO (target <= $size_target): $(verdict "$SIZE_RATIO" "$size_target")"
-echo "RESULT zip-vs-infozip peak memory: $PEAK MiB (target <= $peak_target): $(verdict "$PEAK" "$peak_target")"
+bench_result "zip-vs-infozip time" "kit $M_KIT ms" "zip+unzip -t $M_ZIP ms" "$TIME_RATIO" "$time_target" "$PEAK" "$peak_target"
+bench_result "zip-vs-infozip size" "kit $KIT_BYTES bytes" "zip -6 $ZIP_BYTES bytes" "$SIZE_RATIO" "$size_target"
 
 # One extra 200 MiB file made of the tree's own text: it must stream, not sit in memory.
 find "$tree" -type f -print0 | xargs -0 cat >"$work/all"
@@ -73,4 +73,5 @@ cat "$work/all" "$work/all" "$work/all" >"$tree/big.bin"
 truncate -s 200M "$tree/big.bin"
 rm -f "$work/all"
 compare "tree + 200 MiB file" 1
-echo "RESULT zip-vs-infozip peak memory with a 200 MiB file: $PEAK MiB (target <= $big_peak_target): $(verdict "$PEAK" "$big_peak_target"); time ratio $TIME_RATIO, size ratio $SIZE_RATIO"
+echo "  with a 200 MiB file: time ratio $TIME_RATIO, size ratio $SIZE_RATIO"
+bench_result "zip-vs-infozip peak memory with a 200 MiB file" "kit $M_KIT ms" "zip+unzip -t $M_ZIP ms" - - "$PEAK" "$big_peak_target"

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# kpad extract of every file of a full state (the ~100 MB, ~8,000-file source tree) into an
+# empty folder, against unzip -oq of the same archive into an empty folder: the copy-out a
+# user waits for when taking a whole old state aside. The first extraction, untimed, must
+# give back the original tree; one more gives the peak memory.
+# Usage: bench/extract-vs-unzip.sh BUILD_DIR    (BENCH_REPS: repetitions, default 5)
+set -euo pipefail
+build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib-timing.bash"
+reps=${BENCH_REPS:-5}
+target=0.25 peak_target=100
+kpad=$build/kpad
+[ -x "$kpad" ] || bench_die "$kpad is missing: build first"
+for tool in unzip /usr/bin/time; do
+  command -v $tool >/dev/null || bench_die "$tool is missing (scripts/setup.sh bench)"
+done
+
+work=$(mktemp -d /tmp/kp-bench-extract.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+bench_init "$work"
+tree=$work/Include
+export XDG_CONFIG_HOME=$work/config
+
+make_source_tree "$tree" "$work/files"
+archive=$("$kpad" store "$tree" 2>"$work/kpad.err") || bench_die "kpad store failed: $(cat "$work/kpad.err")"
+case "$archive" in "$tree/#tarnel/Include-"*c.zip) ;; *) bench_die "kpad store printed '$archive', not a full archive" ;; esac
+files=$(wc -l <"$work/files")
+mb=$(du -sm --apparent-size --exclude='#tarnel' "$tree" | cut -f1)
+
+# Both write into a folder that is removed and made again, untimed, before each run.
+extract() { "$kpad" extract "$tree" "$archive" --to "$work/k" >"$work/kpad.out" 2>"$work/kpad.err"; }
+fresh() { rm -rf "$work/$1"; mkdir "$work/$1"; }
+kpad_ms=() unzip_ms=()
+run_kpad() { fresh k; time_ms extract || bench_die "kpad extract failed: $(cat "$work/kpad.err")"; kpad_ms+=("$LAST_MS"); }
+run_unzip() { fresh u; time_ms unzip -oq "$archive" -d "$work/u"; unzip_ms+=("$LAST_MS"); }
+run_kpad # also warms the cache
+[ "$(cat "$work/kpad.out")" = "$files files copied to $work/k" ] ||
+  bench_die "kpad extract printed '$(cat "$work/kpad.out")', not $files files copied"
+diff -r "$tree" "$work/k/Include" -x '#tarnel' >/dev/null || bench_die "the extracted tree differs from the original"
+kpad_ms=()
+for ((i = 0; i < reps; i++)); do
+  if ((i % 2)); then run_unzip; run_kpad; else run_kpad; run_unzip; fi
+done
+m_kpad=$(median "${kpad_ms[@]}")
+m_unzip=$(median "${unzip_ms[@]}")
+r=$(ratio "$m_kpad" "$m_unzip")
+fresh k
+peak=$(peak_mib "$kpad" extract "$tree" "$archive" --to "$work/k")
+echo "extract-vs-unzip: $files files, $mb MB; $reps reps"
+echo "  kpad extract wall ms: ${kpad_ms[*]}"
+echo "  unzip -oq wall ms:    ${unzip_ms[*]}"
+bench_result extract-vs-unzip "kpad extract $m_kpad ms" "unzip -oq $m_unzip ms" "$r" "$target" "$peak" "$peak_target"
