@@ -1,10 +1,12 @@
 #include "history/CopyOut.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <thread>
 #include <unordered_map>
 
 #include "history/ExtractionCheck.h"
@@ -13,6 +15,7 @@
 #include "platform/OutputFile.h"
 #include "platform/Text.h"
 #include "zip/ItemNames.h"
+#include "zip/WorkerPool.h"
 #include "zip/ZipArchive.h"
 
 namespace kp {
@@ -251,6 +254,44 @@ std::string writeAside(const Chosen& c, const std::string& targetFolder, OutputF
     return problem;
 }
 
+// The files are independent of one another, so both cores inflate and write them. Progress
+// is told from the calling thread only (a window may be listening), as its own files finish.
+// The first file that fails, in the state's order, is the one reported.
+std::string writeAllAside(const std::vector<const Chosen*>& files, const std::string& targetFolder,
+                          std::vector<OutputFile>& asides, CopyProgress figures,
+                          const CopyProgressCallback& progress) {
+    std::vector<std::string> problems(files.size());
+    std::atomic<bool> failed{false};
+    std::atomic<std::size_t> filesDone{0};
+    std::atomic<std::uint64_t> bytesDone{0};
+    const std::thread::id caller = std::this_thread::get_id();
+    std::size_t reported = 0; // by the calling thread
+    const unsigned threads = files.size() > 16 ? defaultWorkerCount() : 1; // a few files: not worth a thread
+    runInParallel(files.size(), threads, [&](std::size_t k) {
+        if (failed) return;
+        problems[k] = writeAside(*files[k], targetFolder, asides[k]);
+        if (!problems[k].empty()) {
+            failed = true;
+            return;
+        }
+        ++filesDone;
+        bytesDone += files[k]->entry->size;
+        if (progress && std::this_thread::get_id() == caller) {
+            figures.filesDone = reported = filesDone;
+            figures.bytesDone = bytesDone;
+            progress(figures);
+        }
+    });
+    for (const std::string& problem : problems)
+        if (!problem.empty()) return problem;
+    if (progress && reported != filesDone) {
+        figures.filesDone = filesDone;
+        figures.bytesDone = bytesDone;
+        progress(figures);
+    }
+    return {};
+}
+
 // What a copy that stopped after files were put in place adds to its reason: which they are.
 std::string writtenSoFar(const std::vector<std::string>& written) {
     if (written.empty()) return " No file was written.";
@@ -320,27 +361,28 @@ CopyResult copyFilesOut(const Project& project, const CopyRequest& r, const Copy
     // Every file is written aside first, so that damaged data or a full disk found on the
     // way leaves the folder as it was; only then are they put in place.
     Folders folders(r.targetFolder);
-    std::vector<OutputFile> asides;
-    asides.reserve(figures.files);
+    std::vector<const Chosen*> files;
+    files.reserve(figures.files);
     for (const Chosen& c : chosen) {
         result.error = folders.make(c.entry->isFolder ? c.target : withoutTrailingSlash(folderPart(c.target)));
-        if (result.ok() && !c.entry->isFolder) {
-            asides.emplace_back();
-            result.error = writeAside(c, r.targetFolder, asides.back());
-            ++figures.filesDone;
-            figures.bytesDone += c.entry->size;
-            if (result.ok() && progress) progress(figures);
-        }
         if (!result.ok()) {
-            asides.clear();
             folders.removeMade();
             result.error += writtenSoFar(result.written);
             return result;
         }
+        if (!c.entry->isFolder) files.push_back(&c);
+    }
+    std::vector<OutputFile> asides(files.size());
+    result.error = writeAllAside(files, r.targetFolder, asides, figures, progress);
+    if (!result.ok()) {
+        asides.clear();
+        folders.removeMade();
+        result.error += writtenSoFar(result.written);
+        return result;
     }
     auto aside = asides.begin();
-    for (const Chosen& c : chosen) {
-        if (c.entry->isFolder) continue;
+    for (const Chosen* file : files) {
+        const Chosen& c = *file;
         OutputFile& out = *aside++;
         if (const std::string link = linkOnTheWay(r.targetFolder, c.target); !link.empty())
             result.error = linkRefusal(link);
