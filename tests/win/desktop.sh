@@ -9,36 +9,8 @@
 # Usage: tests/win/desktop.sh BUILD_WINDOWS_FOLDER
 set -euo pipefail
 
-build=$(realpath "$1")
-root=$(realpath "$(dirname "$0")/../..")
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=/usr/lib/wine/wine64
-exe="$build/kestrelpad.exe"
-work=$(mktemp -d "$build/desktop.XXXXXX")
-export XDG_CONFIG_HOME="$work/config"
-
-# A display of our own; Wine's desktop process must be started with it, so the session is
-# restarted here (the test runs alone).
-display=:$((70 + RANDOM % 200))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-cleanup() {
-  [ -n "${run:-}" ] && kill "$run" 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  # The suites after this one run in a session like the one they started with.
-  DISPLAY= "$root/scripts/wine-session.sh" start "$build" || true
-  [ -n "${KP_KEEP_SHOTS:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-wineserver -k 2>/dev/null || true
-"$root/scripts/wine-session.sh" start "$build"
-mkdir -p "$work/shots"
-
-fail() { echo "desktop: $*" >&2; exit 1; }
-shot() { import -window root "$work/shots/$1.png"; }
+name=desktop
+source "$(dirname "$0")/session.bash"
 project() { rm -rf "$work/$1"; mkdir -p "$work/$1/Site/docs"; echo "<html></html>" > "$work/$1/Site/index.html"
             echo notes > "$work/$1/Site/docs/notes.txt"; echo "$work/$1/Site"; }
 archives() { ls "$1/#tarnel"/*.zip 2>/dev/null | wc -l; }

@@ -1,0 +1,34 @@
+# Sourced by the Win32 window tests (desktop.sh, dialogs.sh): kestrelpad.exe's Wine session on
+# a private X server of its own, a work folder inside the build folder, and the helpers every
+# test uses. Set `name` (the test's name, for its messages and work folder) before sourcing;
+# $1 is the build-windows folder.
+build=$(realpath "$1")
+root=$(realpath "$(dirname "$0")/../..")
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine=/usr/lib/wine/wine64
+exe="$build/kestrelpad.exe"
+work=$(mktemp -d "$build/$name.XXXXXX")
+export XDG_CONFIG_HOME="$work/config"
+
+# A display of our own; Wine's desktop process must be started with it, so the session is
+# restarted here (the test runs alone).
+display=:$((70 + RANDOM % 200))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+cleanup() {
+  [ -n "${run:-}" ] && kill "$run" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  # The suites after this one run in a session like the one they started with.
+  DISPLAY= "$root/scripts/wine-session.sh" start "$build" || true
+  [ -n "${KP_KEEP_SHOTS:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+wineserver -k 2>/dev/null || true
+"$root/scripts/wine-session.sh" start "$build"
+mkdir -p "$work/shots"
+
+fail() { echo "$name: $*" >&2; exit 1; }
+shot() { import -window root "$work/shots/$1.png"; }
