@@ -32,3 +32,11 @@ mkdir -p "$work/shots"
 
 fail() { echo "$name: $*" >&2; exit 1; }
 shot() { import -window root "$work/shots/$1.png"; }
+# faketime [-f OFFSET | DATE] COMMAND...: the command's clock moved, through libfaketime
+# preloaded directly. The faketime wrapper keeps a semaphore per process id in /dev/shm, and
+# one left behind by a killed run makes a later run of the same id fail at random.
+faketime() {
+  local spec
+  if [ "$1" = -f ]; then spec=$2; shift 2; else spec="@$(date -d "$1" '+%Y-%m-%d %H:%M:%S')"; shift; fi
+  NO_FAKE_STAT=1 LD_PRELOAD=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1 FAKETIME="$spec" "$@"
+}
