@@ -1,5 +1,7 @@
 #include "engine/RunEdits.h"
 
+#include <utility>
+
 #include "engine/RunLimits.h"
 #include "platform/Text.h"
 #include "store/Settings.h"
@@ -7,6 +9,8 @@
 namespace kp {
 
 std::vector<std::string> RunEdits::takeLastVersion() {
+    // Once a run: later openings show the parts of the last OK, whichever front end asks.
+    if (std::exchange(m_s->lastVersionTaken, true)) return {m_s->versionPart1, m_s->versionPart2, m_s->versionPart3};
     std::vector<std::string> parts = split(m_s->archives.lastVersion, '.');
     parts.resize(3);
     m_s->versionPart1 = utf8Prefix(parts[0], kVersionPartLength[0]);

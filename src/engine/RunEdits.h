@@ -16,8 +16,9 @@ public:
 
     const RunState& state() const { return *m_s; }
 
-    // The options window is made: the run's version parts become the last version's, cut to
-    // what the version edits hold (kVersionPartLength). Returns them.
+    // The options window opens: the first time in a run, the run's version parts become the
+    // last version's, cut to what the version edits hold (kVersionPartLength). Returns the
+    // run's version parts.
     std::vector<std::string> takeLastVersion();
     // A status chosen in the status box; a chosen status other than "default" answers the
     // request for one. False (nothing changed) for an index outside the four statuses.

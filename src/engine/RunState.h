@@ -70,6 +70,7 @@ struct RunState : Project {
 
     std::string archiveComment;
     std::string versionPart1 = "0", versionPart2 = "0", versionPart3;
+    bool lastVersionTaken = false; // the options window showed the last version once this run
     std::int64_t freeDiskSpace = -1;
     std::string diskSpaceText;
     std::string restoringText;      // the card's line while a restore runs

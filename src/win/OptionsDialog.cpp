@@ -34,7 +34,6 @@ struct Dialog {
     std::vector<std::string> lastParts;
     WNDPROC commentProc = nullptr;
     bool lineRed = false; // the message line's text is red, else white
-    bool firstOpening = true; // the version edits start from the last version only once a run
 };
 
 // TimerFN: the repeated-minute countdown, once a second while it runs.
@@ -257,8 +256,7 @@ void initDialog(HWND dialog, Dialog& d) {
     SendMessageW(status, CB_SETCURSEL, WPARAM(d.model.status()), 0);
     SetWindowTextW(layOver(status, IDC_Edit15, {}), windowText(status).c_str());
     setText(dialog, IDC_Label16, d.model.diskSpaceText());
-    // Later openings show the parts of the last OK, as the window kept them.
-    d.lastParts = d.firstOpening ? d.model.takeLastVersion() : d.model.versionParts();
+    d.lastParts = d.model.takeLastVersion();
     const int edits[3] = {IDC_Edit6, IDC_Edit8, IDC_Edit10};
     for (int i = 0; i < 3; ++i) {
         setText(dialog, edits[i], d.lastParts[std::size_t(i)]);
@@ -416,7 +414,7 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, bool firstOpening,
+OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine,
                                std::function<void(CardVisibility)> setCardVisibility) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
@@ -425,7 +423,6 @@ OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, b
     settings.setCardVisibility = std::move(setCardVisibility);
     Dialog d{engine,   OptionsModel(engine.edits(), systemClock()), StatesModel(engine.state()),
              SettingsPage(engine.edits(), settings), {}, {}, nullptr};
-    d.firstOpening = firstOpening;
     d.choice.projectStatus = d.model.status();
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_FOPT), owner, dialogProc, reinterpret_cast<LPARAM>(&d));
     return d.choice;

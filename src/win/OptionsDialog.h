@@ -10,8 +10,7 @@
 namespace kp::win {
 
 // setCardVisibility: the card's visibility routine, for the Settings page's Save.
-// firstOpening: the first time in this run (the Qt program makes its window once).
-OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine, bool firstOpening,
+OptionsChoice runOptionsDialog(HINSTANCE instance, HWND owner, Engine& engine,
                                std::function<void(CardVisibility)> setCardVisibility);
 
 } // namespace kp::win

@@ -1,7 +1,5 @@
 #include "win/WinHost.h"
 
-#include <utility>
-
 #include "win/Card.h"
 #include "win/MessageBoxes.h"
 #include "win/OptionsDialog.h"
@@ -58,8 +56,7 @@ void WinHost::showMessage(MessageKind kind, const std::string& text) {
 }
 
 OptionsChoice WinHost::openOptions(const RunState&) {
-    const bool first = std::exchange(m_firstOptions, false);
-    return runOptionsDialog(m_instance, m_window, *m_engine, first, [this](CardVisibility visibility) {
+    return runOptionsDialog(m_instance, m_window, *m_engine, [this](CardVisibility visibility) {
         if (m_card) m_card->setVisibility(visibility);
     });
 }

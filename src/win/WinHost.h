@@ -37,7 +37,6 @@ private:
     HWND m_window = nullptr;
     Engine* m_engine = nullptr;
     Card* m_card = nullptr;
-    bool m_firstOptions = true;
 };
 
 } // namespace kp::win

@@ -106,6 +106,8 @@ TEST(OptionsModel, UntickedNewVersionGoesBackToTheRunsVersionNotTheStartUpOne) {
     s.versionPart3 = "";
     EXPECT_EQ(model.versionParts(), (std::vector<std::string>{"2", "0", ""}));
     EXPECT_TRUE(OptionsModel::versionRow(false).resetParts);
+    // A window opened again (the Win32 dialog is made at each opening) keeps the run's parts.
+    EXPECT_EQ(model.takeLastVersion(), (std::vector<std::string>{"2", "0", ""}));
 }
 
 } // namespace
