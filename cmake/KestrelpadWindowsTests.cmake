@@ -14,3 +14,20 @@ set(KP_LINUX_KPAD ${CMAKE_SOURCE_DIR}/build/kpad CACHE FILEPATH "The Linux kpad 
 add_test(NAME windows_crossing
          COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/crossing.sh ${CMAKE_BINARY_DIR} ${KP_LINUX_KPAD})
 set_tests_properties(windows_crossing PROPERTIES TIMEOUT 300)
+# The window tests' driver: a second Windows program that finds kestrelpad.exe's windows and
+# controls and works them by messages. It knows the controls by the names of resource.h.
+file(STRINGS ${CMAKE_SOURCE_DIR}/src/win/resource.h kp_resource_lines REGEX "^#define ID[CM]_[A-Za-z0-9]+ [0-9]+")
+set(kp_driver_ids "// Made by CMake from src/win/resource.h.\n#pragma once\n#include <utility>\n")
+string(APPEND kp_driver_ids "constexpr std::pair<const wchar_t*, int> kControlIds[] = {\n    {L\"OK\", 1},\n    {L\"Cancel\", 2},\n")
+foreach(line IN LISTS kp_resource_lines)
+  string(REGEX REPLACE "^#define ID[CM]_([A-Za-z0-9]+) ([0-9]+).*" "    {L\"\\1\", \\2},\n" entry "${line}")
+  string(APPEND kp_driver_ids "${entry}")
+endforeach()
+string(APPEND kp_driver_ids "};\n")
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/driver/kpdriver_ids.h CONTENT "${kp_driver_ids}" @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/win/resource.h)
+add_executable(kpdriver tests/win/driver/kpdriver.cpp)
+target_include_directories(kpdriver PRIVATE ${CMAKE_BINARY_DIR}/driver)
+target_link_libraries(kpdriver PRIVATE user32 comctl32)
+target_link_options(kpdriver PRIVATE -municode)
+set_target_properties(kpdriver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -61,6 +61,8 @@ void SettingsPage::init(HWND dialog) {
         const bool capacity = v == SettingsModel::Capacity;
         layOver(GetDlgItem(dialog, kValues[v].edit), kValues[v].display, {true, !capacity, true});
     }
+    for (int v = 0; v < 4; ++v)
+        SetWindowSubclass(GetDlgItem(dialog, kValues[v].upDown), upDownProc, UINT_PTR(v), reinterpret_cast<DWORD_PTR>(this));
     setText(dialog, IDC_Edit2, " 0.5 L");
     CheckDlgButton(dialog, IDC_CheckBox4, m_model.showWindowEdited() ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_CheckBox3, m_model.showArchiveFolderEdited() ? BST_CHECKED : BST_UNCHECKED);
@@ -88,6 +90,26 @@ void SettingsPage::refresh(HWND dialog) {
 void SettingsPage::step(HWND dialog, SettingsModel::Value v, Step direction) {
     SetFocus(GetDlgItem(dialog, kValues[v].edit));
     m_model.step(v, direction);
+    refresh(dialog);
+}
+
+// An up-down's position set by a message (another program's: an accessibility tool's or the
+// test driver's) moves its value by the model's steps, so the same bounds hold as for the
+// arrows; the up-down then shows where the value stopped.
+LRESULT CALLBACK SettingsPage::upDownProc(HWND upDown, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR value,
+                                          DWORD_PTR page) {
+    auto* self = reinterpret_cast<SettingsPage*>(page);
+    const auto v = SettingsModel::Value(value);
+    if (message != UDM_SETPOS32 || int(lParam) == self->m_model.upDown(v).position)
+        return DefSubclassProc(upDown, message, wParam, lParam);
+    const int before = self->m_model.upDown(v).position;
+    self->moveTo(GetParent(upDown), v, int(lParam));
+    return before;
+}
+
+void SettingsPage::moveTo(HWND dialog, SettingsModel::Value v, int position) {
+    for (int now = m_model.upDown(v).position; now != position; now = m_model.upDown(v).position)
+        if (!m_model.step(v, position > now ? Step::Up : Step::Down)) break;
     refresh(dialog);
 }
 

@@ -32,6 +32,9 @@ public:
 
 private:
     void step(HWND dialog, SettingsModel::Value v, Step direction);
+    void moveTo(HWND dialog, SettingsModel::Value v, int position);
+    static LRESULT CALLBACK upDownProc(HWND upDown, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR value,
+                                       DWORD_PTR page);
     void refresh(HWND dialog);
     void save(HWND dialog);
 

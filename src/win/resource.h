@@ -94,3 +94,12 @@
 #define IDC_CopyButton 1139
 #define IDC_ChangesFilterCaption 1140
 #define IDC_CopyFilterCaption 1141
+// The card's labels: painted by the card over its picture, and kept as hidden child windows
+// with the same texts for programs that read windows (screen readers' helpers, the test driver).
+#define IDC_CardLabel2 1200 // the program's name and version
+#define IDC_CardLabel5 1201 // the project's name
+#define IDC_CardLabel4 1202 // the archive's stamp, "Canceled" or the same-project text
+#define IDC_CardLabel8 1203 // items ignored
+#define IDC_CardLabel6 1204 // the restore under way
+#define IDC_CardLabel7 1205 // the status
+#define IDC_CardLabel1 1206 // disk space
