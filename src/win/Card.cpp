@@ -14,6 +14,8 @@ constexpr int kWidth = 500, kHeight = 250, kCornerEllipse = 68;
 constexpr COLORREF kNavy = RGB(0, 0, 0x80);
 constexpr UINT_PTR kShownTimer = 1, kCtrlPollTimer = 2, kFadeTimer = 3;
 const wchar_t kCardClass[] = L"KestrelpadCard";
+constexpr int kLabelIds[] = {IDC_CardLabel2, IDC_CardLabel5, IDC_CardLabel4, IDC_CardLabel8,
+                             IDC_CardLabel6, IDC_CardLabel7, IDC_CardLabel1};
 
 HFONT cardFont(int px, bool bold) {
     return CreateFontW(-px, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
@@ -62,6 +64,7 @@ Card::Card(HINSTANCE instance, HWND owner, Engine& engine) : m_engine(engine) {
     SetLayeredWindowAttributes(m_window, 0, 255, LWA_ALPHA);
     // The rounded shape: a rectangle whose corners are quarters of 68-pixel ellipses.
     SetWindowRgn(m_window, CreateRoundRectRgn(0, 0, kWidth + 1, kHeight + 1, kCornerEllipse, kCornerEllipse), FALSE);
+    for (int id : kLabelIds) CreateWindowExW(0, L"Static", L"", WS_CHILD, 0, 0, 0, 0, m_window, HMENU(INT_PTR(id)), instance, nullptr);
 }
 
 Card::~Card() {
@@ -71,24 +74,24 @@ Card::~Card() {
 
 void Card::show(bool visible) {
     m_visible = visible;
+    // Ctrl is polled, shown or not: the keys go to the window that has the keyboard, which
+    // the card has not when it is hidden or another window holds the focus.
+    SetTimer(m_window, kCtrlPollTimer, 100, nullptr);
     if (!visible) {
-        // Invisible but working: the timer runs, and Ctrl still reaches the run (polled,
-        // since a hidden window gets no keys). A hidden card is never shown.
-        SetTimer(m_window, kCtrlPollTimer, 100, nullptr);
+        // Invisible but working: the timer runs. A hidden card is never shown.
         m_engine.shown();
         return;
     }
     ShowWindow(m_window, SW_SHOWNORMAL);
     UpdateWindow(m_window);
     SetForegroundWindow(m_window);
-    SetFocus(m_window); // Ctrl reaches the run through the card's keys
+    SetFocus(m_window); // Ctrl also reaches the run through the card's keys
     // After the show has been painted: the clock check may show a message and close.
     SetTimer(m_window, kShownTimer, 0, nullptr);
 }
 
 void Card::setVisibility(CardVisibility visibility) {
     if (visibility == CardVisibility::Shown) {
-        KillTimer(m_window, kCtrlPollTimer);
         m_visible = true;
         SetLayeredWindowAttributes(m_window, 0, 255, LWA_ALPHA);
         ShowWindow(m_window, SW_SHOWNOACTIVATE);
@@ -96,9 +99,7 @@ void Card::setVisibility(CardVisibility visibility) {
     } else if (visibility == CardVisibility::FadeOut && m_visible) {
         fade();
         m_visible = false;
-        ShowWindow(m_window, SW_HIDE);
-        // Hidden but working: Ctrl still reaches the run.
-        SetTimer(m_window, kCtrlPollTimer, 100, nullptr);
+        ShowWindow(m_window, SW_HIDE); // hidden but working: Ctrl is still polled
     }
 }
 
@@ -197,6 +198,7 @@ void Card::paint(HDC dc) {
         DeleteDC(source);
     }
     const CardView v = cardView(m_engine.state());
+    publishTexts(v);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kNavy);
     drawLabel(dc, v.title, {104, 48, 104 + 289, 48 + 18}, 15, true);                    // Label2
@@ -208,6 +210,18 @@ void Card::paint(HDC dc) {
     drawMeter(dc, {64, 178, 64 + 375, 178 + 4}, m_archivePercent);                     // AbMeter1
     drawLabel(dc, v.statusLabel, {65, 204, 65 + 161, 204 + 16}, 13, false);            // Label7
     drawLabel(dc, v.diskSpaceText, {232, 204, 232 + 197, 204 + 16}, 13, false);        // Label1
+}
+
+// The hidden labels follow what is painted (set only on a change: a label's text set is a
+// message to every reader).
+void Card::publishTexts(const CardView& v) {
+    const std::string* texts[] = {&v.title, &v.projectName, &v.dateLabel, &v.ignoredText,
+                                  &v.restoringText, &v.statusLabel, &v.diskSpaceText};
+    for (std::size_t i = 0; i < std::size(kLabelIds); ++i) {
+        HWND label = GetDlgItem(m_window, kLabelIds[i]);
+        const std::wstring text = wide(*texts[i]);
+        if (windowText(label) != text) SetWindowTextW(label, text.c_str());
+    }
 }
 
 } // namespace kp::win

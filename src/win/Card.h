@@ -26,6 +26,7 @@ private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void paint(HDC dc);
+    void publishTexts(const CardView& v);
     void closeQuery();
     void fadeOutAndFinish();
     void fade();

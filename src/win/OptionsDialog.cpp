@@ -34,7 +34,12 @@ struct Dialog {
     std::vector<std::string> lastParts;
     WNDPROC commentProc = nullptr;
     bool lineRed = false; // the message line's text is red, else white
+    int shownRow = 0;           // the state whose folder and comment the Tools page shows
+    bool commentPending = false; // its comment is read once the page is on screen
 };
+
+// Posted by the Tools page as it shows: read the chosen state's comment.
+constexpr UINT kReadShownComment = WM_APP + 21;
 
 // TimerFN: the repeated-minute countdown, once a second while it runs.
 constexpr UINT_PTR kTimerFN = 1;
@@ -92,10 +97,28 @@ LRESULT CALLBACK commentProc(HWND edit, UINT message, WPARAM wParam, LPARAM lPar
 void showPage(HWND dialog, int page) {
     for (int p = 0; p < 4; ++p)
         for (int id : kPages[p]) ShowWindow(GetDlgItem(dialog, id), p == page ? SW_SHOW : SW_HIDE);
+    // After the page is on screen, so that a message about the state shows over it.
+    if (page == 1 && dialogOf(dialog)->commentPending) PostMessageW(dialog, kReadShownComment, 0, 0);
     const int focus[4] = {IDC_Memo1, IDC_ListBox1, IDC_ComboBox1, IDC_Memo1};
     SetFocus(GetDlgItem(dialog, focus[page >= 0 && page < 4 ? page : 0]));
     MessageLine line;
     if (page == 0 && dialogOf(dialog)->model.storingTabLine(line)) showMessageLine(dialog, line);
+}
+
+// A tab picked by TCM_SETCURSEL, which tells nobody (another program's choice: an
+// accessibility tool's or the test driver's), shows its page as a click on it does.
+LRESULT CALLBACK tabsProc(HWND tabs, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    const LRESULT result = DefSubclassProc(tabs, message, wParam, lParam);
+    if (message == TCM_SETCURSEL) showPage(GetParent(tabs), int(SendMessageW(tabs, TCM_GETCURSEL, 0, 0)));
+    return result;
+}
+
+// The state's comment is only read: its view shows no caret (the edit makes one anew each
+// time it takes the focus).
+LRESULT CALLBACK caretlessProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    const LRESULT result = DefSubclassProc(edit, message, wParam, lParam);
+    if (message == WM_SETFOCUS) HideCaret(edit);
+    return result;
 }
 
 // The window became active: the run's situation decides the message line, which buttons
@@ -142,22 +165,30 @@ void fillStates(HWND dialog, Dialog& d) {
     setText(dialog, IDC_Label18, d.states.countText());
 }
 
-void showState(HWND dialog, Dialog& d, int row) {
-    const StateView v = d.states.view(row);
-    setText(dialog, IDC_Label3, "Path: " + v.folderText);
-    setText(dialog, IDC_Label21, v.position);
-    std::string comment;
-    if (!v.archive.empty()) {
-        const StateComment c = StatesModel::readComment(v.archive);
-        comment = c.status == StateComment::Status::Unreadable ? c.error : c.text;
-        tellUnreadComment(dialog, c);
-    }
+// The chosen state's comment is read only while the Tools page is on screen: the window
+// opens on the Storing page, and a comment that cannot be read is reported as the page shows.
+void readShownComment(HWND dialog, Dialog& d) {
+    d.commentPending = false;
+    const std::string archive = d.states.archiveAt(d.shownRow);
+    if (archive.empty()) return;
+    const StateComment c = StatesModel::readComment(archive);
     std::string shown; // the edit breaks lines at CR LF
-    for (char ch : comment) {
+    for (char ch : c.status == StateComment::Status::Read ? c.text : std::string()) {
         if (ch == '\n') shown += '\r';
         shown += ch;
     }
     setText(dialog, IDC_Memo3, shown);
+    tellUnreadComment(dialog, c);
+}
+
+void showState(HWND dialog, Dialog& d, int row) {
+    const StateView v = d.states.view(row);
+    setText(dialog, IDC_Label3, v.folderText);
+    setText(dialog, IDC_Label21, v.position);
+    setText(dialog, IDC_Memo3, "");
+    d.shownRow = row;
+    d.commentPending = !v.archive.empty();
+    if (d.commentPending && IsWindowVisible(GetDlgItem(dialog, IDC_ListBox1))) readShownComment(dialog, d);
 }
 
 void showArming(HWND dialog, const Arming& a) {
@@ -273,6 +304,13 @@ void initDialog(HWND dialog, Dialog& d) {
         item.pszText = const_cast<wchar_t*>(kTabNames[i]);
         SendMessageW(tabs, TCM_INSERTITEMW, WPARAM(i), reinterpret_cast<LPARAM>(&item));
     }
+    // Tabs of equal widths, together as wide as the control less the chosen tab's margins.
+    RECT tab{}, all{};
+    SendMessageW(tabs, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&tab));
+    GetClientRect(tabs, &all);
+    SendMessageW(tabs, TCM_SETITEMSIZE, 0, MAKELPARAM((all.right - 6) / 4, tab.bottom - tab.top));
+    SetWindowSubclass(tabs, tabsProc, 0, 0);
+    SetWindowSubclass(GetDlgItem(dialog, IDC_Memo3), caretlessProc, 0, 0);
     fillStates(dialog, d);
     d.settings.init(dialog);
     initAbout(dialog);
@@ -315,6 +353,10 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     if (message == WM_ACTIVATE) {
         if (LOWORD(wParam) != WA_INACTIVE) onActivated(dialog, *d);
         return FALSE;
+    }
+    if (message == kReadShownComment) {
+        if (d->commentPending && IsWindowVisible(GetDlgItem(dialog, IDC_ListBox1))) readShownComment(dialog, *d);
+        return TRUE;
     }
     if (message == WM_TIMER && wParam == kTimerFN) {
         countdownTick(dialog, *d);
@@ -398,7 +440,7 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     case IDC_Edit13: // the project log window, not modal
         if (HIWORD(wParam) == STN_CLICKED)
-            if (ProjectLogWindow* log = ProjectLogWindow::ofRun()) log->show(dialog);
+            if (ProjectLogWindow* log = ProjectLogWindow::ofRun()) log->show();
         return TRUE;
     case IDC_Label23:
         if (HIWORD(wParam) == STN_CLICKED) {

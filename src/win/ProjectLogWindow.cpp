@@ -51,8 +51,8 @@ int logLineAt(const std::wstring& text, int position) {
 
 } // namespace
 
-ProjectLogWindow::ProjectLogWindow(HINSTANCE instance, Engine& engine, const Clock& clock)
-    : m_instance(instance), m_model(engine.edits(), clock) {
+ProjectLogWindow::ProjectLogWindow(HINSTANCE instance, HWND owner, Engine& engine, const Clock& clock)
+    : m_instance(instance), m_owner(owner), m_model(engine.edits(), clock) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = windowProc;
     wc.hInstance = instance;
@@ -74,7 +74,7 @@ ProjectLogWindow::~ProjectLogWindow() {
 
 ProjectLogWindow* ProjectLogWindow::ofRun() { return g_run; }
 
-void ProjectLogWindow::create(HWND owner) {
+void ProjectLogWindow::create() {
     HMENU bar = CreateMenu();
     m_file = CreatePopupMenu();
     AppendMenuW(m_file, MF_STRING, IDM_Save2, L"Save");
@@ -82,15 +82,16 @@ void ProjectLogWindow::create(HWND owner) {
     AppendMenuW(m_file, MF_STRING, IDM_Close1, L"Quit");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(m_file), L"  File  ");
 
-    const DWORD style = WS_OVERLAPPEDWINDOW, exStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+    const DWORD style = WS_OVERLAPPEDWINDOW, exStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_TOPMOST;
     RECT frame{0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&frame, style, TRUE, exStyle);
     const int w = frame.right - frame.left, h = frame.bottom - frame.top;
     RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    // Owned by the options window: it stays above that window, which is on top of the others.
+    // On top, as the options window is, and above it: made after it. Owned by the run's
+    // hidden window, not by the options window, so that it stays open until the run ends.
     m_window = CreateWindowExW(exStyle, kLogClass, L" Project log", style, area.left + (area.right - area.left - w) / 2,
-                               area.top + (area.bottom - area.top - h) / 2, w, h, owner, bar, m_instance, this);
+                               area.top + (area.bottom - area.top - h) / 2, w, h, m_owner, bar, m_instance, this);
     SendMessageW(m_window, WM_SETICON, ICON_BIG, 0); // the caption shows no icon
 
     m_edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
@@ -103,12 +104,12 @@ void ProjectLogWindow::create(HWND owner) {
     SetWindowLongPtrW(m_edit, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     m_editProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(m_edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(textProc)));
 
-    setText(m_haveKeptText ? m_keptText : m_model.shownText());
+    setText(m_model.shownText());
     setSaveEnabled(m_saveEnabled);
 }
 
-void ProjectLogWindow::show(HWND owner) {
-    if (!m_window) create(owner);
+void ProjectLogWindow::show() {
+    if (!m_window) create();
     if (m_model.replaceOnShow(text())) {
         setText(m_model.shownText());
         setSaveEnabled(true); // the text was replaced: a change like any other
@@ -207,9 +208,6 @@ LRESULT ProjectLogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_CLOSE: close(); return 0;
     case WM_DESTROY:
-        // With the options window that owns it: keep what it showed for the next showing.
-        m_keptText = text();
-        m_haveKeptText = true;
         m_window = m_edit = nullptr;
         m_file = nullptr;
         return 0;

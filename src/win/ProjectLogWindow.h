@@ -14,7 +14,8 @@ namespace kp::win {
 
 class ProjectLogWindow {
 public:
-    ProjectLogWindow(HINSTANCE instance, Engine& engine, const Clock& clock);
+    // owner: the run's hidden window; the log window stays until the run ends.
+    ProjectLogWindow(HINSTANCE instance, HWND owner, Engine& engine, const Clock& clock);
     ~ProjectLogWindow();
     ProjectLogWindow(const ProjectLogWindow&) = delete;
     ProjectLogWindow& operator=(const ProjectLogWindow&) = delete;
@@ -25,13 +26,13 @@ public:
 
     // Shows the window above the options window, starting from the last saved text (unsaved
     // edits of an earlier showing are dropped).
-    void show(HWND owner);
+    void show();
 
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK textProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void create(HWND owner);
+    void create();
     void setText(const std::string& lfText);
     std::string text() const; // the window's text with LF line breaks
     void setSaveEnabled(bool enabled);
@@ -42,6 +43,7 @@ private:
     void close();
 
     HINSTANCE m_instance;
+    HWND m_owner;
     ProjectLogModel m_model;
     HWND m_window = nullptr;
     HWND m_edit = nullptr;
@@ -51,10 +53,6 @@ private:
     WNDPROC m_editProc = nullptr;
     bool m_saveEnabled = false;
     bool m_settingText = false;
-    // The window goes with the options window that owns it; what it held is kept for the
-    // next showing, as if it had only been hidden.
-    std::string m_keptText;
-    bool m_haveKeptText = false;
 };
 
 } // namespace kp::win

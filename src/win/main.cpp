@@ -51,7 +51,7 @@ void runDesktop(HINSTANCE instance, const std::string& param) {
     kp::win::activateKeyboardLayout(engine.state().values.commentLayout);
     kp::win::Card card(instance, host.ownerWindow(), engine);
     host.setCard(card);
-    kp::win::ProjectLogWindow logWindow(instance, engine, kp::systemClock());
+    kp::win::ProjectLogWindow logWindow(instance, host.ownerWindow(), engine, kp::systemClock());
     card.show(kp::startVisibility(engine.state().values.showWindow) == kp::CardVisibility::Shown);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
