@@ -4,13 +4,15 @@
 # an edit below it saved reaches the newest archive, Export writes a text file; "Show
 # changes…" and "Copy files out…" open from the list's context menu, and the copy writes
 # the chosen file without ever replacing one unasked; a double click on a state whose archive
-# has gone says so.
+# has gone says so; a state whose archive cannot be read is reported as the Tools page shows.
+# Texts and states are read, and tabs picked, through kpdriver.exe.
 # Screenshots of each window are left in the work folder's shots/ when KP_KEEP_SHOTS is set.
 # Usage: tests/win/dialogs.sh BUILD_WINDOWS_FOLDER
 set -euo pipefail
 
 name=dialogs
 source "$(dirname "$0")/session.bash"
+drv() { "$wine" "$build/kpdriver.exe" "$@"; }
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 start() { "$wine" "$exe" "$(winpath "$1")" >/dev/null 2>&1 & run=$!; }
 ended() { for _ in $(seq $(($1 * 10))); do kill -0 "$run" 2>/dev/null || { run=; return 0; }; sleep 0.1; done; return 1; }
@@ -46,6 +48,9 @@ xdotool mousemove $((X + 150)) $((Y + 71)) click 1 type "XX"       # the heading
 xdotool key BackSpace Delete
 xdotool mousemove $((X + 150)) $((Y + 191)) click 1 key End        # "  state one"
 xdotool type " edited"
+text=$(drv text "$(drv wait " Project log")" LogMemo1 | tr -d '\r')
+grep -q "^  state one edited$" <<<"$text" && grep -q '^  History of the project "Site"$' <<<"$text" ||
+  fail "the log window holds: $text"
 xdotool mousemove $((X + 24)) $((Y + 8)) click 1; sleep 0.3       # File
 shot logmenu
 xdotool mousemove $((X + 33)) $((Y + 28)) click 1                  # Save
@@ -86,7 +91,7 @@ state_menu() { eval "$(xdotool getwindowgeometry --shell "$opt")"
                xdotool mousemove $((X + 62)) $((Y + 60)) click 3; sleep 0.5    # the newest state
                xdotool mousemove $((X + 120)) $((Y + 60 + $1)) click 1; }
 start "$site"; open_options tools
-xdotool mousemove $((X + 90)) $((Y + 12)) click 1; sleep 0.3      # the Tools tab
+drv tab "$(drv wait "*Site - Kestrelpad")" PageControl1 1; sleep 0.3  # the Tools tab
 eval "$(xdotool getwindowgeometry --shell "$opt")"
 xdotool mousemove $((X + 62)) $((Y + 60)) click 3; sleep 0.5; shot statemenu
 xdotool mousemove $((X + 120)) $((Y + 71)) click 1                # Show changes…
@@ -132,5 +137,22 @@ xdotool mousemove 512 384 key Return; sleep 0.3
 xdotool mousemove 512 384 key Escape
 ended 20 || fail "the run did not end after Cancel"
 [ "$(ls "$site/#tarnel"/*.zip 2>/dev/null | wc -l)" = 0 ] || fail "the state windows stored an archive"
+
+# A state whose archive cannot be read: said when the Tools page first shows it, not before
+# (the window opens on the Storing page), and once only.
+site="$work/unreadable/Site"; mkdir -p "$site/#tarnel"; echo a > "$site/a.txt"
+echo "not an archive at all" > "$site/#tarnel/Site-101203.1500c.zip"
+start "$site"; open_options unreadable
+opt=$(drv wait "*Site - Kestrelpad")
+! KPDRIVER_TIMEOUT=1 drv wait Kestrelpad '#32770' >/dev/null 2>&1 || fail "the damaged state was reported before the Tools page showed"
+drv tab "$opt" PageControl1 1
+message=$(drv wait Kestrelpad '#32770') || fail "the damaged state's comment was not reported"
+shot unreadable
+drv texts "$message" | grep -q "Site-101203.1500c.zip: it is not a ZIP archive" || fail "the report: $(drv texts "$message")"
+drv click "$message" OK; drv gone "$message" || fail "the report stayed"
+drv tab "$opt" PageControl1 0; drv tab "$opt" PageControl1 1
+! KPDRIVER_TIMEOUT=1 drv wait Kestrelpad '#32770' >/dev/null 2>&1 || fail "the damaged state was reported twice"
+drv click "$opt" Cancel
+ended 20 || fail "the run did not end after Cancel"
 
 echo "dialogs: all cases passed"
