@@ -77,6 +77,7 @@ void Card::show(bool visible) {
     // Ctrl is polled, shown or not: the keys go to the window that has the keyboard, which
     // the card has not when it is hidden or another window holds the focus.
     SetTimer(m_window, kCtrlPollTimer, 100, nullptr);
+    publishTexts(cardView(m_engine.state())); // readable once the card is there, before its first paint
     if (!visible) {
         // Invisible but working: the timer runs. A hidden card is never shown.
         m_engine.shown();

@@ -26,15 +26,6 @@ options_window() { for _ in $(seq 50); do w=$(xdotool search --name "Site - Kest
 # The click must come while the card is up, before the run's first tick.
 card_shown() { for _ in $(seq 100); do xdotool search --onlyvisible --name "^Kestrelpad$" >/dev/null 2>&1 && return 0
                sleep 0.05; done; return 1; }
-# Waits for the card (and every message box) to go.
-card_gone() { for _ in $(seq 50); do xdotool search --onlyvisible --name "^Kestrelpad$" >/dev/null 2>&1 || return 0
-              sleep 0.1; done; return 1; }
-# A message box: a window titled "Kestrelpad" other than the 500 x 250 card. (Wine takes a
-# click on its button only when the button is held down for a moment.)
-message_box() { for _ in $(seq 30); do
-                  for w in $(xdotool search --onlyvisible --name "^Kestrelpad$" 2>/dev/null); do
-                    [[ $(xdotool getwindowgeometry "$w") == *"Geometry: 500x250"* ]] || { sleep 0.3; echo "$w"; return 0; }
-                  done; sleep 0.1; done; return 1; }
 open_options() { card_shown || fail "$2: no card"; xdotool mousemove 512 384 click 1; options_window >/dev/null || fail "$2: no options window"; sleep 0.3; }
 # The chooser of --choose.
 chooser() { for _ in $(seq 100); do w=$(xdotool search --onlyvisible --name "^Choose the project - Kestrelpad$" 2>/dev/null | head -1)
