@@ -11,7 +11,7 @@
 //   kpdriver list WINDOW CONTROL      a list box's rows, a line each, the chosen one marked "* "
 //   kpdriver select WINDOW CONTROL ROW  chooses a row of a list or combo box, as a click would
 //   kpdriver updown WINDOW CONTROL POS  sets an up-down's position (UDM_SETPOS32)
-//   kpdriver settext WINDOW CONTROL TEXT  sets a control's text (WM_SETTEXT)
+//   kpdriver settext WINDOW CONTROL TEXT  sets a control's text (WM_SETTEXT; a combo box's edit)
 //   kpdriver command WINDOW ID        posts WM_COMMAND ID (a menu item), as the menu would
 //
 // WINDOW is a handle printed by wait (0x...), or a caption: exact, or "*TAIL" for one that
@@ -144,13 +144,28 @@ BOOL CALLBACK visitChild(HWND c, LPARAM param) {
     return FALSE;
 }
 
-// Any control within the window, also one laid over another control (a child of it).
+// The window's own control of that number, else one deeper down (laid over another control,
+// a child of it).
 HWND control(HWND parent, const std::wstring& name) {
     ChildSearch s{controlId(name)};
     if (s.id == 0) return parent;
+    if (HWND own = GetDlgItem(parent, s.id)) return own;
     EnumChildWindows(parent, visitChild, reinterpret_cast<LPARAM>(&s));
     if (!s.found) fail(1, L"no control " + name);
     return s.found;
+}
+
+BOOL CALLBACK visitEdit(HWND c, LPARAM param) {
+    if (classOf(c) != L"Edit") return TRUE;
+    *reinterpret_cast<HWND*>(param) = c;
+    return FALSE;
+}
+
+// A combo box's text is its edit's.
+HWND editOf(HWND c) {
+    HWND edit = nullptr;
+    if (classOf(c) != L"Edit") EnumChildWindows(c, visitEdit, reinterpret_cast<LPARAM>(&edit));
+    return edit ? edit : c;
 }
 
 std::wstring stateOf(HWND c) {
@@ -229,7 +244,7 @@ int wmain(int argc, wchar_t** argv) {
     } else if (command == L"updown") {
         SendMessageW(control(window(spec), arg(3)), UDM_SETPOS32, 0, LPARAM(std::wcstol(arg(4).c_str(), nullptr, 10)));
     } else if (command == L"settext") {
-        SendMessageW(control(window(spec), arg(3)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(4).c_str()));
+        SendMessageW(editOf(control(window(spec), arg(3))), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(4).c_str()));
     } else if (command == L"command") {
         PostMessageW(window(spec), WM_COMMAND, WPARAM(controlId(arg(3))), 0);
     } else {
