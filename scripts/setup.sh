@@ -3,7 +3,7 @@
 # Usage: scripts/setup.sh [build|test|windows|fuzz|bench]...
 set -euo pipefail
 
-build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libdeflate-dev zlib1g-dev libgtest-dev
+build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libdeflate-dev zlib1g-dev libgtest-dev
             librsvg2-bin scdoc fp-utils-3.2.2 dpkg-dev file)
 test_pkgs=(zip unzip 7zip libarchive-tools python3 faketime lintian desktop-file-utils man-db
            xvfb xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-gi imagemagick

@@ -3,48 +3,27 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QHeaderView>
-#include <QVBoxLayout>
 
 #include "ui/ValueLabel.h"
+#include "ui_ChangesDialog.h"
 
 namespace kp::ui {
 
 ChangesDialog::ChangesDialog(const Project& project, const std::string& archive, QWidget* parent)
-    : QDialog(parent), m_model(project, archive) {
-    setObjectName(QStringLiteral("ChangesDialog"));
+    : QDialog(parent), m_model(project, archive), m_ui(std::make_unique<Ui::ChangesDialog>()) {
+    m_ui->setupUi(this);
     setWindowTitle(QString::fromStdString(m_model.caption()));
-    resize(620, 440);
-
-    m_filter = new QLineEdit(this);
-    m_filter->setObjectName(QStringLiteral("ChangesFilter"));
-    m_filter->setAccessibleName(QStringLiteral("Filter"));
-    m_filter->setPlaceholderText(QStringLiteral("Filter: part of a path, or a pattern such as docs/*.txt"));
-    m_filter->setClearButtonEnabled(true);
-
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName(QStringLiteral("ChangesList"));
-    m_list->setAccessibleName(QStringLiteral("Changed files"));
-    m_list->setRootIsDecorated(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setHeaderLabels({QStringLiteral("Change"), QStringLiteral("Path"), QStringLiteral("Size (bytes)")});
+    m_filter = m_ui->ChangesFilter;
+    m_list = m_ui->ChangesList;
+    m_summary = m_ui->ChangesSummary;
     m_list->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-    m_list->header()->setStretchLastSection(false);
-
-    m_summary = new QLabel(this);
-    m_summary->setObjectName(QStringLiteral("ChangesSummary"));
     nameValueLabel(m_summary, QStringLiteral("Summary"));
-
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_filter);
-    layout->addWidget(m_list, 1);
-    layout->addWidget(m_summary);
-    layout->addWidget(buttons);
+    connect(m_ui->ChangesButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_filter, &QLineEdit::textChanged, this, &ChangesDialog::applyFilter);
     fill();
 }
+
+ChangesDialog::~ChangesDialog() = default;
 
 void ChangesDialog::fill() {
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -5,8 +5,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTreeWidget>
+#include <memory>
 
 #include "engine/ChangesModel.h"
+
+namespace Ui {
+class ChangesDialog;
+}
 
 namespace kp::ui {
 
@@ -14,6 +19,7 @@ class ChangesDialog : public QDialog {
     Q_OBJECT
 public:
     ChangesDialog(const Project& project, const std::string& archive, QWidget* parent = nullptr);
+    ~ChangesDialog() override;
 
     int shownCount() const; // rows that pass the filter
 
@@ -22,6 +28,7 @@ private:
     void applyFilter(const QString& text);
 
     ChangesModel m_model;
+    std::unique_ptr<Ui::ChangesDialog> m_ui; // forms/ChangesDialog.ui
     QLineEdit* m_filter = nullptr;
     QTreeWidget* m_list = nullptr;
     QLabel* m_summary = nullptr;

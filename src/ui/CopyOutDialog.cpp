@@ -3,64 +3,44 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QVBoxLayout>
 
 #include "ui/MessageBox.h"
 #include "ui/ValueLabel.h"
+#include "ui_CopyOutDialog.h"
 
 namespace kp::ui {
 
 CopyOutDialog::CopyOutDialog(const Project& project, const std::string& archive, QWidget* parent)
-    : QDialog(parent), m_model(project, archive) {
-    setObjectName(QStringLiteral("CopyOutDialog"));
+    : QDialog(parent), m_model(project, archive), m_ui(std::make_unique<Ui::CopyOutDialog>()) {
+    m_ui->setupUi(this);
     setWindowTitle(QString::fromStdString(m_model.caption()));
-    resize(620, 480);
+    setUpControls();
+    fill();
+    updateButton();
+}
 
-    m_filter = new QLineEdit(this);
-    m_filter->setObjectName(QStringLiteral("CopyFilter"));
-    m_filter->setAccessibleName(QStringLiteral("Filter"));
-    m_filter->setPlaceholderText(QStringLiteral("Filter: part of a path"));
-    m_filter->setClearButtonEnabled(true);
+CopyOutDialog::~CopyOutDialog() = default;
 
-    m_files = new QTreeWidget(this);
-    m_files->setObjectName(QStringLiteral("CopyFiles"));
-    m_files->setAccessibleName(QStringLiteral("Files of the state"));
-    m_files->setRootIsDecorated(false);
-    m_files->setUniformRowHeights(true);
-    m_files->setHeaderLabels({QStringLiteral("Path"), QStringLiteral("Size (bytes)")});
+void CopyOutDialog::setUpControls() {
+    Ui::CopyOutDialog& ui = *m_ui;
+    m_filter = ui.CopyFilter;
+    m_files = ui.CopyFiles;
+    m_folder = ui.CopyFolder;
+    m_overwrite = ui.CopyOverwrite;
+    m_progress = ui.CopyProgress;
+    m_status = ui.CopyStatus;
     m_files->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    m_files->header()->setStretchLastSection(false);
-
-    m_folder = new QLineEdit(this);
-    m_folder->setObjectName(QStringLiteral("CopyFolder"));
-    m_folder->setAccessibleName(QStringLiteral("Target folder"));
-    auto* browse = new QPushButton(QStringLiteral("Choose…"), this);
-    browse->setObjectName(QStringLiteral("CopyChooseFolder"));
-    browse->setAccessibleName(QStringLiteral("Choose folder"));
-    m_overwrite = new QCheckBox(QStringLiteral(" Replace files that exist"), this);
-    m_overwrite->setObjectName(QStringLiteral("CopyOverwrite"));
-    m_progress = new QProgressBar(this);
-    m_progress->setObjectName(QStringLiteral("CopyProgress"));
-    m_progress->setAccessibleName(QStringLiteral("Copy progress"));
-    m_progress->setRange(0, 100);
-    m_progress->setValue(0);
-    m_status = new QLabel(this);
-    m_status->setObjectName(QStringLiteral("CopyStatus"));
     nameValueLabel(m_status, QStringLiteral("Status"));
-    m_status->setWordWrap(true);
 
-    auto* buttons = new QDialogButtonBox(this);
-    m_copy = buttons->addButton(QStringLiteral("Copy"), QDialogButtonBox::AcceptRole);
+    m_copy = ui.CopyButtons->addButton(QStringLiteral("Copy"), QDialogButtonBox::AcceptRole);
     m_copy->setObjectName(QStringLiteral("CopyButton"));
-    buttons->addButton(QDialogButtonBox::Close);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    ui.CopyButtons->addButton(QDialogButtonBox::Close);
+    connect(ui.CopyButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_copy, &QPushButton::clicked, this, [this] {
         if (copyChosen()) accept();
     });
-    connect(browse, &QPushButton::clicked, this, &CopyOutDialog::chooseFolder);
+    connect(ui.CopyChooseFolder, &QPushButton::clicked, this, &CopyOutDialog::chooseFolder);
     connect(m_folder, &QLineEdit::textChanged, this, &CopyOutDialog::updateButton);
     connect(m_files, &QTreeWidget::itemChanged, this, &CopyOutDialog::updateButton);
     connect(m_filter, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -68,21 +48,6 @@ CopyOutDialog::CopyOutDialog(const Project& project, const std::string& archive,
         for (int i = 0; i < m_files->topLevelItemCount(); ++i)
             m_files->topLevelItem(i)->setHidden(!CopyOutModel::rowShown(m_model.rows()[std::size_t(i)], filter));
     });
-
-    auto* folderRow = new QHBoxLayout;
-    folderRow->addWidget(new QLabel(QStringLiteral("Copy to:"), this));
-    folderRow->addWidget(m_folder, 1);
-    folderRow->addWidget(browse);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_filter);
-    layout->addWidget(m_files, 1);
-    layout->addLayout(folderRow);
-    layout->addWidget(m_overwrite);
-    layout->addWidget(m_progress);
-    layout->addWidget(m_status);
-    layout->addWidget(buttons);
-    fill();
-    updateButton();
 }
 
 void CopyOutDialog::fill() {

@@ -8,8 +8,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <memory>
 
 #include "engine/CopyOutModel.h"
+
+namespace Ui {
+class CopyOutDialog;
+}
 
 namespace kp::ui {
 
@@ -17,6 +22,7 @@ class CopyOutDialog : public QDialog {
     Q_OBJECT
 public:
     CopyOutDialog(const Project& project, const std::string& archive, QWidget* parent = nullptr);
+    ~CopyOutDialog() override;
 
     // Tests and the keyboard: the folder the files go to, and the items chosen.
     void setTargetFolder(const QString& folder);
@@ -24,12 +30,15 @@ public:
     bool copyChosen(); // true when every chosen file was copied
 
 private:
+    // What the form cannot say: the buttons' roles and the connections.
+    void setUpControls();
     void fill();
     void chooseFolder();
     void updateButton();
     std::vector<std::string> chosenPaths() const;
 
     CopyOutModel m_model;
+    std::unique_ptr<Ui::CopyOutDialog> m_ui; // forms/CopyOutDialog.ui
     QLineEdit* m_filter = nullptr;
     QTreeWidget* m_files = nullptr;
     QLineEdit* m_folder = nullptr;

@@ -12,6 +12,10 @@
 
 #include "engine/SettingsModel.h"
 
+namespace Ui {
+class SettingsTab;
+}
+
 namespace kp::ui {
 
 class OptionsWindow;
@@ -35,9 +39,11 @@ private:
         UpDownArrows* arrows = nullptr; // UpDown1..UpDown4
     };
 
-    void buildControls();
-    QWidget* makeValue(SettingsModel::Value v, const char* editName, const char* displayName,
-                       const char* upDownName, const QString& accessibleName);
+    // What the form cannot say: the models' items and values, colours, event filters, the
+    // connections.
+    void setUpControls();
+    void setUpValue(SettingsModel::Value v, QWidget* box, QLineEdit* edit, QLineEdit* display,
+                    UpDownArrows* arrows);
     void stepValue(SettingsModel::Value v, Step direction);
     void languageChosen(int index);
     void refresh();
@@ -47,6 +53,7 @@ private:
 
     OptionsWindow& m_window;
     std::unique_ptr<SettingsModel> m_model;
+    std::unique_ptr<Ui::SettingsTab> m_ui; // forms/SettingsTab.ui
     QComboBox* m_language = nullptr;      // ComboBox1
     QLineEdit* m_languageShown = nullptr; // Edit14
     QLabel* m_columnCaptions[3] = {};     // Label10, Label11, Label8

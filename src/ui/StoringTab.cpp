@@ -1,16 +1,14 @@
 #include "ui/StoringTab.h"
 
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QShortcut>
 #include <QStyle>
 #include <QStyleOptionComboBox>
-#include <QVBoxLayout>
 
 #include "engine/RunLimits.h"
 #include "ui/OptionsWindow.h"
 #include "ui/ValueLabel.h"
+#include "ui_StoringTab.h"
 
 namespace kp::ui {
 
@@ -27,93 +25,56 @@ void setTextColour(QWidget* w, const QColor& colour) {
 
 } // namespace
 
-StoringTab::StoringTab(OptionsWindow& window) : m_window(window) {
-    setObjectName(QStringLiteral("TabSheet1"));
-    setAccessibleName(QStringLiteral("Storing"));
-    buildControls();
+StoringTab::StoringTab(OptionsWindow& window) : m_window(window), m_ui(std::make_unique<Ui::StoringTab>()) {
+    m_ui->setupUi(this);
+    setUpControls();
 }
 
-void StoringTab::buildControls() {
+StoringTab::~StoringTab() = default;
+
+void StoringTab::setUpControls() {
+    Ui::StoringTab& ui = *m_ui;
+    m_statusCaption = ui.Label6;
+    m_status = ui.ComboBox2;
+    m_statusShown = ui.Edit15;
+    m_diskSpace = ui.Label16;
+    m_logLink = ui.Edit13;
+    m_commentCaption = ui.Label1;
+    m_comment = ui.Memo1;
+    m_versionCaption = ui.Label14;
+    m_version[0] = ui.Edit6;
+    m_version[1] = ui.Edit8;
+    m_version[2] = ui.Edit10;
+    m_addVersion = ui.CheckBox5;
+    m_message = ui.Label4;
+    m_ok = ui.OKBtn;
+    m_cancel = ui.CancelBtn;
     OptionsModel& model = m_window.model();
 
-    m_statusCaption = new QLabel(QStringLiteral("Project status: "), this);
-    m_statusCaption->setObjectName(QStringLiteral("Label6"));
-    m_status = new QComboBox(this);
-    m_status->setObjectName(QStringLiteral("ComboBox2"));
-    m_status->setAccessibleName(QStringLiteral("Project status"));
     for (const auto& item : OptionsModel::statusItems()) m_status->addItem(q(item));
     m_status->setCurrentIndex(model.status());
-    m_statusCaption->setBuddy(m_status);
     // The chosen status is shown in an edit laid over the box's text; it never takes the focus.
-    m_statusShown = new QLineEdit(m_status);
-    m_statusShown->setObjectName(QStringLiteral("Edit15"));
-    m_statusShown->setAccessibleName(QStringLiteral("Chosen status"));
-    m_statusShown->setFrame(false);
-    m_statusShown->setReadOnly(true);
-    m_statusShown->setFocusPolicy(Qt::NoFocus);
     m_statusShown->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_statusShown->setText(m_status->currentText());
     connect(m_status, &QComboBox::activated, this, &StoringTab::statusChosen);
 
-    m_diskSpace = new QLabel(q(model.diskSpaceText()), this);
-    m_diskSpace->setObjectName(QStringLiteral("Label16"));
+    setValueText(m_diskSpace, q(model.diskSpaceText()));
     nameValueLabel(m_diskSpace, QStringLiteral("Disk space"));
-    m_diskSpace->setAlignment(Qt::AlignCenter);
-
-    m_logLink = new QLineEdit(QStringLiteral("     Project log"), this);
-    m_logLink->setObjectName(QStringLiteral("Edit13"));
-    m_logLink->setAccessibleName(QStringLiteral("Project log"));
-    m_logLink->setFrame(false);
-    m_logLink->setReadOnly(true);
-    m_logLink->setFocusPolicy(Qt::NoFocus);
-    m_logLink->setCursor(Qt::PointingHandCursor);
-    QFont linkFont = m_logLink->font();
-    linkFont.setUnderline(true);
-    m_logLink->setFont(linkFont);
     setTextColour(m_logLink, QColor(0, 0, 0x80));
-    m_logLink->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
     m_logLink->installEventFilter(this);
 
-    m_commentCaption = new QLabel(QStringLiteral("Archive comment:"), this);
-    m_commentCaption->setObjectName(QStringLiteral("Label1"));
-    m_comment = new QPlainTextEdit(this);
-    m_comment->setObjectName(QStringLiteral("Memo1"));
-    m_comment->setAccessibleName(QStringLiteral("Archive comment"));
-    m_comment->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_comment->setTabChangesFocus(true);
-    m_commentCaption->setBuddy(m_comment);
-
-    m_versionCaption = new QLabel(this);
-    m_versionCaption->setObjectName(QStringLiteral("Label14"));
     const std::vector<std::string> parts = model.takeLastVersion();
-    const char* names[3] = {"Edit6", "Edit8", "Edit10"};
     for (int i = 0; i < 3; ++i) {
-        m_version[i] = new QLineEdit(q(parts[std::size_t(i)]), this);
-        m_version[i]->setObjectName(QString::fromLatin1(names[i]));
-        m_version[i]->setAccessibleName(QStringLiteral("Version part %1").arg(i + 1));
+        m_version[i]->setText(q(parts[std::size_t(i)]));
         m_version[i]->setMaxLength(int(kVersionPartLength[i]));
     }
-    m_addVersion = new QCheckBox(QStringLiteral(" Add new version"), this);
-    m_addVersion->setObjectName(QStringLiteral("CheckBox5"));
     connect(m_addVersion, &QCheckBox::toggled, this, &StoringTab::newVersionSwitched);
     newVersionSwitched(false);
 
-    m_message = new QLabel(QStringLiteral("  "), this);
-    m_message->setObjectName(QStringLiteral("Label4"));
     nameValueLabel(m_message, QStringLiteral("Message"));
-    m_message->setAlignment(Qt::AlignCenter);
-    m_message->setWordWrap(true);
-    m_message->setAutoFillBackground(true);
     m_message->hide();
 
-    m_ok = new QPushButton(QStringLiteral("OK"), this);
-    m_ok->setObjectName(QStringLiteral("OKBtn"));
-    m_ok->setDefault(false);
-    m_ok->setAutoDefault(false);
     connect(m_ok, &QPushButton::clicked, &m_window, &QDialog::accept);
-    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    m_cancel->setObjectName(QStringLiteral("CancelBtn"));
-    m_cancel->setAutoDefault(false);
     connect(m_cancel, &QPushButton::clicked, &m_window, &QDialog::reject);
     // Return in the comment is a line break; Ctrl+Return is OK.
     for (auto key : {Qt::CTRL | Qt::Key_Return, Qt::CTRL | Qt::Key_Enter}) {
@@ -123,44 +84,6 @@ void StoringTab::buildControls() {
             if (m_ok->isEnabled()) pressOk();
         });
     }
-
-    auto* top = new QGridLayout;
-    top->addWidget(m_statusCaption, 0, 0);
-    top->addWidget(m_status, 0, 1);
-    top->addWidget(m_diskSpace, 0, 2);
-    top->addWidget(m_logLink, 1, 2);
-    top->addWidget(m_commentCaption, 1, 0, 1, 2, Qt::AlignBottom);
-    top->setColumnStretch(1, 1);
-    top->setColumnStretch(2, 1);
-
-    auto* versionRow = new QHBoxLayout;
-    versionRow->addWidget(m_versionCaption);
-    for (int i = 0; i < 3; ++i) {
-        versionRow->addWidget(m_version[i], i == 2 ? 4 : 1);
-        if (i < 2) {
-            auto* dot = new QLabel(QStringLiteral("."), this);
-            dot->setObjectName(QString::fromLatin1(i == 0 ? "Label17" : "Label15"));
-            versionRow->addWidget(dot);
-        }
-    }
-    versionRow->addSpacing(12);
-    versionRow->addWidget(m_addVersion);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_ok);
-    buttons->addWidget(m_cancel);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 6, 8, 6);
-    layout->setSpacing(4);
-    layout->addLayout(top);
-    layout->addWidget(m_comment, 1);
-    layout->addLayout(versionRow);
-    layout->addWidget(m_message);
-    layout->addLayout(buttons);
-    setTabOrder(m_status, m_comment);
-    setTabOrder(m_comment, m_version[0]);
 }
 
 void StoringTab::placeStatusOverlay() {

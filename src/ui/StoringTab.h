@@ -8,8 +8,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
+#include <memory>
 
 #include "engine/OptionsModel.h"
+
+namespace Ui {
+class StoringTab;
+}
 
 namespace kp::ui {
 
@@ -19,6 +24,7 @@ class StoringTab : public QWidget {
     Q_OBJECT
 public:
     explicit StoringTab(OptionsWindow& window);
+    ~StoringTab() override;
 
     // What the user chose, as the controls stand (the window adds OK or Cancel).
     OptionsChoice choice() const;
@@ -36,12 +42,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildControls();
+    // What the form cannot say: the model's items and values, colours, the connections.
+    void setUpControls();
     void statusChosen(int index);
     void newVersionSwitched(bool on);
     void placeStatusOverlay();
 
     OptionsWindow& m_window;
+    std::unique_ptr<Ui::StoringTab> m_ui; // forms/StoringTab.ui
     QLabel* m_statusCaption = nullptr;  // Label6
     QComboBox* m_status = nullptr;      // ComboBox2
     QLineEdit* m_statusShown = nullptr; // Edit15

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -12,7 +11,6 @@
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QUrl>
-#include <QVBoxLayout>
 
 #include "store/Messages.h"
 #include "ui/MessageBox.h"
@@ -21,6 +19,7 @@
 #include "ui/OptionsWindow.h"
 #include "ui/StoringTab.h"
 #include "ui/ValueLabel.h"
+#include "ui_ToolsTab.h"
 
 namespace kp::ui {
 
@@ -32,30 +31,36 @@ const QColor kGrey(0x80, 0x80, 0x80);
 
 } // namespace
 
-ToolsTab::ToolsTab(OptionsWindow& window) : m_window(window), m_model(window.context().engine.state()) {
-    setObjectName(QStringLiteral("TabSheet2"));
-    setAccessibleName(QStringLiteral("Tools"));
-    buildControls();
+ToolsTab::ToolsTab(OptionsWindow& window)
+    : m_window(window), m_model(window.context().engine.state()), m_ui(std::make_unique<Ui::ToolsTab>()) {
+    m_ui->setupUi(this);
+    setUpControls();
     fillStates();
 }
 
-void ToolsTab::buildControls() {
-    m_path = new QLabel(QStringLiteral("Path: "), this);
-    m_path->setObjectName(QStringLiteral("Label3"));
-    nameValueLabel(m_path, QStringLiteral("Path"));
+ToolsTab::~ToolsTab() = default;
 
-    m_list = new QListWidget(this);
-    m_list->setObjectName(QStringLiteral("ListBox1"));
-    m_list->setAccessibleName(QStringLiteral("Stored states"));
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setUniformItemSizes(true); // hundreds of states lay out at once
-    m_list->setFixedHeight(70);
+void ToolsTab::setUpControls() {
+    Ui::ToolsTab& ui = *m_ui;
+    m_path = ui.Label3;
+    m_list = ui.ListBox1;
+    m_comment = ui.Memo3;
+    m_position = ui.Label21;
+    m_count = ui.Label18;
+    m_recovery = ui.CheckBox2;
+    m_replace = ui.Button3;
+    m_parents = ui.CheckBox1;
+
+    nameValueLabel(m_path, QStringLiteral("Path"));
+    nameValueLabel(m_position, QStringLiteral("Position"));
+    nameValueLabel(m_count, QStringLiteral("Number of states"));
+
+    // The list holds hundreds of states at once (uniform item sizes in the form).
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
     paintFocus(m_list, false);
     // Beyond the states themselves: what changed since one, and single files out of it,
     // by the right button, the menu key or Shift+F10.
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_list, &QListWidget::customContextMenuRequested, this, &ToolsTab::showStateMenu);
     auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), m_list);
     menuKey->setContext(Qt::WidgetShortcut);
@@ -71,74 +76,15 @@ void ToolsTab::buildControls() {
 
     // A read-only view: no caret, no context menu, the focus only by a left click or Space
     // in the list (Tab too), so that a right press changes nothing.
-    m_comment = new QPlainTextEdit(this);
-    m_comment->setObjectName(QStringLiteral("Memo3"));
-    m_comment->setAccessibleName(QStringLiteral("State comment"));
-    m_comment->setReadOnly(true);
-    m_comment->setCursorWidth(0);
-    m_comment->setFocusPolicy(Qt::TabFocus);
-    m_comment->setContextMenuPolicy(Qt::PreventContextMenu);
-    m_comment->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_comment->setFixedHeight(70);
     m_comment->installEventFilter(this);
     m_comment->viewport()->installEventFilter(this);
     paintFocus(m_comment, false);
 
-    auto* itemCaption = new QLabel(QStringLiteral("Item"), this);
-    itemCaption->setObjectName(QStringLiteral("Label20"));
-    m_position = new QLabel(QStringLiteral("0"), this);
-    m_position->setObjectName(QStringLiteral("Label21"));
-    nameValueLabel(m_position, QStringLiteral("Position"));
-    auto* ofCaption = new QLabel(QStringLiteral("of"), this);
-    ofCaption->setObjectName(QStringLiteral("Label22"));
-    m_count = new QLabel(QStringLiteral("Find"), this);
-    m_count->setObjectName(QStringLiteral("Label18"));
-    nameValueLabel(m_count, QStringLiteral("Number of states"));
-
-    m_parents = new QCheckBox(QStringLiteral(" Add parent directories"), this);
-    m_parents->setObjectName(QStringLiteral("CheckBox1"));
     connect(m_parents, &QCheckBox::toggled, this, &ToolsTab::parentsSwitched);
-
-    m_recovery = new QCheckBox(QStringLiteral(" Activate project recovery"), this);
-    m_recovery->setObjectName(QStringLiteral("CheckBox2"));
     connect(m_recovery, &QCheckBox::toggled, this, &ToolsTab::recoverySwitched);
-
     // The request is made on the press of the left button only: a key or another button
     // does nothing, so that a restore is always a deliberate click.
-    m_replace = new QPushButton(QStringLiteral("Replace chosen state"), this);
-    m_replace->setObjectName(QStringLiteral("Button3"));
-    m_replace->setAutoDefault(false);
-    m_replace->setEnabled(false);
     m_replace->installEventFilter(this);
-
-    auto* itemRow = new QHBoxLayout;
-    itemRow->setSpacing(4);
-    itemRow->addWidget(itemCaption);
-    itemRow->addWidget(m_position);
-    itemRow->addWidget(ofCaption);
-    itemRow->addWidget(m_count);
-    itemRow->addStretch(1);
-    itemRow->addWidget(m_parents);
-
-    auto* recoveryRow = new QHBoxLayout;
-    recoveryRow->addWidget(m_recovery);
-    recoveryRow->addStretch(1);
-    recoveryRow->addWidget(m_replace);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 6, 8, 8);
-    layout->setSpacing(4);
-    layout->addWidget(m_path);
-    layout->addWidget(m_list);
-    layout->addWidget(m_comment);
-    layout->addLayout(itemRow);
-    layout->addStretch(1);
-    layout->addLayout(recoveryRow);
-
-    setTabOrder(m_list, m_comment);
-    setTabOrder(m_comment, m_recovery);
-    setTabOrder(m_recovery, m_parents);
-    setTabOrder(m_parents, m_replace);
 }
 
 void ToolsTab::paintFocus(QWidget* w, bool focused) {

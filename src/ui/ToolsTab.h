@@ -8,8 +8,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
+#include <memory>
 
 #include "engine/StatesModel.h"
+
+namespace Ui {
+class ToolsTab;
+}
 
 namespace kp::ui {
 
@@ -19,6 +24,7 @@ class ToolsTab : public QWidget {
     Q_OBJECT
 public:
     explicit ToolsTab(OptionsWindow& window);
+    ~ToolsTab() override;
 
     // The window's activation rules reach the recovery controls through these.
     void setRecoveryEnabled(bool enabled);
@@ -29,7 +35,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildControls();
+    // What the form cannot say: filters, palettes, the menu key and the connections.
+    void setUpControls();
     void fillStates();
     // Shows path, position and comment of the row (the comment once the tab is on screen).
     void showState(int row);
@@ -47,6 +54,7 @@ private:
 
     OptionsWindow& m_window;
     StatesModel m_model;
+    std::unique_ptr<Ui::ToolsTab> m_ui; // forms/ToolsTab.ui
     QLabel* m_path = nullptr;          // Label3
     QListWidget* m_list = nullptr;     // ListBox1
     QPlainTextEdit* m_comment = nullptr; // Memo3

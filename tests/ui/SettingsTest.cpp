@@ -242,6 +242,27 @@ private slots:
         });
     }
 
+    // The forms keep texts whose blanks matter (a form's reader drops a text of blanks
+    // alone), and the project log's hand, which the edit's read-only arrow would replace.
+    void theFormsKeepBlanksAndTheLinkHand() {
+        onSettings([&](ui::OptionsWindow& w) {
+            const std::pair<const char*, QString> texts[] = {
+                {"Label19", QStringLiteral("       ")},
+                {"Label5", QStringLiteral("Major  train's  length (L):")},
+                {"Edit2", QStringLiteral(" 0.5 L")},
+                {"CheckBox4", QStringLiteral(" Show window")},
+                {"CheckBox5", QStringLiteral(" Add new version")},
+                {"Edit13", QStringLiteral("     Project log")},
+            };
+            for (const auto& [name, text] : texts) {
+                QObject* control = w.findChild<QObject*>(QString::fromLatin1(name));
+                QVERIFY2(control, name);
+                QCOMPARE(control->property("text").toString(), text);
+            }
+            QCOMPARE(find<QLineEdit>(&w, "Edit13")->cursor().shape(), Qt::PointingHandCursor);
+        });
+    }
+
     void theBlankLabelsAnswerOnlyWhereTheyShould() {
         f->userPreferences("hv:3\\5\\8");
         onSettings([&](ui::OptionsWindow& w) {
