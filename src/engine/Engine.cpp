@@ -365,14 +365,14 @@ std::optional<ChangeResult> Engine::compareWithPrimary() {
 
 void Engine::writerDone(const WriterResult& result) {
     if (m_writer.joinable()) m_writer.join();
-    if (result.error.empty() && !result.badCopies.empty()) return storeAgainWithoutCopying(result.badCopies);
-    if (result.error.empty() && m_selection && !m_selection->full &&
+    if (result.ok() && !result.badCopies.empty()) return storeAgainWithoutCopying(result.badCopies);
+    if (result.ok() && m_selection && !m_selection->full &&
         !stillTheSameFile(m_state.primaryArchiveFile, m_state.archives.storedStates.back()))
         return storeFullInstead();
     enter(Phase::Written);
     m_state.checksumMismatches = result.mismatches;
     m_unreadableFiles = result.unreadable;
-    m_writerError = result.error;
+    m_writerFailure = result.failure;
     m_host.requestClose();
 }
 
@@ -414,18 +414,18 @@ void Engine::storeFullInstead() {
 // requested restore is dropped, and the options window opens so the user can store again.
 bool Engine::reportFailedCheck() {
     RunState& s = m_state;
-    if (m_writerError.empty() && s.checksumMismatches.empty()) return false;
-    if (!m_writerError.empty()) {
-        const std::string text = msg::archiveNotCreated(fileNamePart(s.newArchiveName), m_writerError);
+    if (!m_writerFailure && s.checksumMismatches.empty()) return false;
+    if (m_writerFailure) {
+        const std::string text = msg::archiveNotCreated(fileNamePart(s.newArchiveName), m_writerFailure->text);
         m_host.beep();
         m_host.showMessage(MessageKind::Error, text);
-        settle(RunOutcome::Failed, Failure{FailureKind::WriteFailed, text, m_writerError});
+        settle(RunOutcome::Failed, Failure{m_writerFailure->kind, text, m_writerFailure->text});
     } else {
         const std::string text = mismatchReport(s.checksumMismatches);
         m_host.showMessage(MessageKind::Notice, text);
         settle(RunOutcome::Failed, Failure{FailureKind::CheckFailed, text, s.newArchiveName});
     }
-    m_writerError.clear();
+    m_writerFailure.reset();
     s.checksumMismatches.clear();
     s.storeRequested = false;
     removeFile(s.newArchiveName);
