@@ -86,22 +86,21 @@ int cmdDiff(const Args& args) {
     if (!opened) return 1;
     const RunState& project = *opened;
     if (project.archives.allOwnArchives.empty()) return failed("The project has no archive yet.");
-    StateDiff diff;
+    std::string older, newer;
     if (!from.empty()) {
-        const std::string older = stateNamed(project, from),
-                          newer = older.empty() ? "" : stateNamed(project, to);
+        older = stateNamed(project, from);
+        newer = older.empty() ? "" : stateNamed(project, to);
         if (newer.empty()) return 1;
-        diff = diffBetween(project, older, newer);
     } else {
-        const std::string state = positional.size() == 2 ? stateNamed(project, positional[1])
-                                                         : project.archives.allOwnArchives.back().fullPath();
-        if (state.empty()) return 1;
-        diff = diffWithPresent(project, state);
+        newer = positional.size() == 2 ? stateNamed(project, positional[1])
+                                       : project.archives.allOwnArchives.back().fullPath();
+        if (newer.empty()) return 1;
     }
-    if (!diff.ok()) return failed(diff.error);
-    for (const StateChange& c : diff.changes)
+    const StateDiff diff = older.empty() ? diffWithPresent(project, newer) : diffBetween(project, older, newer);
+    if (!diff.ok()) return failed(diff.failure());
+    for (const StateChange& c : diff.value())
         std::printf("%s %s%s\n", letterOf(c.kind), printable(c.path).c_str(), stat ? sizesOf(c).c_str() : "");
-    std::printf("%s\n", summaryLine(summarize(diff.changes), stat).c_str());
+    std::printf("%s\n", summaryLine(summarize(diff.value()), stat).c_str());
     return 0;
 }
 

@@ -9,22 +9,20 @@
 #include "store/IgnoreRules.h"
 #include "store/Messages.h"
 #include "store/Project.h"
-#include "zip/ZipArchive.h"
+#include "zip/KitResult.h"
 
 namespace kp::cli {
 
 namespace {
 
 std::string firstCommentLine(const std::string& archive) {
-    try {
-        ZipArchive zip;
-        zip.open(archive);
-        const std::string& comment = zip.comment();
-        return comment.substr(0, comment.find_first_of("\r\n"));
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "kpad: %s\n", printable(e.what()).c_str());
+    ZipArchive zip;
+    if (Result<void> opened = openArchive(zip, archive); !opened) {
+        std::fprintf(stderr, "kpad: %s\n", printable(opened.failure().text).c_str());
         return {};
     }
+    const std::string& comment = zip.comment();
+    return comment.substr(0, comment.find_first_of("\r\n"));
 }
 
 // What the project's ignore file leaves out, each with the line that matched, so a new rule

@@ -1,4 +1,3 @@
-#include <cerrno>
 #include <cstdio>
 
 #include "cli/CommandSupport.h"
@@ -58,8 +57,8 @@ int cmdSettings(const Args& allArgs) {
                      displayText(path).c_str());
         return 1;
     }
-    if (!writeSettingsFile(path, values, currentUserName())) {
-        std::fprintf(stderr, "kpad: can't write %s: %s\n", printable(path).c_str(), errorText(errno).c_str());
+    if (Result<void> saved = writeSettingsFile(path, values, currentUserName()); !saved) {
+        std::fprintf(stderr, "kpad: can't write %s: %s\n", printable(path).c_str(), saved.failure().text.c_str());
         return 1;
     }
     print(values);

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "cli/CommandSupport.h"
-#include "zip/ArchiveCheck.h"
+#include "zip/KitResult.h"
 
 namespace kp::cli {
 
@@ -19,13 +19,14 @@ int cmdVerify(const Args& allArgs) {
     }
     int status = 0;
     for (const std::string& path : args) {
-        try {
-            for (const std::string& line : verifyArchive(path)) {
-                std::printf("%s\n", printable(line).c_str());
-                status = 1;
-            }
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s\n", printable(e.what()).c_str());
+        const Result<std::vector<std::string>> bad = verifyArchiveFile(path);
+        if (!bad) {
+            std::fprintf(stderr, "%s\n", printable(bad.failure().text).c_str());
+            status = 1;
+            continue;
+        }
+        for (const std::string& line : bad.value()) {
+            std::printf("%s\n", printable(line).c_str());
             status = 1;
         }
     }

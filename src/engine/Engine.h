@@ -127,8 +127,8 @@ private:
     bool reportFailedCheck();
     void reportUnreadable();
     bool recover();
-    std::string checkedBlocker(const std::string& archive) const; // restoreBlocker, errors as text
-    std::string reopenChosenArchive(ZipArchive& zip) const;
+    Result<void> checkedBlocker(const std::string& archive) const; // restoreBlocker with today's free space
+    Result<void> reopenChosenArchive(ZipArchive& zip) const;
 
     Host& m_host;
     const Clock& m_clock;

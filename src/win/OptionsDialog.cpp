@@ -149,7 +149,7 @@ void showState(HWND dialog, Dialog& d, int row) {
     std::string comment;
     if (!v.archive.empty()) {
         const StateComment c = StatesModel::readComment(v.archive);
-        comment = c.status == StateComment::Status::Unreadable ? c.error : c.text;
+        comment = c.status == StateComment::Status::Unreadable ? c.failure->text : c.text;
         tellUnreadComment(dialog, c);
     }
     std::string shown; // the edit breaks lines at CR LF

@@ -5,6 +5,7 @@
 
 #include "zip/ArchiveCheck.h"
 #include "zip/Crc32.h"
+#include "zip/ZipReader.h"
 
 namespace kp {
 
@@ -58,6 +59,10 @@ Result<void> readItemData(const ZipArchive& zip, const std::string& name,
 
 Result<void> extractItems(ZipArchive& zip, const std::string& mask, const std::string& excludeMask) {
     return caught(FailureKind::RestoreFailed, zip.fileName(), [&] { zip.extractFilesEx(mask, excludeMask); });
+}
+
+Result<std::string> readCommentOf(const std::string& path) {
+    return caught(FailureKind::Internal, path, [&] { return readArchiveComment(path); });
 }
 
 Result<std::vector<std::string>> verifyArchiveFile(const std::string& path) {

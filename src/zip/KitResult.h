@@ -34,6 +34,9 @@ Result<void> readItemData(const ZipArchive& zip, const std::string& name,
 // RestoreFailed.
 Result<void> extractItems(ZipArchive& zip, const std::string& mask, const std::string& excludeMask);
 
+// The archive's comment alone (readArchiveComment); Internal when its end is damaged.
+Result<std::string> readCommentOf(const std::string& path);
+
 // One readable line per bad item of the archive (verifyArchive); Internal when the archive
 // cannot be opened or its directory is damaged.
 Result<std::vector<std::string>> verifyArchiveFile(const std::string& path);
