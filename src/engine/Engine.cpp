@@ -251,7 +251,7 @@ std::optional<Selection> Engine::selectItems() {
     std::optional<ChangeResult> changes;
     if (!s.archives.storedStates.empty()) changes = compareWithPrimary();
     auto same = [&] {
-        s.dateLabel = msg::kSameProject;
+        s.projectUnchanged = true;
         s.storeRequested = false;
         settle(RunOutcome::Same);
         enter(Phase::Waiting);
