@@ -7,6 +7,7 @@
 
 #include "cli/Commands.h"
 #include "engine/RunState.h"
+#include "hosts/ConsoleHost.h"
 
 namespace kp::cli {
 

@@ -64,7 +64,7 @@ int cmdList(const Args& args) {
     }
     if (path.empty()) return badArguments("list needs the project's full path");
     const std::optional<RunState> opened = openProject(path);
-    if (!opened) return 1;
+    if (!opened) return exitCode(FailureKind::Refused);
     const RunState& state = *opened;
     if (ignored) return printIgnored(state);
 
@@ -88,11 +88,11 @@ int cmdLog(const Args& args) {
     }
     if (positional.size() != 1) return badArguments("log needs exactly the project's full path");
     const std::optional<RunState> opened = openProject(positional[0]);
-    if (!opened) return 1;
+    if (!opened) return exitCode(FailureKind::Refused);
     const RunState& state = *opened;
     if (state.archives.allOwnArchives.empty()) {
         std::fputs("The project has no archive yet.\n", stderr);
-        return 1;
+        return exitCode(FailureKind::Refused);
     }
     const std::string newest = state.archives.allOwnArchives.back().fullPath();
     std::string projectSet, projectLog;
