@@ -124,6 +124,29 @@ void openStateArchive(ZipArchive& zip, const std::string& archive) {
     if (Result<void> opened = openStoredArchive(zip, archive); !opened) throw ArchiveError(opened.failure().text);
 }
 
+namespace {
+
+// A relative state's items from its primary archive: those the state neither holds itself
+// nor lists as missing.
+Result<void> addPrimaryEntries(const Project& project, const StateRecord& record, ProjectState& state) {
+    Result<std::string> primaryPath = primaryArchiveOf(project, state.archive, record.primaryArchive());
+    if (!primaryPath) return primaryPath.failure();
+    state.primary = primaryPath.value();
+    std::unordered_set<std::string> own;
+    for (const StateEntry& e : state.entries)
+        own.insert(e.path);
+    ZipArchive primary;
+    if (Result<void> opened = openStoredArchive(primary, state.primary); !opened) return opened;
+    for (std::size_t i = 0; i < primary.count(); ++i) {
+        const ZipItem& item = primary.item(i);
+        if (isBookkeepingItem(item.fileName) || own.count(item.fileName) || record.isMissing(item.fileName)) continue;
+        state.entries.push_back(entryOf(item, state.primary));
+    }
+    return {};
+}
+
+} // namespace
+
 Result<ProjectState> readStoredState(const Project& project, const std::string& archive) {
     ProjectState state;
     state.archive = archive;
@@ -138,23 +161,8 @@ Result<ProjectState> readStoredState(const Project& project, const std::string& 
         const ZipItem& item = zip.item(i);
         if (!isBookkeepingItem(item.fileName)) state.entries.push_back(entryOf(item, archive));
     }
-    if (record.value().isRelative()) {
-        Result<std::string> primaryPath = primaryArchiveOf(project, archive, record.value().primaryArchive());
-        if (!primaryPath) return primaryPath.failure();
-        state.primary = primaryPath.value();
-        std::unordered_set<std::string> own;
-        for (const StateEntry& e : state.entries)
-            own.insert(e.path);
-        ZipArchive primary;
-        if (Result<void> opened = openStoredArchive(primary, state.primary); !opened) return opened.failure();
-        for (std::size_t i = 0; i < primary.count(); ++i) {
-            const ZipItem& item = primary.item(i);
-            if (isBookkeepingItem(item.fileName) || own.count(item.fileName) ||
-                record.value().isMissing(item.fileName))
-                continue;
-            state.entries.push_back(entryOf(item, state.primary));
-        }
-    }
+    if (record.value().isRelative())
+        if (Result<void> added = addPrimaryEntries(project, record.value(), state); !added) return added.failure();
     sortByPath(state.entries);
     return state;
 }
