@@ -38,8 +38,10 @@ Result<std::vector<std::string>> writeArchive(WriterJob& job, const Clock& clock
     if (!job.primaryArchive.empty()) zip.reuseItemsOf(job.primaryArchive);
     if (!job.comment.empty())
         if (Result<void> set = setArchiveComment(zip, job.comment); !set) return set.failure();
-    for (const FolderItem& f : job.folders) zip.addFolder(f.name, f.dosTime, f.mode);
-    zip.addFolder(kBookkeepingPrefix, toDosDateTime(clock.now()));
+    for (const FolderItem& f : job.folders)
+        if (Result<void> added = addFolderItem(zip, f.name, f.dosTime, f.mode); !added) return added.failure();
+    if (Result<void> added = addFolderItem(zip, kBookkeepingPrefix, toDosDateTime(clock.now())); !added)
+        return added.failure();
     if (Result<void> added = addMemoryItem(zip, kProjectSetItem, job.settingsText, toDosDateTime(clock.now())); !added)
         return added.failure();
     if (Result<void> added = addMemoryItem(zip, kProjectLogItem, std::move(job.logText), toDosDateTime(clock.now()));

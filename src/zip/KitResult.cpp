@@ -44,6 +44,11 @@ Result<void> addMemoryItem(ZipArchive& zip, const std::string& name, std::string
     return caught(FailureKind::BadInput, name, [&] { zip.addFromMemory(name, std::move(data), time); });
 }
 
+Result<void> addFolderItem(ZipArchive& zip, const std::string& name, DosDateTime time,
+                           std::optional<std::uint32_t> unixMode) {
+    return caught(FailureKind::BadInput, name, [&] { zip.addFolder(name, time, unixMode); });
+}
+
 Result<void> queueFile(ZipArchive& zip, const std::string& relativePath) {
     return caught(FailureKind::Incomplete, relativePath, [&] { zip.addFile(relativePath); });
 }

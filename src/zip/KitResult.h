@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,10 @@ Result<void> saveArchive(ZipArchive& zip);
 Result<void> setArchiveComment(ZipArchive& zip, const std::string& comment);
 // An item from memory added; BadInput when its name cannot be stored or is taken.
 Result<void> addMemoryItem(ZipArchive& zip, const std::string& name, std::string data, DosDateTime time);
+// A folder item added (ZipArchive::addFolder); BadInput when its name cannot be stored or is
+// taken.
+Result<void> addFolderItem(ZipArchive& zip, const std::string& name, DosDateTime time,
+                           std::optional<std::uint32_t> unixMode = {});
 // A file queued under its relative path; Incomplete when its name cannot be stored (the
 // file is then left out and the save goes on).
 Result<void> queueFile(ZipArchive& zip, const std::string& relativePath);
