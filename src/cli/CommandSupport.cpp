@@ -87,4 +87,9 @@ int failed(const std::string& message) {
     return exitCode(FailureKind::Refused);
 }
 
+int failed(const Failure& failure) {
+    std::fprintf(stderr, "kpad: %s\n", printable(forTerminal(failure.text), true).c_str());
+    return exitCode(failure.kind);
+}
+
 } // namespace kp::cli

@@ -7,6 +7,7 @@
 
 #include "cli/Commands.h"
 #include "engine/RunState.h"
+#include "hosts/ConsoleHost.h"
 
 namespace kp::cli {
 
@@ -40,5 +41,7 @@ std::string printable(std::string_view text, bool keepLineBreaks = false);
 
 // Prints "kpad: <message>" to stderr and returns 1.
 int failed(const std::string& message);
+// Prints "kpad: <the failure's text>" to stderr and returns the exit code of its kind.
+int failed(const Failure& failure);
 
 } // namespace kp::cli

@@ -49,12 +49,12 @@ std::string summaryLine(const DiffSummary& s, bool stat) {
            std::to_string(s.modified) + " modified (" + signedBytes(s.modifiedDelta) + ")";
 }
 
-// The state an argument names, or empty after saying why.
-std::string stateNamed(const RunState& project, const std::string& name) {
-    const std::string state = findState(project, name);
+// The state an argument names (Refused when it names none).
+Result<std::string> stateNamed(const RunState& project, const std::string& name) {
+    std::string state = findState(project, name);
     if (state.empty())
-        failed("The archive " + name + " is not a stored state of the project " + project.projectName() +
-               " (see kpad list --all).");
+        return Failure{FailureKind::Refused, "The archive " + name + " is not a stored state of the project " +
+                                                 project.projectName() + " (see kpad list --all).", name};
     return state;
 }
 
@@ -83,25 +83,26 @@ int cmdDiff(const Args& args) {
         return badArguments("diff takes the project's full path and at most one archive, or --from and --to");
 
     const std::optional<RunState> opened = openProject(positional[0]);
-    if (!opened) return 1;
+    if (!opened) return exitCode(FailureKind::Refused);
     const RunState& project = *opened;
     if (project.archives.allOwnArchives.empty()) return failed("The project has no archive yet.");
-    StateDiff diff;
-    if (!from.empty()) {
-        const std::string older = stateNamed(project, from),
-                          newer = older.empty() ? "" : stateNamed(project, to);
-        if (newer.empty()) return 1;
-        diff = diffBetween(project, older, newer);
-    } else {
-        const std::string state = positional.size() == 2 ? stateNamed(project, positional[1])
-                                                         : project.archives.allOwnArchives.back().fullPath();
-        if (state.empty()) return 1;
-        diff = diffWithPresent(project, state);
+    // Two states named by --from and --to, or one (the newest unless named) against the present.
+    std::vector<std::string> names;
+    if (!from.empty()) names = {from, to};
+    else if (positional.size() == 2) names = {positional[1]};
+    std::vector<std::string> states;
+    for (const std::string& name : names) {
+        Result<std::string> state = stateNamed(project, name);
+        if (!state) return failed(state.failure());
+        states.push_back(std::move(state.value()));
     }
-    if (!diff.ok()) return failed(diff.error);
-    for (const StateChange& c : diff.changes)
+    if (states.empty()) states.push_back(project.archives.allOwnArchives.back().fullPath());
+    const StateDiff diff = states.size() == 2 ? diffBetween(project, states[0], states[1])
+                                              : diffWithPresent(project, states[0]);
+    if (!diff.ok()) return failed(diff.failure());
+    for (const StateChange& c : diff.value())
         std::printf("%s %s%s\n", letterOf(c.kind), printable(c.path).c_str(), stat ? sizesOf(c).c_str() : "");
-    std::printf("%s\n", summaryLine(summarize(diff.changes), stat).c_str());
+    std::printf("%s\n", summaryLine(summarize(diff.value()), stat).c_str());
     return 0;
 }
 

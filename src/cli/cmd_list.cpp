@@ -9,22 +9,20 @@
 #include "store/IgnoreRules.h"
 #include "store/Messages.h"
 #include "store/Project.h"
-#include "zip/ZipArchive.h"
+#include "zip/KitResult.h"
 
 namespace kp::cli {
 
 namespace {
 
 std::string firstCommentLine(const std::string& archive) {
-    try {
-        ZipArchive zip;
-        zip.open(archive);
-        const std::string& comment = zip.comment();
-        return comment.substr(0, comment.find_first_of("\r\n"));
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "kpad: %s\n", printable(e.what()).c_str());
+    ZipArchive zip;
+    if (Result<void> opened = openArchive(zip, archive); !opened) {
+        std::fprintf(stderr, "kpad: %s\n", printable(opened.failure().text).c_str());
         return {};
     }
+    const std::string& comment = zip.comment();
+    return comment.substr(0, comment.find_first_of("\r\n"));
 }
 
 // What the project's ignore file leaves out, each with the line that matched, so a new rule
@@ -66,7 +64,7 @@ int cmdList(const Args& args) {
     }
     if (path.empty()) return badArguments("list needs the project's full path");
     const std::optional<RunState> opened = openProject(path);
-    if (!opened) return 1;
+    if (!opened) return exitCode(FailureKind::Refused);
     const RunState& state = *opened;
     if (ignored) return printIgnored(state);
 
@@ -90,11 +88,11 @@ int cmdLog(const Args& args) {
     }
     if (positional.size() != 1) return badArguments("log needs exactly the project's full path");
     const std::optional<RunState> opened = openProject(positional[0]);
-    if (!opened) return 1;
+    if (!opened) return exitCode(FailureKind::Refused);
     const RunState& state = *opened;
     if (state.archives.allOwnArchives.empty()) {
         std::fputs("The project has no archive yet.\n", stderr);
-        return 1;
+        return exitCode(FailureKind::Refused);
     }
     const std::string newest = state.archives.allOwnArchives.back().fullPath();
     std::string projectSet, projectLog;

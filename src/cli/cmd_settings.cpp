@@ -1,4 +1,3 @@
-#include <cerrno>
 #include <cstdio>
 
 #include "cli/CommandSupport.h"
@@ -56,11 +55,11 @@ int cmdSettings(const Args& allArgs) {
     if (!problem.empty()) {
         std::fprintf(stderr, "kpad: %s is not replaced; repair or remove it first\n",
                      displayText(path).c_str());
-        return 1;
+        return exitCode(FailureKind::Refused);
     }
-    if (!writeSettingsFile(path, values, currentUserName())) {
-        std::fprintf(stderr, "kpad: can't write %s: %s\n", printable(path).c_str(), errorText(errno).c_str());
-        return 1;
+    if (Result<void> saved = writeSettingsFile(path, values, currentUserName()); !saved) {
+        std::fprintf(stderr, "kpad: can't write %s: %s\n", printable(path).c_str(), saved.failure().text.c_str());
+        return exitCode(saved.failure().kind);
     }
     print(values);
     return 0;

@@ -2,9 +2,10 @@
 // stored CRC. One line per bad item on standard output; exit 1 when any item is bad or an
 // archive cannot be read, 0 when all are good, 2 without arguments.
 #include <cstdio>
+#include <optional>
 
 #include "cli/CommandSupport.h"
-#include "zip/ArchiveCheck.h"
+#include "zip/KitResult.h"
 
 namespace kp::cli {
 
@@ -15,22 +16,24 @@ int cmdVerify(const Args& allArgs) {
         args.push_back(walk.arg());
     if (args.empty()) {
         std::fputs("usage: kpad verify ARCHIVE...\n", stderr);
-        return 2;
+        return exitCode(FailureKind::BadInput);
     }
-    int status = 0;
+    // The last failure decides the status: an archive that cannot be read, or a bad item.
+    std::optional<FailureKind> failure;
     for (const std::string& path : args) {
-        try {
-            for (const std::string& line : verifyArchive(path)) {
-                std::printf("%s\n", printable(line).c_str());
-                status = 1;
-            }
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s\n", printable(e.what()).c_str());
-            status = 1;
+        const Result<std::vector<std::string>> bad = verifyArchiveFile(path);
+        if (!bad) {
+            std::fprintf(stderr, "%s\n", printable(bad.failure().text).c_str());
+            failure = bad.failure().kind;
+            continue;
+        }
+        for (const std::string& line : bad.value()) {
+            std::printf("%s\n", printable(line).c_str());
+            failure = FailureKind::CheckFailed;
         }
     }
     std::fflush(stdout);
-    return status;
+    return exitCode(failure);
 }
 
 } // namespace kp::cli

@@ -16,7 +16,7 @@ int cmdVersions(const Args& args) {
     }
     if (positional.size() != 2) return badArguments("versions needs the project's full path and a file");
     const std::optional<RunState> opened = openProject(positional[0]);
-    if (!opened) return 1;
+    if (!opened) return exitCode(FailureKind::Refused);
     const RunState& project = *opened;
     const FileVersions found = fileVersions(project, positional[1]);
     for (const std::string& problem : found.unreadable)

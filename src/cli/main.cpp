@@ -130,5 +130,5 @@ int main(int argc, char** argv) {
     } catch (...) {
         std::fprintf(stderr, "kpad: an unexpected error ended the command\n");
     }
-    return 1;
+    return kp::exitCode(kp::FailureKind::Internal);
 }

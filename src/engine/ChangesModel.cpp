@@ -42,13 +42,13 @@ void ChangesModel::load() {
     m_diff = diffWithPresent(m_project, m_archive);
     m_rows.clear();
     if (!m_diff.ok()) return;
-    for (const StateChange& c : m_diff.changes) m_rows.push_back(rowOf(c));
+    for (const StateChange& c : m_diff.value()) m_rows.push_back(rowOf(c));
 }
 
 std::string ChangesModel::summaryText() const {
-    if (!m_diff.ok()) return m_diff.error;
-    if (m_diff.changes.empty()) return "The project is the same as this state.";
-    const DiffSummary s = summarize(m_diff.changes);
+    if (!m_diff.ok()) return m_diff.failure().text;
+    if (m_diff.value().empty()) return "The project is the same as this state.";
+    const DiffSummary s = summarize(m_diff.value());
     return std::to_string(s.added) + " added, " + std::to_string(s.deleted) + " deleted, " +
            std::to_string(s.modified) + " modified";
 }

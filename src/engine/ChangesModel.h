@@ -35,7 +35,7 @@ public:
 private:
     const Project& m_project;
     std::string m_archive;
-    StateDiff m_diff;
+    StateDiff m_diff = std::vector<StateChange>{};
     std::vector<ChangeRow> m_rows;
 };
 

@@ -15,10 +15,10 @@ std::string CopyOutModel::caption() const { return "Copy files out of " + fileNa
 
 bool CopyOutModel::load() {
     m_rows.clear();
-    const StateLoad load = loadStoredState(m_project, m_archive);
-    m_loadError = load.error;
-    if (!load.ok()) return false;
-    for (const StateEntry& e : load.state.entries)
+    const Result<ProjectState> load = readStoredState(m_project, m_archive);
+    m_loadError = load ? std::string() : load.failure().text;
+    if (!load) return false;
+    for (const StateEntry& e : load.value().entries)
         if (!e.isFolder) m_rows.push_back({e.path, std::to_string(e.size)});
     return true;
 }

@@ -15,7 +15,7 @@
 #include "engine/StoreJob.h"
 #include "store/Layout.h"
 #include "store/Trains.h"
-#include "zip/ZipArchive.h"
+#include "zip/KitResult.h"
 
 namespace kp {
 
@@ -251,7 +251,7 @@ std::optional<Selection> Engine::selectItems() {
     std::optional<ChangeResult> changes;
     if (!s.archives.storedStates.empty()) changes = compareWithPrimary();
     auto same = [&] {
-        s.dateLabel = msg::kSameProject;
+        s.projectUnchanged = true;
         s.storeRequested = false;
         settle(RunOutcome::Same);
         enter(Phase::Waiting);
@@ -349,30 +349,33 @@ void Engine::startWriter(WriterJob job, std::uint64_t fileBytes) {
 std::optional<ChangeResult> Engine::compareWithPrimary() {
     RunState& s = m_state;
     const std::string primary = s.archives.storedStates.back();
-    try {
-        if (!s.primaryItems) s.primaryItems = primaryArchiveLines(primary);
-        return detectChanges(*s.primaryItems, projectLines(s), fileNamesIgnoreCase(s.projectPath));
-    } catch (const std::exception& e) {
-        m_host.beep();
-        m_host.showMessage(MessageKind::Error, msg::primaryUnreadable(fileNamePart(primary), e.what(), s.storeRequested));
-        if (stampAndSuffix(s.newArchiveName, s.datePos).size() == 11) { // a plain name: make it a change archive
-            const ArchiveName name = BuildArchiveName(s.archiveFolder, s.projectName(), "c", m_clock);
-            s.newArchiveName = name.path;
+    if (!s.primaryItems) {
+        Result<std::vector<ArchiveLine>> read = primaryArchiveLines(primary);
+        if (!read) {
+            m_host.beep();
+            m_host.showMessage(MessageKind::Error,
+                               msg::primaryUnreadable(fileNamePart(primary), read.failure().text, s.storeRequested));
+            if (stampAndSuffix(s.newArchiveName, s.datePos).size() == 11) { // a plain name: make it a change archive
+                const ArchiveName name = BuildArchiveName(s.archiveFolder, s.projectName(), "c", m_clock);
+                s.newArchiveName = name.path;
+            }
+            return std::nullopt;
         }
-        return std::nullopt;
+        s.primaryItems = std::move(read.value());
     }
+    return detectChanges(*s.primaryItems, projectLines(s), fileNamesIgnoreCase(s.projectPath));
 }
 
 void Engine::writerDone(const WriterResult& result) {
     if (m_writer.joinable()) m_writer.join();
-    if (result.error.empty() && !result.badCopies.empty()) return storeAgainWithoutCopying(result.badCopies);
-    if (result.error.empty() && m_selection && !m_selection->full &&
+    if (result.ok() && !result.badCopies.empty()) return storeAgainWithoutCopying(result.badCopies);
+    if (result.ok() && m_selection && !m_selection->full &&
         !stillTheSameFile(m_state.primaryArchiveFile, m_state.archives.storedStates.back()))
         return storeFullInstead();
     enter(Phase::Written);
     m_state.checksumMismatches = result.mismatches;
     m_unreadableFiles = result.unreadable;
-    m_writerError = result.error;
+    m_writerFailure = result.failure;
     m_host.requestClose();
 }
 
@@ -414,18 +417,18 @@ void Engine::storeFullInstead() {
 // requested restore is dropped, and the options window opens so the user can store again.
 bool Engine::reportFailedCheck() {
     RunState& s = m_state;
-    if (m_writerError.empty() && s.checksumMismatches.empty()) return false;
-    if (!m_writerError.empty()) {
-        const std::string text = msg::archiveNotCreated(fileNamePart(s.newArchiveName), m_writerError);
+    if (!m_writerFailure && s.checksumMismatches.empty()) return false;
+    if (m_writerFailure) {
+        const std::string text = msg::archiveNotCreated(fileNamePart(s.newArchiveName), m_writerFailure->text);
         m_host.beep();
         m_host.showMessage(MessageKind::Error, text);
-        settle(RunOutcome::Failed, Failure{FailureKind::WriteFailed, text, m_writerError});
+        settle(RunOutcome::Failed, Failure{m_writerFailure->kind, text, m_writerFailure->text});
     } else {
         const std::string text = mismatchReport(s.checksumMismatches);
         m_host.showMessage(MessageKind::Notice, text);
         settle(RunOutcome::Failed, Failure{FailureKind::CheckFailed, text, s.newArchiveName});
     }
-    m_writerError.clear();
+    m_writerFailure.reset();
     s.checksumMismatches.clear();
     s.storeRequested = false;
     removeFile(s.newArchiveName);
@@ -500,8 +503,9 @@ bool Engine::recover() {
         return false;
     };
     ZipArchive zip;
-    if (const std::string problem = reopenChosenArchive(zip); !problem.empty())
-        return refused(msg::restoreRefused(fileNamePart(s.restoreArchive), problem, fileNamePart(s.newArchiveName)));
+    if (const Result<void> reopened = reopenChosenArchive(zip); !reopened)
+        return refused(msg::restoreRefused(fileNamePart(s.restoreArchive), reopened.failure().text,
+                                           fileNamePart(s.newArchiveName)));
     std::vector<std::string> busy = busyProjectFiles(s);
     for (std::string& path : busy) path = displayText(path);
     if (!busy.empty()) return refused(msg::busyFiles(busy), MessageKind::BusyFiles);
@@ -509,8 +513,9 @@ bool Engine::recover() {
     enter(Phase::Restoring);
     s.restoringText = restoringCaption(s, s.restoreArchive);
     m_host.repaint(s);
-    const std::string error = recoverProject(s, zip, s.newArchiveName);
-    if (error.empty()) return true;
+    const Result<void> recovered = recoverProject(s, zip, s.newArchiveName);
+    if (recovered) return true;
+    const std::string& error = recovered.failure().text;
     const std::string text = msg::restoreFailed(fileNamePart(s.restoreArchive), error, s.newArchiveName);
     settle(RunOutcome::Failed, Failure{FailureKind::RestoreFailed, text, error});
     m_host.beep();
@@ -518,21 +523,22 @@ bool Engine::recover() {
     return false;
 }
 
-// Opens the chosen archive into zip for the restore; why it must not be restored, or empty.
+// Opens the chosen archive into zip for the restore; Refused (or Internal, when it cannot be
+// read) with why it must not be restored.
 // The file is looked at before and after opening it: both times it must be the file the
 // request accepted, so what zip holds open is that file, whatever happens to the name later.
-std::string Engine::reopenChosenArchive(ZipArchive& zip) const {
+Result<void> Engine::reopenChosenArchive(ZipArchive& zip) const {
     const RunState& s = m_state;
-    const auto changed = [&] { return pathExists(s.restoreArchive) ? msg::kChosenArchiveReplaced : msg::kChosenArchiveGone; };
+    const auto changed = [&] {
+        return Failure{FailureKind::Refused, pathExists(s.restoreArchive) ? msg::kChosenArchiveReplaced : msg::kChosenArchiveGone,
+                       s.restoreArchive};
+    };
     if (!stillTheSameFile(s.restoreArchiveFile, s.restoreArchive)) return changed();
-    try {
-        zip.open(s.restoreArchive);
-        if (!stillTheSameFile(s.restoreArchiveFile, s.restoreArchive)) return changed();
-        if (std::string problem = itemsProblem(s, zip); !problem.empty()) return problem;
-        return restoreBlocker(s, zip, freeDiskSpace(s.projectPath));
-    } catch (const std::exception& e) {
-        return e.what();
-    }
+    if (Result<void> opened = openArchive(zip, s.restoreArchive); !opened) return opened;
+    if (!stillTheSameFile(s.restoreArchiveFile, s.restoreArchive)) return changed();
+    if (std::string problem = itemsProblem(s, zip); !problem.empty())
+        return Failure{FailureKind::Refused, std::move(problem), s.restoreArchive};
+    return restoreBlocker(s, zip, freeDiskSpace(s.projectPath));
 }
 
 bool Engine::requestRestore(const std::string& archive, const std::string& currentComment) {
@@ -552,19 +558,17 @@ bool Engine::requestRestore(const std::string& archive, const std::string& curre
     }
     // Taken before the checks: the restore later extracts only this very file.
     const std::optional<FileInfo> chosenFile = statPath(chosen);
-    std::string problem;
-    try {
-        problem = restoreProblem(s, chosen);
-    } catch (const std::exception& e) {
-        m_host.showMessage(MessageKind::Error, e.what());
+    // An archive that cannot be read is told as the kit tells it; one that reads but fails
+    // its checks is called corrupt.
+    if (const Result<void> intact = restoreProblem(s, chosen); !intact) {
+        if (intact.failure().kind == FailureKind::Refused)
+            m_host.showMessage(MessageKind::Notice, msg::archiveCorrupt(fileNamePart(chosen)));
+        else
+            m_host.showMessage(MessageKind::Error, intact.failure().text);
         return false;
     }
-    if (!problem.empty()) {
-        m_host.showMessage(MessageKind::Notice, msg::archiveCorrupt(fileNamePart(chosen)));
-        return false;
-    }
-    if (const std::string blocker = checkedBlocker(chosen); !blocker.empty()) {
-        m_host.showMessage(MessageKind::Notice, msg::restoreRefused(fileNamePart(chosen), blocker));
+    if (const Result<void> fits = checkedBlocker(chosen); !fits) {
+        m_host.showMessage(MessageKind::Notice, msg::restoreRefused(fileNamePart(chosen), fits.failure().text));
         return false;
     }
     s.archiveComment = msg::restoreNote(fileNamePart(chosen)) + currentComment;
@@ -575,12 +579,8 @@ bool Engine::requestRestore(const std::string& archive, const std::string& curre
     return true;
 }
 
-std::string Engine::checkedBlocker(const std::string& archive) const {
-    try {
-        return restoreBlocker(m_state, archive, freeDiskSpace(m_state.projectPath));
-    } catch (const std::exception& e) {
-        return e.what();
-    }
+Result<void> Engine::checkedBlocker(const std::string& archive) const {
+    return restoreBlocker(m_state, archive, freeDiskSpace(m_state.projectPath));
 }
 
 RunOutcome Engine::outcome() const { return m_phase == Phase::Done ? m_result : RunOutcome::Running; }

@@ -127,8 +127,8 @@ private:
     bool reportFailedCheck();
     void reportUnreadable();
     bool recover();
-    std::string checkedBlocker(const std::string& archive) const; // restoreBlocker, errors as text
-    std::string reopenChosenArchive(ZipArchive& zip) const;
+    Result<void> checkedBlocker(const std::string& archive) const; // restoreBlocker with today's free space
+    Result<void> reopenChosenArchive(ZipArchive& zip) const;
 
     Host& m_host;
     const Clock& m_clock;
@@ -138,7 +138,7 @@ private:
     RunOutcome m_result = RunOutcome::Cancelled; // what the run comes to when it is Done
     std::optional<Failure> m_failure;            // why, when it is refused or failed
     std::thread m_writer;
-    std::string m_writerError;
+    std::optional<Failure> m_writerFailure; // why the writer could not write or check the archive
     std::string m_storedArchive;
     std::function<void()> m_afterWrite;
     bool m_incomplete = false;

@@ -1,13 +1,11 @@
 #include "engine/ProjectLogModel.h"
 
-#include <cerrno>
-#include <exception>
 
 #include "platform/DosTime.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "store/Layout.h"
-#include "zip/ZipArchive.h"
+#include "zip/KitResult.h"
 
 namespace kp {
 
@@ -38,8 +36,9 @@ std::string ProjectLogModel::exportText(const std::string& windowText) {
 
 bool ProjectLogModel::exportTo(const std::string& chosen, const std::string& windowText, std::string& error) {
     const std::string path = exportFileName(chosen);
-    if (writeFileAtomically(path, exportText(windowText))) return true;
-    error = "Can't write \"" + path + "\":\r\n" + errorText(errno);
+    const Result<void> written = saveFileAtomically(path, exportText(windowText));
+    if (written) return true;
+    error = "Can't write \"" + path + "\":\r\n" + written.failure().text;
     return false;
 }
 
@@ -54,17 +53,19 @@ bool ProjectLogModel::save(const std::string& windowText, std::string& error) {
                 "\" is missing.";
         return false;
     }
-    try {
-        ZipArchive zip;
-        zip.open(m_s.latestArchiveName);
+    ZipArchive zip;
+    Result<void> saved = openArchive(zip, m_s.latestArchiveName);
+    if (saved) {
         zip.deleteFiles(kProjectLogItem);
-        zip.addFromMemory(kProjectLogItem, text, toDosDateTime(m_clock.now()));
-        zip.save();
-        zip.closeArchive();
-    } catch (const std::exception& e) {
-        error = "The project log was not saved in \"" + fileNamePart(m_s.latestArchiveName) + "\":\r\n" + e.what();
+        saved = addMemoryItem(zip, kProjectLogItem, text, toDosDateTime(m_clock.now()));
+    }
+    if (saved) saved = saveArchive(zip);
+    if (!saved) {
+        error = "The project log was not saved in \"" + fileNamePart(m_s.latestArchiveName) + "\":\r\n" +
+                saved.failure().text;
         return false;
     }
+    zip.closeArchive();
     return true;
 }
 

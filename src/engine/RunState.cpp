@@ -12,7 +12,7 @@ bool stillTheSameFile(const std::optional<FileInfo>& before, const std::string& 
 
 std::string cardDateLabel(const RunState& s) {
     if (s.storeRequested) return stampAndSuffix(s.newArchiveName, s.datePos);
-    if (s.dateLabel == msg::kSameProject) return msg::kSameProject;
+    if (s.projectUnchanged) return msg::kSameProject;
     return msg::kCanceled;
 }
 

@@ -75,7 +75,7 @@ struct RunState : Project {
     std::string diskSpaceText;
     std::string restoringText;      // the card's line while a restore runs
     std::string unfinishedRestore;  // the message about a restore an earlier run did not finish
-    std::string dateLabel = " ";    // set to the same-project text when nothing changed
+    bool projectUnchanged = false;  // nothing changed since the newest state: the card says so
 };
 
 // True when path is still the file found before (same file, size and time).

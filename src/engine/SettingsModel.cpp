@@ -1,7 +1,6 @@
 #include "engine/SettingsModel.h"
 
 #include <algorithm>
-#include <cerrno>
 
 #include "platform/FileSystem.h"
 #include "platform/HiddenFolder.h"
@@ -152,7 +151,7 @@ SettingsSaveResult SettingsModel::save() {
 
     // Without a home folder there is no place for the settings; never the file system's root.
     if (m_s.appDataFolder.empty()) {
-        r.error = "Can't save the settings: there is no folder for them (HOME is not set).";
+        r.failure = Failure{FailureKind::Refused, "Can't save the settings: there is no folder for them (HOME is not set)."};
         m_saveEnabled = true;
         return r;
     }
@@ -160,17 +159,17 @@ SettingsSaveResult SettingsModel::save() {
     // A file that exists but cannot be read may hold the user's settings: the first Save says
     // so, and only a second one replaces it.
     if (const std::string problem = settingsFileProblem(path); !problem.empty() && !m_replaceUnreadable) {
-        r.error = msg::settingsSaveWouldReplace(path, problem);
+        r.failure = Failure{FailureKind::Refused, msg::settingsSaveWouldReplace(path, problem), path};
         m_replaceUnreadable = true;
         m_saveEnabled = true;
         return r;
     }
-    if (!writeSettingsFile(path, v, m_s.userName)) {
-        r.error = "Can't save the settings in \"" + path + "\":\r\n" + errorText(errno);
+    if (Result<void> saved = writeSettingsFile(path, v, m_s.userName); !saved) {
+        r.failure = Failure{FailureKind::WriteFailed,
+                            "Can't save the settings in \"" + path + "\":\r\n" + saved.failure().text, path};
         m_saveEnabled = true;
         return r;
     }
-    r.written = true;
     r.hideMessageLine = m_s.settingsMistaken || !m_s.settingsFileProblem.empty();
     m_edits.settingsSaved();
     m_replaceUnreadable = false;

@@ -6,6 +6,8 @@
 #pragma once
 #include <optional>
 #include <string>
+
+#include "platform/Result.h"
 #include <vector>
 
 #include "engine/CardModel.h"
@@ -29,8 +31,10 @@ struct SettingsSaveResult {
     std::string visibilityMessage;
     std::optional<CardVisibility> cardVisibility; // how the card is to be shown now; none: leave it
     bool hideMessageLine = false; // the mistaken-settings warning has been answered
-    bool written = false;         // setting.ini is written; otherwise error says why
-    std::string error;
+    // Why setting.ini was not written: Refused (no folder for it, or a first Save that would
+    // replace an unreadable file) or WriteFailed; none when it was.
+    std::optional<Failure> failure;
+    bool written() const { return !failure; }
 };
 
 inline constexpr const char* kShowWindowUnchecked =

@@ -1,6 +1,5 @@
 #include "engine/Startup.h"
 
-#include <cerrno>
 #include <cstdio>
 
 #include "store/ArchiveNaming.h"
@@ -14,7 +13,7 @@
 #include "store/ArchiveNames.h"
 #include "store/Records.h"
 #include "store/StoreOperation.h"
-#include "zip/ZipArchive.h"
+#include "zip/KitResult.h"
 
 namespace kp {
 
@@ -121,22 +120,27 @@ Result<void> readRecords(const std::string& archivePath, std::string& projectSet
                          std::optional<std::vector<ArchiveLine>>* items) {
     projectSet.clear();
     projectLog.clear();
-    try {
-        ZipArchive zip;
-        zip.open(archivePath);
-        if (zip.findFile(kProjectSetItem) >= 0) projectSet = zip.extractToString(kProjectSetItem);
-        if (items) *items = archiveLines(zip);
-        if (const int log = zip.findFile(kProjectLogItem); log >= 0) {
-            if (zip.item(std::size_t(log)).uncompressedSize > kMaxLogSize)
-                return Failure{FailureKind::Refused, kLogTooLarge, archivePath};
-            projectLog = zip.extractToString(kProjectLogItem);
-        }
-    } catch (const std::exception& e) {
-        // A damaged latest archive leaves the run with the user's settings and no history;
-        // the run still goes on, and the next full archive starts a fresh log.
+    // A damaged latest archive leaves the run with the user's settings and no history; the
+    // run still goes on, and the next full archive starts a fresh log.
+    const auto damaged = [&](const Failure& f) {
         projectSet.clear();
         projectLog.clear();
-        return Failure{FailureKind::Internal, e.what(), archivePath};
+        return Failure{FailureKind::Internal, f.text, archivePath};
+    };
+    ZipArchive zip;
+    if (Result<void> opened = openArchive(zip, archivePath); !opened) return damaged(opened.failure());
+    if (zip.findFile(kProjectSetItem) >= 0) {
+        Result<std::string> text = readItemText(zip, kProjectSetItem);
+        if (!text) return damaged(text.failure());
+        projectSet = std::move(text.value());
+    }
+    if (items) *items = archiveLines(zip);
+    if (const int log = zip.findFile(kProjectLogItem); log >= 0) {
+        if (zip.item(std::size_t(log)).uncompressedSize > kMaxLogSize)
+            return Failure{FailureKind::Refused, kLogTooLarge, archivePath};
+        Result<std::string> text = readItemText(zip, kProjectLogItem);
+        if (!text) return damaged(text.failure());
+        projectLog = std::move(text.value());
     }
     return {};
 }

@@ -6,8 +6,7 @@
 #include "platform/Text.h"
 #include "store/ArchiveNaming.h"
 #include "store/Messages.h"
-#include "zip/ArchiveError.h"
-#include "zip/ZipReader.h"
+#include "zip/KitResult.h"
 
 namespace kp {
 
@@ -62,11 +61,12 @@ StateComment StatesModel::readComment(const std::string& archive) {
         c.status = StateComment::Status::Missing;
         return c;
     }
-    try {
-        c.text = replaceAll(readArchiveComment(archive), "\r\n", "\n");
-    } catch (const std::exception& e) {
+    const Result<std::string> comment = readCommentOf(archive);
+    if (comment) {
+        c.text = replaceAll(comment.value(), "\r\n", "\n");
+    } else {
         c.status = StateComment::Status::Unreadable;
-        c.error = e.what();
+        c.failure = comment.failure();
     }
     return c;
 }

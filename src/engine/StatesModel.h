@@ -4,6 +4,7 @@
 // Rows are counted as the list shows them: row 0 is the newest state. The run state keeps
 // its lists oldest first, so row r is the list's entry count - 1 - r.
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,7 +42,7 @@ struct StateComment {
     enum class Status { Read, Missing, Unreadable };
     Status status = Status::Read;
     std::string text;  // lines joined by "\n"
-    std::string error; // the archive kit's message when Unreadable
+    std::optional<Failure> failure; // when Unreadable: the archive kit's text
 };
 
 class StatesModel {

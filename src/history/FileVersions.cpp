@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <map>
 #include <optional>
-#include <stdexcept>
 
 #include "history/StateRecord.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "store/Layout.h"
-#include "zip/ZipArchive.h"
+#include "zip/KitResult.h"
 
 namespace kp {
 
@@ -31,28 +30,31 @@ class CopyFinder {
 public:
     CopyFinder(const Project& project, const std::string& item) : m_project(project), m_item(item) {}
 
-    Copy inState(const std::string& archive) {
+    Result<Copy> inState(const std::string& archive) {
         ZipArchive zip;
-        openStateArchive(zip, archive);
+        if (Result<void> opened = openStoredArchive(zip, archive); !opened) return opened.failure();
         Copy own = copyIn(zip, m_item, archive);
-        const std::string text =
-            zip.findFile(kProjectSetItem) >= 0 ? zip.extractToString(kProjectSetItem) : "";
+        std::string text;
+        if (zip.findFile(kProjectSetItem) >= 0) {
+            Result<std::string> read = readItemText(zip, kProjectSetItem);
+            if (!read) return read.failure();
+            text = std::move(read.value());
+        }
         const StateRecord record = StateRecord::parse(text);
         if (!record.isRelative()) return m_fullCopies[archive] = own;
         if (own || record.isMissing(m_item)) return own;
-        std::string error;
-        const std::string primary = primaryArchiveOf(m_project, archive, record.primaryArchive(), error);
-        if (!error.empty()) throw std::runtime_error(error);
-        Copy inPrimary = inFull(primary);
-        if (inPrimary) inPrimary->archive = archive;
+        const Result<std::string> primary = primaryArchiveOf(m_project, archive, record.primaryArchive());
+        if (!primary) return primary.failure();
+        Result<Copy> inPrimary = inFull(primary.value());
+        if (inPrimary && inPrimary.value()) inPrimary.value()->archive = archive;
         return inPrimary;
     }
 
 private:
-    Copy inFull(const std::string& archive) {
+    Result<Copy> inFull(const std::string& archive) {
         if (auto known = m_fullCopies.find(archive); known != m_fullCopies.end()) return known->second;
         ZipArchive zip;
-        openStateArchive(zip, archive);
+        if (Result<void> opened = openStoredArchive(zip, archive); !opened) return opened.failure();
         return m_fullCopies[archive] = copyIn(zip, m_item, archive);
     }
 
@@ -83,13 +85,13 @@ FileVersions fileVersions(const Project& project, const std::string& file) {
     CopyFinder finder(project, result.item);
     Copy previous;
     for (const std::string& state : projectStates(project)) {
-        try {
-            const Copy copy = finder.inState(state);
-            if (copy && (!previous || !sameContent(*copy, *previous))) result.versions.push_back(*copy);
-            previous = copy;
-        } catch (const std::exception& e) {
-            result.unreadable.push_back(fileNamePart(state) + ": " + e.what());
+        const Result<Copy> copy = finder.inState(state);
+        if (!copy) {
+            result.unreadable.push_back(fileNamePart(state) + ": " + copy.failure().text);
+            continue;
         }
+        if (copy.value() && (!previous || !sameContent(*copy.value(), *previous))) result.versions.push_back(*copy.value());
+        previous = copy.value();
     }
     std::reverse(result.versions.begin(), result.versions.end());
     return result;

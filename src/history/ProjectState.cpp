@@ -1,7 +1,6 @@
 #include "history/ProjectState.h"
 
 #include <algorithm>
-#include <stdexcept>
 #include <unordered_set>
 
 #include "history/StateRecord.h"
@@ -9,7 +8,7 @@
 #include "store/ChangeDetection.h"
 #include "store/Layout.h"
 #include "store/ProjectListing.h"
-#include "zip/ZipArchive.h"
+#include "zip/KitResult.h"
 
 namespace kp {
 
@@ -32,8 +31,12 @@ void sortByPath(std::vector<StateEntry>& entries) {
               [](const StateEntry& a, const StateEntry& b) { return a.path < b.path; });
 }
 
-std::string recordText(const ZipArchive& zip) {
-    return zip.findFile(kProjectSetItem) >= 0 ? zip.extractToString(kProjectSetItem) : std::string();
+// The state's record; an archive without one holds a full state.
+Result<StateRecord> readRecord(const ZipArchive& zip) {
+    if (zip.findFile(kProjectSetItem) < 0) return StateRecord::parse({});
+    Result<std::string> text = readItemText(zip, kProjectSetItem);
+    if (!text) return text.failure();
+    return StateRecord::parse(text.value());
 }
 
 // The primary a relative state names, among the project's own archives (a name from an
@@ -71,12 +74,18 @@ std::string asSentence(std::string text) {
 
 } // namespace
 
-std::string fullNameProblem(const Project& project, const std::string& archive, const ZipArchive& zip) {
-    if (!namedAsFull(project, archive)) return {};
-    const StateRecord record = StateRecord::parse(recordText(zip));
-    if (!record.isRelative()) return {};
+std::string fullNameProblem(const Project& project, const std::string& archive, const StateRecord& record) {
+    if (!namedAsFull(project, archive) || !record.isRelative()) return {};
     return "the archive " + fileNamePart(archive) + " is named as a full state, but its record says it holds only "
            "the changes since " + record.primaryArchive() + "; it was renamed or is damaged";
+}
+
+Result<void> checkFullName(const Project& project, const std::string& archive, const ZipArchive& zip) {
+    const Result<StateRecord> record = readRecord(zip);
+    if (!record) return record.failure();
+    if (std::string problem = fullNameProblem(project, archive, record.value()); !problem.empty())
+        return Failure{FailureKind::Refused, std::move(problem), archive};
+    return {};
 }
 
 std::vector<std::string> projectStates(const Project& project) {
@@ -99,56 +108,69 @@ std::string findState(const Project& project, const std::string& nameOrPathAsGiv
     return {};
 }
 
-std::string primaryArchiveOf(const Project& project, const std::string& archive, const std::string& named,
-                             std::string& error) {
+Result<std::string> primaryArchiveOf(const Project& project, const std::string& archive, const std::string& named) {
     const ArchiveRef* ref = primaryRef(project, named);
-    error = primaryProblem(ref, named, archive);
-    return error.empty() ? ref->fullPath() : std::string();
+    if (std::string problem = primaryProblem(ref, named, archive); !problem.empty())
+        return Failure{FailureKind::Refused, std::move(problem), archive};
+    return ref->fullPath();
+}
+
+Result<void> openStoredArchive(ZipArchive& zip, const std::string& archive) {
+    if (!existsAsFile(archive)) return Failure{FailureKind::Internal, "The archive " + archive + " can't be found.", archive};
+    return openArchive(zip, archive);
 }
 
 void openStateArchive(ZipArchive& zip, const std::string& archive) {
-    if (!existsAsFile(archive)) throw std::runtime_error("The archive " + archive + " can't be found.");
-    zip.open(archive);
+    if (Result<void> opened = openStoredArchive(zip, archive); !opened) throw ArchiveError(opened.failure().text);
+}
+
+namespace {
+
+// A relative state's items from its primary archive: those the state neither holds itself
+// nor lists as missing.
+Result<void> addPrimaryEntries(const Project& project, const StateRecord& record, ProjectState& state) {
+    Result<std::string> primaryPath = primaryArchiveOf(project, state.archive, record.primaryArchive());
+    if (!primaryPath) return primaryPath.failure();
+    state.primary = primaryPath.value();
+    std::unordered_set<std::string> own;
+    for (const StateEntry& e : state.entries)
+        own.insert(e.path);
+    ZipArchive primary;
+    if (Result<void> opened = openStoredArchive(primary, state.primary); !opened) return opened;
+    for (std::size_t i = 0; i < primary.count(); ++i) {
+        const ZipItem& item = primary.item(i);
+        if (isBookkeepingItem(item.fileName) || own.count(item.fileName) || record.isMissing(item.fileName)) continue;
+        state.entries.push_back(entryOf(item, state.primary));
+    }
+    return {};
+}
+
+} // namespace
+
+Result<ProjectState> readStoredState(const Project& project, const std::string& archive) {
+    ProjectState state;
+    state.archive = archive;
+    ZipArchive zip;
+    if (Result<void> opened = openStoredArchive(zip, archive); !opened) return opened.failure();
+    const Result<StateRecord> record = readRecord(zip);
+    if (!record) return record.failure();
+    if (const std::string problem = fullNameProblem(project, archive, record.value()); !problem.empty())
+        return Failure{FailureKind::Refused, asSentence(problem), archive};
+    state.entries.reserve(zip.count());
+    for (std::size_t i = 0; i < zip.count(); ++i) {
+        const ZipItem& item = zip.item(i);
+        if (!isBookkeepingItem(item.fileName)) state.entries.push_back(entryOf(item, archive));
+    }
+    if (record.value().isRelative())
+        if (Result<void> added = addPrimaryEntries(project, record.value(), state); !added) return added.failure();
+    sortByPath(state.entries);
+    return state;
 }
 
 StateLoad loadStoredState(const Project& project, const std::string& archive) {
-    StateLoad load;
-    load.state.archive = archive;
-    try {
-        ZipArchive zip;
-        openStateArchive(zip, archive);
-        if (const std::string problem = fullNameProblem(project, archive, zip); !problem.empty()) {
-            load.error = asSentence(problem);
-            return load;
-        }
-        const StateRecord record = StateRecord::parse(recordText(zip));
-        load.state.entries.reserve(zip.count());
-        for (std::size_t i = 0; i < zip.count(); ++i) {
-            const ZipItem& item = zip.item(i);
-            if (!isBookkeepingItem(item.fileName)) load.state.entries.push_back(entryOf(item, archive));
-        }
-        if (record.isRelative()) {
-            load.state.primary = primaryArchiveOf(project, archive, record.primaryArchive(), load.error);
-            if (!load.ok()) return load;
-            std::unordered_set<std::string> own;
-            for (const StateEntry& e : load.state.entries)
-                own.insert(e.path);
-            ZipArchive primary;
-            openStateArchive(primary, load.state.primary);
-            for (std::size_t i = 0; i < primary.count(); ++i) {
-                const ZipItem& item = primary.item(i);
-                if (isBookkeepingItem(item.fileName) || own.count(item.fileName) ||
-                    record.isMissing(item.fileName))
-                    continue;
-                load.state.entries.push_back(entryOf(item, load.state.primary));
-            }
-        }
-    } catch (const std::exception& e) {
-        load.error = e.what();
-        return load;
-    }
-    sortByPath(load.state.entries);
-    return load;
+    Result<ProjectState> read = readStoredState(project, archive);
+    if (!read) return {ProjectState{archive, {}, {}, {}}, read.failure().text};
+    return {std::move(read.value()), {}};
 }
 
 ProjectState presentState(const Project& project) {

@@ -5,18 +5,20 @@
 // listed as a run lists it.
 //
 // These functions serve kpad and the Tools tab alike: plain structs in and out, and what
-// went wrong as text.
+// went wrong as a Failure.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/DosTime.h"
+#include "platform/Result.h"
 #include "store/Project.h"
 
 namespace kp {
 
 class ZipArchive;
+class StateRecord;
 
 struct StateEntry {
     std::string path; // item name, beginning with the project's name ("Site/docs/a.txt"); folders end in "/"
@@ -35,6 +37,7 @@ struct ProjectState {
     std::vector<StateEntry> entries; // sorted by path (bytes), bookkeeping items left out
 };
 
+// What the copy-out path still takes: the state, or why it could not be read as text.
 struct StateLoad {
     ProjectState state;
     std::string error; // empty when the state could be read
@@ -48,23 +51,32 @@ std::vector<std::string> projectStates(const Project& project);
 // Empty when it names none.
 std::string findState(const Project& project, const std::string& nameOrPath);
 
-// The stored state whole. Fails when the archive or its primary cannot be read, or when the
-// primary it names is not among the project's archives.
+// The stored state whole. Internal when the archive or its primary cannot be read; Refused
+// when the primary it names is not among the project's archives, or when it is named as a
+// full state but its record names a primary.
+Result<ProjectState> readStoredState(const Project& project, const std::string& archive);
+// readStoredState with the failure's text in a plain string.
 StateLoad loadStoredState(const Project& project, const std::string& archive);
 
 // The full path of the primary archive that the relative state archive names (as its record
-// writes it); empty, with the reason in error, when it is not a full archive of the project.
-std::string primaryArchiveOf(const Project& project, const std::string& archive, const std::string& named,
-                             std::string& error);
+// writes it); Refused when it is not a full archive of the project.
+Result<std::string> primaryArchiveOf(const Project& project, const std::string& archive, const std::string& named);
 
 // Why a state archive named as a full one ("c" after its time) must not be used, or empty: its
 // record names a primary archive, so it holds only what changed since that one. Extracted
 // alone it would give an incomplete project; read with that primary, a state its name denies.
 // diff, extract and restore all refuse it with this text ("the archive ...", no final stop).
-std::string fullNameProblem(const Project& project, const std::string& archive, const ZipArchive& zip);
+std::string fullNameProblem(const Project& project, const std::string& archive, const StateRecord& record);
+// The same check on an open archive: Refused with that text, or Internal when the record
+// cannot be read.
+Result<void> checkFullName(const Project& project, const std::string& archive, const ZipArchive& zip);
 
 // Opens a stored state's archive for reading. The kit takes a path where nothing exists for
-// a new, empty archive; a state that vanished must be an error instead, not an empty state.
+// a new, empty archive; a state that vanished must be a failure instead (Internal), not an
+// empty state.
+Result<void> openStoredArchive(ZipArchive& zip, const std::string& archive);
+// The same, throwing ArchiveError: the copy-out path reads archives from several threads
+// and keeps the kit's exceptions inside itself.
 void openStateArchive(ZipArchive& zip, const std::string& archive);
 
 // The project as it is now, listed with the exclusions of a run (the archive folders).

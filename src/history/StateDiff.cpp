@@ -1,6 +1,6 @@
 #include "history/StateDiff.h"
 
-#include "zip/Crc32.h"
+#include "zip/KitResult.h"
 
 namespace kp {
 
@@ -14,12 +14,9 @@ bool crcOf(const StateEntry& e, const std::string& folder, std::uint32_t& crc) {
         return true;
     }
     if (folder.empty()) return false;
-    try {
-        crc = GetFileCrc32(folder + e.path);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+    const Result<std::uint32_t> computed = fileCrc32(folder + e.path);
+    if (computed) crc = computed.value();
+    return computed.ok();
 }
 
 bool isModified(const StateEntry& a, const ProjectState& from, const StateEntry& b, const ProjectState& to) {
@@ -63,23 +60,17 @@ std::vector<StateChange> compareStates(const ProjectState& from, const ProjectSt
 }
 
 StateDiff diffWithPresent(const Project& project, const std::string& archive) {
-    StateDiff diff;
-    const StateLoad stored = loadStoredState(project, archive);
-    if (!stored.ok()) {
-        diff.error = stored.error;
-        return diff;
-    }
-    diff.changes = compareStates(stored.state, presentState(project));
-    return diff;
+    const Result<ProjectState> stored = readStoredState(project, archive);
+    if (!stored) return stored.failure();
+    return compareStates(stored.value(), presentState(project));
 }
 
 StateDiff diffBetween(const Project& project, const std::string& fromArchive, const std::string& toArchive) {
-    StateDiff diff;
-    const StateLoad from = loadStoredState(project, fromArchive);
-    const StateLoad to = from.ok() ? loadStoredState(project, toArchive) : StateLoad{};
-    diff.error = !from.ok() ? from.error : to.error;
-    if (diff.ok()) diff.changes = compareStates(from.state, to.state);
-    return diff;
+    const Result<ProjectState> from = readStoredState(project, fromArchive);
+    if (!from) return from.failure();
+    const Result<ProjectState> to = readStoredState(project, toArchive);
+    if (!to) return to.failure();
+    return compareStates(from.value(), to.value());
 }
 
 DiffSummary summarize(const std::vector<StateChange>& changes) {

@@ -22,11 +22,8 @@ struct StateChange {
     std::uint64_t newSize = 0; // in the newer state; 0 when deleted
 };
 
-struct StateDiff {
-    std::vector<StateChange> changes; // sorted by path
-    std::string error;                // empty when both states could be read
-    bool ok() const { return error.empty(); }
-};
+// The changes sorted by path, or why a state could not be read (see readStoredState).
+using StateDiff = Result<std::vector<StateChange>>;
 
 // from is the older side, to the newer one (the present, when to.folder is set).
 std::vector<StateChange> compareStates(const ProjectState& from, const ProjectState& to);

@@ -152,4 +152,12 @@ int readProblem(const std::string& path);
 bool setPermissions(const std::string& path, std::uint32_t mode);  // permission and special bits
 std::string errorText(int err); // strerror, with "the disk is full" spelled out
 
+// The same operations for callers above the platform, which never read errno: a failure
+// carries the system's reason as its text and the path as its detail.
+Result<void> saveFileAtomically(const std::string& path, const std::string& data); // WriteFailed
+Result<void> createFolders(const std::string& path);                               // WriteFailed
+// readRegularFile's text. Refused: "it is over N MiB", "it is not a regular file", or the
+// system's reason.
+Result<std::string> readSmallFile(const std::string& path, std::size_t maxBytes);
+
 } // namespace kp

@@ -1,6 +1,5 @@
 #include "restore/Recovery.h"
 
-#include <cerrno>
 #include <optional>
 #include <unordered_set>
 
@@ -9,7 +8,7 @@
 #include "restore/RestoreRequest.h"
 #include "store/ChangeDetection.h"
 #include "store/Layout.h"
-#include "zip/ZipArchive.h"
+#include "zip/KitResult.h"
 
 namespace kp {
 
@@ -138,34 +137,31 @@ std::string restoringCaption(const Project& s, const std::string& restoreArchive
     return "Restoring " + replaceAll(stamp, s.projectName() + "-", "") + "  ..";
 }
 
-std::string recoverProject(const Project& s, const std::string& restoreArchive, const std::string& keptIn) {
+Result<void> recoverProject(const Project& s, const std::string& restoreArchive, const std::string& keptIn) {
     ZipArchive zip;
-    try {
-        zip.open(restoreArchive);
-    } catch (const std::exception& e) {
-        return e.what(); // nothing was deleted
-    }
+    if (Result<void> opened = openArchive(zip, restoreArchive); !opened) return opened.failure(); // nothing was deleted
     return recoverProject(s, zip, keptIn);
 }
 
-std::string recoverProject(const Project& s, ZipArchive& zip, const std::string& keptIn) {
+Result<void> recoverProject(const Project& s, ZipArchive& zip, const std::string& keptIn) {
     const std::string restoreArchive = zip.fileName();
-    if (!writeFileAtomically(markerPath(s), fileNamePart(restoreArchive) + "\n" + fileNamePart(keptIn) + "\n"))
-        return "cannot record the restore in " + s.archiveFolder + ": " + errorText(errno);
+    const std::string record = fileNamePart(restoreArchive) + "\n" + fileNamePart(keptIn) + "\n";
+    if (Result<void> marked = saveFileAtomically(markerPath(s), record); !marked)
+        return Failure{FailureKind::WriteFailed,
+                       "cannot record the restore in " + s.archiveFolder + ": " + marked.failure().text, markerPath(s)};
     const IgnoreRules ignoreRules = readIgnoreRules(s);
     const LinkGuard links(s);
     deleteListedFiles(s, links);
     removeEmptiedFolders(s, links);
-    try {
-        leaveOutArchiveFolders(zip);
-        leaveOutIgnoredItems(zip, s, ignoreRules);
-        zip.setBaseDirectory(s.projectPath);
-        zip.extractFilesEx("*", std::string(kBookkeepingPrefix) + "*");
-        restoreFolders(s, zip);
-        if (std::string missing = missingAfterExtraction(s, zip); !missing.empty()) return missing;
-    } catch (const std::exception& e) {
-        return e.what(); // the record stays: the project is still incomplete
-    }
+    // From here on a failure leaves the record: the project is still incomplete.
+    leaveOutArchiveFolders(zip);
+    leaveOutIgnoredItems(zip, s, ignoreRules);
+    zip.setBaseDirectory(s.projectPath);
+    if (Result<void> extracted = extractItems(zip, "*", std::string(kBookkeepingPrefix) + "*"); !extracted)
+        return extracted;
+    restoreFolders(s, zip);
+    if (std::string missing = missingAfterExtraction(s, zip); !missing.empty())
+        return Failure{FailureKind::RestoreFailed, std::move(missing), restoreArchive};
     removeFile(markerPath(s));
     return {};
 }

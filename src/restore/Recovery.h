@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/Result.h"
 #include "store/Project.h"
 #include "zip/ZipArchive.h"
 
@@ -16,14 +17,15 @@ namespace kp {
 // The card's line while restoring: "Restoring 101203.1530c  ..".
 std::string restoringCaption(const Project& project, const std::string& restoreArchive);
 
-// Returns an empty text on success, else what went wrong (the project may then be
-// incomplete; the caller names the archive that holds the state before the restore).
+// On failure the project may be incomplete (RestoreFailed; WriteFailed when the restore could
+// not be recorded, Internal when the archive cannot be read: then nothing was deleted); the
+// caller names the archive that holds the state before the restore.
 // keptIn, the archive holding the state before the restore, is recorded in the archive
 // folder until the restore has finished, so that a run killed midway is told of later.
-std::string recoverProject(const Project& project, const std::string& restoreArchive,
-                           const std::string& keptIn = "");
+Result<void> recoverProject(const Project& project, const std::string& restoreArchive,
+                            const std::string& keptIn = "");
 // The same from an archive already opened (and checked) by the caller.
-std::string recoverProject(const Project& project, ZipArchive& restoreArchive, const std::string& keptIn = "");
+Result<void> recoverProject(const Project& project, ZipArchive& restoreArchive, const std::string& keptIn = "");
 
 // A restore that did not finish: the archive it restored and the one holding the state before
 // it (file names as in the archive folder).

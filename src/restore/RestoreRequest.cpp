@@ -10,9 +10,9 @@
 #include "platform/Text.h"
 #include "store/Layout.h"
 #include "store/Messages.h"
-#include "zip/ArchiveCheck.h"
 #include "store/ChangeDetection.h"
 #include "zip/ItemNames.h"
+#include "zip/KitResult.h"
 
 namespace kp {
 
@@ -58,14 +58,17 @@ std::string itemsProblem(const Project& s, const ZipArchive& zip) {
     return {};
 }
 
-std::string restoreProblem(const Project& s, const std::string& archivePath) {
+Result<void> restoreProblem(const Project& s, const std::string& archivePath) {
     {
         ZipArchive zip;
-        zip.open(archivePath);
-        if (std::string problem = itemsProblem(s, zip); !problem.empty()) return problem;
+        if (Result<void> opened = openArchive(zip, archivePath); !opened) return opened.failure();
+        if (std::string problem = itemsProblem(s, zip); !problem.empty())
+            return Failure{FailureKind::Refused, std::move(problem), archivePath};
     }
-    const std::vector<std::string> bad = verifyArchive(archivePath);
-    return bad.empty() ? std::string() : bad.front();
+    const Result<std::vector<std::string>> bad = verifyArchiveFile(archivePath);
+    if (!bad) return bad.failure();
+    if (!bad.value().empty()) return Failure{FailureKind::Refused, bad.value().front(), archivePath};
+    return {};
 }
 
 namespace {
@@ -118,16 +121,8 @@ private:
 
 std::string megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB"; }
 
-} // namespace
-
-std::string restoreBlocker(const Project& s, const std::string& archivePath, std::int64_t freeSpace) {
-    ZipArchive zip;
-    zip.open(archivePath);
-    return restoreBlocker(s, zip, freeSpace);
-}
-
-std::string restoreBlocker(const Project& s, const ZipArchive& zip, std::int64_t freeSpace) {
-    if (std::string problem = fullNameProblem(s, zip.fileName(), zip); !problem.empty()) return problem;
+// Why extracting the state would stop halfway, or empty (see restoreBlocker).
+std::string extractionBlocker(const Project& s, const ZipArchive& zip, std::int64_t freeSpace) {
     std::vector<ItemToWrite> written;
     for (std::size_t i = 0; i < zip.count(); ++i) {
         const ZipItem& item = zip.item(i);
@@ -164,6 +159,21 @@ std::string restoreBlocker(const Project& s, const ZipArchive& zip, std::int64_t
     if (freeSpace >= 0 && needed > std::uint64_t(freeSpace) + freed)
         return "the state needs " + megabytes(needed) + " of disk space; " + megabytes(std::uint64_t(freeSpace) + freed) +
                " can be had";
+    return {};
+}
+
+} // namespace
+
+Result<void> restoreBlocker(const Project& s, const std::string& archivePath, std::int64_t freeSpace) {
+    ZipArchive zip;
+    if (Result<void> opened = openArchive(zip, archivePath); !opened) return opened.failure();
+    return restoreBlocker(s, zip, freeSpace);
+}
+
+Result<void> restoreBlocker(const Project& s, const ZipArchive& zip, std::int64_t freeSpace) {
+    if (Result<void> named = checkFullName(s, zip.fileName(), zip); !named) return named;
+    if (std::string problem = extractionBlocker(s, zip, freeSpace); !problem.empty())
+        return Failure{FailureKind::Refused, std::move(problem), zip.fileName()};
     return {};
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Result.h"
 #include "store/Project.h"
 #include "zip/ZipArchive.h"
 
@@ -20,22 +21,22 @@ std::vector<std::string> busyProjectFiles(const Project& project);
 // Such items are never extracted: they would overwrite stored states.
 bool insideArchiveFolder(const std::string& itemName);
 
-// Why the chosen archive must not be restored, or empty: an item whose data does not match
-// its CRC, or one that would land outside the project or inside an archive folder. Throws
-// ArchiveError when the archive cannot be read at all.
-std::string restoreProblem(const Project& project, const std::string& archivePath);
+// Refused when the chosen archive must not be restored: an item whose data does not match
+// its CRC, or one that would land outside the project or inside an archive folder. Internal
+// when the archive cannot be read at all.
+Result<void> restoreProblem(const Project& project, const std::string& archivePath);
 // The same checks of the items' names and places alone (the directory, not the data).
 std::string itemsProblem(const Project& project, const ZipArchive& zip);
 
-// Why extracting the chosen archive could not finish, or empty; checked before anything is
+// Refused, with the reason, when extracting the chosen archive could not finish; checked before anything is
 // deleted, so a restore that would stop halfway is refused instead. freeSpace is what the
 // project's volume has free now (-1 unknown): with the space the deleted files give back it
 // must hold the state's files. What the archive alone tells (history/ExtractionCheck.h, and
 // a relative record in an archive named as full) is checked first. A folder that would stay
 // (it holds something the restore does not delete, such as a FIFO) where the state has a
 // file, and anything but a folder where the state needs one block the restore too.
-// Throws ArchiveError when the archive cannot be read.
-std::string restoreBlocker(const Project& project, const std::string& archivePath, std::int64_t freeSpace);
-std::string restoreBlocker(const Project& project, const ZipArchive& zip, std::int64_t freeSpace);
+// Internal when the archive cannot be read.
+Result<void> restoreBlocker(const Project& project, const std::string& archivePath, std::int64_t freeSpace);
+Result<void> restoreBlocker(const Project& project, const ZipArchive& zip, std::int64_t freeSpace);
 
 } // namespace kp

@@ -11,6 +11,7 @@
 #include "zip/ArchiveCheck.h"
 #include "zip/Crc32.h"
 #include "zip/ItemNames.h"
+#include "zip/KitResult.h"
 #include "zip/WorkerPool.h"
 
 namespace kp {
@@ -27,18 +28,25 @@ void collectSkipped(const ZipArchive& zip, const WriterJob& job, std::vector<Unr
     }
 }
 
-// Returns the files whose data was copied from the primary archive.
-std::vector<std::string> writeArchive(WriterJob& job, const Clock& clock, const ProgressCallback& progress,
-                                      std::vector<UnreadableFile>& unreadable) {
+// The files whose data was copied from the primary archive, or why the archive could not
+// be written.
+Result<std::vector<std::string>> writeArchive(WriterJob& job, const Clock& clock, const ProgressCallback& progress,
+                                              std::vector<UnreadableFile>& unreadable) {
     ZipArchive zip;
-    zip.open(job.archiveName);
+    if (Result<void> opened = openArchive(zip, job.archiveName); !opened) return opened.failure();
     // A primary that cannot be read only means that every file is compressed.
     if (!job.primaryArchive.empty()) zip.reuseItemsOf(job.primaryArchive);
-    if (!job.comment.empty()) zip.setComment(job.comment);
-    for (const FolderItem& f : job.folders) zip.addFolder(f.name, f.dosTime, f.mode);
-    zip.addFolder(kBookkeepingPrefix, toDosDateTime(clock.now()));
-    zip.addFromMemory(kProjectSetItem, job.settingsText, toDosDateTime(clock.now()));
-    zip.addFromMemory(kProjectLogItem, std::move(job.logText), toDosDateTime(clock.now()));
+    if (!job.comment.empty())
+        if (Result<void> set = setArchiveComment(zip, job.comment); !set) return set.failure();
+    for (const FolderItem& f : job.folders)
+        if (Result<void> added = addFolderItem(zip, f.name, f.dosTime, f.mode); !added) return added.failure();
+    if (Result<void> added = addFolderItem(zip, kBookkeepingPrefix, toDosDateTime(clock.now())); !added)
+        return added.failure();
+    if (Result<void> added = addMemoryItem(zip, kProjectSetItem, job.settingsText, toDosDateTime(clock.now())); !added)
+        return added.failure();
+    if (Result<void> added = addMemoryItem(zip, kProjectLogItem, std::move(job.logText), toDosDateTime(clock.now()));
+        !added)
+        return added.failure();
     zip.setBaseDirectory(job.projectPath);
     zip.setProgressCallback(progress);
     for (const std::string& file : job.files) {
@@ -47,13 +55,9 @@ std::vector<std::string> writeArchive(WriterJob& job, const Clock& clock, const 
             unreadable.push_back({file, "its name cannot be stored: " + why});
             continue;
         }
-        try {
-            zip.addFile(file);
-        } catch (const ArchiveError& e) {
-            unreadable.push_back({file, e.what()});
-        }
+        if (Result<void> queued = queueFile(zip, file); !queued) unreadable.push_back({file, queued.failure().text});
     }
-    zip.save();
+    if (Result<void> saved = saveArchive(zip); !saved) return saved.failure();
     collectSkipped(zip, job, unreadable);
     std::vector<std::string> reused = zip.reusedFiles();
     zip.closeArchive();
@@ -77,21 +81,18 @@ CopyVerdict compareCopyWithFile(const ZipArchive& zip, const std::string& name, 
     std::uint64_t offset = 0;
     bool bytesDiffer = false, fileShort = false;
     std::vector<char> buffer;
-    try {
-        zip.readItem(name, [&](const char* data, std::size_t n) {
-            if (fileShort) return;
-            buffer.resize(n);
-            if (!file.readAt(offset, buffer.data(), n)) {
-                fileShort = true;
-                return;
-            }
-            offset += n;
-            fileCrc = UpdateCrc32(fileCrc, buffer.data(), n);
-            if (!bytesDiffer && std::memcmp(data, buffer.data(), n) != 0) bytesDiffer = true;
-        });
-    } catch (const ArchiveError&) {
-        return CopyVerdict::BadCopy;
-    }
+    const Result<void> read = readItemData(zip, name, [&](const char* data, std::size_t n) {
+        if (fileShort) return;
+        buffer.resize(n);
+        if (!file.readAt(offset, buffer.data(), n)) {
+            fileShort = true;
+            return;
+        }
+        offset += n;
+        fileCrc = UpdateCrc32(fileCrc, buffer.data(), n);
+        if (!bytesDiffer && std::memcmp(data, buffer.data(), n) != 0) bytesDiffer = true;
+    });
+    if (!read) return CopyVerdict::BadCopy;
     char extra;
     if (fileShort || file.readAt(offset, &extra, 1) || ~fileCrc != item.crc32) return CopyVerdict::FileDiffers;
     return bytesDiffer ? CopyVerdict::BadCopy : CopyVerdict::Same;
@@ -106,7 +107,7 @@ struct CheckFindings {
 // compared by CRC. Items copied from the primary archive were never made from the file, so
 // their inflated bytes are compared with the file's: a damaged primary, or one holding other
 // bytes under the same size and CRC, must not pass into the new state unnoticed.
-CheckFindings checkArchive(const WriterJob& job, const std::vector<UnreadableFile>& unreadable,
+Result<CheckFindings> checkArchive(const WriterJob& job, const std::vector<UnreadableFile>& unreadable,
                            const std::vector<std::string>& reused) {
     std::unordered_set<std::string> leftOut;
     for (const UnreadableFile& u : unreadable) leftOut.insert(u.path);
@@ -118,7 +119,7 @@ CheckFindings checkArchive(const WriterJob& job, const std::vector<UnreadableFil
         (copied.count(file) ? copiedFiles : compressed).push_back(file);
     }
     ZipArchive zip;
-    zip.open(job.archiveName);
+    if (Result<void> opened = openArchive(zip, job.archiveName); !opened) return opened.failure();
     std::unordered_map<std::string, std::string> differing;
     for (auto& [path, crc] : compareWithDisk(zip, compressed, job.projectPath)) differing.emplace(path, crc);
 
@@ -144,23 +145,21 @@ CheckFindings checkArchive(const WriterJob& job, const std::vector<UnreadableFil
 WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCallback& progress,
                            const std::function<void()>& afterWrite) {
     WriterResult result;
-    std::vector<std::string> reused;
-    try {
-        reused = writeArchive(job, clock, progress, result.unreadable);
-    } catch (const std::exception& e) {
+    Result<std::vector<std::string>> reused = writeArchive(job, clock, progress, result.unreadable);
+    if (!reused) {
         // The kit leaves no partial archive, so there is nothing to check: the run must be
         // told the store failed rather than find "no mismatches" in an archive that isn't there.
-        result.error = e.what();
+        result.failure = Failure{FailureKind::WriteFailed, reused.failure().text, job.archiveName};
         return result;
     }
     if (afterWrite) afterWrite();
-    try {
-        CheckFindings found = checkArchive(job, result.unreadable, reused);
-        result.mismatches = std::move(found.mismatches);
-        result.badCopies = std::move(found.badCopies);
-    } catch (const std::exception& e) {
-        result.error = e.what();
+    Result<CheckFindings> found = checkArchive(job, result.unreadable, reused.value());
+    if (!found) {
+        result.failure = Failure{FailureKind::CheckFailed, found.failure().text, job.archiveName};
+        return result;
     }
+    result.mismatches = std::move(found.value().mismatches);
+    result.badCopies = std::move(found.value().badCopies);
     return result;
 }
 

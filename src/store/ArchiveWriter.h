@@ -3,10 +3,12 @@
 // writer thread; shares nothing with the user-interface thread but progress reports.
 #pragma once
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/Result.h"
 #include "store/StoreOperation.h"
 #include "zip/ZipArchive.h"
 
@@ -32,11 +34,14 @@ struct WriterResult {
     // Left out of the archive and not checked: unlike a mismatch, this is no sign of a busy
     // file, and the archive is kept.
     std::vector<UnreadableFile> unreadable;
-    std::string error;                // why the archive could not be written or read back; empty if it was
+    // Why the archive could not be written (WriteFailed) or read back for the check
+    // (CheckFailed); none when it was.
+    std::optional<Failure> failure;
     // Files whose data was copied from the primary archive and proved not to be the file's:
     // the copy would not inflate to its own CRC, or inflated to other bytes than the file
     // holds under the same size and CRC. The archive must be written again without copying.
     std::vector<std::string> badCopies;
+    bool ok() const { return !failure; }
 };
 
 // afterWrite (may be empty) runs between writing and checking; tests use it.

@@ -1,6 +1,5 @@
 #include "store/SettingsFile.h"
 
-#include <cerrno>
 #include <ctime>
 
 #include "platform/FileSystem.h"
@@ -11,12 +10,6 @@ namespace kp {
 namespace {
 
 constexpr const char* kTemporaryInfix = ".part-"; // the names writeFileAtomically writes first
-
-std::string readProblemText(int err) {
-    if (err == EFBIG) return "it is over " + std::to_string(IniFile::kMaxSize >> 20) + " MiB";
-    if (err == EINVAL) return "it is not a regular file";
-    return errorText(err);
-}
 
 // A save killed between writing its temporary and renaming it leaves the temporary behind.
 // Only those a minute old go: a younger one may belong to a save running right now.
@@ -36,24 +29,25 @@ std::string settingsFilePath(const std::string& appData) {
 
 std::string settingsFileProblem(const std::string& path) {
     if (!pathExists(path)) return {};
-    std::string text;
-    if (readRegularFile(path, IniFile::kMaxSize, text)) return {};
-    return readProblemText(errno);
+    const Result<std::string> read = readSmallFile(path, IniFile::kMaxSize);
+    return read ? std::string() : read.failure().text;
 }
 
 std::optional<std::string> readUserPreferences(const std::string& path, std::string* problem) {
     if (problem) problem->clear();
     if (!pathExists(path)) return std::nullopt;
-    IniFile ini;
-    if (!ini.load(path)) {
-        if (problem) *problem = readProblemText(errno);
+    const Result<std::string> read = readSmallFile(path, IniFile::kMaxSize);
+    if (!read) {
+        if (problem) *problem = read.failure().text;
         return std::nullopt;
     }
+    IniFile ini;
+    ini.parse(read.value());
     return ini.value("Setting", "UserPreferences").value_or(kDefaultSettingsString);
 }
 
-bool writeSettingsFile(const std::string& path, const SettingsValues& values, const std::string& userName) {
-    if (!makeFolders(folderPart(path))) return false;
+Result<void> writeSettingsFile(const std::string& path, const SettingsValues& values, const std::string& userName) {
+    if (Result<void> made = createFolders(folderPart(path)); !made) return made;
     removeStaleTemporaries(path);
     IniFile ini;
     ini.load(path); // a missing file, or one the caller chose to replace, leaves it empty
@@ -61,7 +55,7 @@ bool writeSettingsFile(const std::string& path, const SettingsValues& values, co
     ini.setValue("About", "User", " " + userName);
     ini.setValue("About", "-", "-");
     ini.setValue("Setting", "UserPreferences", userPreferencesString(values));
-    return ini.save(path);
+    return saveFileAtomically(path, ini.text());
 }
 
 } // namespace kp

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/Result.h"
+
 #include "store/Settings.h"
 
 namespace kp {
@@ -26,7 +28,7 @@ std::string settingsFileProblem(const std::string& path);
 
 // Creates the folders, then writes the file (atomically): the entries of the program over
 // whatever else a readable file holds, so that keys and sections of others stay. Temporaries
-// of saves that were killed are removed first. False with errno set on failure.
-bool writeSettingsFile(const std::string& path, const SettingsValues& values, const std::string& userName);
+// of saves that were killed are removed first. WriteFailed with the system's reason.
+Result<void> writeSettingsFile(const std::string& path, const SettingsValues& values, const std::string& userName);
 
 } // namespace kp

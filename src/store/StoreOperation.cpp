@@ -3,7 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "store/Messages.h"
-#include "zip/ZipArchive.h"
+#include "zip/KitResult.h"
 
 namespace kp {
 
@@ -23,9 +23,9 @@ std::vector<ProjectLine> projectLines(const Project& s) {
     return lines;
 }
 
-std::vector<ArchiveLine> primaryArchiveLines(const std::string& primaryArchive) {
+Result<std::vector<ArchiveLine>> primaryArchiveLines(const std::string& primaryArchive) {
     ZipArchive zip;
-    zip.open(primaryArchive);
+    if (Result<void> opened = openArchive(zip, primaryArchive); !opened) return opened.failure();
     return archiveLines(zip);
 }
 

@@ -38,8 +38,9 @@ struct WriterJob {
 // The project listing as lines relative to the project's folder.
 std::vector<ProjectLine> projectLines(const Project& p);
 
-// An archive's items as comparison lines; the path form throws ArchiveError.
-std::vector<ArchiveLine> primaryArchiveLines(const std::string& primaryArchive);
+// An archive's items as comparison lines; the path form fails (Internal) when the archive
+// cannot be read.
+Result<std::vector<ArchiveLine>> primaryArchiveLines(const std::string& primaryArchive);
 std::vector<ArchiveLine> archiveLines(const ZipArchive& zip);
 
 struct Selection {

@@ -123,9 +123,9 @@ void SettingsTab::save() {
     const SettingsSaveResult r = m_model->save();
     if (!r.visibilityMessage.empty()) MessageBox::show(&m_window, MessageBox::Kind::Plain, q(r.visibilityMessage));
     if (r.cardVisibility && m_window.context().setCardVisibility) m_window.context().setCardVisibility(*r.cardVisibility);
-    if (!r.written) {
+    if (!r.written()) {
         QApplication::beep();
-        MessageBox::show(&m_window, MessageBox::Kind::Error, q(r.error));
+        MessageBox::show(&m_window, MessageBox::Kind::Error, q(r.failure->text));
     }
     if (r.hideMessageLine) m_window.showMessageLine({"  ", false, false});
     refresh();

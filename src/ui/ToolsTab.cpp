@@ -136,7 +136,7 @@ void ToolsTab::readShownComment() {
         MessageBox::show(&m_window, MessageBox::Kind::Plain, QString::fromLatin1(msg::kZipFileNotFound));
         break;
     case StateComment::Status::Unreadable:
-        MessageBox::show(&m_window, MessageBox::Kind::Error, q(c.error));
+        MessageBox::show(&m_window, MessageBox::Kind::Error, q(c.failure->text));
         break;
     }
 }

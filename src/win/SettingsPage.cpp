@@ -117,9 +117,9 @@ void SettingsPage::save(HWND dialog) {
     const SettingsSaveResult r = m_model.save();
     if (!r.visibilityMessage.empty()) showMessageBox(dialog, MessageKind::Plain, r.visibilityMessage);
     if (r.cardVisibility && m_context.setCardVisibility) m_context.setCardVisibility(*r.cardVisibility);
-    if (!r.written) {
+    if (!r.written()) {
         MessageBeep(MB_OK);
-        showMessageBox(dialog, MessageKind::Error, r.error);
+        showMessageBox(dialog, MessageKind::Error, r.failure->text);
     }
     if (r.hideMessageLine && m_context.showMessageLine)
         m_context.showMessageLine(dialog, {"  ", false, false});

@@ -63,7 +63,7 @@ void tellUnreadComment(HWND dialog, const StateComment& comment) {
         MessageBeep(MB_OK);
         showMessageBox(dialog, MessageKind::Plain, msg::kZipFileNotFound);
     } else {
-        showMessageBox(dialog, MessageKind::Error, comment.error);
+        showMessageBox(dialog, MessageKind::Error, comment.failure->text);
     }
 }
 

@@ -105,17 +105,19 @@ struct EndTail {
 
 // The end record is the one whose comment reaches exactly to the end of the file. A second
 // record that fits as well can only sit inside the comment, pretending to be the real one.
-// Returns what is wrong, or an empty text.
-std::string locateEndRecord(const ByteSource& source, EndTail& tail) {
+// Internal, with what is wrong, when there is no one such record.
+Result<EndTail> locateEndRecord(const ByteSource& source) {
+    const auto wrong = [](std::string what) { return Failure{FailureKind::Internal, std::move(what), {}}; };
+    EndTail tail;
     const std::uint64_t size = source.size();
-    if (size < kEndSize) return "it is not a ZIP archive (only " + number(size) + " bytes)";
+    if (size < kEndSize) return wrong("it is not a ZIP archive (only " + number(size) + " bytes)");
     const std::size_t tailSize = std::size_t(std::min<std::uint64_t>(size, kEndSize + kMaxComment));
     tail.start = size - tailSize;
     tail.text.assign(tailSize, '\0');
     errno = 0;
     if (!source.readAt(tail.start, tail.text.data(), tailSize)) {
         const int err = errno;
-        return std::string("cannot read the end of the archive: ") + (err ? errorText(err) : "the archive ends early");
+        return wrong(std::string("cannot read the end of the archive: ") + (err ? errorText(err) : "the archive ends early"));
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(tail.text.data());
     std::size_t candidates = 0;
@@ -125,9 +127,9 @@ std::string locateEndRecord(const ByteSource& source, EndTail& tail) {
             ++candidates;
         }
     }
-    if (candidates == 0) return "it is not a ZIP archive, or it is truncated: the end-of-directory record is missing";
-    if (candidates > 1) return "its comment imitates an end-of-directory record";
-    return {};
+    if (candidates == 0) return wrong("it is not a ZIP archive, or it is truncated: the end-of-directory record is missing");
+    if (candidates > 1) return wrong("its comment imitates an end-of-directory record");
+    return tail;
 }
 
 } // namespace
@@ -139,14 +141,15 @@ std::string readArchiveComment(const std::string& path) {
     } catch (const std::system_error& e) {
         throwArchiveError(path, std::string("cannot open it: ") + e.code().message());
     }
-    EndTail tail;
-    if (const std::string problem = locateEndRecord(*source, tail); !problem.empty()) throwArchiveError(path, problem);
-    return decodeComment(std::string_view(tail.text).substr(tail.found + kEndSize));
+    const Result<EndTail> tail = locateEndRecord(*source);
+    if (!tail) throwArchiveError(path, tail.failure().text);
+    return decodeComment(std::string_view(tail.value().text).substr(tail.value().found + kEndSize));
 }
 
 ZipReader::EndRecord ZipReader::readEndRecord() {
-    EndTail endTail;
-    if (const std::string problem = locateEndRecord(*m_source, endTail); !problem.empty()) fail(problem);
+    const Result<EndTail> located = locateEndRecord(*m_source);
+    if (!located) fail(located.failure().text);
+    const EndTail& endTail = located.value();
     const std::string& tailText = endTail.text;
     const std::uint64_t tailStart = endTail.start;
     const std::size_t found = endTail.found;

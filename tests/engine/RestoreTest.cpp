@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "restore/Recovery.h"
 #include "restore/RestoreRequest.h"
+#include "support/FailureText.h"
 #include "zip/ZipArchive.h"
 
 using namespace kp;
@@ -224,7 +225,7 @@ TEST_F(RestoreTest, ExtractionReadsTheArchiveTheFinalCheckOpened) {
     ZipArchive opened;
     opened.open(m_stateA);
     removeFile(m_stateA);
-    EXPECT_EQ(recoverProject(m_lastState, opened, m_lastArchive), "");
+    EXPECT_EQ(failureText(recoverProject(m_lastState, opened, m_lastArchive)), "");
     EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version one");
 }
 
@@ -267,7 +268,7 @@ TEST_F(RestoreTest, WhatExtractionNeedsIsCheckedAtTheRequest) {
     // A folder of the state is now a FIFO; a name too long for the file system; no space.
     ASSERT_EQ(removeEmptyFolder(m_dir / "Site/empty"), true);
     ASSERT_EQ(mkfifo((m_dir / "Site/empty").c_str(), 0644), 0);
-    EXPECT_NE(restoreBlocker(m_lastState, m_stateA, -1).find("the file " + (m_dir / "Site/empty") + " stands where"),
+    EXPECT_NE(failureText(restoreBlocker(m_lastState, m_stateA, -1)).find("the file " + (m_dir / "Site/empty") + " stands where"),
               std::string::npos);
     removeFile(m_dir / "Site/empty");
     const std::string longName = m_dir / "Site/#tarnel/Site-101203.1536c.zip";
@@ -277,9 +278,9 @@ TEST_F(RestoreTest, WhatExtractionNeedsIsCheckedAtTheRequest) {
         zip.addFromMemory("Site/" + std::string(300, 'n'), "x", 0x3D834000u);
         zip.save();
     }
-    EXPECT_NE(restoreBlocker(m_lastState, longName, -1).find("is too long for this file system"), std::string::npos);
-    EXPECT_EQ(restoreBlocker(m_lastState, m_stateA, -1), "");
-    EXPECT_NE(restoreBlocker(m_lastState, m_stateA, 0).find("disk space"), std::string::npos)
+    EXPECT_NE(failureText(restoreBlocker(m_lastState, longName, -1)).find("is too long for this file system"), std::string::npos);
+    EXPECT_EQ(failureText(restoreBlocker(m_lastState, m_stateA, -1)), "");
+    EXPECT_NE(failureText(restoreBlocker(m_lastState, m_stateA, 0)).find("disk space"), std::string::npos)
         << "the state's files are more than the deleted files give back";
 }
 
@@ -344,7 +345,7 @@ TEST_F(RestoreTest, ArchiveWithItemsInAnArchiveFolderIsRefusedAndNeverWritesTher
         EXPECT_EQ(readFile(m_dir / "Site/index.html"), "version one") << name;
 
         // Even an extraction that is handed such an archive leaves the archive folders alone.
-        ASSERT_EQ(recoverProject(m_lastState, hostile), "") << name;
+        ASSERT_EQ(failureText(recoverProject(m_lastState, hostile)), "") << name;
         EXPECT_EQ(readFile(m_stateA), stored) << name;
         EXPECT_FALSE(pathExists(m_dir / "Site/sub/#tarnel")) << name;
         EXPECT_FALSE(pathExists(m_dir / "Site/#ARH")) << name;

@@ -87,7 +87,7 @@ TEST(SettingsModel, SaveTakesTheValuesIntoTheRunAndWritesThemWithoutTheStatus) {
     EXPECT_EQ(m.displayText(SettingsModel::Capacity), " 4");
 
     const SettingsSaveResult r = m.save();
-    EXPECT_TRUE(r.written) << r.error;
+    EXPECT_TRUE(r.written()) << r.failure->text;
     EXPECT_FALSE(r.cardVisibility);
     EXPECT_FALSE(m.saveEnabled());
     EXPECT_EQ(f.s.values.trainLength[0], 17);
@@ -130,8 +130,9 @@ TEST(SettingsModel, AFailedWriteIsReportedAndSaveStaysUsable) {
         SettingsModel m(RunEdits(f.s), {});
         m.step(SettingsModel::Standard, Step::Down);
         const SettingsSaveResult r = m.save();
-        EXPECT_FALSE(r.written);
-        EXPECT_FALSE(r.error.empty());
+        ASSERT_FALSE(r.written());
+        EXPECT_EQ(r.failure->kind, noHome ? FailureKind::Refused : FailureKind::WriteFailed);
+        EXPECT_FALSE(r.failure->text.empty());
         EXPECT_TRUE(m.saveEnabled());
         EXPECT_FALSE(pathExists("/Kestrelpad/setting.ini"));
     }
@@ -147,15 +148,16 @@ TEST(SettingsModel, AFileThatCouldNotBeReadIsReplacedOnlyByASecondSave) {
     SettingsModel m(RunEdits(f.s), {});
     m.step(SettingsModel::Standard, Step::Down);
     SettingsSaveResult r = m.save();
-    EXPECT_FALSE(r.written);
-    EXPECT_EQ(r.error, "The settings file\r\n\r\n " + path +
+    ASSERT_FALSE(r.written());
+    EXPECT_EQ(r.failure->kind, FailureKind::Refused);
+    EXPECT_EQ(r.failure->text, "The settings file\r\n\r\n " + path +
                            "\r\n\r\ncan't be read (it is over 16 MiB), so saving would replace what it holds.\r\n"
                            "Press Save again to replace it.");
     EXPECT_EQ(statPath(path)->size, std::int64_t(IniFile::kMaxSize) + 1) << "untouched";
     EXPECT_TRUE(m.saveEnabled());
 
     r = m.save();
-    EXPECT_TRUE(r.written) << r.error;
+    EXPECT_TRUE(r.written()) << r.failure->text;
     EXPECT_TRUE(r.hideMessageLine);
     EXPECT_EQ(f.s.settingsFileProblem, "");
     EXPECT_EQ(readUserPreferences(path).value(), "cL:00000409,hv:17\\19\\20,mnp:5,ws:1,ds:1");

@@ -120,8 +120,8 @@ TEST(StatesModel, CommentIsReadOrItsAbsenceAndDamageReported) {
     const std::string imitation = end + std::string("\x16\0", 2) + end + std::string(2, '\0');
     for (const std::string& bytes : {std::string("not an archive at all"), std::string("PK"), imitation}) {
         const StateComment damaged = StatesModel::readComment(t.write("bad.zip", bytes));
-        EXPECT_EQ(damaged.status, StateComment::Status::Unreadable) << bytes.size();
-        EXPECT_NE(damaged.error.find("bad.zip"), std::string::npos) << damaged.error;
+        ASSERT_EQ(damaged.status, StateComment::Status::Unreadable) << bytes.size();
+        EXPECT_NE(damaged.failure->text.find("bad.zip"), std::string::npos) << damaged.failure->text;
     }
     const StateComment empty = StatesModel::readComment(t.write("empty.zip", end + std::string(2, '\0')));
     EXPECT_EQ(empty.status, StateComment::Status::Read);

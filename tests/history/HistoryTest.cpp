@@ -13,6 +13,7 @@
 #include "history/StateRecord.h"
 #include "platform/FileSystem.h"
 #include "store/Records.h"
+#include "support/FailureText.h"
 #include "support/TempDir.h"
 #include "zip/ZipFixtures.h"
 #include "zip/ZipArchive.h"
@@ -143,18 +144,18 @@ TEST_F(HistoryTest, RelativeStateIsItsPrimaryWithItsChanges) {
                                 {"Site/same.txt", "same"}});
     const std::string rel = store("-101203.1532.zip", {{"Site/a.txt", "a2"}, {"Site/new.txt", "new"}},
                                   "-101203.1530c.zip", "Site/old.txt\r\nSite/gone/g.txt\r\nSite/gone/\r\n");
-    const StateLoad load = loadStoredState(m_project, rel);
-    ASSERT_TRUE(load.ok()) << load.error;
-    EXPECT_EQ(load.state.primary, archivePath("-101203.1530c.zip"));
+    const Result<ProjectState> load = readStoredState(m_project, rel);
+    ASSERT_TRUE(load.ok()) << failureText(load);
+    EXPECT_EQ(load.value().primary, archivePath("-101203.1530c.zip"));
     std::vector<std::string> paths;
-    for (const StateEntry& e : load.state.entries)
+    for (const StateEntry& e : load.value().entries)
         paths.push_back(e.path + (e.archive == rel ? " (own)" : ""));
     EXPECT_EQ(paths,
               (std::vector<std::string>{"Site/", "Site/a.txt (own)", "Site/new.txt (own)", "Site/same.txt"}));
 
     const StateDiff diff = diffBetween(m_project, archivePath("-101203.1530c.zip"), rel);
-    ASSERT_TRUE(diff.ok()) << diff.error;
-    EXPECT_EQ(lines(diff.changes),
+    ASSERT_TRUE(diff.ok()) << failureText(diff);
+    EXPECT_EQ(lines(diff.value()),
               (std::vector<std::string>{"M Site/a.txt", "D Site/gone/", "D Site/gone/g.txt", "A Site/new.txt",
                                         "D Site/old.txt"}));
 }
@@ -171,13 +172,16 @@ TEST_F(HistoryTest, APrimaryThatIsNotAFullArchiveOfTheProjectIsAnError) {
     };
     for (const auto& c : cases) {
         const std::string rel = store("-101203.1540.zip", {{"Site/b.txt", "b"}}, c.named);
-        const StateLoad load = loadStoredState(m_project, rel);
-        EXPECT_NE(load.error.find(c.says), std::string::npos) << c.named << ": " << load.error;
+        const Result<ProjectState> load = readStoredState(m_project, rel);
+        ASSERT_FALSE(load.ok()) << c.named;
+        EXPECT_EQ(load.failure().kind, FailureKind::Refused) << c.named;
+        EXPECT_NE(load.failure().text.find(c.says), std::string::npos) << c.named << ": " << load.failure().text;
         std::filesystem::remove(rel);
     }
-    EXPECT_NE(loadStoredState(m_project, archivePath("-101203.1550c.zip")).error.find("can't be found"),
-              std::string::npos)
-        << "a state that vanished is no empty state";
+    const Result<ProjectState> vanished = readStoredState(m_project, archivePath("-101203.1550c.zip"));
+    ASSERT_FALSE(vanished.ok()) << "a state that vanished is no empty state";
+    EXPECT_EQ(vanished.failure().kind, FailureKind::Internal);
+    EXPECT_NE(vanished.failure().text.find("can't be found"), std::string::npos);
 }
 
 TEST_F(HistoryTest, VersionMovedToTheRepositoryStillServesAsPrimary) {
@@ -186,9 +190,9 @@ TEST_F(HistoryTest, VersionMovedToTheRepositoryStillServesAsPrimary) {
     std::filesystem::rename(archivePath("-101203.1530c-v.1.2.zip"),
                             m_project.archiveFolder + "/repository/Site-101203.1530c-v.1.2.zip");
     const std::string rel = store("-101203.1532.zip", {{"Site/a.txt", "a2"}}, "-101203.1530c-v.1.2.zip");
-    const StateLoad load = loadStoredState(m_project, rel);
-    ASSERT_TRUE(load.ok()) << load.error;
-    EXPECT_EQ(load.state.entries.size(), 2u);
+    const Result<ProjectState> load = readStoredState(m_project, rel);
+    ASSERT_TRUE(load.ok()) << failureText(load);
+    EXPECT_EQ(load.value().entries.size(), 2u);
 }
 
 TEST_F(HistoryTest, PresentAgainstAStateReadsTheCrcOnlyOfTouchedFiles) {
@@ -208,10 +212,10 @@ TEST_F(HistoryTest, PresentAgainstAStateReadsTheCrcOnlyOfTouchedFiles) {
                                                           {"Site/deleted.txt", "x"}});
     touch(m_dir / "Site", kBase); // the folder's own time is not a change either way
     const StateDiff diff = diffWithPresent(m_project, state);
-    ASSERT_TRUE(diff.ok()) << diff.error;
-    EXPECT_EQ(lines(diff.changes), (std::vector<std::string>{"A Site/added.txt", "D Site/deleted.txt",
+    ASSERT_TRUE(diff.ok()) << failureText(diff);
+    EXPECT_EQ(lines(diff.value()), (std::vector<std::string>{"A Site/added.txt", "D Site/deleted.txt",
                                                              "M Site/edited.txt", "M Site/grown.txt"}));
-    const DiffSummary s = summarize(diff.changes);
+    const DiffSummary s = summarize(diff.value());
     EXPECT_EQ(s.added, 1u);
     EXPECT_EQ(s.addedBytes, 5u);
     EXPECT_EQ(s.deletedBytes, 1u);
@@ -436,11 +440,12 @@ TEST_F(HistoryTest, AStateNamedFullWithARelativeRecordIsRefused) {
     const std::string forged = store("-101203.1532c.zip", {{"Site/b.txt", "b"}}, "-101203.1530c.zip");
     const std::string says = "The archive Site-101203.1532c.zip is named as a full state, but its record says it "
                              "holds only the changes since Site-101203.1530c.zip; it was renamed or is damaged.";
-    EXPECT_EQ(loadStoredState(m_project, forged).error, says);
+    EXPECT_EQ(failureText(readStoredState(m_project, forged)), says);
     EXPECT_EQ(copyFilesOut(m_project, CopyRequest{forged, {}, {}, m_dir / "out"}).error, says);
-    EXPECT_EQ(diffWithPresent(m_project, forged).error, says);
+    EXPECT_EQ(failureText(diffWithPresent(m_project, forged)), says);
+    EXPECT_EQ(readStoredState(m_project, forged).failure().kind, FailureKind::Refused);
     const std::string relative = store("-101203.1533.zip", {{"Site/b.txt", "b"}}, "-101203.1530c.zip");
-    EXPECT_TRUE(loadStoredState(m_project, relative).ok()) << "a relative name with a relative record";
+    EXPECT_TRUE(readStoredState(m_project, relative).ok()) << "a relative name with a relative record";
 }
 
 // A failure once files are being put in place (here a folder that appeared meanwhile where a

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "restore/RestoreRequest.h"
+#include "support/FailureText.h"
 #include "store/Records.h"
 #include "store/Trains.h"
 #include "support/TempDir.h"
@@ -65,7 +66,7 @@ TEST_F(RestoreChecksTest, WhatTheArchiveAloneTellsBlocksTheRestore) {
     };
     for (const auto& c : cases) {
         const std::string archive = put(c.tail, c.items);
-        const std::string blocker = restoreBlocker(m_project, archive, -1);
+        const std::string blocker = failureText(restoreBlocker(m_project, archive, -1));
         if (*c.says)
             EXPECT_NE(blocker.find(c.says), std::string::npos) << c.tail << ": " << blocker;
         else
