@@ -41,14 +41,15 @@ std::vector<std::string> writeArchive(WriterJob& job, const Clock& clock, const 
     zip.addFromMemory(kProjectLogItem, std::move(job.logText), toDosDateTime(clock.now()));
     zip.setBaseDirectory(job.projectPath);
     zip.setProgressCallback(progress);
-    for (const std::string& file : job.files) {
+    for (std::size_t i = 0; i < job.files.size(); ++i) {
+        const std::string& file = job.files[i];
         // A file whose name cannot be stored is left out and named; the rest is stored.
         if (const std::string why = writableNameProblem(file); !why.empty()) {
             unreadable.push_back({file, "its name cannot be stored: " + why});
             continue;
         }
         try {
-            zip.addFile(file);
+            zip.addFile(file, job.listed.empty() ? std::nullopt : std::optional<FileFacts>(job.listed[i]));
         } catch (const ArchiveError& e) {
             unreadable.push_back({file, e.what()});
         }

@@ -53,7 +53,7 @@ public:
     // Queues the file baseDirectory/relativePath under the item name relativePath; its time and
     // permissions are taken when save() reads it. A file that has vanished or cannot be read
     // then is left out and listed by skippedFiles(); the save goes on.
-    void addFile(const std::string& relativePath);
+    void addFile(const std::string& relativePath, std::optional<FileFacts> listed = std::nullopt);
     const std::vector<std::string>& skippedFiles() const { return m_skipped; }
     // Drops the matching items ('*' and '?'; "\" stands for "/"); the archive file changes at
     // the next save().
