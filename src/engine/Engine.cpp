@@ -351,7 +351,7 @@ std::optional<ChangeResult> Engine::compareWithPrimary() {
     const std::string primary = s.archives.storedStates.back();
     try {
         if (!s.primaryItems) s.primaryItems = primaryArchiveLines(primary);
-        return detectChanges(*s.primaryItems, projectLines(s), fileNamesIgnoreCase(s.projectPath));
+        return detectChanges(*s.primaryItems, s.projectFiles, s.projectPath.size(), fileNamesIgnoreCase(s.projectPath));
     } catch (const std::exception& e) {
         m_host.beep();
         m_host.showMessage(MessageKind::Error, msg::primaryUnreadable(fileNamePart(primary), e.what(), s.storeRequested));

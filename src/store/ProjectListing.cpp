@@ -85,14 +85,15 @@ public:
 
     explicit FolderQueue(unsigned threads) : m_threads(threads) {}
     bool wantsMore() const { return m_threads > 1 && m_waiting.load(std::memory_order_relaxed) < 2; }
+    // Any scanning thread may hand a folder over; the helpers are started with the first.
     void push(Job job, const Runner& run) {
         {
             std::lock_guard lock(m_mutex);
             m_jobs.push_back(std::move(job));
             ++m_waiting;
             ++m_unfinished;
+            while (m_workers.size() + 1 < m_threads) m_workers.emplace_back([this, run] { work(run); });
         }
-        if (m_workers.size() + 1 < m_threads) m_workers.emplace_back([this, run] { work(run); });
         m_wake.notify_one();
     }
     // The calling thread's own folder is done: it helps with what is left and waits for the
@@ -103,6 +104,7 @@ public:
             if (--m_unfinished == 0) m_wake.notify_all();
         }
         work(run);
+        // Nothing is queued any more, so no thread adds a helper now.
         for (std::thread& t : m_workers) t.join();
         m_workers.clear();
         if (m_failure) std::rethrow_exception(m_failure);

@@ -43,7 +43,7 @@ bool copyable(const ZipReader::Entry& entry) {
     const ZipItem& item = entry.item;
     return (item.method == kMethodStored || item.method == kMethodDeflate) && !item.isEncrypted() &&
            !item.isFolder() && !item.isSymbolicLink() && item.compressedSize <= item.uncompressedSize &&
-           entry.localHeaderProblem.empty();
+           entry.localHeaderProblem().empty();
 }
 
 } // namespace
