@@ -27,6 +27,9 @@ bool sameAsLatestRelative(const RunState& s, const ChangeResult& changes, const 
 
 WriterJob composeWriterJob(const RunState& s, const Selection& selection, const SplitSelection& split) {
     WriterJob job;
+    job.folders.reserve(split.folders.size());
+    job.files.reserve(split.files.size());
+    job.listed.reserve(split.files.size());
     for (std::size_t i : split.folders) job.folders.push_back({relativePath(s, s.projectFiles[i]), s.projectFiles[i].dosTime, s.projectFiles[i].mode});
     for (std::size_t i : split.files) {
         const ListingEntry& e = s.projectFiles[i];

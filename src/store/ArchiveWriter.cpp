@@ -35,6 +35,7 @@ std::vector<std::string> writeArchive(WriterJob& job, const Clock& clock, const 
     // A primary that cannot be read only means that every file is compressed.
     if (!job.primaryArchive.empty()) zip.reuseItemsOf(job.primaryArchive);
     if (!job.comment.empty()) zip.setComment(job.comment);
+    zip.reserveItems(job.folders.size() + job.files.size() + 3);
     for (const FolderItem& f : job.folders) zip.addFolder(f.name, f.dosTime, f.mode);
     zip.addFolder(kBookkeepingPrefix, toDosDateTime(clock.now()));
     zip.addFromMemory(kProjectSetItem, job.settingsText, toDosDateTime(clock.now()));

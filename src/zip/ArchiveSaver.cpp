@@ -102,6 +102,8 @@ void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
         info.mode = item.listed->mode;
         info.modificationTime = item.listed->modificationTime;
     });
+    m_plan.reserve(items.size());
+    m_tasks.reserve(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
         const PendingItem& pending = items[i];
         Planned planned;

@@ -191,6 +191,12 @@ void ZipArchive::addFolder(const std::string& name, DosDateTime time, std::optio
     appendListed(std::move(pending));
 }
 
+void ZipArchive::reserveItems(std::size_t more) {
+    listItems();
+    m_items.reserve(m_items.size() + more);
+    m_queuedNames.reserve(m_queuedNames.size() + more);
+}
+
 void ZipArchive::addFile(const std::string& relativePath, std::optional<FileFacts> listed) {
     listItems();
     checkNewName(relativePath);

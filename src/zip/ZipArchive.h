@@ -48,6 +48,9 @@ public:
     // A folder item. With a Unix mode (permission and special bits) it is made by Unix with
     // that mode and the folder attribute 0x10; without one, made by MS-DOS with 0x10 alone.
     void addFolder(const std::string& name, DosDateTime time, std::optional<std::uint32_t> unixMode = {});
+    // Room for this many more items, so that adding a project's files one by one does not
+    // move the items made so far again and again.
+    void reserveItems(std::size_t more);
     void setBaseDirectory(const std::string& dir) { m_baseDirectory = dir; }
     const std::string& baseDirectory() const { return m_baseDirectory; }
     // Queues the file baseDirectory/relativePath under the item name relativePath; its time and
