@@ -27,10 +27,10 @@ void collectSkipped(const ZipArchive& zip, const WriterJob& job, std::vector<Unr
     }
 }
 
-// Returns the files whose data was copied from the primary archive.
-std::vector<std::string> writeArchive(WriterJob& job, const Clock& clock, const ProgressCallback& progress,
-                                      std::vector<UnreadableFile>& unreadable) {
-    ZipArchive zip;
+// Returns the files whose data was copied from the primary archive. zip is left open on the
+// archive as written, read back from the disk.
+std::vector<std::string> writeArchive(ZipArchive& zip, WriterJob& job, const Clock& clock,
+                                      const ProgressCallback& progress, std::vector<UnreadableFile>& unreadable) {
     zip.open(job.archiveName);
     // A primary that cannot be read only means that every file is compressed.
     if (!job.primaryArchive.empty()) zip.reuseItemsOf(job.primaryArchive);
@@ -57,9 +57,8 @@ std::vector<std::string> writeArchive(WriterJob& job, const Clock& clock, const 
     }
     zip.save();
     collectSkipped(zip, job, unreadable);
-    std::vector<std::string> reused = zip.reusedFiles();
-    zip.closeArchive();
-    return reused;
+    zip.stopReusing();
+    return zip.reusedFiles();
 }
 
 // What comparing a copied item with its file found.
@@ -108,7 +107,7 @@ struct CheckFindings {
 // compared by CRC. Items copied from the primary archive were never made from the file, so
 // their inflated bytes are compared with the file's: a damaged primary, or one holding other
 // bytes under the same size and CRC, must not pass into the new state unnoticed.
-CheckFindings checkArchive(const WriterJob& job, const std::vector<UnreadableFile>& unreadable,
+CheckFindings checkArchive(const ZipArchive& zip, const WriterJob& job, const std::vector<UnreadableFile>& unreadable,
                            const std::vector<std::string>& reused) {
     std::unordered_set<std::string> leftOut;
     for (const UnreadableFile& u : unreadable) leftOut.insert(u.path);
@@ -119,8 +118,6 @@ CheckFindings checkArchive(const WriterJob& job, const std::vector<UnreadableFil
         if (leftOut.count(file)) continue;
         (copied.count(file) ? copiedFiles : compressed).push_back(file);
     }
-    ZipArchive zip;
-    zip.open(job.archiveName);
     std::unordered_map<std::string, std::string> differing;
     for (auto& [path, crc] : compareWithDisk(zip, compressed, job.projectPath)) differing.emplace(path, crc);
 
@@ -147,8 +144,10 @@ WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCall
                            const std::function<void()>& afterWrite) {
     WriterResult result;
     std::vector<std::string> reused;
+    // Saving reads the new archive's directory back from the disk; the check goes on from there.
+    ZipArchive zip;
     try {
-        reused = writeArchive(job, clock, progress, result.unreadable);
+        reused = writeArchive(zip, job, clock, progress, result.unreadable);
     } catch (const std::exception& e) {
         // The kit leaves no partial archive, so there is nothing to check: the run must be
         // told the store failed rather than find "no mismatches" in an archive that isn't there.
@@ -157,7 +156,7 @@ WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCall
     }
     if (afterWrite) afterWrite();
     try {
-        CheckFindings found = checkArchive(job, result.unreadable, reused);
+        CheckFindings found = checkArchive(zip, job, result.unreadable, reused);
         result.mismatches = std::move(found.mismatches);
         result.badCopies = std::move(found.badCopies);
     } catch (const std::exception& e) {

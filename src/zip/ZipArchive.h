@@ -70,6 +70,8 @@ public:
     // name and size, and its CRC must equal the file's, computed as the file is read. Returns
     // false, and nothing is reused, when that archive cannot be read.
     bool reuseItemsOf(const std::string& path);
+    // Lets go of that archive (its directory may be large).
+    void stopReusing() { m_reuse.reset(); }
     // Files whose data the last save copied from that archive. Their data was never
     // compressed by this save, so a check should inflate them once.
     const std::vector<std::string>& reusedFiles() const { return m_reusedFiles; }
