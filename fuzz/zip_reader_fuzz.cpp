@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             } catch (const kp::ArchiveError&) {
             }
             if (total > entry.item.uncompressedSize) __builtin_trap(); // the size check must hold
-            if (read && !entry.localHeaderProblem.empty()) __builtin_trap(); // nor the local header's
+            if (read && !entry.localHeaderProblem().empty()) __builtin_trap(); // nor the local header's
         }
     } catch (const kp::ArchiveError&) {
     }

@@ -363,7 +363,7 @@ std::optional<ChangeResult> Engine::compareWithPrimary() {
         }
         s.primaryItems = std::move(read.value());
     }
-    return detectChanges(*s.primaryItems, projectLines(s), fileNamesIgnoreCase(s.projectPath));
+    return detectChanges(*s.primaryItems, s.projectFiles, s.projectPath.size(), fileNamesIgnoreCase(s.projectPath));
 }
 
 void Engine::writerDone(const WriterResult& result) {

@@ -27,8 +27,16 @@ bool sameAsLatestRelative(const RunState& s, const ChangeResult& changes, const 
 
 WriterJob composeWriterJob(const RunState& s, const Selection& selection, const SplitSelection& split) {
     WriterJob job;
+    job.folders.reserve(split.folders.size());
+    job.files.reserve(split.files.size());
+    job.listed.reserve(split.files.size());
     for (std::size_t i : split.folders) job.folders.push_back({relativePath(s, s.projectFiles[i]), s.projectFiles[i].dosTime, s.projectFiles[i].mode});
-    for (std::size_t i : split.files) job.files.push_back(relativePath(s, s.projectFiles[i]));
+    for (std::size_t i : split.files) {
+        const ListingEntry& e = s.projectFiles[i];
+        job.files.push_back(relativePath(s, e));
+        if (e.mtime >= 0 && e.size >= 0) job.listed.push_back({std::uint64_t(e.size), e.mode, e.mtime});
+    }
+    if (job.listed.size() != job.files.size()) job.listed.clear();
     job.archiveName = s.newArchiveName;
     job.projectPath = s.projectPath;
     // A relative archive holds only what differs from the primary, so there is nothing in the

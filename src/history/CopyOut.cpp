@@ -8,6 +8,7 @@
 #include <memory>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "history/ExtractionCheck.h"
 #include "history/PathPattern.h"
@@ -29,6 +30,7 @@ struct Chosen {
     const ZipItem* item;
     const ZipArchive* zip;
     std::string target;
+    bool replaces = false; // a file of that name exists: written aside, renamed over it
 };
 
 bool isChosen(const StateEntry& e, const CopyRequest& r, const std::string& projectName) {
@@ -101,38 +103,53 @@ private:
     std::vector<fs::path> m_roots;
 };
 
-// The first symbolic link among the parts of target below the folder copied into (the target
-// itself included), or "". A link planted there would carry the copy, and with overwrite the
-// replacement of files, to wherever it points; the folder given itself may be a link.
-std::string linkOnTheWay(const std::string& targetFolder, const std::string& target) {
-    const std::string root = withoutTrailingSlash(targetFolder);
-    std::string path = root;
-    std::string rest = target.substr(std::min(target.size(), root.size()));
-    std::size_t from = 0;
-    while (from < rest.size()) {
-        std::size_t to = rest.find('/', from + 1);
-        if (to == std::string::npos) to = rest.size();
-        path += rest.substr(from, to - from);
-        from = to;
-        const EntryKind kind = entryKind(path);
-        if (kind == EntryKind::Link) return path;
-        if (kind == EntryKind::None) return {};
-    }
-    return {};
-}
+// What stands on the way to a target below the folder copied into. A symbolic link planted
+// there would carry the copy, and with overwrite the replacement of files, to wherever it
+// points (the folder given itself may be a link); a file where a folder is needed stops it.
+// Folders found to be real folders are remembered, so each is asked about once per copy
+// and a file costs one question about its own name.
+class PathWalk {
+public:
+    explicit PathWalk(const std::string& targetFolder) : m_root(withoutTrailingSlash(targetFolder)) {}
 
-// The first thing other than a folder that stands where target needs one, below the folder
-// copied into; "" when there is none.
-std::string fileOnTheWay(const std::string& targetFolder, const std::string& target) {
-    const std::size_t rootSize = withoutTrailingSlash(targetFolder).size();
-    for (std::string folder = withoutTrailingSlash(folderPart(target)); folder.size() > rootSize;
-         folder = withoutTrailingSlash(folderPart(folder))) {
-        const EntryKind kind = entryKind(folder);
-        if (kind == EntryKind::Folder) return {};
-        if (kind != EntryKind::None) return folder;
+    struct Finding {
+        std::string link;       // the first link among the parts, the target included
+        std::string notFolder;  // the first part above the target that is not a folder
+        EntryKind target = EntryKind::None;
+    };
+    Finding inspect(const std::string& target) {
+        Finding f;
+        std::size_t from = m_root.size();
+        while (from < target.size()) {
+            std::size_t to = target.find('/', from + 1);
+            if (to == std::string::npos) to = target.size();
+            const std::string part = target.substr(0, to);
+            from = to;
+            const bool last = to == target.size();
+            if (!last && m_folders.count(part)) continue;
+            const EntryKind kind = entryKind(part);
+            if (kind == EntryKind::Link) {
+                f.link = part;
+                return f;
+            }
+            if (last) {
+                f.target = kind;
+            } else if (kind == EntryKind::Folder) {
+                m_folders.insert(part);
+            } else {
+                if (kind != EntryKind::None) f.notFolder = part;
+                return f; // nothing below a missing part exists yet
+            }
+        }
+        return f;
     }
-    return {};
-}
+    void knowFolder(const std::string& folder) { m_folders.insert(folder); }
+    bool isKnownFolder(const std::string& folder) const { return m_folders.count(folder) != 0; }
+
+private:
+    std::string m_root;
+    std::unordered_set<std::string> m_folders;
+};
 
 std::string linkRefusal(const std::string& link) {
     return link + " is a symbolic link; files are never copied through links. Remove it or choose "
@@ -163,18 +180,18 @@ std::string megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u 
 
 // The checks of the folder copied into, item by item: nothing lands in the project or its
 // archive folder or passes a link, and what exists there already is known.
-std::string checkTargets(const Project& project, const CopyRequest& r, const std::vector<Chosen>& chosen,
+std::string checkTargets(const Project& project, const CopyRequest& r, std::vector<Chosen>& chosen,
                          CopyResult& result) {
     const Protected guarded(project, r.targetFolder);
-    for (const Chosen& c : chosen) {
+    PathWalk walk(r.targetFolder);
+    for (Chosen& c : chosen) {
         if (guarded.covers(c.entry->path))
             return "The folder " + r.targetFolder + " would put " + c.entry->path +
                    " into the project or its archive folder; copy into a folder outside them.";
-        if (const std::string link = linkOnTheWay(r.targetFolder, c.target); !link.empty())
-            return linkRefusal(link);
-        if (const std::string file = fileOnTheWay(r.targetFolder, c.target); !file.empty())
-            return file + " exists and is not a folder.";
-        const EntryKind kind = entryKind(c.target);
+        const PathWalk::Finding found = walk.inspect(c.target);
+        if (!found.link.empty()) return linkRefusal(found.link);
+        if (!found.notFolder.empty()) return found.notFolder + " exists and is not a folder.";
+        const EntryKind kind = found.target;
         if (kind == EntryKind::None) continue;
         if (c.entry->isFolder) {
             if (kind != EntryKind::Folder) return c.target + " exists and is not a folder.";
@@ -182,6 +199,7 @@ std::string checkTargets(const Project& project, const CopyRequest& r, const std
             return c.target + " is a folder.";
         } else {
             result.existing.push_back(c.target);
+            c.replaces = true;
         }
     }
     if (!result.existing.empty() && !r.overwrite)
@@ -193,7 +211,7 @@ std::string checkTargets(const Project& project, const CopyRequest& r, const std
 
 // Everything known before the first file is written: what the archives alone tell (shared
 // with the restore), the folder copied into, and the space the files need there.
-std::string checkBeforeWriting(const Project& project, const CopyRequest& r, const std::vector<Chosen>& chosen,
+std::string checkBeforeWriting(const Project& project, const CopyRequest& r, std::vector<Chosen>& chosen,
                                std::uint64_t bytes, CopyResult& result) {
     std::vector<ItemToWrite> items;
     items.reserve(chosen.size());
@@ -210,19 +228,25 @@ std::string checkBeforeWriting(const Project& project, const CopyRequest& r, con
 }
 
 // The folders an item needs, made as they are found missing, and remembered so that a copy
-// that fails before any file is in place leaves no empty folders behind.
+// that fails before any file is in place leaves no empty folders behind. A folder that exists
+// is asked about once, just before the first file goes into it: a link there is refused.
 class Folders {
 public:
-    explicit Folders(std::string targetFolder) : m_root(withoutTrailingSlash(targetFolder)) {}
+    explicit Folders(std::string targetFolder) : m_root(withoutTrailingSlash(targetFolder)), m_walk(m_root) {}
     std::string make(const std::string& folder) {
-        if (folder.empty() || existsAsFolder(folder)) return {};
-        if (folder.size() > m_root.size())
-            if (const std::string link = linkOnTheWay(m_root, folder); !link.empty()) return linkRefusal(link);
+        if (folder.empty() || m_walk.isKnownFolder(folder)) return {};
+        const bool below = folder.size() > m_root.size(); // the folder given may itself be a link
+        const EntryKind kind = below ? entryKind(folder) : existsAsFolder(folder) ? EntryKind::Folder : EntryKind::None;
+        if (kind == EntryKind::Link) return linkRefusal(folder);
+        if (kind != EntryKind::Folder && kind != EntryKind::None) return folder + " exists and is not a folder.";
         const std::string parent = withoutTrailingSlash(folderPart(folder));
-        if (!parent.empty() && parent != folder)
+        if (parent != folder)
             if (std::string problem = make(parent); !problem.empty()) return problem;
-        if (!makeFolder(folder)) return "Can't create the folder " + folder + ": " + errorText(errno);
-        m_made.push_back(folder);
+        if (kind == EntryKind::None) {
+            if (!makeFolder(folder)) return "Can't create the folder " + folder + ": " + errorText(errno);
+            m_made.push_back(folder);
+        }
+        m_walk.knowFolder(folder);
         return {};
     }
     void removeMade() {
@@ -232,15 +256,20 @@ public:
 
 private:
     std::string m_root;
+    PathWalk m_walk;
     std::vector<std::string> m_made;
 };
 
-// One file's data written aside in its folder, checked against its size and CRC as the kit
-// reads it; it is put in place later, when every file has been written so.
-std::string writeAside(const Chosen& c, const std::string& targetFolder, OutputFile& out) {
-    if (const std::string link = linkOnTheWay(targetFolder, c.target); !link.empty()) return linkRefusal(link);
+// One file's data written and checked against its size and CRC as the kit reads it. Its
+// folder was just made or found a real folder (Folders). A new file is created under its own
+// name, exclusively, so a link or a file that appeared since the checks stops it rather than
+// being written through; removing it undoes it. A file that replaces another is written
+// aside and renamed over it only when every file has been written.
+std::string writeAside(const Chosen& c, OutputFile& out) {
     const std::string cant = "Can't write " + c.target + ": ";
-    if (!out.createUnique(withoutTrailingSlash(folderPart(c.target)), ".kpad-copy-")) return cant + errorText(errno);
+    const bool created = c.replaces ? out.createUnique(withoutTrailingSlash(folderPart(c.target)), ".kpad-copy-")
+                                    : out.createInPlace(c.target);
+    if (!created) return cant + errorText(errno);
     std::string problem;
     try {
         c.zip->readItem(c.item->fileName, [&](const char* data, std::size_t n) {
@@ -257,8 +286,7 @@ std::string writeAside(const Chosen& c, const std::string& targetFolder, OutputF
 // The files are independent of one another, so both cores inflate and write them. Progress
 // is told from the calling thread only (a window may be listening), as its own files finish.
 // The first file that fails, in the state's order, is the one reported.
-std::string writeAllAside(const std::vector<const Chosen*>& files, const std::string& targetFolder,
-                          std::vector<OutputFile>& asides, CopyProgress figures,
+std::string writeAllAside(const std::vector<const Chosen*>& files, std::vector<OutputFile>& asides, CopyProgress figures,
                           const CopyProgressCallback& progress) {
     std::vector<std::string> problems(files.size());
     std::atomic<bool> failed{false};
@@ -269,7 +297,7 @@ std::string writeAllAside(const std::vector<const Chosen*>& files, const std::st
     const unsigned threads = files.size() > 16 ? defaultWorkerCount() : 1; // a few files: not worth a thread
     runInParallel(files.size(), threads, [&](std::size_t k) {
         if (failed) return;
-        problems[k] = writeAside(*files[k], targetFolder, asides[k]);
+        problems[k] = writeAside(*files[k], asides[k]);
         if (!problems[k].empty()) {
             failed = true;
             return;
@@ -373,7 +401,7 @@ CopyResult copyFilesOut(const Project& project, const CopyRequest& r, const Copy
         if (!c.entry->isFolder) files.push_back(&c);
     }
     std::vector<OutputFile> asides(files.size());
-    result.error = writeAllAside(files, r.targetFolder, asides, figures, progress);
+    result.error = writeAllAside(files, asides, figures, progress);
     if (!result.ok()) {
         asides.clear();
         folders.removeMade();
@@ -384,9 +412,7 @@ CopyResult copyFilesOut(const Project& project, const CopyRequest& r, const Copy
     for (const Chosen* file : files) {
         const Chosen& c = *file;
         OutputFile& out = *aside++;
-        if (const std::string link = linkOnTheWay(r.targetFolder, c.target); !link.empty())
-            result.error = linkRefusal(link);
-        else if (!out.commit(c.target, false))
+        if (!out.commit(c.target, false))
             result.error = "Can't write " + c.target + ": " + errorText(errno);
         if (!result.ok()) {
             result.error += writtenSoFar(result.written);

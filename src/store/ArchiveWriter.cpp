@@ -29,15 +29,15 @@ void collectSkipped(const ZipArchive& zip, const WriterJob& job, std::vector<Unr
 }
 
 // The files whose data was copied from the primary archive, or why the archive could not
-// be written.
-Result<std::vector<std::string>> writeArchive(WriterJob& job, const Clock& clock, const ProgressCallback& progress,
-                                              std::vector<UnreadableFile>& unreadable) {
-    ZipArchive zip;
+// be written. zip is left open on the archive as written, read back from the disk.
+Result<std::vector<std::string>> writeArchive(ZipArchive& zip, WriterJob& job, const Clock& clock,
+                                              const ProgressCallback& progress, std::vector<UnreadableFile>& unreadable) {
     if (Result<void> opened = openArchive(zip, job.archiveName); !opened) return opened.failure();
     // A primary that cannot be read only means that every file is compressed.
     if (!job.primaryArchive.empty()) zip.reuseItemsOf(job.primaryArchive);
     if (!job.comment.empty())
         if (Result<void> set = setArchiveComment(zip, job.comment); !set) return set.failure();
+    zip.reserveItems(job.folders.size() + job.files.size() + 3);
     for (const FolderItem& f : job.folders)
         if (Result<void> added = addFolderItem(zip, f.name, f.dosTime, f.mode); !added) return added.failure();
     if (Result<void> added = addFolderItem(zip, kBookkeepingPrefix, toDosDateTime(clock.now())); !added)
@@ -49,19 +49,21 @@ Result<std::vector<std::string>> writeArchive(WriterJob& job, const Clock& clock
         return added.failure();
     zip.setBaseDirectory(job.projectPath);
     zip.setProgressCallback(progress);
-    for (const std::string& file : job.files) {
+    for (std::size_t i = 0; i < job.files.size(); ++i) {
+        const std::string& file = job.files[i];
         // A file whose name cannot be stored is left out and named; the rest is stored.
         if (const std::string why = writableNameProblem(file); !why.empty()) {
             unreadable.push_back({file, "its name cannot be stored: " + why});
             continue;
         }
-        if (Result<void> queued = queueFile(zip, file); !queued) unreadable.push_back({file, queued.failure().text});
+        const std::optional<FileFacts> listed =
+            job.listed.empty() ? std::nullopt : std::optional<FileFacts>(job.listed[i]);
+        if (Result<void> queued = queueFile(zip, file, listed); !queued) unreadable.push_back({file, queued.failure().text});
     }
     if (Result<void> saved = saveArchive(zip); !saved) return saved.failure();
     collectSkipped(zip, job, unreadable);
-    std::vector<std::string> reused = zip.reusedFiles();
-    zip.closeArchive();
-    return reused;
+    zip.stopReusing();
+    return zip.reusedFiles();
 }
 
 // What comparing a copied item with its file found.
@@ -107,8 +109,8 @@ struct CheckFindings {
 // compared by CRC. Items copied from the primary archive were never made from the file, so
 // their inflated bytes are compared with the file's: a damaged primary, or one holding other
 // bytes under the same size and CRC, must not pass into the new state unnoticed.
-Result<CheckFindings> checkArchive(const WriterJob& job, const std::vector<UnreadableFile>& unreadable,
-                           const std::vector<std::string>& reused) {
+Result<CheckFindings> checkArchive(const ZipArchive& zip, const WriterJob& job,
+                                   const std::vector<UnreadableFile>& unreadable, const std::vector<std::string>& reused) {
     std::unordered_set<std::string> leftOut;
     for (const UnreadableFile& u : unreadable) leftOut.insert(u.path);
     const std::unordered_set<std::string> copied(reused.begin(), reused.end());
@@ -118,8 +120,6 @@ Result<CheckFindings> checkArchive(const WriterJob& job, const std::vector<Unrea
         if (leftOut.count(file)) continue;
         (copied.count(file) ? copiedFiles : compressed).push_back(file);
     }
-    ZipArchive zip;
-    if (Result<void> opened = openArchive(zip, job.archiveName); !opened) return opened.failure();
     std::unordered_map<std::string, std::string> differing;
     for (auto& [path, crc] : compareWithDisk(zip, compressed, job.projectPath)) differing.emplace(path, crc);
 
@@ -145,7 +145,9 @@ Result<CheckFindings> checkArchive(const WriterJob& job, const std::vector<Unrea
 WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCallback& progress,
                            const std::function<void()>& afterWrite) {
     WriterResult result;
-    Result<std::vector<std::string>> reused = writeArchive(job, clock, progress, result.unreadable);
+    // Saving reads the new archive's directory back from the disk; the check goes on from there.
+    ZipArchive zip;
+    Result<std::vector<std::string>> reused = writeArchive(zip, job, clock, progress, result.unreadable);
     if (!reused) {
         // The kit leaves no partial archive, so there is nothing to check: the run must be
         // told the store failed rather than find "no mismatches" in an archive that isn't there.
@@ -153,7 +155,7 @@ WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCall
         return result;
     }
     if (afterWrite) afterWrite();
-    Result<CheckFindings> found = checkArchive(job, result.unreadable, reused.value());
+    Result<CheckFindings> found = checkArchive(zip, job, result.unreadable, reused.value());
     if (!found) {
         result.failure = Failure{FailureKind::CheckFailed, found.failure().text, job.archiveName};
         return result;

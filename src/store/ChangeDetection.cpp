@@ -13,7 +13,18 @@ namespace kp {
 
 namespace {
 
-bool sameState(const ArchiveLine& a, const ProjectLine& p) {
+// A project line as the comparison reads it: from the caller's lines or straight from the
+// listing, whose paths hold the names already (a copy of every name costs as much memory
+// as the listing's own in a large project).
+struct LineView {
+    std::string_view name;
+    DosDateTime dosTime = 0;
+    std::int64_t size = 0;
+    std::int64_t mtime = -1;
+    bool isFolder() const { return !name.empty() && name.back() == '/'; }
+};
+
+bool sameState(const ArchiveLine& a, const LineView& p) {
     if (a.dosTime != p.dosTime) return false;
     if (p.isFolder()) return true;
     if (a.size >= 0 && a.size != p.size) return false;
@@ -27,42 +38,37 @@ struct SortKey {
     std::size_t index;
 };
 
-template <typename Line>
-std::vector<SortKey> sortedKeys(const std::vector<Line>& lines, const std::vector<std::size_t>& which) {
+template <typename NameAt>
+std::vector<SortKey> sortedKeys(const NameAt& nameAt, const std::vector<std::size_t>& which) {
     std::vector<SortKey> keys;
     keys.reserve(which.size());
-    for (std::size_t i : which) keys.push_back({lowerUtf8(lines[i].name) + '\t', i});
+    for (std::size_t i : which) keys.push_back({lowerUtf8(nameAt(i)) + '\t', i});
     std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
         if (a.lower != b.lower) return a.lower < b.lower;
-        return lines[a.index].name < lines[b.index].name;
+        return nameAt(a.index) < nameAt(b.index);
     });
     return keys;
 }
 
-} // namespace
-
-bool isBookkeepingItem(const std::string& name) {
-    return startsWithIgnoringCase(name, kBookkeepingPrefix);
-}
-
-ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const std::vector<ProjectLine>& project,
-                           bool ignoreCase) {
-    // Keys are the names themselves, or their lower-cased forms kept alive in foldedNames.
+template <typename LineAt>
+ChangeResult compare(const std::vector<ArchiveLine>& archive, std::size_t projectSize, const LineAt& lineAt,
+                     bool ignoreCase) {
+    // Keys are the names themselves, or their lower-cased forms kept alive in folded.
     std::vector<std::string> foldedArchive, foldedProject;
-    auto keys = [&](const auto& lines, std::vector<std::string>& folded) {
-        std::vector<std::string_view> out;
-        out.reserve(lines.size());
-        if (ignoreCase) {
-            folded.reserve(lines.size());
-            for (const auto& l : lines) folded.push_back(lowerUtf8(l.name));
-            for (const auto& f : folded) out.push_back(f);
-        } else {
-            for (const auto& l : lines) out.push_back(l.name);
-        }
-        return out;
-    };
-    const std::vector<std::string_view> archiveKeys = keys(archive, foldedArchive);
-    const std::vector<std::string_view> projectKeys = keys(project, foldedProject);
+    std::vector<std::string_view> archiveKeys, projectKeys;
+    archiveKeys.reserve(archive.size());
+    projectKeys.reserve(projectSize);
+    if (ignoreCase) {
+        foldedArchive.reserve(archive.size());
+        foldedProject.reserve(projectSize);
+        for (const ArchiveLine& a : archive) foldedArchive.push_back(lowerUtf8(a.name));
+        for (std::size_t p = 0; p < projectSize; ++p) foldedProject.push_back(lowerUtf8(lineAt(p).name));
+        archiveKeys.assign(foldedArchive.begin(), foldedArchive.end());
+        projectKeys.assign(foldedProject.begin(), foldedProject.end());
+    } else {
+        for (const ArchiveLine& a : archive) archiveKeys.push_back(a.name);
+        for (std::size_t p = 0; p < projectSize; ++p) projectKeys.push_back(lineAt(p).name);
+    }
 
     // One entry per name; a damaged archive may hold a name twice, so equal names are chained.
     constexpr std::size_t kNone = SIZE_MAX;
@@ -80,12 +86,12 @@ ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const std::v
 
     std::vector<char> present(archive.size(), 0);
     std::vector<std::size_t> changed;
-    for (std::size_t p = 0; p < project.size(); ++p) {
+    for (std::size_t p = 0; p < projectSize; ++p) {
         const auto it = firstOf.find(projectKeys[p]);
         bool unchanged = false;
         for (std::size_t a = it == firstOf.end() ? kNone : it->second; a != kNone; a = nextSame[a]) {
             present[a] = 1;
-            if (sameState(archive[a], project[p])) unchanged = true;
+            if (sameState(archive[a], lineAt(p))) unchanged = true;
         }
         if (!unchanged) changed.push_back(p);
     }
@@ -95,10 +101,34 @@ ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const std::v
 
     ChangeResult result;
     result.changed.reserve(changed.size());
-    for (const SortKey& k : sortedKeys(project, changed)) result.changed.push_back(k.index);
-    const std::vector<SortKey> missingKeys = sortedKeys(archive, missing);
+    for (const SortKey& k : sortedKeys([&](std::size_t i) { return lineAt(i).name; }, changed))
+        result.changed.push_back(k.index);
+    const std::vector<SortKey> missingKeys =
+        sortedKeys([&](std::size_t i) { return std::string_view(archive[i].name); }, missing);
     for (auto it = missingKeys.rbegin(); it != missingKeys.rend(); ++it) result.missing.push_back(archive[it->index].name);
     return result;
+}
+
+} // namespace
+
+bool isBookkeepingItem(const std::string& name) {
+    return startsWithIgnoringCase(name, kBookkeepingPrefix);
+}
+
+ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const std::vector<ProjectLine>& project,
+                           bool ignoreCase) {
+    return compare(archive, project.size(), [&](std::size_t p) {
+        const ProjectLine& l = project[p];
+        return LineView{l.name, l.dosTime, l.size, l.mtime};
+    }, ignoreCase);
+}
+
+ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const ProjectListing& listing,
+                           std::size_t prefixLength, bool ignoreCase) {
+    return compare(archive, listing.size(), [&](std::size_t p) {
+        const ListingEntry& e = listing[p];
+        return LineView{std::string_view(e.path).substr(prefixLength), e.dosTime, e.size, e.mtime};
+    }, ignoreCase);
 }
 
 } // namespace kp

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/DosTime.h"
+#include "store/ProjectListing.h"
 
 namespace kp {
 
@@ -39,6 +40,10 @@ struct ChangeResult {
 
 ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const std::vector<ProjectLine>& project,
                            bool ignoreCase = false);
+// The same over the listing itself, each path read without its first prefixLength bytes
+// (the project's folder): the changed indexes are the listing's.
+ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const ProjectListing& listing,
+                           std::size_t prefixLength, bool ignoreCase = false);
 
 // The archive's bookkeeping items ("_kpad_/..."), which are never compared.
 bool isBookkeepingItem(const std::string& name);

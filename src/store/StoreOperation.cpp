@@ -42,7 +42,7 @@ std::vector<ArchiveLine> archiveLines(const ZipArchive& zip) {
 SplitSelection splitSelection(const Project& s, const std::vector<std::size_t>& items) {
     SplitSelection split;
     for (std::size_t i : items) {
-        if (existsAsFolder(s.projectFiles[i].path)) split.folders.push_back(i);
+        if (s.projectFiles[i].isFolder) split.folders.push_back(i);
         else split.files.push_back(i);
     }
     return split;

@@ -26,6 +26,8 @@ struct FolderItem {
 struct WriterJob {
     std::vector<FolderItem> folders;  // parents before their subfolders
     std::vector<std::string> files;   // relative paths
+    std::vector<FileFacts> listed;    // per file, as the listing found it (or empty): one
+                                      // stat per file for the whole run
     std::string archiveName;          // full path of the new archive
     std::string projectPath;          // the folder the relative paths start from
     std::string settingsText;         // _kpad_/project.set

@@ -43,7 +43,7 @@ bool copyable(const ZipReader::Entry& entry) {
     const ZipItem& item = entry.item;
     return (item.method == kMethodStored || item.method == kMethodDeflate) && !item.isEncrypted() &&
            !item.isFolder() && !item.isSymbolicLink() && item.compressedSize <= item.uncompressedSize &&
-           entry.localHeaderProblem.empty();
+           entry.localHeaderProblem().empty();
 }
 
 } // namespace
@@ -91,8 +91,19 @@ void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
     // workers start sooner.
     std::vector<std::optional<FileInfo>> found(items.size());
     runInParallel(items.size(), m_options.threads, [&](std::size_t i) {
-        if (items[i].kind == PendingItem::Kind::File) found[i] = statPath(joinPath(m_base, items[i].path));
+        const PendingItem& item = items[i];
+        if (item.kind != PendingItem::Kind::File) return;
+        if (!item.listed) {
+            found[i] = statPath(joinPath(m_base, item.path));
+            return;
+        }
+        FileInfo& info = found[i].emplace();
+        info.size = std::int64_t(item.listed->size);
+        info.mode = item.listed->mode;
+        info.modificationTime = item.listed->modificationTime;
     });
+    m_plan.reserve(items.size());
+    m_tasks.reserve(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
         const PendingItem& pending = items[i];
         Planned planned;

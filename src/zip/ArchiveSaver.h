@@ -32,6 +32,9 @@ struct PendingItem {
     std::size_t existing = 0;                // Existing: index among the old archive's entries
     std::shared_ptr<const std::string> data; // Memory: the content
     std::string path;                        // File: path relative to the base directory
+    // File: its size, mode and time as the caller's listing found them moments ago; without
+    // them the file is looked up once more before its work is planned.
+    std::optional<FileFacts> listed;
 };
 
 struct SaveOptions {

@@ -49,8 +49,8 @@ Result<void> addFolderItem(ZipArchive& zip, const std::string& name, DosDateTime
     return caught(FailureKind::BadInput, name, [&] { zip.addFolder(name, time, unixMode); });
 }
 
-Result<void> queueFile(ZipArchive& zip, const std::string& relativePath) {
-    return caught(FailureKind::Incomplete, relativePath, [&] { zip.addFile(relativePath); });
+Result<void> queueFile(ZipArchive& zip, const std::string& relativePath, std::optional<FileFacts> listed) {
+    return caught(FailureKind::Incomplete, relativePath, [&] { zip.addFile(relativePath, listed); });
 }
 
 Result<std::string> readItemText(const ZipArchive& zip, const std::string& name) {

@@ -28,7 +28,8 @@ Result<void> addFolderItem(ZipArchive& zip, const std::string& name, DosDateTime
                            std::optional<std::uint32_t> unixMode = {});
 // A file queued under its relative path; Incomplete when its name cannot be stored (the
 // file is then left out and the save goes on).
-Result<void> queueFile(ZipArchive& zip, const std::string& relativePath);
+Result<void> queueFile(ZipArchive& zip, const std::string& relativePath,
+                       std::optional<FileFacts> listed = std::nullopt);
 
 // The item's data, checked against its stored size and CRC. Internal when it proves wrong.
 Result<std::string> readItemText(const ZipArchive& zip, const std::string& name);

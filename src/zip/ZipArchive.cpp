@@ -191,7 +191,13 @@ void ZipArchive::addFolder(const std::string& name, DosDateTime time, std::optio
     appendListed(std::move(pending));
 }
 
-void ZipArchive::addFile(const std::string& relativePath) {
+void ZipArchive::reserveItems(std::size_t more) {
+    listItems();
+    m_items.reserve(m_items.size() + more);
+    m_queuedNames.reserve(m_queuedNames.size() + more);
+}
+
+void ZipArchive::addFile(const std::string& relativePath, std::optional<FileFacts> listed) {
     listItems();
     checkNewName(relativePath);
     if (relativePath.back() == '/')
@@ -199,6 +205,7 @@ void ZipArchive::addFile(const std::string& relativePath) {
     PendingItem pending;
     pending.kind = PendingItem::Kind::File;
     pending.path = relativePath;
+    pending.listed = listed;
     pending.item.fileName = relativePath;
     m_queuedNames.insert(relativePath);
     m_items.push_back(std::move(pending));

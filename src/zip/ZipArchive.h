@@ -48,12 +48,15 @@ public:
     // A folder item. With a Unix mode (permission and special bits) it is made by Unix with
     // that mode and the folder attribute 0x10; without one, made by MS-DOS with 0x10 alone.
     void addFolder(const std::string& name, DosDateTime time, std::optional<std::uint32_t> unixMode = {});
+    // Room for this many more items, so that adding a project's files one by one does not
+    // move the items made so far again and again.
+    void reserveItems(std::size_t more);
     void setBaseDirectory(const std::string& dir) { m_baseDirectory = dir; }
     const std::string& baseDirectory() const { return m_baseDirectory; }
     // Queues the file baseDirectory/relativePath under the item name relativePath; its time and
     // permissions are taken when save() reads it. A file that has vanished or cannot be read
     // then is left out and listed by skippedFiles(); the save goes on.
-    void addFile(const std::string& relativePath);
+    void addFile(const std::string& relativePath, std::optional<FileFacts> listed = std::nullopt);
     const std::vector<std::string>& skippedFiles() const { return m_skipped; }
     // Drops the matching items ('*' and '?'; "\" stands for "/"); the archive file changes at
     // the next save().
@@ -67,6 +70,8 @@ public:
     // name and size, and its CRC must equal the file's, computed as the file is read. Returns
     // false, and nothing is reused, when that archive cannot be read.
     bool reuseItemsOf(const std::string& path);
+    // Lets go of that archive (its directory may be large).
+    void stopReusing() { m_reuse.reset(); }
     // Files whose data the last save copied from that archive. Their data was never
     // compressed by this save, so a check should inflate them once.
     const std::vector<std::string>& reusedFiles() const { return m_reusedFiles; }

@@ -257,18 +257,33 @@ void ZipReader::readDirectory(const EndRecord& end) {
              number(end.cdSize / kCentralHeaderSize));
     if (end.cdSize > kMaxDirectoryBytes) fail("its central directory is larger than 256 MiB");
 
-    std::string directory(std::size_t(end.cdSize), '\0');
-    read(end.cdOffset, directory.data(), directory.size(), "the central directory");
-    const auto* p = reinterpret_cast<const unsigned char*>(directory.data());
-    std::size_t pos = 0;
+    // The directory is read through a window rather than whole: in an archive of a million
+    // items it is ~150 MB, held beside the entries parsed from it. The window always holds a
+    // whole entry (at most 46 + 3 x 65,535 bytes) or the directory's rest.
+    constexpr std::size_t kWindow = 1u << 20, kLargestEntry = kCentralHeaderSize + 3 * 0xFFFF;
+    std::string window;
+    std::uint64_t loaded = 0; // bytes of the directory read so far
+    std::size_t pos = 0;      // where the next entry begins in the window
+    auto refill = [&] {
+        if (window.size() - pos >= kLargestEntry || loaded == end.cdSize) return;
+        window.erase(0, pos);
+        pos = 0;
+        const std::size_t more = std::size_t(std::min<std::uint64_t>(kWindow, end.cdSize - loaded));
+        const std::size_t kept = window.size();
+        window.resize(kept + more);
+        read(end.cdOffset + loaded, window.data() + kept, more, "the central directory");
+        loaded += more;
+    };
     m_entries.reserve(std::size_t(end.count)); // bounded by the directory's size, checked above
     for (std::uint64_t i = 0; i < end.count; ++i) {
+        refill();
         Entry entry;
-        pos += parseEntry(p + pos, directory.size() - pos, entry);
+        pos += parseEntry(reinterpret_cast<const unsigned char*>(window.data()) + pos, window.size() - pos, entry);
         m_entries.push_back(std::move(entry));
     }
-    if (pos != directory.size())
-        fail("its central directory holds " + number(directory.size() - pos) +
+    const std::uint64_t unused = (end.cdSize - loaded) + (window.size() - pos);
+    if (unused != 0)
+        fail("its central directory holds " + number(unused) +
              " bytes more than its items need: the item count or directory size is wrong");
 
     const long twin = m_byName.build(m_entries.size(), [this](std::size_t i) -> std::string_view {
@@ -335,7 +350,7 @@ std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entr
     if (diskStart != 0) failItem(item, "it lies on another disk of a spanned archive");
 
     item.fileName = decideName(item, rawName, unicodeName);
-    if (item.fileName != rawName) entry.rawName = std::string(rawName);
+    if (item.fileName != rawName) entry.setRawName(std::string(rawName));
     if (item.fileName.empty()) fail(position() + " has an empty name");
     if (auto problem = nameCharacterProblem(item.fileName); !problem.empty()) {
         item.fileName = printable(item.fileName);
@@ -416,7 +431,7 @@ void ZipReader::checkLayout(std::uint64_t cdOffset) {
         if (e.dataOffset > cdOffset || e.item.compressedSize > cdOffset - e.dataOffset)
             failItem(e.item, "its data (" + number(e.item.compressedSize) +
                                  " bytes) runs past the end of the archive's data");
-        e.localHeaderProblem = localHeaderDisagreement(e, bytesAt(offset, kLocalHeaderSize + nameAndExtra));
+        e.setLocalHeaderProblem(localHeaderDisagreement(e, bytesAt(offset, kLocalHeaderSize + nameAndExtra)));
         previousEnd = e.dataOffset + e.item.compressedSize;
         previous = &e.item;
     }
@@ -450,7 +465,7 @@ std::string ZipReader::localHeaderDisagreement(const Entry& entry, const unsigne
     const ZipItem& item = entry.item;
     const std::size_t nameSize = get16(header + 26), extraSize = get16(header + 28);
     const std::string_view localName(reinterpret_cast<const char*>(header + kLocalHeaderSize), nameSize);
-    if (localName != (entry.rawName.empty() ? item.fileName : entry.rawName))
+    if (localName != (entry.rawName().empty() ? item.fileName : entry.rawName()))
         return "its local header holds another name than the directory";
     if (const std::uint16_t method = get16(header + 8); method != item.method)
         return "its local header gives another compression method (" + number(method) + ") than the directory (" +
@@ -499,7 +514,7 @@ std::string ZipReader::readProblem(const Entry& entry) {
     const ZipItem& item = entry.item;
     // Encryption first: some encrypting writers mask the local header's values on purpose.
     if (item.isEncrypted()) return "it is encrypted, which the program cannot read";
-    if (!entry.localHeaderProblem.empty()) return entry.localHeaderProblem + ": the archive is damaged";
+    if (!entry.localHeaderProblem().empty()) return entry.localHeaderProblem() + ": the archive is damaged";
     if (item.method != kMethodStored && item.method != kMethodDeflate)
         return "it is compressed with method " + number(item.method) + "; the program reads only stored and Deflate items";
     return {};

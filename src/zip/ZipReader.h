@@ -25,10 +25,27 @@ public:
         ZipItem item;
         std::uint64_t localHeaderOffset = 0;
         std::uint64_t dataOffset = 0; // first byte of the compressed data
-        std::string rawName;          // the name's bytes in the directory, where they differ from item.fileName
+        // The name's bytes in the directory, where they differ from item.fileName.
+        const std::string& rawName() const { return m_odd ? m_odd->rawName : kNothing; }
         // What the local header says otherwise than the directory (name, method, sizes, CRC,
         // extra fields), or empty: damaged or forged, the item is refused when read or extracted.
-        std::string localHeaderProblem;
+        const std::string& localHeaderProblem() const { return m_odd ? m_odd->localHeaderProblem : kNothing; }
+        void setRawName(std::string name) { odd().rawName = std::move(name); }
+        void setLocalHeaderProblem(std::string problem) {
+            if (!problem.empty()) odd().localHeaderProblem = std::move(problem);
+        }
+
+    private:
+        // Rare: kept aside, so that the entries of a directory of a million items stay small.
+        struct Oddities {
+            std::string rawName, localHeaderProblem;
+        };
+        Oddities& odd() {
+            if (!m_odd) m_odd = std::make_unique<Oddities>();
+            return *m_odd;
+        }
+        static inline const std::string kNothing;
+        std::unique_ptr<Oddities> m_odd;
     };
     using DataSink = std::function<void(const char* data, std::size_t n)>;
 

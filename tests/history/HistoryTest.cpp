@@ -449,12 +449,28 @@ TEST_F(HistoryTest, AStateNamedFullWithARelativeRecordIsRefused) {
 }
 
 // A failure once files are being put in place (here a folder that appeared meanwhile where a
-// file goes) names the files already in place.
+// replaced file goes) names the files already in place. New files are written under their own
+// names, so something appearing in the way of one while they are written leaves nothing.
 TEST_F(HistoryTest, ACopyThatStopsMidwaySaysWhichFilesWereWritten) {
     const std::string state = store("-101203.1530c.zip", {{"Site/a.txt", "a"}, {"Site/b.txt", "b"}});
-    const CopyResult result = copyFilesOut(m_project, CopyRequest{state, {}, {}, m_dir / "out"}, [&](const CopyProgress& p) {
-        if (p.filesDone == 1) m_dir.write("out/Site/b.txt/in the way", "");
+    const CopyResult fresh = copyFilesOut(m_project, CopyRequest{state, {}, {}, m_dir / "new"}, [&](const CopyProgress& p) {
+        if (p.filesDone == 1) m_dir.write("new/Site/b.txt", "not ours");
     });
+    EXPECT_TRUE(fresh.written.empty());
+    EXPECT_NE(fresh.error.find("Can't write " + m_dir / "new/Site/b.txt: "), std::string::npos) << fresh.error;
+    EXPECT_NE(fresh.error.find(" No file was written."), std::string::npos) << fresh.error;
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "new/Site/a.txt"));
+    EXPECT_EQ(readFile(m_dir / "new/Site/b.txt"), "not ours");
+
+    m_dir.write("out/Site/a.txt", "old a");
+    m_dir.write("out/Site/b.txt", "old b");
+    const CopyResult result =
+        copyFilesOut(m_project, CopyRequest{state, {}, {}, m_dir / "out", true}, [&](const CopyProgress& p) {
+            if (p.filesDone == 1) {
+                std::filesystem::remove(m_dir / "out/Site/b.txt");
+                m_dir.write("out/Site/b.txt/in the way", "");
+            }
+        });
     EXPECT_EQ(result.written, std::vector<std::string>{m_dir / "out/Site/a.txt"});
     EXPECT_NE(result.error.find("Can't write " + m_dir / "out/Site/b.txt: "), std::string::npos) << result.error;
     EXPECT_NE(result.error.find(" 1 file was written before it stopped:\n  " + m_dir / "out/Site/a.txt"),

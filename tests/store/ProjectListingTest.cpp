@@ -8,6 +8,8 @@
 #endif
 
 #include "store/ProjectListing.h"
+#include "store/IgnoreRules.h"
+#include "store/Layout.h"
 #include "platform/DosTime.h"
 #include "platform/FileSystem.h"
 #include "support/TempDir.h"
@@ -176,4 +178,61 @@ TEST(ScanProject, ExtractionTemporariesAreNeverListed) {
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (std::vector<std::string>{"Site/", "Site/a.txt", "Site/sub/"}));
     EXPECT_EQ(temporaries, std::vector<std::string>{t / "Site/sub/.kpad-extract-Ab12Cd"});
+}
+
+// A large tree is listed by two threads; the listing, the unreadable folders, the ignored items
+// and the extraction leftovers must come out exactly as one thread lists them (a window's
+// onEntry keeps the listing on its own thread).
+TEST(ScanProject, TwoThreadsListATreeExactlyAsOneDoes) {
+    TempDir t;
+    for (int a = 0; a < 12; ++a)
+        for (int b = 0; b < 6; ++b)
+            for (int c = 0; c < 4; ++c) {
+                const std::string folder = "Site/a" + std::to_string(a) + "/b" + std::to_string(b) + "/";
+                t.write(folder + "f" + std::to_string(c) + ".txt", "x");
+                t.write(folder + "f" + std::to_string(c) + ".log", "x");
+            }
+    t.write("Site/a3/b2/" + std::string(kExtractionTemporaryPrefix) + "left", "x");
+    t.write("Site/a7/#tarnel/Site-101203.1530c.zip", "z");
+    t.write("Site/a5/closed/inside.txt", "x");
+    bool canShut = false; // a folder this user cannot read: not as root, not on Windows
+#ifndef _WIN32
+    ::chmod((t / "Site/a5/closed").c_str(), 0);
+    canShut = ::access((t / "Site/a5/closed").c_str(), R_OK) != 0;
+#endif
+    const IgnoreRules rules = IgnoreRules::parse("*.log\na9/\n");
+
+    auto listWith = [&](bool oneThread, std::vector<UnreadableItem>& unreadable, std::vector<IgnoredItem>& ignored,
+                        std::vector<std::string>& temporaries) {
+        ScanOptions o = projectOptions();
+        o.ignore = &rules;
+        o.ignored = &ignored;
+        o.unreadable = &unreadable;
+        o.extractionTemporaries = &temporaries;
+        if (oneThread) o.onEntry = [] {};
+        ProjectListing list;
+        ScanProject(list, t / "Site", o);
+        return relativePaths(list, t.path());
+    };
+    std::vector<UnreadableItem> u1, u2;
+    std::vector<IgnoredItem> i1, i2;
+    std::vector<std::string> t1, t2;
+    const std::vector<std::string> one = listWith(true, u1, i1, t1);
+    for (int round = 0; round < 5; ++round) {
+        u2.clear(), i2.clear(), t2.clear();
+        EXPECT_EQ(listWith(false, u2, i2, t2), one);
+        ASSERT_EQ(u2.size(), u1.size());
+        for (std::size_t k = 0; k < u1.size(); ++k) EXPECT_EQ(u2[k].path, u1[k].path);
+        ASSERT_EQ(i2.size(), i1.size());
+        for (std::size_t k = 0; k < i1.size(); ++k) EXPECT_EQ(i2[k].path, i1[k].path);
+        EXPECT_EQ(t2, t1);
+    }
+    // Site/, 11 a-folders (a9 ignored), 66 b-folders, 264 .txt files, closed/ and what it holds.
+    EXPECT_EQ(one.size(), 1 + 11 + 66 + 264 + 1 + (canShut ? 0u : 1u));
+    EXPECT_EQ(u1.size(), canShut ? 1u : 0u);
+#ifndef _WIN32
+    ::chmod((t / "Site/a5/closed").c_str(), 0755);
+#endif
+    EXPECT_EQ(i1.size(), 1 + 11 * 6 * 4u);
+    EXPECT_EQ(t1.size(), 1u);
 }

@@ -209,6 +209,30 @@ TEST(ZipArchive, RefusesWhatTheFormatCannotHoldInsteadOfTruncatingIt) {
     EXPECT_EQ(again.comment().size(), 65535u);
 }
 
+// A directory of several megabytes is read through a window: entries that straddle its
+// edges, the longest name among them, all come back whole and in order.
+TEST(ZipArchive, ADirectoryLargerThanTheReadingWindowReadsWhole) {
+    TempDir t;
+    ZipArchive zip;
+    zip.open(t / "Many.zip");
+    std::vector<std::string> names;
+    for (int i = 0; i < 6000; ++i) {
+        if (i == 2500) {
+            names.push_back(std::string(65535, 'L'));
+            zip.addFromMemory(names.back(), "longest", 0x3C210000);
+        }
+        names.push_back("dir/" + std::to_string(i) + std::string(std::size_t(300 + i % 457), 'x'));
+        zip.addFromMemory(names.back(), std::to_string(i), 0x3C210000);
+    }
+    zip.save();
+    ZipArchive again;
+    again.open(t / "Many.zip");
+    ASSERT_EQ(again.count(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(again.item(i).fileName, names[i]);
+    EXPECT_EQ(again.extractToString(names.back()), "5999");
+    EXPECT_EQ(again.extractToString(std::string(65535, 'L')), "longest");
+}
+
 TEST(ZipArchive, FilesThatVanishedOrAreNoFilesAreSkippedAndListed) {
     Project p;
     ASSERT_EQ(::mkfifo((p.dir / "Site/fifo").c_str(), 0600), 0);
