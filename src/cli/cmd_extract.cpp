@@ -49,12 +49,13 @@ int cmdExtract(const Args& args) {
                       project.projectName() + " (see kpad list --all).");
     const CopyResult result = copyFilesOut(project, request);
     if (!result.existing.empty()) {
-        std::string text = result.error + " Nothing was copied; --overwrite replaces them:";
+        Failure refusal = *result.failure;
+        refusal.text += " Nothing was copied; --overwrite replaces them:";
         for (const std::string& path : result.existing)
-            text += "\n  " + path;
-        return failed(text);
+            refusal.text += "\n  " + path;
+        return failed(refusal);
     }
-    if (!result.ok()) return failed(result.error);
+    if (!result.ok()) return failed(*result.failure);
     const std::size_t n = result.written.size();
     std::printf("%zu file%s copied to %s\n", n, n == 1 ? "" : "s", printable(request.targetFolder).c_str());
     return 0;

@@ -41,7 +41,7 @@ CopyResult CopyOutModel::copy(const std::vector<std::string>& paths, const std::
     // With no paths the history layer would copy the whole state.
     if (request.paths.empty() || request.targetFolder.empty()) {
         CopyResult nothing;
-        nothing.error = "Choose the files and the folder to copy them to.";
+        nothing.failure = Failure{FailureKind::BadInput, "Choose the files and the folder to copy them to.", {}};
         return nothing;
     }
     return copyFilesOut(m_project, request, progress);

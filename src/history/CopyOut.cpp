@@ -16,6 +16,7 @@
 #include "platform/OutputFile.h"
 #include "platform/Text.h"
 #include "zip/ItemNames.h"
+#include "zip/KitResult.h"
 #include "zip/WorkerPool.h"
 #include "zip/ZipArchive.h"
 
@@ -45,8 +46,11 @@ bool isChosen(const StateEntry& e, const CopyRequest& r, const std::string& proj
 // The archives a state reads from, each opened once, with its items by exact name.
 class Sources {
 public:
-    const ZipItem* find(const StateEntry& e, const ZipArchive*& zip) {
-        Source& s = open(e.archive);
+    // The item, or nullptr when its archive lacks it; a failure when the archive can't be read.
+    Result<const ZipItem*> find(const StateEntry& e, const ZipArchive*& zip) {
+        Result<Source*> opened = open(e.archive);
+        if (!opened) return opened.failure();
+        Source& s = *opened.value();
         zip = &s.zip;
         const auto it = s.byName.find(e.path);
         return it == s.byName.end() ? nullptr : it->second;
@@ -57,15 +61,16 @@ private:
         ZipArchive zip;
         std::unordered_map<std::string, const ZipItem*> byName;
     };
-    Source& open(const std::string& archive) {
+    Result<Source*> open(const std::string& archive) {
         auto& slot = m_sources[archive];
         if (!slot) {
-            slot = std::make_unique<Source>();
-            openStateArchive(slot->zip, archive);
-            for (std::size_t i = 0; i < slot->zip.count(); ++i)
-                slot->byName.emplace(slot->zip.item(i).fileName, &slot->zip.item(i));
+            auto source = std::make_unique<Source>();
+            if (Result<void> opened = openStoredArchive(source->zip, archive); !opened) return opened.failure();
+            for (std::size_t i = 0; i < source->zip.count(); ++i)
+                source->byName.emplace(source->zip.item(i).fileName, &source->zip.item(i));
+            slot = std::move(source);
         }
-        return *slot;
+        return slot.get();
     }
     std::map<std::string, std::unique_ptr<Source>> m_sources;
 };
@@ -271,13 +276,10 @@ std::string writeAside(const Chosen& c, OutputFile& out) {
                                     : out.createInPlace(c.target);
     if (!created) return cant + errorText(errno);
     std::string problem;
-    try {
-        c.zip->readItem(c.item->fileName, [&](const char* data, std::size_t n) {
-            if (problem.empty() && !out.write(data, n)) problem = cant + errorText(errno);
-        });
-    } catch (const std::exception& e) {
-        problem = e.what();
-    }
+    const Result<void> read = readItemData(*c.zip, c.item->fileName, [&](const char* data, std::size_t n) {
+        if (problem.empty() && !out.write(data, n)) problem = cant + errorText(errno);
+    });
+    if (problem.empty() && !read) problem = read.failure().text;
     if (problem.empty() && !(out.setMode(permissionsOf(*c.item)) && out.setModificationTime(timeOf(*c.item)) && out.close()))
         problem = cant + errorText(errno);
     return problem;
@@ -341,50 +343,43 @@ std::string onlyFolders(const std::string& archive, const std::vector<Chosen>& c
 
 CopyResult copyFilesOut(const Project& project, const CopyRequest& r, const CopyProgressCallback& progress) {
     CopyResult result;
-    if (!isAbsolutePath(r.targetFolder)) {
-        result.error = "The folder to copy into must be given as a full path.";
+    const auto refuse = [&](FailureKind kind, std::string text) {
+        result.failure = Failure{kind, std::move(text), r.archive};
         return result;
-    }
-    if (findState(project, r.archive) != r.archive) {
-        result.error = "The archive " + r.archive + " is not a stored state of the project " +
-                       project.projectName() + ".";
-        return result;
-    }
-    const StateLoad load = loadStoredState(project, r.archive);
-    if (!load.ok()) {
-        result.error = load.error;
+    };
+    if (!isAbsolutePath(r.targetFolder))
+        return refuse(FailureKind::Refused, "The folder to copy into must be given as a full path.");
+    if (findState(project, r.archive) != r.archive)
+        return refuse(FailureKind::Refused, "The archive " + r.archive + " is not a stored state of the project " +
+                                                 project.projectName() + ".");
+    const Result<ProjectState> load = readStoredState(project, r.archive);
+    if (!load) {
+        result.failure = load.failure();
         return result;
     }
     Sources sources;
     std::vector<Chosen> chosen;
     CopyProgress figures;
-    try {
-        for (const StateEntry& e : load.state.entries) {
-            if (!isChosen(e, r, project.projectName())) continue;
-            Chosen c{&e, nullptr, nullptr,
-                     joinPath(withoutTrailingSlash(r.targetFolder), withoutTrailingSlash(e.path))};
-            c.item = sources.find(e, c.zip);
-            if (!c.item) continue;
-            chosen.push_back(c);
-            if (!e.isFolder) {
-                ++figures.files;
-                figures.bytes += e.size;
-            }
+    for (const StateEntry& e : load.value().entries) {
+        if (!isChosen(e, r, project.projectName())) continue;
+        Chosen c{&e, nullptr, nullptr, joinPath(withoutTrailingSlash(r.targetFolder), withoutTrailingSlash(e.path))};
+        const Result<const ZipItem*> found = sources.find(e, c.zip);
+        if (!found) {
+            result.failure = found.failure();
+            return result;
         }
-    } catch (const std::exception& e) {
-        result.error = e.what();
-        return result;
+        c.item = found.value();
+        if (!c.item) continue;
+        chosen.push_back(c);
+        if (!e.isFolder) {
+            ++figures.files;
+            figures.bytes += e.size;
+        }
     }
-    if (chosen.empty()) {
-        result.error = "No file of the state " + fileNamePart(r.archive) + " matches.";
-        return result;
-    }
-    if (figures.files == 0) {
-        result.error = onlyFolders(r.archive, chosen);
-        return result;
-    }
-    result.error = checkBeforeWriting(project, r, chosen, figures.bytes, result);
-    if (!result.ok()) return result;
+    if (chosen.empty()) return refuse(FailureKind::Refused, "No file of the state " + fileNamePart(r.archive) + " matches.");
+    if (figures.files == 0) return refuse(FailureKind::Refused, onlyFolders(r.archive, chosen));
+    if (std::string problem = checkBeforeWriting(project, r, chosen, figures.bytes, result); !problem.empty())
+        return refuse(FailureKind::Refused, std::move(problem));
 
     // Every file is written aside first, so that damaged data or a full disk found on the
     // way leaves the folder as it was; only then are they put in place.
@@ -392,32 +387,26 @@ CopyResult copyFilesOut(const Project& project, const CopyRequest& r, const Copy
     std::vector<const Chosen*> files;
     files.reserve(figures.files);
     for (const Chosen& c : chosen) {
-        result.error = folders.make(c.entry->isFolder ? c.target : withoutTrailingSlash(folderPart(c.target)));
-        if (!result.ok()) {
+        if (std::string problem = folders.make(c.entry->isFolder ? c.target : withoutTrailingSlash(folderPart(c.target)));
+            !problem.empty()) {
             folders.removeMade();
-            result.error += writtenSoFar(result.written);
-            return result;
+            return refuse(FailureKind::WriteFailed, problem + writtenSoFar(result.written));
         }
         if (!c.entry->isFolder) files.push_back(&c);
     }
     std::vector<OutputFile> asides(files.size());
-    result.error = writeAllAside(files, asides, figures, progress);
-    if (!result.ok()) {
+    if (std::string problem = writeAllAside(files, asides, figures, progress); !problem.empty()) {
         asides.clear();
         folders.removeMade();
-        result.error += writtenSoFar(result.written);
-        return result;
+        return refuse(FailureKind::WriteFailed, problem + writtenSoFar(result.written));
     }
     auto aside = asides.begin();
     for (const Chosen* file : files) {
         const Chosen& c = *file;
         OutputFile& out = *aside++;
         if (!out.commit(c.target, false))
-            result.error = "Can't write " + c.target + ": " + errorText(errno);
-        if (!result.ok()) {
-            result.error += writtenSoFar(result.written);
-            return result;
-        }
+            return refuse(FailureKind::WriteFailed,
+                          "Can't write " + c.target + ": " + errorText(errno) + writtenSoFar(result.written));
         result.written.push_back(c.target);
     }
     // Folder times last, deepest first, since writing into a folder changes its time.

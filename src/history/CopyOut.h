@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,12 @@ using CopyProgressCallback = std::function<void(const CopyProgress&)>;
 struct CopyResult {
     std::vector<std::string> written;  // full paths of the files written
     std::vector<std::string> existing; // full paths that exist already (nothing is written then)
-    std::string error;                 // empty when every chosen file was copied; else why, and
-                                       // which files were written before it
-    bool ok() const { return error.empty(); }
+    // Why not every chosen file was copied: Refused (the request, or a check before
+    // anything was written), Internal (the state can't be read), WriteFailed (while writing;
+    // the text names the files written before it).
+    std::optional<Failure> failure;
+    bool ok() const { return !failure; }
+    std::string errorText() const { return failure ? failure->text : std::string(); }
 };
 
 // Checks everything before writing anything: the state can be read, a file matches (not only

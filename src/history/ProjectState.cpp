@@ -120,10 +120,6 @@ Result<void> openStoredArchive(ZipArchive& zip, const std::string& archive) {
     return openArchive(zip, archive);
 }
 
-void openStateArchive(ZipArchive& zip, const std::string& archive) {
-    if (Result<void> opened = openStoredArchive(zip, archive); !opened) throw ArchiveError(opened.failure().text);
-}
-
 namespace {
 
 // A relative state's items from its primary archive: those the state neither holds itself
@@ -165,12 +161,6 @@ Result<ProjectState> readStoredState(const Project& project, const std::string& 
         if (Result<void> added = addPrimaryEntries(project, record.value(), state); !added) return added.failure();
     sortByPath(state.entries);
     return state;
-}
-
-StateLoad loadStoredState(const Project& project, const std::string& archive) {
-    Result<ProjectState> read = readStoredState(project, archive);
-    if (!read) return {ProjectState{archive, {}, {}, {}}, read.failure().text};
-    return {std::move(read.value()), {}};
 }
 
 ProjectState presentState(const Project& project) {

@@ -37,13 +37,6 @@ struct ProjectState {
     std::vector<StateEntry> entries; // sorted by path (bytes), bookkeeping items left out
 };
 
-// What the copy-out path still takes: the state, or why it could not be read as text.
-struct StateLoad {
-    ProjectState state;
-    std::string error; // empty when the state could be read
-    bool ok() const { return error.empty(); }
-};
-
 // Every stored state of the project (archive folder and repository), oldest first, full paths.
 std::vector<std::string> projectStates(const Project& project);
 
@@ -55,8 +48,6 @@ std::string findState(const Project& project, const std::string& nameOrPath);
 // when the primary it names is not among the project's archives, or when it is named as a
 // full state but its record names a primary.
 Result<ProjectState> readStoredState(const Project& project, const std::string& archive);
-// readStoredState with the failure's text in a plain string.
-StateLoad loadStoredState(const Project& project, const std::string& archive);
 
 // The full path of the primary archive that the relative state archive names (as its record
 // writes it); Refused when it is not a full archive of the project.
@@ -75,9 +66,6 @@ Result<void> checkFullName(const Project& project, const std::string& archive, c
 // a new, empty archive; a state that vanished must be a failure instead (Internal), not an
 // empty state.
 Result<void> openStoredArchive(ZipArchive& zip, const std::string& archive);
-// The same, throwing ArchiveError: the copy-out path reads archives from several threads
-// and keeps the kit's exceptions inside itself.
-void openStateArchive(ZipArchive& zip, const std::string& archive);
 
 // The project as it is now, listed with the exclusions of a run (the archive folders).
 ProjectState presentState(const Project& project);

@@ -102,7 +102,7 @@ bool CopyOutDialog::copyChosen() {
         return false;
     }
     if (!result.ok()) {
-        MessageBox::show(this, MessageBox::Kind::Error, QString::fromStdString(result.error));
+        MessageBox::show(this, MessageBox::Kind::Error, QString::fromStdString(result.errorText()));
         return false;
     }
     setValueText(m_status, QString::fromStdString(CopyOutModel::copiedText(result, m_folder->text().toStdString())));

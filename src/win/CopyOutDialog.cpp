@@ -106,7 +106,7 @@ bool copyChosen(HWND dialog, CopyOut& c) {
         return false;
     }
     if (!result.ok()) {
-        showMessageBox(dialog, MessageKind::Error, result.error);
+        showMessageBox(dialog, MessageKind::Error, result.errorText());
         return false;
     }
     SetDlgItemTextW(dialog, IDC_CopyStatus, wide(CopyOutModel::copiedText(result, folder)).c_str());

@@ -116,7 +116,7 @@ TEST_F(StateToolsModelTest, CopyOutOffersFilesCopiesTheChosenOnesAndNeverReplace
 
     const std::string out = m_dir / "out";
     const CopyResult copied = m.copy({"Site/index.html"}, " " + out + " ", false);
-    ASSERT_TRUE(copied.ok()) << copied.error;
+    ASSERT_TRUE(copied.ok()) << copied.errorText();
     EXPECT_EQ(readFile(out + "/Site/index.html"), "<p>hello</p>");
     EXPECT_FALSE(pathExists(out + "/Site/docs"));
     EXPECT_EQ(CopyOutModel::copiedText(copied, out), "1 files copied to " + out);

@@ -255,7 +255,7 @@ TEST_F(HistoryTest, CopiesChosenFilesOutWithTheirTimesAndModes) {
     std::vector<std::size_t> progress;
     CopyResult result =
         copyFilesOut(m_project, request, [&](const CopyProgress& p) { progress.push_back(p.filesDone); });
-    ASSERT_TRUE(result.ok()) << result.error;
+    ASSERT_TRUE(result.ok()) << result.errorText();
     EXPECT_EQ(result.written, std::vector<std::string>{m_dir / "out/Site/docs/a.txt"});
     EXPECT_EQ(readFile(m_dir / "out/Site/docs/a.txt"), "a2") << "the relative state's own copy";
     struct stat st {};
@@ -273,7 +273,7 @@ TEST_F(HistoryTest, CopiesChosenFilesOutWithTheirTimesAndModes) {
     EXPECT_FALSE(std::filesystem::exists(m_dir / "out/Site/index.html")) << "nothing written";
     request.overwrite = true;
     result = copyFilesOut(m_project, request);
-    ASSERT_TRUE(result.ok()) << result.error;
+    ASSERT_TRUE(result.ok()) << result.errorText();
     EXPECT_EQ(result.written.size(), 3u);
     EXPECT_EQ(readFile(m_dir / "out/Site/docs/a.txt"), "a2");
     EXPECT_EQ(readFile(m_dir / "out/Site/index.html"), "<p>");
@@ -314,7 +314,7 @@ TEST_F(HistoryTest, CopyRefusals) {
     };
     for (const auto& c : cases) {
         const CopyResult result = copyFilesOut(m_project, CopyRequest{c.archive, c.patterns, {}, c.target});
-        EXPECT_NE(result.error.find(c.says), std::string::npos) << c.target << ": " << result.error;
+        EXPECT_NE(result.errorText().find(c.says), std::string::npos) << c.target << ": " << result.errorText();
         if (*c.says) {
             EXPECT_TRUE(result.written.empty());
         }
@@ -341,8 +341,8 @@ TEST_F(HistoryTest, CopyNeverFollowsALinkInsideTheFolder) {
         for (const bool overwrite : {false, true}) {
             const CopyResult result =
                 copyFilesOut(m_project, CopyRequest{state, {}, {}, m_dir / "out", overwrite});
-            EXPECT_NE(result.error.find(m_dir / link + " is a symbolic link"), std::string::npos)
-                << result.error;
+            EXPECT_NE(result.errorText().find(m_dir / link + " is a symbolic link"), std::string::npos)
+                << result.errorText();
             EXPECT_TRUE(result.written.empty());
             EXPECT_EQ(readFile(m_dir / "elsewhere/docs/a.txt"), "theirs");
         }
@@ -410,7 +410,7 @@ TEST_F(HistoryTest, CopyChecksTheWholeStateBeforeWritingAFile) {
         const std::string state = storeRaw(archivePath("-101203.15" + std::to_string(minute++) + "c.zip"), c.items, c.forge);
         refreshArchives();
         const CopyResult result = copyFilesOut(m_project, CopyRequest{state, {}, {}, m_dir / "out"});
-        EXPECT_NE(result.error.find(c.says), std::string::npos) << c.says << " / " << result.error;
+        EXPECT_NE(result.errorText().find(c.says), std::string::npos) << c.says << " / " << result.errorText();
         EXPECT_TRUE(result.written.empty()) << c.says;
         EXPECT_EQ(kp::test::entriesUnder(m_dir / "out"), std::vector<std::string>{}) << c.says;
     }
@@ -425,7 +425,7 @@ TEST_F(HistoryTest, CopiesPathsLongerThanTheSystemTakesWhole) {
     name += "deep.txt";
     const std::string state = store("-101203.1530c.zip", {{"Site/a.txt", "a"}, {name, "deep"}});
     const CopyResult result = copyFilesOut(m_project, CopyRequest{state, {}, {}, m_dir / "out"});
-    ASSERT_TRUE(result.ok()) << result.error;
+    ASSERT_TRUE(result.ok()) << result.errorText();
     ASSERT_EQ(result.written.size(), 2u);
     const auto info = statPath(m_dir / "out/" + name);
     ASSERT_TRUE(info.has_value());
@@ -441,7 +441,7 @@ TEST_F(HistoryTest, AStateNamedFullWithARelativeRecordIsRefused) {
     const std::string says = "The archive Site-101203.1532c.zip is named as a full state, but its record says it "
                              "holds only the changes since Site-101203.1530c.zip; it was renamed or is damaged.";
     EXPECT_EQ(failureText(readStoredState(m_project, forged)), says);
-    EXPECT_EQ(copyFilesOut(m_project, CopyRequest{forged, {}, {}, m_dir / "out"}).error, says);
+    EXPECT_EQ(copyFilesOut(m_project, CopyRequest{forged, {}, {}, m_dir / "out"}).errorText(), says);
     EXPECT_EQ(failureText(diffWithPresent(m_project, forged)), says);
     EXPECT_EQ(readStoredState(m_project, forged).failure().kind, FailureKind::Refused);
     const std::string relative = store("-101203.1533.zip", {{"Site/b.txt", "b"}}, "-101203.1530c.zip");
@@ -457,8 +457,8 @@ TEST_F(HistoryTest, ACopyThatStopsMidwaySaysWhichFilesWereWritten) {
         if (p.filesDone == 1) m_dir.write("new/Site/b.txt", "not ours");
     });
     EXPECT_TRUE(fresh.written.empty());
-    EXPECT_NE(fresh.error.find("Can't write " + m_dir / "new/Site/b.txt: "), std::string::npos) << fresh.error;
-    EXPECT_NE(fresh.error.find(" No file was written."), std::string::npos) << fresh.error;
+    EXPECT_NE(fresh.errorText().find("Can't write " + m_dir / "new/Site/b.txt: "), std::string::npos) << fresh.errorText();
+    EXPECT_NE(fresh.errorText().find(" No file was written."), std::string::npos) << fresh.errorText();
     EXPECT_FALSE(std::filesystem::exists(m_dir / "new/Site/a.txt"));
     EXPECT_EQ(readFile(m_dir / "new/Site/b.txt"), "not ours");
 
@@ -472,8 +472,8 @@ TEST_F(HistoryTest, ACopyThatStopsMidwaySaysWhichFilesWereWritten) {
             }
         });
     EXPECT_EQ(result.written, std::vector<std::string>{m_dir / "out/Site/a.txt"});
-    EXPECT_NE(result.error.find("Can't write " + m_dir / "out/Site/b.txt: "), std::string::npos) << result.error;
-    EXPECT_NE(result.error.find(" 1 file was written before it stopped:\n  " + m_dir / "out/Site/a.txt"),
+    EXPECT_NE(result.errorText().find("Can't write " + m_dir / "out/Site/b.txt: "), std::string::npos) << result.errorText();
+    EXPECT_NE(result.errorText().find(" 1 file was written before it stopped:\n  " + m_dir / "out/Site/a.txt"),
               std::string::npos)
-        << result.error;
+        << result.errorText();
 }
