@@ -41,7 +41,7 @@ int cmdExtract(const Args& args) {
     request.patterns.assign(positional.begin() + 2, positional.end());
 
     const std::optional<RunState> opened = openProject(positional[0]);
-    if (!opened) return 1;
+    if (!opened) return exitCode(FailureKind::Refused);
     const RunState& project = *opened;
     request.archive = findState(project, positional[1]);
     if (request.archive.empty())
