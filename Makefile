@@ -44,8 +44,8 @@ windows:
 	@scripts/setup.sh windows
 	@scripts/windows-deps.sh $(WIN_BUILD)/deps
 	@cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKP_WERROR=ON \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKP_WINDOWS_DEPS=$(CURDIR)/$(WIN_BUILD)/deps \
-	    -DKP_LINUX_KPAD=$(CURDIR)/$(BUILD)/kpad >/dev/null
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKP_WINDOWS_DEPS=$(abspath $(WIN_BUILD))/deps \
+	    -DKP_LINUX_KPAD=$(abspath $(BUILD))/kpad >/dev/null
 	@scripts/wine-session.sh start $(WIN_BUILD)
 	@cmake --build $(WIN_BUILD) -j $(JOBS) || { scripts/wine-session.sh stop $(WIN_BUILD); exit 1; }
 	@scripts/wine-session.sh stop $(WIN_BUILD)

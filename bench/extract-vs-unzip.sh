@@ -16,14 +16,7 @@ for tool in unzip /usr/bin/time; do
   command -v $tool >/dev/null || bench_die "$tool is missing (scripts/setup.sh bench)"
 done
 
-work=$(mktemp -d /tmp/kp-bench-extract.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-bench_init "$work"
-tree=$work/Include
-export XDG_CONFIG_HOME=$work/config
-
-make_source_tree "$tree" "$work/files"
-archive=$("$kpad" store "$tree" 2>"$work/kpad.err") || bench_die "kpad store failed: $(cat "$work/kpad.err")"
+bench_stored_source_tree extract
 case "$archive" in "$tree/#tarnel/Include-"*c.zip) ;; *) bench_die "kpad store printed '$archive', not a full archive" ;; esac
 files=$(wc -l <"$work/files")
 mb=$(du -sm --apparent-size --exclude='#tarnel' "$tree" | cut -f1)

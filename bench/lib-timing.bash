@@ -91,3 +91,16 @@ make_source_tree() {
   mkdir "$tree"
   tar -C /usr/include -cf - -T "$list" | tar -C "$tree" -xf -
 }
+
+# bench_stored_source_tree NAME: a fresh work folder (removed on exit) holding the source tree
+# of make_source_tree, stored once by $kpad as its first full state. Sets work, tree (its
+# relative paths in $work/files) and archive.
+bench_stored_source_tree() {
+  work=$(mktemp -d "/tmp/kp-bench-$1.XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+  bench_init "$work"
+  tree=$work/Include
+  export XDG_CONFIG_HOME=$work/config
+  make_source_tree "$tree" "$work/files"
+  archive=$("$kpad" store "$tree" 2>"$work/kpad.err") || bench_die "kpad store failed: $(cat "$work/kpad.err")"
+}

@@ -15,14 +15,7 @@ for tool in unzip /usr/bin/time; do
   command -v $tool >/dev/null || bench_die "$tool is missing (scripts/setup.sh bench)"
 done
 
-work=$(mktemp -d /tmp/kp-bench-restore.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-bench_init "$work"
-tree=$work/Include
-export XDG_CONFIG_HOME=$work/config
-
-make_source_tree "$tree" "$work/files"
-archive=$("$kpad" store "$tree" 2>/dev/null) || bench_die "kpad store failed"
+bench_stored_source_tree restore
 [ -f "$archive" ] || bench_die "kpad store printed '$archive'"
 files=$(wc -l <"$work/files")
 mb=$(du -sm --apparent-size --exclude='#tarnel' "$tree" | cut -f1)

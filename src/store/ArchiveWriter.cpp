@@ -109,7 +109,7 @@ struct CheckFindings {
 // compared by CRC. Items copied from the primary archive were never made from the file, so
 // their inflated bytes are compared with the file's: a damaged primary, or one holding other
 // bytes under the same size and CRC, must not pass into the new state unnoticed.
-Result<CheckFindings> checkArchive(const ZipArchive& zip, const WriterJob& job,
+CheckFindings checkArchive(const ZipArchive& zip, const WriterJob& job,
                                    const std::vector<UnreadableFile>& unreadable, const std::vector<std::string>& reused) {
     std::unordered_set<std::string> leftOut;
     for (const UnreadableFile& u : unreadable) leftOut.insert(u.path);
@@ -155,13 +155,9 @@ WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCall
         return result;
     }
     if (afterWrite) afterWrite();
-    Result<CheckFindings> found = checkArchive(zip, job, result.unreadable, reused.value());
-    if (!found) {
-        result.failure = Failure{FailureKind::CheckFailed, found.failure().text, job.archiveName};
-        return result;
-    }
-    result.mismatches = std::move(found.value().mismatches);
-    result.badCopies = std::move(found.value().badCopies);
+    CheckFindings found = checkArchive(zip, job, result.unreadable, reused.value());
+    result.mismatches = std::move(found.mismatches);
+    result.badCopies = std::move(found.badCopies);
     return result;
 }
 

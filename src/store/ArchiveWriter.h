@@ -34,8 +34,8 @@ struct WriterResult {
     // Left out of the archive and not checked: unlike a mismatch, this is no sign of a busy
     // file, and the archive is kept.
     std::vector<UnreadableFile> unreadable;
-    // Why the archive could not be written (WriteFailed) or read back for the check
-    // (CheckFailed); none when it was.
+    // Why the archive could not be written or read back from the disk (WriteFailed); none
+    // when it was.
     std::optional<Failure> failure;
     // Files whose data was copied from the primary archive and proved not to be the file's:
     // the copy would not inflate to its own CRC, or inflated to other bytes than the file

@@ -123,14 +123,15 @@ private:
             m_jobs.pop_front();
             --m_waiting;
             lock.unlock();
+            std::exception_ptr failure;
             try {
                 if (!m_failed) run(job);
             } catch (...) {
-                std::lock_guard failed(m_failureMutex);
-                if (!m_failure) m_failure = std::current_exception();
-                m_failed = true;
+                failure = std::current_exception();
             }
             lock.lock();
+            if (failure && !m_failure) m_failure = failure;
+            if (failure) m_failed = true;
             if (--m_unfinished == 0) m_wake.notify_all();
         }
     }
@@ -142,8 +143,7 @@ private:
     std::atomic<std::size_t> m_waiting{0};
     std::size_t m_unfinished = 1; // the calling thread's own folder, until finish()
     std::vector<std::thread> m_workers;
-    std::mutex m_failureMutex;
-    std::exception_ptr m_failure;
+    std::exception_ptr m_failure; // the first, under m_mutex
     std::atomic<bool> m_failed{false};
 };
 

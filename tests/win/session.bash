@@ -36,7 +36,7 @@ shot() { import -window root "$work/shots/$1.png"; }
 # preloaded directly. The faketime wrapper keeps a semaphore per process id in /dev/shm, and
 # one left behind by a killed run makes a later run of the same id fail at random.
 faketime() {
-  local spec
-  if [ "$1" = -f ]; then spec=$2; shift 2; else spec="@$(date -d "$1" '+%Y-%m-%d %H:%M:%S')"; shift; fi
-  NO_FAKE_STAT=1 LD_PRELOAD=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1 FAKETIME="$spec" "$@"
+  local when
+  if [ "$1" = -f ]; then when=$2; shift 2; else when="@$(date -d "$1" '+%Y-%m-%d %H:%M:%S')"; shift; fi
+  NO_FAKE_STAT=1 LD_PRELOAD=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1 FAKETIME="$when" "$@"
 }

@@ -69,12 +69,12 @@ std::wstring classOf(HWND window) {
     return name;
 }
 
-bool captionMatches(const std::wstring& caption, const std::wstring& spec) {
-    if (!spec.empty() && spec[0] == L'*') {
-        const std::wstring tail = spec.substr(1);
+bool captionMatches(const std::wstring& caption, const std::wstring& which) {
+    if (!which.empty() && which[0] == L'*') {
+        const std::wstring tail = which.substr(1);
         return caption.size() >= tail.size() && caption.compare(caption.size() - tail.size(), tail.size(), tail) == 0;
     }
-    return caption == spec;
+    return caption == which;
 }
 
 struct Search {
@@ -91,12 +91,12 @@ BOOL CALLBACK visitTopLevel(HWND window, LPARAM param) {
     return FALSE;
 }
 
-HWND findVisible(const std::wstring& spec, const std::wstring& windowClass) {
-    if (spec.rfind(L"0x", 0) == 0) {
-        HWND window = reinterpret_cast<HWND>(std::wcstoull(spec.c_str(), nullptr, 16));
+HWND findVisible(const std::wstring& which, const std::wstring& windowClass) {
+    if (which.rfind(L"0x", 0) == 0) {
+        HWND window = reinterpret_cast<HWND>(std::wcstoull(which.c_str(), nullptr, 16));
         return IsWindow(window) && IsWindowVisible(window) ? window : nullptr;
     }
-    Search s{spec, windowClass};
+    Search s{which, windowClass};
     EnumWindows(visitTopLevel, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
@@ -107,20 +107,20 @@ DWORD timeoutMs() {
 }
 
 // Polls until the window is there (or, with `present` false, gone).
-HWND waitFor(const std::wstring& spec, const std::wstring& windowClass, bool present) {
+HWND waitFor(const std::wstring& which, const std::wstring& windowClass, bool present) {
     const DWORD start = GetTickCount();
     for (;;) {
-        HWND window = findVisible(spec, windowClass);
+        HWND window = findVisible(which, windowClass);
         if ((window != nullptr) == present) return window;
         if (GetTickCount() - start > timeoutMs())
-            fail(1, present ? L"no window " + spec : L"still shown: " + spec);
+            fail(1, present ? L"no window " + which : L"still shown: " + which);
         Sleep(50);
     }
 }
 
-HWND window(const std::wstring& spec) {
-    HWND w = findVisible(spec, L"");
-    if (!w) fail(1, L"no window " + spec);
+HWND window(const std::wstring& which) {
+    HWND w = findVisible(which, L"");
+    if (!w) fail(1, L"no window " + which);
     return w;
 }
 
@@ -214,7 +214,7 @@ int wmain(int argc, wchar_t** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     if (argc < 3) usage();
     const std::wstring command = argv[1];
-    const std::wstring spec = argv[2];
+    const std::wstring which = argv[2];
     auto arg = [&](int i) -> std::wstring {
         if (i >= argc) usage();
         return argv[i];
@@ -222,31 +222,31 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"wait") {
         wchar_t handle[32];
         std::swprintf(handle, 32, L"0x%llx", static_cast<unsigned long long>(
-                                                   reinterpret_cast<UINT_PTR>(waitFor(spec, argc > 3 ? argv[3] : L"", true))));
+                                                   reinterpret_cast<UINT_PTR>(waitFor(which, argc > 3 ? argv[3] : L"", true))));
         print(handle);
     } else if (command == L"gone") {
-        waitFor(spec, L"", false);
+        waitFor(which, L"", false);
     } else if (command == L"text") {
-        print(textOf(control(window(spec), arg(3))));
+        print(textOf(control(window(which), arg(3))));
     } else if (command == L"texts") {
-        EnumChildWindows(window(spec), printChild, 0);
+        EnumChildWindows(window(which), printChild, 0);
     } else if (command == L"state") {
-        print(stateOf(control(window(spec), arg(3))));
+        print(stateOf(control(window(which), arg(3))));
     } else if (command == L"click") {
-        PostMessageW(control(window(spec), arg(3)), BM_CLICK, 0, 0);
+        PostMessageW(control(window(which), arg(3)), BM_CLICK, 0, 0);
     } else if (command == L"tab") {
-        HWND tabs = control(window(spec), arg(3));
+        HWND tabs = control(window(which), arg(3));
         SendMessageW(tabs, TCM_SETCURSEL, WPARAM(std::wcstol(arg(4).c_str(), nullptr, 10)), 0);
     } else if (command == L"list") {
-        listRows(control(window(spec), arg(3)));
+        listRows(control(window(which), arg(3)));
     } else if (command == L"select") {
-        selectRow(control(window(spec), arg(3)), int(std::wcstol(arg(4).c_str(), nullptr, 10)));
+        selectRow(control(window(which), arg(3)), int(std::wcstol(arg(4).c_str(), nullptr, 10)));
     } else if (command == L"updown") {
-        SendMessageW(control(window(spec), arg(3)), UDM_SETPOS32, 0, LPARAM(std::wcstol(arg(4).c_str(), nullptr, 10)));
+        SendMessageW(control(window(which), arg(3)), UDM_SETPOS32, 0, LPARAM(std::wcstol(arg(4).c_str(), nullptr, 10)));
     } else if (command == L"settext") {
-        SendMessageW(editOf(control(window(spec), arg(3))), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(4).c_str()));
+        SendMessageW(editOf(control(window(which), arg(3))), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(4).c_str()));
     } else if (command == L"command") {
-        PostMessageW(window(spec), WM_COMMAND, WPARAM(controlId(arg(3))), 0);
+        PostMessageW(window(which), WM_COMMAND, WPARAM(controlId(arg(3))), 0);
     } else {
         usage();
     }
