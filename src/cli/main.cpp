@@ -11,6 +11,7 @@
 #include "hosts/ConsoleHost.h"
 #include "engine/EntryChecks.h"
 #include "platform/ProgramArguments.h"
+#include "platform/RunMemory.h"
 #include "platform/Text.h"
 #include "store/SettingsFile.h"
 
@@ -123,6 +124,7 @@ int runCommand(const std::vector<std::string>& argv) {
 
 // An error nothing below expected ends kpad with one line and status 1, never an abort.
 int main(int argc, char** argv) {
+    kp::prepareMemoryForRun();
     try {
         return runCommand(kp::programArguments(argc, argv));
     } catch (const std::exception& e) {

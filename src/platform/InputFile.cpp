@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <string_view>
 #include <utility>
 
 #include "platform/LongPath.h"
@@ -16,7 +17,7 @@ InputFile::~InputFile() {
 
 InputFile::InputFile(InputFile&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_size(other.m_size), m_mode(other.m_mode),
-      m_mtime(other.m_mtime) {}
+      m_mtime(other.m_mtime), m_knowsFacts(other.m_knowsFacts) {}
 
 InputFile& InputFile::operator=(InputFile&& other) noexcept {
     if (this != &other) {
@@ -25,18 +26,71 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
         m_size = other.m_size;
         m_mode = other.m_mode;
         m_mtime = other.m_mtime;
+        m_knowsFacts = other.m_knowsFacts;
     }
     return *this;
 }
 
-bool InputFile::open(const std::string& path) {
-    close();
+namespace {
+
+int openForReading(const std::string& path) {
     // O_NONBLOCK: opening a FIFO put where a file was must not wait for a writer.
     // O_NOATIME: a backup reads every file of the project twice and should not rewrite their
     // inodes for it; only the file's owner may ask for that, so others open it plainly.
     const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     int fd = openAnyLength(path, flags | O_NOATIME);
     if (fd < 0 && errno == EPERM) fd = openAnyLength(path, flags);
+    return fd;
+}
+
+} // namespace
+
+FolderCursor::~FolderCursor() {
+    close();
+}
+
+void FolderCursor::close() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+    m_folder.clear();
+}
+
+bool InputFile::openListed(const std::string& path) {
+    close();
+    m_fd = openForReading(path);
+    m_size = 0;
+    m_mode = 0;
+    m_mtime = 0;
+    m_knowsFacts = false;
+    return m_fd >= 0;
+}
+
+bool InputFile::openListed(const std::string& path, FolderCursor& folder) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0) return openListed(path);
+    const std::string_view folderPath(path.data(), slash);
+    if (folder.m_fd < 0 || folderPath != folder.m_folder) {
+        folder.close();
+        // A folder that can't be opened: the file's own open says why.
+        folder.m_fd = openAnyLength(std::string(folderPath), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (folder.m_fd < 0) return openListed(path);
+        folder.m_folder = folderPath;
+    }
+    close();
+    const char* name = path.c_str() + slash + 1;
+    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY; // as openForReading
+    m_fd = ::openat(folder.m_fd, name, flags | O_NOATIME);
+    if (m_fd < 0 && errno == EPERM) m_fd = ::openat(folder.m_fd, name, flags);
+    m_size = 0;
+    m_mode = 0;
+    m_mtime = 0;
+    m_knowsFacts = false;
+    return m_fd >= 0;
+}
+
+bool InputFile::open(const std::string& path) {
+    close();
+    const int fd = openForReading(path);
     if (fd < 0) return false;
     struct stat st;
     int err = 0;
@@ -53,10 +107,17 @@ bool InputFile::open(const std::string& path) {
     m_size = std::uint64_t(st.st_size);
     m_mode = std::uint32_t(st.st_mode & 07777);
     m_mtime = std::int64_t(st.st_mtime);
+    m_knowsFacts = true;
     return true;
 }
 
 bool InputFile::isOpen() const { return m_fd >= 0; }
+
+bool InputFile::isRegularFile() const {
+    if (m_knowsFacts) return true; // open() keeps nothing else open
+    struct stat st;
+    return m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
+}
 
 void InputFile::close() {
     if (m_fd >= 0) ::close(m_fd);

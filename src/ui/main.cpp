@@ -13,6 +13,7 @@
 #include "hosts/ConsoleHost.h"
 #include "platform/FileSystem.h"
 #include "platform/RunLock.h"
+#include "platform/RunMemory.h"
 #include "store/Messages.h"
 #include "ui/Desktop.h"
 #include "ui/DesktopRun.h"
@@ -81,6 +82,7 @@ int chooseAndRun(QApplication& app) {
 } // namespace
 
 int main(int argc, char** argv) {
+    kp::prepareMemoryForRun();
     const std::string param = argc > 1 ? argv[1] : "";
     const bool choose = param == kp::kChooseOption;
     try {

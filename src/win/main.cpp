@@ -16,6 +16,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProgramArguments.h"
 #include "platform/RunLock.h"
+#include "platform/RunMemory.h"
 #include "store/Messages.h"
 #include "win/Card.h"
 #include "win/KeyboardLayouts.h"
@@ -84,6 +85,7 @@ void chooseAndRun(HINSTANCE instance) {
 } // namespace
 
 int main(int argc, char** argv) {
+    kp::prepareMemoryForRun();
     const auto args = kp::programArguments(argc, argv);
     const std::string param = args.size() > 1 ? args[1] : "";
     HINSTANCE instance = GetModuleHandleW(nullptr);

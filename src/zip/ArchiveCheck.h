@@ -10,7 +10,7 @@
 namespace kp {
 
 // For each file, in the given order, that the archive lacks: {name, "00000000"}; for each
-// whose file on disk has another CRC or cannot be read: {name, the archive's CRC as eight
+// whose file on disk has another size or CRC or cannot be read: {name, the archive's CRC as eight
 // upper-case hexadecimal digits}. Files are checksummed by several threads at once.
 std::vector<std::pair<std::string, std::string>>
 compareWithDisk(const ZipArchive& archive, const std::vector<std::string>& relativeFiles,

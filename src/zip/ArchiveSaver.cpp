@@ -58,6 +58,7 @@ struct ArchiveSaver::Task {
 struct ArchiveSaver::Batch {
     std::size_t first = 0, count = 0, taken = 0;
     std::uint64_t cost = 0;
+    std::unique_ptr<Piece[]> pieces; // made by the worker, let go once the writer took them all
 };
 
 struct ArchiveSaver::Planned {
@@ -86,22 +87,26 @@ ReuseCandidate ArchiveSaver::reuseCandidate(const std::string& name, std::uint64
     return {m_reuse->reader.get(), &entry};
 }
 
-void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
-    // Thousands of files are looked up before the first is handed out: with more threads the
-    // workers start sooner.
-    std::vector<std::optional<FileInfo>> found(items.size());
+// The facts of the files the caller did not list, looked up on several threads: thousands of
+// them before the first is handed out would keep the workers waiting.
+std::vector<std::optional<FileFacts>> ArchiveSaver::lookUpUnlisted(const std::vector<PendingItem>& items) const {
+    const bool allListed = std::all_of(items.begin(), items.end(), [](const PendingItem& item) {
+        return item.kind != PendingItem::Kind::File || item.listed;
+    });
+    if (allListed) return {};
+    std::vector<std::optional<FileFacts>> found(items.size());
     runInParallel(items.size(), m_options.threads, [&](std::size_t i) {
         const PendingItem& item = items[i];
-        if (item.kind != PendingItem::Kind::File) return;
-        if (!item.listed) {
-            found[i] = statPath(joinPath(m_base, item.path));
-            return;
-        }
-        FileInfo& info = found[i].emplace();
-        info.size = std::int64_t(item.listed->size);
-        info.mode = item.listed->mode;
-        info.modificationTime = item.listed->modificationTime;
+        if (item.kind != PendingItem::Kind::File || item.listed) return;
+        const std::optional<FileInfo> info = statPath(joinPath(m_base, item.path));
+        if (info && !info->isFolder)
+            found[i] = FileFacts{std::uint64_t(info->size), info->mode, info->modificationTime};
     });
+    return found;
+}
+
+void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
+    const std::vector<std::optional<FileFacts>> found = lookUpUnlisted(items);
     m_plan.reserve(items.size());
     m_tasks.reserve(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -126,38 +131,42 @@ void ArchiveSaver::plan(const std::vector<PendingItem>& items) {
             break;
         }
         case PendingItem::Kind::File:
-            if (!planFile(pending, found[i], planned)) continue;
+            if (!planFile(pending, pending.listed ? pending.listed : found[i], planned)) continue;
             break;
         }
         planned.taskCount = m_tasks.size() - planned.firstTask;
         m_plan.push_back(planned);
     }
-    m_pieces.resize(m_tasks.size());
     batchTasks();
 }
 
-bool ArchiveSaver::planFile(const PendingItem& pending, const std::optional<FileInfo>& info, Planned& planned) {
-    const std::string path = joinPath(m_base, pending.path);
-    if (!info || info->isFolder) {
+bool ArchiveSaver::planFile(const PendingItem& pending, const std::optional<FileFacts>& facts, Planned& planned) {
+    if (!facts) {
         m_skipped.push_back(pending.path); // vanished since it was listed
         return false;
     }
-    planned.facts = {std::uint64_t(info->size), info->mode, info->modificationTime};
+    planned.facts = *facts;
     const std::uint64_t size = planned.facts.size;
     const ReuseCandidate reuse = reuseCandidate(pending.path, size);
-    const bool incompressible = hasCompressedFormatName(pending.path);
     planned.reuse = reuse;
     m_total += size;
     auto addTask = [this](std::uint64_t cost, std::function<void(WorkerContext&, Piece&)> run) {
         m_tasks.push_back(Task{std::move(run), std::max<std::uint64_t>(cost, kMinTaskCost)});
     };
     if (size <= m_options.wholeFileLimit) {
-        const std::size_t limit = std::max<std::size_t>(m_options.wholeFileLimit * 2, 1u << 20);
-        addTask(size, [path, limit, reuse, incompressible](WorkerContext& ctx, Piece& piece) {
-            readAndCompressFile(ctx, piece, path, limit, reuse, incompressible);
+        // Tens of thousands of small files: the task holds only where its item is planned (no
+        // allocation), and the worker builds the path and judges the name.
+        addTask(size, [this, at = m_plan.size()](WorkerContext& ctx, Piece& piece) {
+            const Planned& whole = m_plan[at];
+            const std::string& name = whole.pending->path;
+            const std::size_t limit = std::max<std::size_t>(m_options.wholeFileLimit * 2, 1u << 20);
+            readAndCompressFile(ctx, piece, joinPath(m_base, name), limit, &whole.facts, whole.reuse,
+                                hasCompressedFormatName(name));
         });
         return true;
     }
+    const std::string path = joinPath(m_base, pending.path);
+    const bool incompressible = hasCompressedFormatName(pending.path);
     m_largeFiles.push_back(std::make_unique<LargeFileWay>());
     LargeFileWay* way = m_largeFiles.back().get();
     planned.large = way;
@@ -181,7 +190,7 @@ void ArchiveSaver::batchTasks() {
         const std::uint64_t cost = m_tasks[t].cost;
         if (m_batches.empty() || m_batches.back().cost + cost > kBatchBytes ||
             m_batches.back().count >= kBatchTasks)
-            m_batches.push_back(Batch{t, 0, 0, 0});
+            m_batches.push_back(Batch{t, 0, 0, 0, nullptr});
         m_batches.back().count++;
         m_batches.back().cost += cost;
         m_taskBatch[t] = m_batches.size() - 1;
@@ -202,9 +211,17 @@ void ArchiveSaver::admit() {
         const std::size_t index = m_nextBatch++;
         Batch* batch = &m_batches[index];
         Task* tasks = &m_tasks[batch->first];
-        Piece* pieces = &m_pieces[batch->first];
-        m_pool->submit([this, index, batch, tasks, pieces](WorkerContext& ctx) {
-            for (std::size_t i = 0; i < batch->count; ++i) {
+        m_pool->submit([this, index, batch, tasks](WorkerContext& ctx) {
+            // Made by the worker, so that tens of thousands of pieces are not set up one by one
+            // on the writing thread before the first is handed out.
+            Piece* pieces = nullptr;
+            try {
+                batch->pieces = std::make_unique<Piece[]>(batch->count);
+                pieces = batch->pieces.get();
+            } catch (const std::bad_alloc&) {
+                // no piece at all: the writer finds each of the batch's items failed
+            }
+            for (std::size_t i = 0; pieces && i < batch->count; ++i) {
                 try {
                     tasks[i].run(ctx, pieces[i]);
                 } catch (...) {
@@ -226,10 +243,15 @@ Piece ArchiveSaver::take(std::size_t task) {
         m_waitingFor = index;
         m_finished.wait(lock, [&] { return m_done[index] != 0; });
     }
-    Piece piece = std::move(m_pieces[task]);
-    m_tasks[task].run = nullptr;
     Batch& batch = m_batches[index];
+    Piece piece;
+    if (batch.pieces)
+        piece = std::move(batch.pieces[task - batch.first]);
+    else
+        piece.failed = true;
+    m_tasks[task].run = nullptr;
     if (++batch.taken == batch.count) { // tasks are taken in order, so the batch is done with
+        batch.pieces.reset();
         m_inFlight -= batch.cost;
         ++m_consumedBatches;
         admit();

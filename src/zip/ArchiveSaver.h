@@ -71,7 +71,8 @@ private:
     struct Planned;
     void plan(const std::vector<PendingItem>& items);
     // False when the file is gone.
-    bool planFile(const PendingItem& pending, const std::optional<FileInfo>& info, Planned& planned);
+    std::vector<std::optional<FileFacts>> lookUpUnlisted(const std::vector<PendingItem>& items) const;
+    bool planFile(const PendingItem& pending, const std::optional<FileFacts>& facts, Planned& planned);
     ReuseCandidate reuseCandidate(const std::string& name, std::uint64_t size) const;
     void writeItem(const Planned& planned, class ZipWriter& writer);
     void writeWhole(const Planned& planned, ZipWriter& writer);
@@ -95,7 +96,6 @@ private:
     std::vector<Planned> m_plan;
     std::vector<std::unique_ptr<LargeFileWay>> m_largeFiles;
     std::vector<Task> m_tasks; // one per piece, in writing order
-    std::vector<Piece> m_pieces;
     std::vector<Batch> m_batches; // runs of consecutive tasks, one worker each
     std::vector<std::size_t> m_taskBatch;
     std::vector<char> m_done; // per batch, guarded by m_mutex

@@ -97,28 +97,61 @@ void compressWhole(WorkerContext& ctx, Piece& piece, const char* input, std::siz
     if (keepStored) piece.bytes.assign(input, n);
 }
 
-void readAndCompressFile(WorkerContext& ctx, Piece& piece, const std::string& path, std::size_t limit,
-                         const ReuseCandidate& reuse, bool knownIncompressible) {
+namespace {
+
+// Reads the whole file into the worker's input block; false when it cannot be opened or read,
+// or has grown beyond limit. With the listing's facts the file is opened without asking for
+// them again and read one byte further than the listed size. Only a file found exactly as
+// listed is taken so; one that grew or shrank since, or an empty one (a FIFO reads empty too),
+// is opened again the long way, which asks the system what it is and how large.
+bool readWholeFile(WorkerContext& ctx, Piece& piece, const std::string& path, std::size_t limit,
+                   const FileFacts* listed, char*& data, std::size_t& have) {
     InputFile file;
-    if (!file.open(path)) {
-        piece.failed = true;
-        return;
+    if (listed && listed->size < limit) {
+        if (!file.openListed(path, ctx.folder())) return false;
+        const std::size_t want = std::size_t(listed->size) + 1;
+        data = ctx.input(want);
+        have = 0;
+        for (;;) { // on after a short read, until the listed size, one byte more, or the end
+            const std::ptrdiff_t got = file.read(data + have, want - have);
+            if (got < 0) return false;
+            if (got == 0) break;
+            have += std::size_t(got);
+            if (have == want || have == listed->size) break;
+        }
+        if (have == listed->size && (have > 0 || file.isRegularFile())) {
+            piece.facts = file.knowsFacts() ? factsOf(file) : *listed;
+            piece.facts.size = have;
+            return true;
+        }
     }
+    if (!file.open(path)) return false;
     piece.facts = factsOf(file);
     // The size found on opening is what is stored: a file that grows meanwhile is caught by
     // the check after writing, and not reading on to the end saves a system call per file.
     const std::uint64_t size = file.size();
-    if (size > limit) piece.failed = true; // it grew far beyond what was planned for it
-    char* data = piece.failed ? nullptr : ctx.input(std::size_t(std::max<std::uint64_t>(size, 1)));
-    std::size_t have = 0;
-    while (!piece.failed && have < size) {
+    if (size > limit) return false; // it grew far beyond what was planned for it
+    data = ctx.input(std::size_t(std::max<std::uint64_t>(size, 1)));
+    have = 0;
+    while (have < size) {
         const std::ptrdiff_t got = file.read(data + have, std::size_t(size) - have);
-        if (got < 0) piece.failed = true;
-        if (got <= 0) break; // a file that shrank meanwhile is stored as it was read
+        if (got < 0) return false;
+        if (got == 0) break; // a file that shrank meanwhile is stored as it was read
         have += std::size_t(got);
     }
-    file.close();
-    if (piece.failed) return ctx.trim();
+    return true;
+}
+
+} // namespace
+
+void readAndCompressFile(WorkerContext& ctx, Piece& piece, const std::string& path, std::size_t limit,
+                         const FileFacts* listed, const ReuseCandidate& reuse, bool knownIncompressible) {
+    char* data = nullptr;
+    std::size_t have = 0;
+    if (!readWholeFile(ctx, piece, path, limit, listed, data, have)) {
+        piece.failed = true;
+        return ctx.trim();
+    }
     if (reuse && have == reuse.entry->item.uncompressedSize && crcOf(data, have) == reuse.entry->item.crc32 &&
         fetchReused(reuse, piece.bytes)) {
         piece.reused = true;

@@ -66,9 +66,9 @@ void compressWhole(WorkerContext& ctx, Piece& piece, const char* input, std::siz
                    bool knownIncompressible);
 
 // A file read whole: reused, compressed or stored. limit: larger files (grown since planning)
-// fail.
+// fail. listed: the file's facts as the caller's listing found them, or null to ask the file.
 void readAndCompressFile(WorkerContext& ctx, Piece& piece, const std::string& path, std::size_t limit,
-                         const ReuseCandidate& reuse, bool knownIncompressible);
+                         const FileFacts* listed, const ReuseCandidate& reuse, bool knownIncompressible);
 
 // The deciding task of a large file: the whole file's CRC against a reuse candidate, then the
 // name and a trial of the first block choose between storing and Deflate.

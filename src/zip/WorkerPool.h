@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/InputFile.h"
+
 struct libdeflate_compressor;
 struct z_stream_s;
 
@@ -32,6 +34,8 @@ public:
     char* output(std::size_t n) { return grow(m_output, m_outputSize, n, 0); }
     // Gives large scratch memory back after an unusually big item.
     void trim();
+    // The folder of the file this worker read last.
+    FolderCursor& folder() { return m_folder; }
 
 private:
     static char* grow(std::unique_ptr<char[]>& buffer, std::size_t& size, std::size_t n, std::size_t keep);
@@ -40,6 +44,7 @@ private:
     z_stream_s* m_stream = nullptr;
     std::unique_ptr<char[]> m_input, m_output;
     std::size_t m_inputSize = 0, m_outputSize = 0;
+    FolderCursor m_folder;
 };
 
 class WorkerPool {

@@ -251,6 +251,40 @@ TEST(ZipArchive, FilesThatVanishedOrAreNoFilesAreSkippedAndListed) {
     EXPECT_EQ(zip.item(1).fileName, "Site/empty.txt");
 }
 
+// A store plans from its listing; a file read otherwise than listed moments before is stored
+// as it is found, never as the listing said: grown, shrunk, emptied, or no longer a file.
+TEST(ZipArchive, FilesReadOtherwiseThanListedAreStoredAsFound) {
+    TempDir t;
+    t.write("same.txt", "listed as it is");
+    t.write("grown.txt", "0123456789"); // listed with 3 bytes
+    t.write("shrunk.txt", "abc");       // listed with 10 bytes
+    t.write("empty.txt", "");
+    ASSERT_EQ(::mkfifo((t / "fifo").c_str(), 0600), 0); // a file of 0 bytes when listed
+    const auto listed = [](std::uint64_t size) { return FileFacts{size, 0640, kTime, 0}; };
+    ZipArchive zip;
+    zip.open(t / "A.zip");
+    zip.setBaseDirectory(t.path());
+    zip.addFile("same.txt", listed(15));
+    zip.addFile("grown.txt", listed(3));
+    zip.addFile("shrunk.txt", listed(10));
+    zip.addFile("empty.txt", listed(0));
+    zip.addFile("fifo", listed(0));
+    zip.save();
+    EXPECT_EQ(zip.skippedFiles(), std::vector<std::string>{"fifo"});
+    ASSERT_EQ(zip.count(), 4u);
+    for (const std::string name : {"same.txt", "grown.txt", "shrunk.txt", "empty.txt"}) {
+        SCOPED_TRACE(name);
+        const std::string data = test::readFile(t / name);
+        const ZipItem& item = zip.item(std::size_t(zip.findFile(name)));
+        EXPECT_EQ(item.uncompressedSize, data.size());
+        EXPECT_EQ(item.crc32, test::crcOf(data));
+        EXPECT_EQ(zip.extractToString(name), data);
+    }
+    // Found as listed, the listing's facts are the item's.
+    EXPECT_EQ(zip.item(std::size_t(zip.findFile("same.txt"))).modificationTime, kTime);
+    EXPECT_EQ(zip.item(std::size_t(zip.findFile("same.txt"))).unixMode(), 0640u);
+}
+
 TEST(ZipArchive, ProgressIsReportedForTheArchiveAndEachItem) {
     Project p;
     ZipArchive zip;

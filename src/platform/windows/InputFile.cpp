@@ -20,7 +20,7 @@ InputFile::~InputFile() { close(); }
 
 InputFile::InputFile(InputFile&& other) noexcept
     : m_fd(std::exchange(other.m_fd, nullptr)), m_dosAttributes(other.m_dosAttributes), m_size(other.m_size),
-      m_mode(other.m_mode), m_mtime(other.m_mtime) {}
+      m_mode(other.m_mode), m_mtime(other.m_mtime), m_knowsFacts(other.m_knowsFacts) {}
 
 InputFile& InputFile::operator=(InputFile&& other) noexcept {
     if (this != &other) {
@@ -30,8 +30,27 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
         m_size = other.m_size;
         m_mode = other.m_mode;
         m_mtime = other.m_mtime;
+        m_knowsFacts = other.m_knowsFacts;
     }
     return *this;
+}
+
+// Windows learns the facts from the open handle, without a path lookup, and the folder and
+// device checks need them anyway.
+bool InputFile::openListed(const std::string& path) {
+    return open(path);
+}
+
+bool InputFile::isRegularFile() const {
+    return m_fd != nullptr; // open() refuses folders and devices
+}
+
+FolderCursor::~FolderCursor() = default;
+
+void FolderCursor::close() {}
+
+bool InputFile::openListed(const std::string& path, FolderCursor&) {
+    return open(path);
 }
 
 bool InputFile::open(const std::string& path) {
@@ -62,6 +81,7 @@ bool InputFile::open(const std::string& path) {
     m_dosAttributes = basic.FileAttributes &
                       (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     m_mtime = unixTimeOf(basic.LastWriteTime);
+    m_knowsFacts = true;
     return true;
 }
 

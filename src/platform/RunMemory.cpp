@@ -1,0 +1,34 @@
+#include "platform/RunMemory.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <unistd.h>
+#include <sys/mman.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace kp {
+
+void prepareMemoryForRun() {
+#ifdef __GLIBC__
+    constexpr int kHeapStep = 64 << 20;
+    constexpr std::uintptr_t kLargePage = 2u << 20;
+    mallopt(M_ARENA_MAX, 1);             // one heap: the workers' objects go where the large pages are
+    mallopt(M_MMAP_THRESHOLD, 32 << 20); // blocks of a megabyte or so are reused, not mapped anew (32 MiB: the most glibc takes)
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);   // nothing given back before the run ends
+    mallopt(M_TOP_PAD, kHeapStep);
+    auto* const before = static_cast<char*>(sbrk(0));
+    // Grows the heap by the step now (volatile: a compiler may drop a block freed unused).
+    void* volatile block = std::malloc(1 << 20);
+    std::free(block);
+    auto* const after = static_cast<char*>(sbrk(0));
+    const std::uintptr_t from = (std::uintptr_t(before) + kLargePage - 1) & ~(kLargePage - 1);
+    const std::uintptr_t to = std::uintptr_t(after) & ~(kLargePage - 1);
+    // Only a hint: a system without large pages or with them turned off ignores or refuses it.
+    if (before != reinterpret_cast<char*>(-1) && to > from)
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#endif
+}
+
+} // namespace kp
