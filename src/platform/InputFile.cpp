@@ -140,6 +140,13 @@ bool InputFile::readAt(std::uint64_t offset, void* buffer, std::size_t n) const 
     return true;
 }
 
+std::ptrdiff_t InputFile::readUpTo(std::uint64_t offset, void* buffer, std::size_t n) const {
+    for (;;) {
+        const ssize_t got = ::pread(m_fd, buffer, n, off_t(offset));
+        if (got >= 0 || errno != EINTR) return got;
+    }
+}
+
 std::ptrdiff_t InputFile::read(void* buffer, std::size_t n) {
     for (;;) {
         const ssize_t got = ::read(m_fd, buffer, n);

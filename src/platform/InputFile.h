@@ -64,6 +64,9 @@ public:
     // Reads exactly n bytes at offset. False when they are not all there (errno 0: the file
     // ends early) or on a read error (errno set). Safe to call from several threads at once.
     bool readAt(std::uint64_t offset, void* buffer, std::size_t n) const;
+    // Reads up to n bytes at offset in one call: the count read, 0 at the end of the file, -1
+    // on a read error (errno set). Safe to call from several threads at once.
+    std::ptrdiff_t readUpTo(std::uint64_t offset, void* buffer, std::size_t n) const;
     // Reads on from the current position, up to n bytes: the count read, 0 at the end of the
     // file, -1 on a read error (errno set).
     std::ptrdiff_t read(void* buffer, std::size_t n);

@@ -1,5 +1,6 @@
 #include "store/ArchiveWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unordered_map>
@@ -69,35 +70,51 @@ Result<std::vector<std::string>> writeArchive(ZipArchive& zip, WriterJob& job, c
 // What comparing a copied item with its file found.
 enum class CopyVerdict { Same, FileDiffers, BadCopy };
 
-// One pass over the file: its bytes against the item's inflated bytes, and its CRC. A file
-// whose CRC or size is not the item's changed after it was stored (as any file may); one
-// that keeps the item's size and CRC but not its bytes, or an item that does not inflate to
-// its own CRC, means the copied data is not the file's.
-CopyVerdict compareCopyWithFile(const ZipArchive& zip, const std::string& name, const std::string& path) {
+// The size and CRC of the whole file, read from its start.
+bool sizeAndCrcOf(const InputFile& file, std::vector<char>& buffer, std::uint64_t& size, std::uint32_t& crc) {
+    buffer.resize(std::max<std::size_t>(buffer.size(), 65536));
+    std::uint32_t value = 0xFFFFFFFFu;
+    size = 0;
+    for (;;) {
+        const std::ptrdiff_t got = file.readUpTo(size, buffer.data(), buffer.size());
+        if (got < 0) return false;
+        if (got == 0) break;
+        value = UpdateCrc32(value, buffer.data(), std::size_t(got));
+        size += std::uint64_t(got);
+    }
+    crc = ~value;
+    return true;
+}
+
+// One pass over the file: its bytes against the item's inflated bytes. Reading the item checks
+// that it inflates to its own CRC, so a file with exactly those bytes has that CRC too. Where
+// the bytes differ, the whole file's CRC tells why: another size or CRC means the file changed
+// after it was stored (as any file may); the item's size and CRC under other bytes, or an item
+// that does not inflate to its own CRC, mean the copied data is not the file's.
+CopyVerdict compareCopyWithFile(const ZipArchive& zip, const std::string& name, const std::string& path,
+                                FolderCursor& folder, std::vector<char>& buffer) {
     InputFile file;
-    if (!file.open(path)) return CopyVerdict::FileDiffers;
+    if (!file.openListed(path, folder)) return CopyVerdict::FileDiffers;
     const int index = zip.findFile(name);
     if (index < 0) return CopyVerdict::BadCopy;
     const ZipItem& item = zip.item(std::size_t(index));
-    std::uint32_t fileCrc = 0xFFFFFFFFu;
     std::uint64_t offset = 0;
-    bool bytesDiffer = false, fileShort = false;
-    std::vector<char> buffer;
+    bool bytesDiffer = false;
     const Result<void> read = readItemData(zip, name, [&](const char* data, std::size_t n) {
-        if (fileShort) return;
-        buffer.resize(n);
-        if (!file.readAt(offset, buffer.data(), n)) {
-            fileShort = true;
-            return;
-        }
+        if (bytesDiffer) return;
+        if (buffer.size() < n) buffer.resize(n);
+        bytesDiffer = !file.readAt(offset, buffer.data(), n) || std::memcmp(data, buffer.data(), n) != 0;
         offset += n;
-        fileCrc = UpdateCrc32(fileCrc, buffer.data(), n);
-        if (!bytesDiffer && std::memcmp(data, buffer.data(), n) != 0) bytesDiffer = true;
     });
     if (!read) return CopyVerdict::BadCopy;
     char extra;
-    if (fileShort || file.readAt(offset, &extra, 1) || ~fileCrc != item.crc32) return CopyVerdict::FileDiffers;
-    return bytesDiffer ? CopyVerdict::BadCopy : CopyVerdict::Same;
+    if (!bytesDiffer && file.readUpTo(offset, &extra, 1) == 0 && (item.uncompressedSize > 0 || file.isRegularFile()))
+        return CopyVerdict::Same;
+    std::uint64_t size = 0;
+    std::uint32_t crc = 0;
+    if (!sizeAndCrcOf(file, buffer, size, crc) || size != item.uncompressedSize || crc != item.crc32)
+        return CopyVerdict::FileDiffers;
+    return CopyVerdict::BadCopy;
 }
 
 struct CheckFindings {
@@ -124,8 +141,12 @@ CheckFindings checkArchive(const ZipArchive& zip, const WriterJob& job,
     for (auto& [path, crc] : compareWithDisk(zip, compressed, job.projectPath)) differing.emplace(path, crc);
 
     std::vector<CopyVerdict> verdicts(copiedFiles.size(), CopyVerdict::Same);
-    runInParallel(copiedFiles.size(), 2, [&](std::size_t i) {
-        verdicts[i] = compareCopyWithFile(zip, copiedFiles[i], joinPath(job.projectPath, copiedFiles[i]));
+    constexpr std::size_t kFilesPerTurn = 16; // files a thread takes at once, mostly of one folder
+    runInParallel((copiedFiles.size() + kFilesPerTurn - 1) / kFilesPerTurn, 2, [&](std::size_t turn) {
+        FolderCursor folder;
+        std::vector<char> buffer;
+        for (std::size_t i = turn * kFilesPerTurn; i < std::min(copiedFiles.size(), (turn + 1) * kFilesPerTurn); ++i)
+            verdicts[i] = compareCopyWithFile(zip, copiedFiles[i], joinPath(job.projectPath, copiedFiles[i]), folder, buffer);
     });
     CheckFindings found;
     for (std::size_t i = 0; i < copiedFiles.size(); ++i) {

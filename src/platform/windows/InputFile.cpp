@@ -92,6 +92,16 @@ void InputFile::close() {
     m_fd = nullptr;
 }
 
+std::ptrdiff_t InputFile::readUpTo(std::uint64_t offset, void* buffer, std::size_t n) const {
+    OVERLAPPED at{};
+    at.Offset = DWORD(offset);
+    at.OffsetHigh = DWORD(offset >> 32);
+    DWORD got = 0;
+    if (!ReadFile(m_fd, buffer, DWORD(std::min<std::size_t>(n, 1u << 30)), &got, &at))
+        return GetLastError() == ERROR_HANDLE_EOF ? 0 : (win::fail(), -1);
+    return std::ptrdiff_t(got);
+}
+
 bool InputFile::readAt(std::uint64_t offset, void* buffer, std::size_t n) const {
     auto* p = static_cast<char*>(buffer);
     while (n > 0) {
