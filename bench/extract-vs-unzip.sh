@@ -21,18 +21,15 @@ case "$archive" in "$tree/#tarnel/Include-"*c.zip) ;; *) bench_die "kpad store p
 files=$(wc -l <"$work/files")
 mb=$(du -sm --apparent-size --exclude='#tarnel' "$tree" | cut -f1)
 
-# Both write into a folder that is removed and made again, untimed, before each run.
-extract() { "$kpad" extract "$tree" "$archive" --to "$work/k" >"$work/kpad.out" 2>"$work/kpad.err"; }
-# The other tool's files are written to the disk (sync) before a timed run, so that neither
-# pays for the writeback of the other's 8,000 files.
-fresh() { rm -rf "$work/$1"; mkdir "$work/$1"; sync; }
+# Each run writes into a new folder (fresh_folder in lib-timing.bash).
+extract() { "$kpad" extract "$tree" "$archive" --to "$FRESH" >"$work/kpad.out" 2>"$work/kpad.err"; }
 kpad_ms=() unzip_ms=()
-run_kpad() { fresh k; time_ms extract || bench_die "kpad extract failed: $(cat "$work/kpad.err")"; kpad_ms+=("$LAST_MS"); }
-run_unzip() { fresh u; time_ms unzip -oq "$archive" -d "$work/u"; unzip_ms+=("$LAST_MS"); }
+run_kpad() { fresh_folder k; time_ms extract || bench_die "kpad extract failed: $(cat "$work/kpad.err")"; kpad_ms+=("$LAST_MS"); }
+run_unzip() { fresh_folder u; time_ms unzip -oq "$archive" -d "$FRESH"; unzip_ms+=("$LAST_MS"); }
 run_kpad # also warms the cache
-[ "$(cat "$work/kpad.out")" = "$files files copied to $work/k" ] ||
+[ "$(cat "$work/kpad.out")" = "$files files copied to $FRESH" ] ||
   bench_die "kpad extract printed '$(cat "$work/kpad.out")', not $files files copied"
-diff -r "$tree" "$work/k/Include" -x '#tarnel' >/dev/null || bench_die "the extracted tree differs from the original"
+diff -r "$tree" "$FRESH/Include" -x '#tarnel' >/dev/null || bench_die "the extracted tree differs from the original"
 kpad_ms=()
 for ((i = 0; i < reps; i++)); do
   if ((i % 2)); then run_unzip; run_kpad; else run_kpad; run_unzip; fi
@@ -40,8 +37,8 @@ done
 m_kpad=$(median "${kpad_ms[@]}")
 m_unzip=$(median "${unzip_ms[@]}")
 r=$(ratio "$m_kpad" "$m_unzip")
-fresh k
-peak=$(peak_mib "$kpad" extract "$tree" "$archive" --to "$work/k")
+fresh_folder k
+peak=$(peak_mib "$kpad" extract "$tree" "$archive" --to "$FRESH")
 echo "extract-vs-unzip: $files files, $mb MB; $reps reps"
 echo "  kpad extract wall ms: ${kpad_ms[*]}"
 echo "  unzip -oq wall ms:    ${unzip_ms[*]}"

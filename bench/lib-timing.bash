@@ -104,3 +104,16 @@ bench_stored_source_tree() {
   make_source_tree "$tree" "$work/files"
   archive=$("$kpad" store "$tree" 2>"$work/kpad.err") || bench_die "kpad store failed: $(cat "$work/kpad.err")"
 }
+
+# fresh_folder NAME: a new empty folder $work/NAME.N for one timed extraction, its path in
+# FRESH. Nothing is deleted between timed runs: on a disk mounted with online discard the
+# deletion of the last run's 8,000 files slows the next run's file creation for seconds, by
+# as much for either tool, whichever ran after it. The files written so far go to the disk
+# (sync) first, so that no run pays for the writeback of another's files. All of them go with
+# $work at the end.
+fresh_folder() {
+  FRESH_COUNT=$((${FRESH_COUNT:-0} + 1))
+  FRESH=$work/$1.$FRESH_COUNT
+  mkdir "$FRESH"
+  sync
+}

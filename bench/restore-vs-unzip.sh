@@ -21,12 +21,11 @@ files=$(wc -l <"$work/files")
 mb=$(du -sm --apparent-size --exclude='#tarnel' "$tree" | cut -f1)
 
 kit_ms=() unzip_ms=()
-# The other tool's files are written to the disk (sync) before a timed run, so that neither
-# pays for the writeback of the other's 8,000 files.
-run_kit() { rm -rf "$work/k"; mkdir "$work/k"; sync; time_ms "$extract" "$archive" "$work/k"; kit_ms+=("$LAST_MS"); }
-run_unzip() { rm -rf "$work/u"; mkdir "$work/u"; sync; time_ms unzip -oq "$archive" -d "$work/u"; unzip_ms+=("$LAST_MS"); }
+# Each run writes into a new folder (fresh_folder in lib-timing.bash).
+run_kit() { fresh_folder k; time_ms "$extract" "$archive" "$FRESH"; kit_ms+=("$LAST_MS"); }
+run_unzip() { fresh_folder u; time_ms unzip -oq "$archive" -d "$FRESH"; unzip_ms+=("$LAST_MS"); }
 run_kit # untimed check (it also warms the cache)
-diff -r "$tree" "$work/k/Include" -x '#tarnel' >/dev/null || bench_die "the extracted tree differs from the original"
+diff -r "$tree" "$FRESH/Include" -x '#tarnel' >/dev/null || bench_die "the extracted tree differs from the original"
 kit_ms=()
 for ((i = 0; i < reps; i++)); do
   if ((i % 2)); then run_unzip; run_kit; else run_kit; run_unzip; fi
@@ -34,8 +33,8 @@ done
 m_kit=$(median "${kit_ms[@]}")
 m_unzip=$(median "${unzip_ms[@]}")
 r=$(ratio "$m_kit" "$m_unzip")
-rm -rf "$work/k"; mkdir "$work/k"
-peak=$(peak_mib "$extract" "$archive" "$work/k")
+fresh_folder k
+peak=$(peak_mib "$extract" "$archive" "$FRESH")
 echo "restore-vs-unzip: $files files, $mb MB; $reps reps"
 echo "  restore extraction wall ms: ${kit_ms[*]}"
 echo "  unzip -oq wall ms:          ${unzip_ms[*]}"

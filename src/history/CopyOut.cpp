@@ -112,7 +112,8 @@ private:
 // there would carry the copy, and with overwrite the replacement of files, to wherever it
 // points (the folder given itself may be a link); a file where a folder is needed stops it.
 // Folders found to be real folders are remembered, so each is asked about once per copy
-// and a file costs one question about its own name.
+// and a file costs one question about its own name; so are folders found missing, below
+// which nothing needs asking (a copy into a new folder asks nothing per file).
 class PathWalk {
 public:
     explicit PathWalk(const std::string& targetFolder) : m_root(withoutTrailingSlash(targetFolder)) {}
@@ -132,6 +133,7 @@ public:
             from = to;
             const bool last = to == target.size();
             if (!last && m_folders.count(part)) continue;
+            if (!last && m_missing.count(part)) return f;
             const EntryKind kind = entryKind(part);
             if (kind == EntryKind::Link) {
                 f.link = part;
@@ -143,6 +145,7 @@ public:
                 m_folders.insert(part);
             } else {
                 if (kind != EntryKind::None) f.notFolder = part;
+                else m_missing.insert(part);
                 return f; // nothing below a missing part exists yet
             }
         }
@@ -153,7 +156,7 @@ public:
 
 private:
     std::string m_root;
-    std::unordered_set<std::string> m_folders;
+    std::unordered_set<std::string> m_folders, m_missing;
 };
 
 std::string linkRefusal(const std::string& link) {
