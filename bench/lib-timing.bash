@@ -111,9 +111,19 @@ bench_stored_source_tree() {
 # as much for either tool, whichever ran after it. The files written so far go to the disk
 # (sync) first, so that no run pays for the writeback of another's files. All of them go with
 # $work at the end.
+# FRESH_BASE, when set, is where the folders are made instead of $work (a memory file system).
 fresh_folder() {
   FRESH_COUNT=$((${FRESH_COUNT:-0} + 1))
-  FRESH=$work/$1.$FRESH_COUNT
+  FRESH=${FRESH_BASE:-$work}/$1.$FRESH_COUNT
   mkdir "$FRESH"
   sync
+}
+
+# memory_folder NAME: a new folder on /dev/shm (removed on exit) for the in-memory variant of
+# an extraction row, its path in MEMORY; empty when /dev/shm is missing or has under 1 GB free.
+memory_folder() {
+  MEMORY=
+  [ -d /dev/shm ] && [ "$(df -Pk /dev/shm | awk 'NR == 2 { print $4 }')" -gt 1048576 ] || return 0
+  MEMORY=$(mktemp -d "/dev/shm/kp-bench-$1.XXXXXX")
+  trap 'rm -rf "$work" "$MEMORY"' EXIT
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The extraction phase of a restore of a ~100 MB, ~8,000-file state against unzip -oq of the
 # same archive into an empty folder. One more extraction, untimed, gives the peak memory.
+# Then the same into memory (tmpfs), where the disk's cost of creating files is taken away.
 # Usage: bench/restore-vs-unzip.sh BUILD_DIR    (BENCH_REPS: repetitions, default 5)
 set -euo pipefail
 build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
@@ -26,16 +27,25 @@ run_kit() { fresh_folder k; time_ms "$extract" "$archive" "$FRESH"; kit_ms+=("$L
 run_unzip() { fresh_folder u; time_ms unzip -oq "$archive" -d "$FRESH"; unzip_ms+=("$LAST_MS"); }
 run_kit # untimed check (it also warms the cache)
 diff -r "$tree" "$FRESH/Include" -x '#tarnel' >/dev/null || bench_die "the extracted tree differs from the original"
-kit_ms=()
-for ((i = 0; i < reps; i++)); do
-  if ((i % 2)); then run_unzip; run_kit; else run_kit; run_unzip; fi
-done
-m_kit=$(median "${kit_ms[@]}")
-m_unzip=$(median "${unzip_ms[@]}")
-r=$(ratio "$m_kit" "$m_unzip")
-fresh_folder k
-peak=$(peak_mib "$extract" "$archive" "$FRESH")
-echo "restore-vs-unzip: $files files, $mb MB; $reps reps"
-echo "  restore extraction wall ms: ${kit_ms[*]}"
-echo "  unzip -oq wall ms:          ${unzip_ms[*]}"
-bench_result restore-vs-unzip "extraction $m_kit ms" "unzip -oq $m_unzip ms" "$r" "$target" "$peak" "$peak_target"
+# measure WHERE: alternating timed runs into new folders, results as the row WHERE names.
+measure() {
+  kit_ms=() unzip_ms=()
+  for ((i = 0; i < reps; i++)); do
+    if ((i % 2)); then run_unzip; run_kit; else run_kit; run_unzip; fi
+  done
+  m_kit=$(median "${kit_ms[@]}")
+  m_unzip=$(median "${unzip_ms[@]}")
+  r=$(ratio "$m_kit" "$m_unzip")
+  fresh_folder k
+  peak=$(peak_mib "$extract" "$archive" "$FRESH")
+  echo "restore-vs-unzip$1: $files files, $mb MB; $reps reps"
+  echo "  restore extraction wall ms: ${kit_ms[*]}"
+  echo "  unzip -oq wall ms:          ${unzip_ms[*]}"
+  bench_result "restore-vs-unzip$1" "extraction $m_kit ms" "unzip -oq $m_unzip ms" "$r" "$target" "$peak" "$peak_target"
+}
+measure ""
+# The same into memory (tmpfs), as in extract-vs-unzip.sh.
+memory_folder restore
+if [ -n "$MEMORY" ]; then
+  FRESH_BASE=$MEMORY measure " into memory"
+fi
