@@ -294,6 +294,7 @@ bool Engine::canWriteNewArchive() {
 }
 
 void Engine::startWriter(WriterJob job, std::uint64_t fileBytes) {
+    m_state.primaryReader.reset(); // the job holds it while it needs it
     m_state.checksumMismatches.clear();
     m_host.repaint(m_state);
     enter(Phase::Writing);

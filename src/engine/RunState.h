@@ -3,6 +3,7 @@
 // it, and change it only through the engine's RunEdits and requests. Lives until the run ends.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -40,6 +41,9 @@ struct RunState : Project {
     std::vector<Mismatch> checksumMismatches;
     // The primary archive's items, read once per run (at start-up when it is also the latest).
     std::optional<std::vector<ArchiveLine>> primaryItems;
+    // The primary archive as start-up opened it, for a full store to copy unchanged files
+    // from; let go when the writer starts.
+    std::shared_ptr<const ZipReader> primaryReader;
     // The latest archive's project.set, and its items when it is not the primary archive:
     // a project that equals the newest relative archive's state stores nothing new.
     std::string latestProjectSet;

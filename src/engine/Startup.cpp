@@ -117,7 +117,7 @@ void probeArchiveFolder(RunState& s) {
 } // namespace
 
 Result<void> readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
-                         std::optional<std::vector<ArchiveLine>>* items) {
+                         std::optional<std::vector<ArchiveLine>>* items, std::shared_ptr<const ZipReader>* reader) {
     projectSet.clear();
     projectLog.clear();
     // A damaged latest archive leaves the run with the user's settings and no history; the
@@ -142,6 +142,7 @@ Result<void> readRecords(const std::string& archivePath, std::string& projectSet
         if (!text) return damaged(text.failure());
         projectLog = std::move(text.value());
     }
+    if (reader) *reader = zip.reader();
     return {};
 }
 
@@ -189,7 +190,8 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
         // comparison, so a large directory is read once per run.
         const bool isPrimary = !s.archives.storedStates.empty() && s.archives.storedStates.back() == s.latestArchiveName;
         const Result<void> read =
-            readRecords(s.latestArchiveName, projectSet, projectLog, isPrimary ? &s.primaryItems : &s.latestItems);
+            readRecords(s.latestArchiveName, projectSet, projectLog, isPrimary ? &s.primaryItems : &s.latestItems,
+                        isPrimary ? &s.primaryReader : nullptr);
         // A log too large refuses the store; a damaged archive only leaves the run without history.
         s.logTooLarge = !read && read.failure().kind == FailureKind::Refused;
         s.latestProjectSet = projectSet;

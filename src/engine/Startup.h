@@ -47,10 +47,12 @@ inline constexpr std::uint64_t kMaxLogSize = 256u << 20;
 // missing members or an archive that cannot be read. With items, also keeps the archive's
 // item lines (left empty when it cannot be read). Returns why the archive could not be
 // read: Internal with the kit's reason; a log over kMaxLogSize is Refused (kLogTooLarge), with
-// the set and items read.
+// the set and items read. With reader, also keeps the archive open there for a save to copy
+// from (its directory is then not read again).
 inline constexpr const char* kLogTooLarge = "its project log is over 256 MB";
 Result<void> readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
-                         std::optional<std::vector<ArchiveLine>>* items = nullptr);
+                         std::optional<std::vector<ArchiveLine>>* items = nullptr,
+                         std::shared_ptr<const ZipReader>* reader = nullptr);
 
 // Removes ".tmp" twins of this project's archives left by an interrupted run.
 void removeStaleTemporaries(const std::string& archiveFolder, const std::string& projectName, const Clock& clock);

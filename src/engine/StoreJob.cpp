@@ -42,8 +42,10 @@ WriterJob composeWriterJob(const RunState& s, const Selection& selection, const 
     // A relative archive holds only what differs from the primary, so there is nothing in the
     // primary to copy for it, and reading the primary's directory a second time would cost
     // more than the listing in a project of many files.
-    if (selection.full && !s.archives.storedStates.empty() && !s.primaryDataDamaged)
+    if (selection.full && !s.archives.storedStates.empty() && !s.primaryDataDamaged) {
         job.primaryArchive = s.archives.storedStates.back();
+        job.primaryReader = s.primaryReader;
+    }
 
     ProjectSetFields fields;
     fields.projectName = s.projectName();

@@ -35,7 +35,8 @@ Result<std::vector<std::string>> writeArchive(ZipArchive& zip, WriterJob& job, c
                                               const ProgressCallback& progress, std::vector<UnreadableFile>& unreadable) {
     if (Result<void> opened = openArchive(zip, job.archiveName); !opened) return opened.failure();
     // A primary that cannot be read only means that every file is compressed.
-    if (!job.primaryArchive.empty()) zip.reuseItemsOf(job.primaryArchive);
+    if (job.primaryReader) zip.reuseItemsOf(std::move(job.primaryReader));
+    else if (!job.primaryArchive.empty()) zip.reuseItemsOf(job.primaryArchive);
     if (!job.comment.empty())
         if (Result<void> set = setArchiveComment(zip, job.comment); !set) return set.failure();
     zip.reserveItems(job.folders.size() + job.files.size() + 3);

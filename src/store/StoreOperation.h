@@ -35,6 +35,7 @@ struct WriterJob {
     std::string comment;              // the ZIP comment (full archives only)
     std::string primaryArchive;       // full path of the newest full archive, or empty: files
                                       // it holds unchanged are copied, not compressed again
+    std::shared_ptr<const ZipReader> primaryReader; // that archive as start-up read it, if it did
 };
 
 // The project listing as lines relative to the project's folder.

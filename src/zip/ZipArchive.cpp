@@ -228,6 +228,13 @@ void ZipArchive::deleteItemsIf(const std::function<bool(const ZipItem&)>& picked
     rebuildIndex();
 }
 
+void ZipArchive::reuseItemsOf(std::shared_ptr<const ZipReader> reader) {
+    m_reuse.reset();
+    if (!reader) return;
+    m_reuse = std::make_unique<ReuseSource>();
+    m_reuse->reader = std::move(reader);
+}
+
 bool ZipArchive::reuseItemsOf(const std::string& path) {
     m_reuse.reset();
     try {

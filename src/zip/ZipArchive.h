@@ -33,6 +33,8 @@ public:
     // path where nothing exists gives an empty new archive that save() creates.
     void open(const std::string& path);
     const std::string& fileName() const { return m_fileName; }
+    // The archive as opened, for another archive's save to copy from; null for a new one.
+    std::shared_ptr<const ZipReader> reader() const { return m_reader; }
 
     // Items in archive order: those already saved, then those added since, minus those
     // deleted since. Queued files (addFile) appear once saved.
@@ -70,6 +72,8 @@ public:
     // name and size, and its CRC must equal the file's, computed as the file is read. Returns
     // false, and nothing is reused, when that archive cannot be read.
     bool reuseItemsOf(const std::string& path);
+    // The same with that archive already open, as reader() gave it.
+    void reuseItemsOf(std::shared_ptr<const ZipReader> reader);
     // Lets go of that archive (its directory may be large).
     void stopReusing() { m_reuse.reset(); }
     // Files whose data the last save copied from that archive. Their data was never
