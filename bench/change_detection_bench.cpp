@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "store/ChangeDetection.h"
+#include "platform/RunMemory.h"
 
 namespace {
 
@@ -80,6 +81,7 @@ double timeOnce(const Listings& l) {
 } // namespace
 
 int main(int argc, char** argv) {
+    kp::prepareMemoryForRun(); // as the program does
     if (argc != 2 && argc != 3) {
         std::fputs("usage: change_detection_bench LINES [CALLS]\n", stderr);
         return 2;

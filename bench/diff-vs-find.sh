@@ -24,7 +24,7 @@ bench_init "$work"
 tree=$work/Tree
 export XDG_CONFIG_HOME=$work/config
 entries=$("$maker" make-tree "$tree" --files 50000)
-full=$(NO_FAKE_STAT=1 faketime -f -10m "$kpad" store "$tree" 2>"$work/kpad.err") ||
+full=$(ten_minutes_back "$kpad" store "$tree" 2>"$work/kpad.err") ||
   bench_die "the store failed: $full $(cat "$work/kpad.err")"
 case "$full" in "$tree/#tarnel/Tree-"*c.zip) ;; *) bench_die "the store printed '$full', not a full archive" ;; esac
 touched=$(cd "$tree" && find . -type f -name 'file-000000.*' -printf '%P\n' | head -1)

@@ -127,3 +127,10 @@ memory_folder() {
   MEMORY=$(mktemp -d "/dev/shm/kp-bench-$1.XXXXXX")
   trap 'rm -rf "$work" "$MEMORY"' EXIT
 }
+
+# ten_minutes_back COMMAND...: runs a command with the clock ten minutes back, through
+# libfaketime preloaded directly: the faketime wrapper keeps a named semaphore per process id,
+# and one left behind by a killed run fails every later run that gets the same id.
+ten_minutes_back() {
+  NO_FAKE_STAT=1 LD_PRELOAD=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1 FAKETIME=-10m "$@"
+}

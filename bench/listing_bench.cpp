@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "store/ProjectListing.h"
+#include "platform/RunMemory.h"
 
 namespace {
 
@@ -98,6 +99,7 @@ int usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    kp::prepareMemoryForRun(); // as the program does
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 3 && args[0] == "make-tree")
         return makeTree(args[1], std::atol(args[2].c_str()), false);

@@ -42,7 +42,7 @@ prepare() {
   local tree=$work/$1 full
   "$maker" make-tree "$tree" --files "$2" >/dev/null || bench_die "make-tree $2 failed"
   [ -f "$tree/$changed" ] || bench_die "$tree/$changed is missing"
-  full=$(NO_FAKE_STAT=1 faketime -f -10m "$kpad" store "$tree" 2>"$work/kpad.err") ||
+  full=$(ten_minutes_back "$kpad" store "$tree" 2>"$work/kpad.err") ||
     bench_die "the first store of $1 failed: $full $(cat "$work/kpad.err")"
   case "$full" in "$tree/#tarnel/$1-"*c.zip) ;; *) bench_die "the first store printed '$full', not a full archive" ;; esac
 }

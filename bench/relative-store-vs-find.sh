@@ -30,7 +30,7 @@ entries=$("$maker" make-tree "$tree" --files 50000)
 changed="area03/part04/Section 2/file-000000.html"
 [ -f "$tree/$changed" ] || changed=$(cd "$tree" && find . -type f -name 'file-000000.*' -printf '%P\n')
 
-full=$(NO_FAKE_STAT=1 faketime -f -10m "$kpad" store "$tree" 2>"$work/kpad.err") ||
+full=$(ten_minutes_back "$kpad" store "$tree" 2>"$work/kpad.err") ||
   bench_die "the first store failed: $full $(cat "$work/kpad.err")"
 case "$full" in "$tree/#tarnel/Tree-"*c.zip) ;; *) bench_die "the first store printed '$full', not a full archive" ;; esac
 

@@ -4,8 +4,10 @@
 #include <cstdio>
 
 #include "zip/ZipArchive.h"
+#include "platform/RunMemory.h"
 
 int main(int argc, char** argv) {
+    kp::prepareMemoryForRun(); // as the program does
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s ARCHIVE FOLDER\n", argv[0]);
         return 2;

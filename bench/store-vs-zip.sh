@@ -79,7 +79,7 @@ echo "  archives: kpad $kpad_bytes bytes, zip $zip_bytes bytes, ratio $size_rati
 
 # --- one-changed: a full store with a comment after one file changed
 reset_case
-primary=$(NO_FAKE_STAT=1 faketime -f -10m "$kpad" store "$tree" 2>"$work/kpad.err") ||
+primary=$(ten_minutes_back "$kpad" store "$tree" 2>"$work/kpad.err") ||
   bench_die "the primary store failed: $primary $(cat "$work/kpad.err")"
 changed=$tree/stdio.h
 [ -f "$changed" ] || changed=$tree/$(head -1 "$work/files")

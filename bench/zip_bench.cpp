@@ -14,10 +14,12 @@
 #include "platform/DosTime.h"
 #include "zip/ArchiveCheck.h"
 #include "zip/ZipArchive.h"
+#include "platform/RunMemory.h"
 
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
+    kp::prepareMemoryForRun(); // as the program does
     if (argc != 3) {
         std::fprintf(stderr, "usage: zip_bench TREE ARCHIVE\n");
         return 2;

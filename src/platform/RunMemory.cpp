@@ -12,17 +12,21 @@ namespace kp {
 
 void prepareMemoryForRun() {
 #ifdef __GLIBC__
+    // The first step covers the peak of a store of a million files; the address space is
+    // only reserved, and pages are made as they are first touched.
+    constexpr int kFirstStep = 512 << 20;
     constexpr int kHeapStep = 64 << 20;
     constexpr std::uintptr_t kLargePage = 2u << 20;
-    mallopt(M_ARENA_MAX, 1);             // one heap: the workers' objects go where the large pages are
-    mallopt(M_MMAP_THRESHOLD, 32 << 20); // blocks of a megabyte or so are reused, not mapped anew (32 MiB: the most glibc takes)
+    mallopt(M_ARENA_MAX, 1);              // one heap: the workers' objects go where the large pages are
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);  // blocks of a megabyte or so are reused, not mapped anew
     mallopt(M_TRIM_THRESHOLD, 1 << 30);   // nothing given back before the run ends
-    mallopt(M_TOP_PAD, kHeapStep);
+    mallopt(M_TOP_PAD, kFirstStep);
     auto* const before = static_cast<char*>(sbrk(0));
-    // Grows the heap by the step now (volatile: a compiler may drop a block freed unused).
+    // Grows the heap by the first step now (volatile: a compiler may drop a block freed unused).
     void* volatile block = std::malloc(1 << 20);
     std::free(block);
     auto* const after = static_cast<char*>(sbrk(0));
+    mallopt(M_TOP_PAD, kHeapStep);
     const std::uintptr_t from = (std::uintptr_t(before) + kLargePage - 1) & ~(kLargePage - 1);
     const std::uintptr_t to = std::uintptr_t(after) & ~(kLargePage - 1);
     // Only a hint: a system without large pages or with them turned off ignores or refuses it.
