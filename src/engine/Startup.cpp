@@ -14,6 +14,7 @@
 #include "store/Records.h"
 #include "store/StoreOperation.h"
 #include "zip/KitResult.h"
+#include "zip/ZipReader.h"
 
 namespace kp {
 
@@ -114,6 +115,9 @@ void probeArchiveFolder(RunState& s) {
     }
 }
 
+// ~150 bytes an item: 15 MB at most.
+constexpr std::size_t kKeptPrimaryItems = 100000;
+
 } // namespace
 
 Result<void> readRecords(const std::string& archivePath, std::string& projectSet, std::string& projectLog,
@@ -192,6 +196,10 @@ int runStartup(RunState& s, const StartupInput& input, const Clock& clock, Host&
         const Result<void> read =
             readRecords(s.latestArchiveName, projectSet, projectLog, isPrimary ? &s.primaryItems : &s.latestItems,
                         isPrimary ? &s.primaryReader : nullptr);
+        // Its directory as read here serves a full store too, which copies unchanged files
+        // from it; not one so large that holding it through a relative store, beside the
+        // listing, would cost more memory than reading it again costs time.
+        if (s.primaryReader && s.primaryReader->entries().size() > kKeptPrimaryItems) s.primaryReader.reset();
         // A log too large refuses the store; a damaged archive only leaves the run without history.
         s.logTooLarge = !read && read.failure().kind == FailureKind::Refused;
         s.latestProjectSet = projectSet;
