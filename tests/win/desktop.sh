@@ -133,7 +133,7 @@ site=$(project restore)
 for i in 1 2 3; do
   # Sizes differ: the stores are seconds apart, within one file time of the archive.
   printf 'state %d%*s' "$i" "$i" "" > "$site/state.txt"
-  NO_FAKE_STAT=1 faketime -f "-$((40 - i * 10))m" "$wine" "$build/kpad.exe" store --comment "state $i" \
+  NO_FAKE_STAT=1 LD_PRELOAD=$libfaketime FAKETIME="-$((40 - i * 10))m" "$wine" "$build/kpad.exe" store --comment "state $i" \
     "Z:$(echo "$site" | tr / '\\')" >/dev/null 2>&1 || fail "kpad.exe store $i"
 done
 echo present > "$site/state.txt"

@@ -29,7 +29,7 @@ open_options() { card_shown || fail "$1: no card"; xdotool mousemove 512 384 cli
 project() {
   rm -rf "$work/$1"; mkdir -p "$work/$1/Site/docs"; echo "<p>hello</p>" > "$work/$1/Site/index.html"
   echo a > "$work/$1/Site/docs/a.txt"
-  NO_FAKE_STAT=1 faketime -f "-10m" "$wine" "$build/kpad.exe" store --comment "state one" \
+  NO_FAKE_STAT=1 LD_PRELOAD=$libfaketime FAKETIME="-10m" "$wine" "$build/kpad.exe" store --comment "state one" \
     "$(winpath "$work/$1/Site")" >/dev/null 2>&1 || fail "kpad.exe store"
   echo "$work/$1/Site"
 }

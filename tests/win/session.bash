@@ -6,6 +6,9 @@ build=$(realpath "$1")
 root=$(realpath "$(dirname "$0")/../..")
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=/usr/lib/wine/wine64
+# Preloaded directly to move the clock: the faketime wrapper's per-process semaphore, left
+# behind by a killed run, fails a later run of the same process id at random.
+libfaketime=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1
 exe="$build/kestrelpad.exe"
 work=$(mktemp -d "$build/$name.XXXXXX")
 export XDG_CONFIG_HOME="$work/config"
