@@ -33,14 +33,19 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
 
 namespace {
 
-int openForReading(const std::string& path) {
-    // O_NONBLOCK: opening a FIFO put where a file was must not wait for a writer.
-    // O_NOATIME: a backup reads every file of the project twice and should not rewrite their
-    // inodes for it; only the file's owner may ask for that, so others open it plainly.
+// O_NONBLOCK: opening a FIFO put where a file was must not wait for a writer.
+// O_NOATIME: a backup reads every file of the project twice and should not rewrite their
+// inodes for it; only the file's owner may ask for that, so others open it plainly.
+template <typename Open>
+int openForReading(const Open& open) {
     const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-    int fd = openAnyLength(path, flags | O_NOATIME);
-    if (fd < 0 && errno == EPERM) fd = openAnyLength(path, flags);
+    int fd = open(flags | O_NOATIME);
+    if (fd < 0 && errno == EPERM) fd = open(flags);
     return fd;
+}
+
+int openForReading(const std::string& path) {
+    return openForReading([&](int flags) { return openAnyLength(path, flags); });
 }
 
 } // namespace
@@ -55,14 +60,18 @@ void FolderCursor::close() {
     m_folder.clear();
 }
 
-bool InputFile::openListed(const std::string& path) {
+bool InputFile::takeListed(int fd) {
     close();
-    m_fd = openForReading(path);
+    m_fd = fd;
     m_size = 0;
     m_mode = 0;
     m_mtime = 0;
     m_knowsFacts = false;
     return m_fd >= 0;
+}
+
+bool InputFile::openListed(const std::string& path) {
+    return takeListed(openForReading(path));
 }
 
 bool InputFile::openListed(const std::string& path, FolderCursor& folder) {
@@ -76,16 +85,8 @@ bool InputFile::openListed(const std::string& path, FolderCursor& folder) {
         if (folder.m_fd < 0) return openListed(path);
         folder.m_folder = folderPath;
     }
-    close();
     const char* name = path.c_str() + slash + 1;
-    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY; // as openForReading
-    m_fd = ::openat(folder.m_fd, name, flags | O_NOATIME);
-    if (m_fd < 0 && errno == EPERM) m_fd = ::openat(folder.m_fd, name, flags);
-    m_size = 0;
-    m_mode = 0;
-    m_mtime = 0;
-    m_knowsFacts = false;
-    return m_fd >= 0;
+    return takeListed(openForReading([&](int flags) { return ::openat(folder.m_fd, name, flags); }));
 }
 
 bool InputFile::open(const std::string& path) {

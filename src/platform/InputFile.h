@@ -72,6 +72,7 @@ public:
     std::ptrdiff_t read(void* buffer, std::size_t n);
 
 private:
+    bool takeListed(int fd); // POSIX: fd from a listed open, or -1
 #ifdef _WIN32
     void* m_fd = nullptr; // a HANDLE
 #else
