@@ -34,9 +34,7 @@ diff -r "$tree" "$FRESH/Include" -x '#tarnel' >/dev/null || bench_die "the extra
 # measure WHERE: alternating timed runs into new folders, results as the row WHERE names.
 measure() {
   kpad_ms=() unzip_ms=()
-  for ((i = 0; i < reps; i++)); do
-    if ((i % 2)); then run_unzip; run_kpad; else run_kpad; run_unzip; fi
-  done
+  alternate run_kpad run_unzip
   m_kpad=$(median "${kpad_ms[@]}")
   m_unzip=$(median "${unzip_ms[@]}")
   r=$(ratio "$m_kpad" "$m_unzip")

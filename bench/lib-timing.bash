@@ -134,3 +134,11 @@ memory_folder() {
 ten_minutes_back() {
   NO_FAKE_STAT=1 LD_PRELOAD=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1 FAKETIME=-10m "$@"
 }
+
+# alternate RUN_A RUN_B: $reps runs of each, alternating which of the two goes first.
+alternate() {
+  local i
+  for ((i = 0; i < reps; i++)); do
+    if ((i % 2)); then "$2"; "$1"; else "$1"; "$2"; fi
+  done
+}

@@ -30,9 +30,7 @@ diff -r "$tree" "$FRESH/Include" -x '#tarnel' >/dev/null || bench_die "the extra
 # measure WHERE: alternating timed runs into new folders, results as the row WHERE names.
 measure() {
   kit_ms=() unzip_ms=()
-  for ((i = 0; i < reps; i++)); do
-    if ((i % 2)); then run_unzip; run_kit; else run_kit; run_unzip; fi
-  done
+  alternate run_kit run_unzip
   m_kit=$(median "${kit_ms[@]}")
   m_unzip=$(median "${unzip_ms[@]}")
   r=$(ratio "$m_kit" "$m_unzip")
