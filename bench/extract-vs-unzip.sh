@@ -24,31 +24,11 @@ mb=$(du -sm --apparent-size --exclude='#tarnel' "$tree" | cut -f1)
 
 # Each run writes into a new folder (fresh_folder in lib-timing.bash).
 extract() { "$kpad" extract "$tree" "$archive" --to "$FRESH" >"$work/kpad.out" 2>"$work/kpad.err"; }
-kpad_ms=() unzip_ms=()
-run_kpad() { fresh_folder k; time_ms extract || bench_die "kpad extract failed: $(cat "$work/kpad.err")"; kpad_ms+=("$LAST_MS"); }
+run_candidate() { fresh_folder k; time_ms extract || bench_die "kpad extract failed: $(cat "$work/kpad.err")"; cand_ms+=("$LAST_MS"); }
 run_unzip() { fresh_folder u; time_ms unzip -oq "$archive" -d "$FRESH"; unzip_ms+=("$LAST_MS"); }
-run_kpad # also warms the cache
+candidate_peak() { peak_mib "$kpad" extract "$tree" "$archive" --to "$FRESH"; }
+run_candidate # also warms the cache
 [ "$(cat "$work/kpad.out")" = "$files files copied to $FRESH" ] ||
   bench_die "kpad extract printed '$(cat "$work/kpad.out")', not $files files copied"
 diff -r "$tree" "$FRESH/Include" -x '#tarnel' >/dev/null || bench_die "the extracted tree differs from the original"
-# measure WHERE: alternating timed runs into new folders, results as the row WHERE names.
-measure() {
-  kpad_ms=() unzip_ms=()
-  alternate run_kpad run_unzip
-  m_kpad=$(median "${kpad_ms[@]}")
-  m_unzip=$(median "${unzip_ms[@]}")
-  r=$(ratio "$m_kpad" "$m_unzip")
-  fresh_folder k
-  peak=$(peak_mib "$kpad" extract "$tree" "$archive" --to "$FRESH")
-  echo "extract-vs-unzip$1: $files files, $mb MB; $reps reps"
-  echo "  kpad extract wall ms: ${kpad_ms[*]}"
-  echo "  unzip -oq wall ms:    ${unzip_ms[*]}"
-  bench_result "extract-vs-unzip$1" "kpad extract $m_kpad ms" "unzip -oq $m_unzip ms" "$r" "$target" "$peak" "$peak_target"
-}
-measure ""
-# The same into memory (tmpfs): what is left when the disk's cost of creating 8,000 files,
-# which is most of both tools' time here and swings with the disk's state, is taken away.
-memory_folder extract
-if [ -n "$MEMORY" ]; then
-  FRESH_BASE=$MEMORY measure " into memory"
-fi
+extraction_rows extract-vs-unzip "kpad extract"

@@ -142,3 +142,28 @@ alternate() {
     if ((i % 2)); then "$2"; "$1"; else "$1"; "$2"; fi
   done
 }
+
+# extraction_rows ROW LABEL: the rows of an extraction against unzip -oq, on the disk and, where
+# /dev/shm has room, into memory (tmpfs): what is left when the disk's cost of creating 8,000
+# files, most of both tools' time and swinging with the disk's state, is taken away. The
+# caller defines run_candidate and run_unzip (one timed run each, into a fresh_folder,
+# appending to cand_ms and unzip_ms) and candidate_peak (the peak memory of one run into
+# $FRESH), and sets files, mb, target and peak_target.
+extraction_rows() {
+  extraction_row "$1" "$2"
+  memory_folder "$1"
+  if [ -n "$MEMORY" ]; then FRESH_BASE=$MEMORY extraction_row "$1 into memory" "$2"; fi
+}
+extraction_row() {
+  local row=$1 label=$2 m_cand m_unzip r peak
+  cand_ms=() unzip_ms=()
+  alternate run_candidate run_unzip
+  m_cand=$(median "${cand_ms[@]}") m_unzip=$(median "${unzip_ms[@]}")
+  r=$(ratio "$m_cand" "$m_unzip")
+  fresh_folder k
+  peak=$(candidate_peak)
+  echo "$row: $files files, $mb MB; $reps reps"
+  echo "  $label wall ms: ${cand_ms[*]}"
+  echo "  unzip -oq wall ms: ${unzip_ms[*]}"
+  bench_result "$row" "$label $m_cand ms" "unzip -oq $m_unzip ms" "$r" "$target" "$peak" "$peak_target"
+}

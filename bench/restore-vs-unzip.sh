@@ -21,29 +21,10 @@ bench_stored_source_tree restore
 files=$(wc -l <"$work/files")
 mb=$(du -sm --apparent-size --exclude='#tarnel' "$tree" | cut -f1)
 
-kit_ms=() unzip_ms=()
 # Each run writes into a new folder (fresh_folder in lib-timing.bash).
-run_kit() { fresh_folder k; time_ms "$extract" "$archive" "$FRESH"; kit_ms+=("$LAST_MS"); }
+run_candidate() { fresh_folder k; time_ms "$extract" "$archive" "$FRESH"; cand_ms+=("$LAST_MS"); }
 run_unzip() { fresh_folder u; time_ms unzip -oq "$archive" -d "$FRESH"; unzip_ms+=("$LAST_MS"); }
-run_kit # untimed check (it also warms the cache)
+candidate_peak() { peak_mib "$extract" "$archive" "$FRESH"; }
+run_candidate # untimed check (it also warms the cache)
 diff -r "$tree" "$FRESH/Include" -x '#tarnel' >/dev/null || bench_die "the extracted tree differs from the original"
-# measure WHERE: alternating timed runs into new folders, results as the row WHERE names.
-measure() {
-  kit_ms=() unzip_ms=()
-  alternate run_kit run_unzip
-  m_kit=$(median "${kit_ms[@]}")
-  m_unzip=$(median "${unzip_ms[@]}")
-  r=$(ratio "$m_kit" "$m_unzip")
-  fresh_folder k
-  peak=$(peak_mib "$extract" "$archive" "$FRESH")
-  echo "restore-vs-unzip$1: $files files, $mb MB; $reps reps"
-  echo "  restore extraction wall ms: ${kit_ms[*]}"
-  echo "  unzip -oq wall ms:          ${unzip_ms[*]}"
-  bench_result "restore-vs-unzip$1" "extraction $m_kit ms" "unzip -oq $m_unzip ms" "$r" "$target" "$peak" "$peak_target"
-}
-measure ""
-# The same into memory (tmpfs), as in extract-vs-unzip.sh.
-memory_folder restore
-if [ -n "$MEMORY" ]; then
-  FRESH_BASE=$MEMORY measure " into memory"
-fi
+extraction_rows restore-vs-unzip "restore extraction"
