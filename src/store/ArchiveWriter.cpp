@@ -93,7 +93,8 @@ bool sizeAndCrcOf(const InputFile& file, std::vector<char>& buffer, std::uint64_
 // after it was stored (as any file may); the item's size and CRC under other bytes, or an item
 // that does not inflate to its own CRC, mean the copied data is not the file's.
 CopyVerdict compareCopyWithFile(const ZipArchive& zip, const std::string& name, const std::string& path,
-                                FolderCursor& folder, std::vector<char>& buffer) {
+                                FolderCursor& folder) {
+    thread_local std::vector<char> buffer; // kept from file to file
     InputFile file;
     if (!file.openListed(path, folder)) return CopyVerdict::FileDiffers;
     const int index = zip.findFile(name);
@@ -143,11 +144,8 @@ CheckFindings checkArchive(const ZipArchive& zip, const WriterJob& job,
 
     std::vector<CopyVerdict> verdicts(copiedFiles.size(), CopyVerdict::Same);
     constexpr std::size_t kFilesPerTurn = 16; // files a thread takes at once, mostly of one folder
-    runInParallel((copiedFiles.size() + kFilesPerTurn - 1) / kFilesPerTurn, 2, [&](std::size_t turn) {
-        FolderCursor folder;
-        std::vector<char> buffer;
-        for (std::size_t i = turn * kFilesPerTurn; i < std::min(copiedFiles.size(), (turn + 1) * kFilesPerTurn); ++i)
-            verdicts[i] = compareCopyWithFile(zip, copiedFiles[i], joinPath(job.projectPath, copiedFiles[i]), folder, buffer);
+    runByFolder(copiedFiles.size(), 2, kFilesPerTurn, [&](std::size_t i, FolderCursor& folder) {
+        verdicts[i] = compareCopyWithFile(zip, copiedFiles[i], joinPath(job.projectPath, copiedFiles[i]), folder);
     });
     CheckFindings found;
     for (std::size_t i = 0; i < copiedFiles.size(); ++i) {

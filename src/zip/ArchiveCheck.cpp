@@ -24,7 +24,8 @@ constexpr std::size_t kFilesPerTurn = 64; // files a thread takes at once, mostl
 // Whether the file holds the item's bytes: the item's size and CRC. The item's size tells how
 // much to read, one byte further, so that a file that grew shows without asking the system
 // for its size: a small file costs an open, one read and a close.
-bool fileHoldsItem(const std::string& path, const ZipItem& item, FolderCursor& folder, char* block) {
+bool fileHoldsItem(const std::string& path, const ZipItem& item, FolderCursor& folder) {
+    thread_local const std::unique_ptr<char[]> block(new char[kBlock]); // kept from file to file
     InputFile file;
     if (!file.openListed(path, folder)) return false;
     const std::uint64_t size = item.uncompressedSize;
@@ -32,12 +33,12 @@ bool fileHoldsItem(const std::string& path, const ZipItem& item, FolderCursor& f
     std::uint32_t value = 0xFFFFFFFFu;
     for (;;) {
         const std::size_t want = std::size_t(std::min<std::uint64_t>(size + 1 - total, kBlock));
-        const std::ptrdiff_t got = file.read(block, want);
+        const std::ptrdiff_t got = file.read(block.get(), want);
         if (got < 0) return false; // a folder, or a read error: unreadable is a mismatch too
         if (got == 0) break;
         total += std::uint64_t(got);
         if (total > size) return false;
-        value = UpdateCrc32(value, block, std::size_t(got));
+        value = UpdateCrc32(value, block.get(), std::size_t(got));
         if (total == size && std::size_t(got) < want) break; // the end, as a short read tells
     }
     // An empty FIFO put where an empty file was reads as that file.
@@ -50,22 +51,15 @@ std::vector<std::pair<std::string, std::string>>
 compareWithDisk(const ZipArchive& archive, const std::vector<std::string>& relativeFiles,
                 const std::string& baseDirectory, unsigned threads) {
     std::vector<std::optional<std::string>> verdicts(relativeFiles.size());
-    const std::size_t turns = (relativeFiles.size() + kFilesPerTurn - 1) / kFilesPerTurn;
-    runInParallel(turns, threads, [&](std::size_t turn) {
-        FolderCursor folder;
-        const std::unique_ptr<char[]> block(new char[kBlock]);
-        const std::size_t end = std::min(relativeFiles.size(), (turn + 1) * kFilesPerTurn);
-        for (std::size_t i = turn * kFilesPerTurn; i < end; ++i) {
-            const std::string& name = relativeFiles[i];
-            const int index = archive.findFile(name);
-            if (index < 0) {
-                verdicts[i] = "00000000";
-                continue;
-            }
-            const ZipItem& item = archive.item(std::size_t(index));
-            if (!fileHoldsItem(joinPath(baseDirectory, name), item, folder, block.get()))
-                verdicts[i] = crc32Hex(item.crc32);
+    runByFolder(relativeFiles.size(), threads, kFilesPerTurn, [&](std::size_t i, FolderCursor& folder) {
+        const std::string& name = relativeFiles[i];
+        const int index = archive.findFile(name);
+        if (index < 0) {
+            verdicts[i] = "00000000";
+            return;
         }
+        const ZipItem& item = archive.item(std::size_t(index));
+        if (!fileHoldsItem(joinPath(baseDirectory, name), item, folder)) verdicts[i] = crc32Hex(item.crc32);
     });
 
     std::vector<std::pair<std::string, std::string>> mismatches;

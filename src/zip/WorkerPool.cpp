@@ -123,6 +123,15 @@ void runInParallel(std::size_t count, unsigned threads, const std::function<void
         h.join();
 }
 
+void runByFolder(std::size_t count, unsigned threads, std::size_t perTurn,
+                 const std::function<void(std::size_t, FolderCursor&)>& work) {
+    runInParallel((count + perTurn - 1) / perTurn, threads, [&](std::size_t turn) {
+        FolderCursor folder;
+        for (std::size_t i = turn * perTurn; i < std::min(count, (turn + 1) * perTurn); ++i)
+            work(i, folder);
+    });
+}
+
 unsigned defaultWorkerCount() {
     return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
 }

@@ -71,6 +71,11 @@ private:
 // Worker threads for a save: both cores, and a few more where there are more.
 unsigned defaultWorkerCount();
 
+// runInParallel for files of a listing: each thread takes runs of perTurn consecutive indexes,
+// with a FolderCursor of its own, so files listed folder by folder are opened by their names.
+void runByFolder(std::size_t count, unsigned threads, std::size_t perTurn,
+                 const std::function<void(std::size_t, FolderCursor&)>& work);
+
 // Runs work(i) for every i below count on up to `threads` threads, the calling one included.
 // Where no thread can be had, the threads that did start do the work.
 void runInParallel(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& work);
