@@ -29,9 +29,9 @@ void collectSkipped(const ZipArchive& zip, const WriterJob& job, std::vector<Unr
     }
 }
 
-// The files whose data was copied from the primary archive, or why the archive could not
-// be written. zip is left open on the archive as written, read back from the disk.
-Result<std::vector<std::string>> writeArchive(ZipArchive& zip, WriterJob& job, const Clock& clock,
+// What became of the primary archive's items, or why the archive could not be written. zip
+// is left open on the archive as written, read back from the disk.
+Result<ReuseOutcome> writeArchive(ZipArchive& zip, WriterJob& job, const Clock& clock,
                                               const ProgressCallback& progress, std::vector<UnreadableFile>& unreadable) {
     if (Result<void> opened = openArchive(zip, job.archiveName); !opened) return opened.failure();
     // A primary that cannot be read only means that every file is compressed.
@@ -65,7 +65,7 @@ Result<std::vector<std::string>> writeArchive(ZipArchive& zip, WriterJob& job, c
     if (Result<void> saved = saveArchive(zip); !saved) return saved.failure();
     collectSkipped(zip, job, unreadable);
     zip.stopReusing();
-    return zip.reusedFiles();
+    return zip.reuseOutcome();
 }
 
 // What comparing a copied item with its file found.
@@ -124,15 +124,16 @@ struct CheckFindings {
     std::vector<std::string> badCopies;
 };
 
-// Every file on disk against its item, but those that could not be read. Compressed files are
-// compared by CRC. Items copied from the primary archive were never made from the file, so
-// their inflated bytes are compared with the file's: a damaged primary, or one holding other
+// Every file on disk against its item, but those that could not be read. Files compressed by
+// this store, and copies whose bytes the store compared with the file's, are compared by CRC.
+// Copies of files too large to be held whole were found equal by size and CRC only, so their
+// inflated bytes are compared with the file's here: a damaged primary, or one holding other
 // bytes under the same size and CRC, must not pass into the new state unnoticed.
-CheckFindings checkArchive(const ZipArchive& zip, const WriterJob& job,
-                                   const std::vector<UnreadableFile>& unreadable, const std::vector<std::string>& reused) {
+CheckFindings checkArchive(const ZipArchive& zip, const WriterJob& job, const std::vector<UnreadableFile>& unreadable,
+                           const ReuseOutcome& reused) {
     std::unordered_set<std::string> leftOut;
     for (const UnreadableFile& u : unreadable) leftOut.insert(u.path);
-    const std::unordered_set<std::string> copied(reused.begin(), reused.end());
+    const std::unordered_set<std::string> copied(reused.comparedByCrcOnly.begin(), reused.comparedByCrcOnly.end());
     std::vector<std::string> compressed, copiedFiles;
     compressed.reserve(job.files.size());
     for (const std::string& file : job.files) {
@@ -148,6 +149,7 @@ CheckFindings checkArchive(const ZipArchive& zip, const WriterJob& job,
         verdicts[i] = compareCopyWithFile(zip, copiedFiles[i], joinPath(job.projectPath, copiedFiles[i]), folder);
     });
     CheckFindings found;
+    found.badCopies = reused.refused;
     for (std::size_t i = 0; i < copiedFiles.size(); ++i) {
         if (verdicts[i] == CopyVerdict::BadCopy) found.badCopies.push_back(copiedFiles[i]);
         if (verdicts[i] != CopyVerdict::FileDiffers) continue;
@@ -167,7 +169,7 @@ WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCall
     WriterResult result;
     // Saving reads the new archive's directory back from the disk; the check goes on from there.
     ZipArchive zip;
-    Result<std::vector<std::string>> reused = writeArchive(zip, job, clock, progress, result.unreadable);
+    Result<ReuseOutcome> reused = writeArchive(zip, job, clock, progress, result.unreadable);
     if (!reused) {
         // The kit leaves no partial archive, so there is nothing to check: the run must be
         // told the store failed rather than find "no mismatches" in an archive that isn't there.

@@ -352,7 +352,8 @@ void ArchiveSaver::writeWhole(const Planned& planned, ZipWriter& writer) {
     const std::uint64_t offset = writer.beginItem(item);
     writer.writeData(bytes.data(), bytes.size());
     writer.endItem(offset, item);
-    if (piece.reused) m_reused.push_back(pending.path);
+    if (piece.reused) m_reused.copied.push_back(pending.path);
+    if (piece.reuseRefused) m_reused.refused.push_back(pending.path);
     advance(piece.inputSize);
 }
 
@@ -435,7 +436,8 @@ void ArchiveSaver::writeReusedLarge(const Planned& planned, const Piece& lead, Z
         return;
     }
     writer.endItem(offset, item);
-    m_reused.push_back(planned.pending->path);
+    m_reused.copied.push_back(planned.pending->path);
+    m_reused.comparedByCrcOnly.push_back(planned.pending->path);
     advance(item.uncompressedSize);
 }
 

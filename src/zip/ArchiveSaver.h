@@ -51,6 +51,17 @@ struct ReuseSource {
     std::shared_ptr<const ZipReader> reader;
 };
 
+// What a save did with the earlier archive's items.
+struct ReuseOutcome {
+    std::vector<std::string> copied; // files whose item data was copied from that archive
+    // Those among them too large to be held whole: their data was found equal to the file by
+    // size and CRC only, so a check should inflate it and compare it with the file.
+    std::vector<std::string> comparedByCrcOnly;
+    // Files whose earlier item had their size and CRC but not their bytes: compressed from the
+    // file instead. That archive is damaged (or holds other data under the same CRC).
+    std::vector<std::string> refused;
+};
+
 class ArchiveSaver {
 public:
     ArchiveSaver(SaveOptions options, const ZipReader* oldArchive, const ReuseSource* reuse,
@@ -61,8 +72,7 @@ public:
     // read are left out and listed by skippedFiles(). Throws SinkError when the sink fails.
     void write(const std::vector<PendingItem>& items, const std::string& comment, OutputSink& sink);
     const std::vector<std::string>& skippedFiles() const { return m_skipped; }
-    // Files whose item data was copied from the reuse source.
-    const std::vector<std::string>& reusedFiles() const { return m_reused; }
+    const ReuseOutcome& reuseOutcome() const { return m_reused; }
 
     struct Task;
     struct Batch;
@@ -91,7 +101,8 @@ private:
     const ReuseSource* m_reuse;
     std::string m_base;
     ProgressCallback m_progress;
-    std::vector<std::string> m_skipped, m_reused;
+    std::vector<std::string> m_skipped;
+    ReuseOutcome m_reused;
 
     std::vector<Planned> m_plan;
     std::vector<std::unique_ptr<LargeFileWay>> m_largeFiles;

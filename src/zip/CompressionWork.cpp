@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -9,6 +10,7 @@
 #include "platform/Text.h"
 #include "zip/ArchiveError.h"
 #include "zip/Crc32.h"
+#include "zip/ZipFormat.h"
 
 namespace kp {
 
@@ -50,6 +52,21 @@ bool fetchReused(const ReuseCandidate& reuse, std::string& out) {
         out.clear();
         return false;
     }
+}
+
+// Whether an earlier item's compressed bytes give back exactly the file's bytes. Equal size
+// and CRC make that all but certain; the bytes are compared all the same, since a damaged
+// archive, or other data under the same CRC, must never pass for the file. The check after
+// saving then only has to find the file still holding that CRC, as for a compressed file.
+bool givesBack(WorkerContext& ctx, std::uint16_t method, const std::string& compressed, const char* data,
+               std::size_t n) {
+    if (method == zipformat::kMethodStored) return compressed.size() == n && std::memcmp(compressed.data(), data, n) == 0;
+    if (compressed.empty()) return n == 0; // some writers give an empty file no Deflate bytes at all
+    char* out = ctx.output(n);
+    std::size_t used = 0, got = 0;
+    return libdeflate_deflate_decompress_ex(ctx.inflater(), compressed.data(), compressed.size(), out, n, &used,
+                                           &got) == LIBDEFLATE_SUCCESS &&
+           used == compressed.size() && got == n && std::memcmp(out, data, n) == 0;
 }
 
 } // namespace
@@ -152,14 +169,17 @@ void readAndCompressFile(WorkerContext& ctx, Piece& piece, const std::string& pa
         piece.failed = true;
         return ctx.trim();
     }
-    if (reuse && have == reuse.entry->item.uncompressedSize && crcOf(data, have) == reuse.entry->item.crc32 &&
-        fetchReused(reuse, piece.bytes)) {
-        piece.reused = true;
-        piece.crc = reuse.entry->item.crc32;
-        piece.inputSize = have;
-    } else {
-        compressWhole(ctx, piece, data, have, true, knownIncompressible);
+    if (reuse && have == reuse.entry->item.uncompressedSize &&
+        crcOf(data, have) == reuse.entry->item.crc32 && fetchReused(reuse, piece.bytes)) {
+        if (givesBack(ctx, reuse.entry->item.method, piece.bytes, data, have)) {
+            piece.reused = true;
+            piece.crc = reuse.entry->item.crc32;
+            piece.inputSize = have;
+            return ctx.trim();
+        }
+        piece.reuseRefused = true;
     }
+    compressWhole(ctx, piece, data, have, true, knownIncompressible);
     ctx.trim();
 }
 

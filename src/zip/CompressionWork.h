@@ -28,6 +28,9 @@ struct Piece {
     std::uint64_t inputSize = 0;
     bool stored = false; // bytes (or the caller's data) are the input itself
     bool reused = false; // bytes are the earlier item's compressed data, crc its CRC
+    // The earlier item had the file's size and CRC but did not give back its bytes: the file
+    // was compressed instead, and that archive is damaged.
+    bool reuseRefused = false;
     bool failed = false;
     FileFacts facts;
 };
@@ -65,7 +68,8 @@ bool hasCompressedFormatName(std::string_view name);
 void compressWhole(WorkerContext& ctx, Piece& piece, const char* input, std::size_t n, bool keepStored,
                    bool knownIncompressible);
 
-// A file read whole: reused, compressed or stored. limit: larger files (grown since planning)
+// A file read whole: reused, compressed or stored. Reused only when the earlier item's data,
+// inflated, is the file's bytes. limit: larger files (grown since planning)
 // fail. listed: the file's facts as the caller's listing found them, or null to ask the file.
 void readAndCompressFile(WorkerContext& ctx, Piece& piece, const std::string& path, std::size_t limit,
                          const FileFacts* listed, const ReuseCandidate& reuse, bool knownIncompressible);

@@ -23,6 +23,7 @@ WorkerContext::WorkerContext() : m_deflater(libdeflate_alloc_compressor(kWholeLe
 
 WorkerContext::~WorkerContext() {
     libdeflate_free_compressor(m_deflater);
+    libdeflate_free_decompressor(m_inflater);
     if (m_stream) {
         deflateEnd(m_stream);
         delete m_stream;
@@ -41,6 +42,11 @@ z_stream_s* WorkerContext::stream() {
         deflateReset(m_stream);
     }
     return m_stream;
+}
+
+libdeflate_decompressor* WorkerContext::inflater() {
+    if (!m_inflater && !(m_inflater = libdeflate_alloc_decompressor())) throw std::bad_alloc();
+    return m_inflater;
 }
 
 char* WorkerContext::grow(std::unique_ptr<char[]>& buffer, std::size_t& size, std::size_t n,

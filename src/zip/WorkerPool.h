@@ -11,6 +11,7 @@
 #include "platform/InputFile.h"
 
 struct libdeflate_compressor;
+struct libdeflate_decompressor;
 struct z_stream_s;
 
 namespace kp {
@@ -25,6 +26,7 @@ public:
 
     libdeflate_compressor* deflater() const { return m_deflater; }
     z_stream_s* stream(); // raw Deflate at level 6, reset before each use
+    libdeflate_decompressor* inflater(); // made on first use
 
     // Scratch buffers kept from item to item, so that thousands of small files do not each
     // pay for fresh (zeroed, faulted-in) memory. Contents are not preserved across calls,
@@ -41,6 +43,7 @@ private:
     static char* grow(std::unique_ptr<char[]>& buffer, std::size_t& size, std::size_t n, std::size_t keep);
 
     libdeflate_compressor* m_deflater;
+    libdeflate_decompressor* m_inflater = nullptr;
     z_stream_s* m_stream = nullptr;
     std::unique_ptr<char[]> m_input, m_output;
     std::size_t m_inputSize = 0, m_outputSize = 0;

@@ -106,7 +106,7 @@ void ZipArchive::closeArchive() {
     m_queuedNames.clear();
     m_skipped.clear();
     m_reuse.reset();
-    m_reusedFiles.clear();
+    m_reuseOutcome = {};
     m_changed = false;
     m_listed = true;
 }
@@ -260,7 +260,7 @@ void ZipArchive::setComment(const std::string& comment) {
 void ZipArchive::save() {
     if (m_fileName.empty()) throw ArchiveError("No archive is open to save");
     m_skipped.clear();
-    m_reusedFiles.clear();
+    m_reuseOutcome = {};
     if (!m_changed) return;
     listItems();
     const std::string twin = temporaryTwin(m_fileName);
@@ -294,7 +294,7 @@ void ZipArchive::save() {
         throw;
     }
     m_skipped = saver.skippedFiles();
-    m_reusedFiles = saver.reusedFiles();
+    m_reuseOutcome = saver.reuseOutcome();
 
     std::shared_ptr<ByteSource> source;
     try {
@@ -303,10 +303,11 @@ void ZipArchive::save() {
         throwArchiveError(m_fileName, "cannot open it again after writing: " + errorText(e.code().value()));
     }
     m_reader = std::make_shared<ZipReader>(source, m_fileName);
-    std::vector<std::string> skipped = std::move(m_skipped), reused = std::move(m_reusedFiles);
+    std::vector<std::string> skipped = std::move(m_skipped);
+    ReuseOutcome reused = std::move(m_reuseOutcome);
     load();
     m_skipped = std::move(skipped);
-    m_reusedFiles = std::move(reused);
+    m_reuseOutcome = std::move(reused);
 }
 
 void ZipArchive::reopenReader() noexcept {

@@ -76,9 +76,11 @@ public:
     void reuseItemsOf(std::shared_ptr<const ZipReader> reader);
     // Lets go of that archive (its directory may be large).
     void stopReusing() { m_reuse.reset(); }
-    // Files whose data the last save copied from that archive. Their data was never
-    // compressed by this save, so a check should inflate them once.
-    const std::vector<std::string>& reusedFiles() const { return m_reusedFiles; }
+    // Files whose data the last save copied from that archive.
+    const std::vector<std::string>& reusedFiles() const { return m_reuseOutcome.copied; }
+    // That, those copies whose bytes the save could not compare with the file's, and the
+    // files whose earlier item proved not to hold their bytes.
+    const ReuseOutcome& reuseOutcome() const { return m_reuseOutcome; }
 
     void setComment(const std::string& comment); // ArchiveError if over 65,535 bytes
     const std::string& comment() const { return m_comment; }
@@ -141,7 +143,7 @@ private:
     std::unordered_set<std::string> m_queuedNames;
     std::vector<std::string> m_skipped;
     std::unique_ptr<ReuseSource> m_reuse;
-    std::vector<std::string> m_reusedFiles;
+    ReuseOutcome m_reuseOutcome;
     bool m_changed = false;
     bool m_listed = true; // m_items, m_visible and m_index hold the items (else the reader does)
     ProgressCallback m_progress;

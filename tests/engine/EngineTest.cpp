@@ -502,52 +502,60 @@ std::string sameCrcOtherBytes(std::string data, std::size_t pos) {
 } // namespace
 
 // A full store copies the compressed data of unchanged files (same name, size and CRC) from
-// the primary archive. The check compares each copy's bytes with the file's: a damaged copy,
-// or one holding other bytes under the same size and CRC, is no state of the project. The
-// store is then made again at once from the files alone, and the user learns which files the
-// primary archive could not give back; no busy program is blamed.
+// the primary archive, but only data that gives back the file's bytes: a damaged copy, or one
+// holding other bytes under the same size and CRC, is no state of the project. A file small
+// enough to be held whole is compared as it is stored; a large one, read in pieces, by the
+// check after writing. Either way the store is made again at once from the files alone, and
+// the user learns which files the primary archive could not give back; no busy program is blamed.
 TEST_F(StoreTest, CopiesFromThePrimaryThatAreNotTheFilesAreStoredAgainFromTheFiles) {
     m_dir.write("Site/docs/notes.txt", std::string(4000, 'n'));
-    const std::string page = "<html>hello</html>"; // stored: too short for Deflate to help
-    const std::string twin = sameCrcOtherBytes(page, 6);
-    ASSERT_NE(twin, page);
-    struct Case {
-        const char* what;
-        std::function<std::string(std::string)> primary; // the primary's bytes, changed
-        std::string file;                                // index.html on disk at the second store
-    };
-    const std::vector<Case> cases = {
-        {"a damaged byte in the primary",
-         [&](std::string b) { b[b.find(page) + 6] = 'J'; return b; }, page},
-        {"the primary holds other bytes of the same CRC",
-         [&](std::string b) { return b.replace(b.find(page), page.size(), twin); }, page},
-        {"the file now holds other bytes of the same CRC", [](std::string b) { return b; }, twin},
+    std::string large(9u << 20, '\0'); // beyond what is compressed whole; stored, as random bytes are
+    std::uint32_t seed = 12345;
+    for (char& c : large) c = char((seed = seed * 1103515245u + 12345u) >> 23);
+    struct File {
+        std::string name, bytes;
     };
     int minute = 0;
-    for (const Case& c : cases) {
-        touch(m_dir.write("Site/index.html", page), 1291390000 + minute * 10); // a change to store
-        at(2010, 12, 3, 16, minute++);
-        TestHost first;
-        first.answers = {okWith("a full copy")};
-        ASSERT_EQ(runOnce("Site", first, true), RunOutcome::Stored) << c.what;
-        const std::string primary = m_lastArchive;
-        m_dir.write("Site/#tarnel/" + fileNamePart(primary), c.primary(readFile(primary)));
-        m_dir.write("Site/index.html", c.file);
-        m_dir.write("Site/css/site.css", "body { margin: " + std::to_string(minute) + " }");
+    for (const File& f : {File{"Site/index.html", "<html>hello</html>"}, File{"Site/media/big.bin", large}}) {
+        const std::string twin = sameCrcOtherBytes(f.bytes, 6);
+        ASSERT_NE(twin, f.bytes);
+        struct Case {
+            const char* what;
+            std::function<std::string(std::string)> primary; // the primary's bytes, changed
+            std::string file;                                // the file on disk at the second store
+        };
+        const std::vector<Case> cases = {
+            {"a damaged byte in the primary",
+             [&](std::string b) { b[b.find(f.bytes) + 6] = 'J'; return b; }, f.bytes},
+            {"the primary holds other bytes of the same CRC",
+             [&](std::string b) { return b.replace(b.find(f.bytes), f.bytes.size(), twin); }, f.bytes},
+            {"the file now holds other bytes of the same CRC", [](std::string b) { return b; }, twin},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(f.name + ": " + c.what);
+            touch(m_dir.write(f.name, f.bytes), 1291390000 + minute * 10); // a change to store
+            at(2010, 12, 3, 16, minute++);
+            TestHost first;
+            first.answers = {okWith("a full copy")};
+            ASSERT_EQ(runOnce("Site", first, true), RunOutcome::Stored);
+            const std::string primary = m_lastArchive;
+            m_dir.write("Site/#tarnel/" + fileNamePart(primary), c.primary(readFile(primary)));
+            m_dir.write(f.name, c.file);
+            m_dir.write("Site/css/site.css", "body { margin: " + std::to_string(minute) + " }");
 
-        at(2010, 12, 3, 16, minute++);
-        TestHost host;
-        host.answers = {okWith("a full copy"), OptionsChoice{}};
-        EXPECT_EQ(runOnce("Site", host, true), RunOutcome::Stored) << c.what;
-        ASSERT_EQ(host.messages.size(), 1u) << c.what;
-        EXPECT_EQ(host.messages[0].text, "Kestrelpad message :\r\nThe archive " + fileNamePart(primary) +
-                                             " is damaged: it could not give back these files:\r\n\r\n"
-                                             "Site/index.html\r\n\r\nThe new archive was written again from the "
-                                             "project's files alone.")
-            << c.what;
-        EXPECT_EQ(host.optionsShown, 1) << c.what << ": no second OK needed";
-        EXPECT_EQ(member(m_lastArchive, "Site/index.html"), c.file) << c.what;
-        EXPECT_EQ(member(m_lastArchive, "Site/docs/notes.txt"), std::string(4000, 'n')) << c.what;
-        EXPECT_EQ(verifyArchive(m_lastArchive), std::vector<std::string>{}) << c.what;
+            at(2010, 12, 3, 16, minute++);
+            TestHost host;
+            host.answers = {okWith("a full copy"), OptionsChoice{}};
+            EXPECT_EQ(runOnce("Site", host, true), RunOutcome::Stored);
+            ASSERT_EQ(host.messages.size(), 1u);
+            EXPECT_EQ(host.messages[0].text, "Kestrelpad message :\r\nThe archive " + fileNamePart(primary) +
+                                                 " is damaged: it could not give back these files:\r\n\r\n" +
+                                                 f.name + "\r\n\r\nThe new archive was written again from the "
+                                                 "project's files alone.");
+            EXPECT_EQ(host.optionsShown, 1) << "no second OK needed";
+            EXPECT_TRUE(member(m_lastArchive, f.name) == c.file);
+            EXPECT_EQ(member(m_lastArchive, "Site/docs/notes.txt"), std::string(4000, 'n'));
+            EXPECT_EQ(verifyArchive(m_lastArchive), std::vector<std::string>{});
+        }
     }
 }

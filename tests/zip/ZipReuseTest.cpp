@@ -91,12 +91,24 @@ TEST(ZipReuse, UnchangedFilesAreCopiedAndEverythingElseIsCompressed) {
     }
 }
 
+// A copy is taken only when the earlier item gives back the file's very bytes; a large file,
+// never held whole, is compared by size and CRC only and named for the check to compare.
 TEST(ZipReuse, SaveReportsWhichFilesItCopied) {
     TempDir t;
+    const std::vector<std::string> files = {"P/a.txt", "P/b.txt", "P/big.txt", "P/damaged.bin", "P/big-damaged.bin"};
     t.write("P/a.txt", text(5000));
     t.write("P/b.txt", text(5000, 1));
     t.write("P/big.txt", text(300000, 2));
-    save(t, "primary.zip", {"P/a.txt", "P/b.txt", "P/big.txt"});
+    t.write("P/damaged.bin", randomBytes(3000, 3));       // stored: its bytes lie in the archive as they are
+    t.write("P/big-damaged.bin", randomBytes(300000, 4)); // the same, read in pieces
+    save(t, "primary.zip", files);
+    std::string primary = readFile(t / "primary.zip");
+    for (const char* f : {"P/damaged.bin", "P/big-damaged.bin"}) {
+        const std::size_t at = primary.find(readFile(t / f));
+        ASSERT_NE(at, std::string::npos) << f;
+        primary[at + 1000] = char(primary[at + 1000] ^ 0x20); // directory and CRC untouched
+    }
+    t.write("primary.zip", primary);
     t.write("P/b.txt", text(5000, 3));
 
     ZipArchive zip;
@@ -104,10 +116,13 @@ TEST(ZipReuse, SaveReportsWhichFilesItCopied) {
     zip.setSaveOptions(smallPieces());
     zip.setBaseDirectory(t.path());
     ASSERT_TRUE(zip.reuseItemsOf(t / "primary.zip"));
-    for (const char* f : {"P/a.txt", "P/b.txt", "P/big.txt"})
+    for (const auto& f : files)
         zip.addFile(f);
     zip.save();
-    EXPECT_EQ(zip.reusedFiles(), (std::vector<std::string>{"P/a.txt", "P/big.txt"}));
+    EXPECT_EQ(zip.reusedFiles(), (std::vector<std::string>{"P/a.txt", "P/big.txt", "P/big-damaged.bin"}));
+    EXPECT_EQ(zip.reuseOutcome().comparedByCrcOnly, (std::vector<std::string>{"P/big.txt", "P/big-damaged.bin"}));
+    EXPECT_EQ(zip.reuseOutcome().refused, std::vector<std::string>{"P/damaged.bin"});
+    EXPECT_EQ(zip.extractToString("P/damaged.bin"), readFile(t / "P/damaged.bin")) << "compressed from the file";
 
     // An earlier archive that cannot be read only means that everything is compressed.
     ZipArchive fresh;
