@@ -175,9 +175,6 @@ void Engine::nameNewArchive() {
 void Engine::openOptionsWindow() {
     RunState& s = m_state;
     m_host.stopTimer();
-    // The user may edit the newest archive's log from here, which rewrites that archive: on
-    // Windows no file can take its name while it is open.
-    s.primaryReader.reset();
     enter(Phase::Options);
     for (;;) {
         const OptionsChoice choice = m_host.openOptions(s);

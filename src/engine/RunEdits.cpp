@@ -40,6 +40,11 @@ void RunEdits::settingsSaved() {
     m_s->settingsFileProblem.clear();
 }
 
-void RunEdits::setLatestLog(std::string text) { m_s->latestLogText = std::move(text); }
+void RunEdits::setLatestLog(std::string text) {
+    m_s->latestLogText = std::move(text);
+    // The text is saved into the newest archive next, which replaces that file: on Windows no
+    // file can take the name of one still open, so the run lets go of start-up's reader.
+    m_s->primaryReader.reset();
+}
 
 } // namespace kp

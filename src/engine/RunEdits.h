@@ -28,6 +28,7 @@ public:
     // setting.ini was written: the warning about mistaken or unreadable settings is answered.
     void settingsSaved();
     // The project log window's Save: the next store carries this text (CR LF line ends) on.
+    // The caller then writes it into the newest archive.
     void setLatestLog(std::string text);
 
 private:

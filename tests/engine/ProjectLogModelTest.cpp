@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "store/Layout.h"
 #include "support/TempDir.h"
+#include "zip/ZipArchive.h"
 
 using namespace kp;
 using namespace kp::test;
@@ -38,4 +39,27 @@ TEST(ProjectLogModel, AVanishedArchiveIsReportedNotMadeAnew) {
     EXPECT_NE(error.find("Site-101203.1500c.zip"), std::string::npos) << error;
     EXPECT_FALSE(pathExists(s.latestArchiveName));
     EXPECT_EQ(s.latestLogText, "edited"); // the next store still carries the edit
+}
+
+// Saving replaces the newest archive, which start-up may still hold open to copy from later:
+// on Windows no file can take the name of an open one, so the run lets go of it first.
+TEST(ProjectLogModel, SavingLetsGoOfTheRunsReaderOfTheArchive) {
+    TempDir dir;
+    FixedClock clock(1291386600);
+    RunState s;
+    s.latestArchiveName = dir.mkdir("Site/#tarnel") + "/Site-101203.1500c.zip";
+    {
+        ZipArchive zip;
+        zip.open(s.latestArchiveName);
+        zip.addFromMemory(kProjectLogItem, "old", toDosDateTime(clock.now()));
+        zip.save();
+        s.primaryReader = zip.reader();
+    }
+    ProjectLogModel m(RunEdits(s), clock);
+    std::string error;
+    EXPECT_TRUE(m.save("edited", error)) << error;
+    EXPECT_EQ(s.primaryReader, nullptr);
+    ZipArchive saved;
+    saved.open(s.latestArchiveName);
+    EXPECT_EQ(saved.extractToString(kProjectLogItem), "edited");
 }
