@@ -202,6 +202,10 @@ std::int64_t freeDiskSpace(const std::string& path) {
     return std::int64_t(vfs.f_bavail) * std::int64_t(vfs.f_frsize);
 }
 
+bool openFilesCanBeRenamed() {
+    return true;
+}
+
 bool fileNamesIgnoreCase(const std::string& path) {
     constexpr unsigned long kMsdos = 0x4d44, kExfat = 0x2011BAB0;
     struct statfs fs;

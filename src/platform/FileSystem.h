@@ -103,6 +103,10 @@ std::int64_t freeDiskSpace(const std::string& path);
 // Linux's own file systems tell them apart.
 bool fileNamesIgnoreCase(const std::string& path);
 
+// Whether a file being written may be opened for reading meanwhile, and renamed while it is
+// open: Linux allows both, Windows neither without sharing both handles ask for.
+bool openFilesCanBeRenamed();
+
 // The account name of the effective user, else $USER, else "Unknown".
 std::string currentUserName();
 

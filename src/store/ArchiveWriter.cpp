@@ -29,45 +29,6 @@ void collectSkipped(const ZipArchive& zip, const WriterJob& job, std::vector<Unr
     }
 }
 
-// What became of the primary archive's items, or why the archive could not be written. zip
-// is left open on the archive as written, read back from the disk.
-Result<ReuseOutcome> writeArchive(ZipArchive& zip, WriterJob& job, const Clock& clock,
-                                              const ProgressCallback& progress, std::vector<UnreadableFile>& unreadable) {
-    if (Result<void> opened = openArchive(zip, job.archiveName); !opened) return opened.failure();
-    // A primary that cannot be read only means that every file is compressed.
-    if (job.primaryReader) zip.reuseItemsOf(std::move(job.primaryReader));
-    else if (!job.primaryArchive.empty()) zip.reuseItemsOf(job.primaryArchive);
-    if (!job.comment.empty())
-        if (Result<void> set = setArchiveComment(zip, job.comment); !set) return set.failure();
-    zip.reserveItems(job.folders.size() + job.files.size() + 3);
-    for (const FolderItem& f : job.folders)
-        if (Result<void> added = addFolderItem(zip, f.name, f.dosTime, f.mode); !added) return added.failure();
-    if (Result<void> added = addFolderItem(zip, kBookkeepingPrefix, toDosDateTime(clock.now())); !added)
-        return added.failure();
-    if (Result<void> added = addMemoryItem(zip, kProjectSetItem, job.settingsText, toDosDateTime(clock.now())); !added)
-        return added.failure();
-    if (Result<void> added = addMemoryItem(zip, kProjectLogItem, std::move(job.logText), toDosDateTime(clock.now()));
-        !added)
-        return added.failure();
-    zip.setBaseDirectory(job.projectPath);
-    zip.setProgressCallback(progress);
-    for (std::size_t i = 0; i < job.files.size(); ++i) {
-        const std::string& file = job.files[i];
-        // A file whose name cannot be stored is left out and named; the rest is stored.
-        if (const std::string why = writableNameProblem(file); !why.empty()) {
-            unreadable.push_back({file, "its name cannot be stored: " + why});
-            continue;
-        }
-        const std::optional<FileFacts> listed =
-            job.listed.empty() ? std::nullopt : std::optional<FileFacts>(job.listed[i]);
-        if (Result<void> queued = queueFile(zip, file, listed); !queued) unreadable.push_back({file, queued.failure().text});
-    }
-    if (Result<void> saved = saveArchive(zip); !saved) return saved.failure();
-    collectSkipped(zip, job, unreadable);
-    zip.stopReusing();
-    return zip.reuseOutcome();
-}
-
 // What comparing a copied item with its file found.
 enum class CopyVerdict { Same, FileDiffers, BadCopy };
 
@@ -162,22 +123,64 @@ CheckFindings checkArchive(const ZipArchive& zip, const WriterJob& job, const st
     return found;
 }
 
+// Writes the archive and runs check on it as written (see ZipArchive::save), or says why the
+// archive could not be written. Files left out are added to unreadable before the check.
+Result<void> writeArchive(ZipArchive& zip, WriterJob& job, const Clock& clock, const ProgressCallback& progress,
+                          std::vector<UnreadableFile>& unreadable,
+                          const std::function<void(const ZipArchive& written)>& check) {
+    if (Result<void> opened = openArchive(zip, job.archiveName); !opened) return opened.failure();
+    // A primary that cannot be read only means that every file is compressed.
+    if (job.primaryReader) zip.reuseItemsOf(std::move(job.primaryReader));
+    else if (!job.primaryArchive.empty()) zip.reuseItemsOf(job.primaryArchive);
+    if (!job.comment.empty())
+        if (Result<void> set = setArchiveComment(zip, job.comment); !set) return set.failure();
+    zip.reserveItems(job.folders.size() + job.files.size() + 3);
+    for (const FolderItem& f : job.folders)
+        if (Result<void> added = addFolderItem(zip, f.name, f.dosTime, f.mode); !added) return added.failure();
+    if (Result<void> added = addFolderItem(zip, kBookkeepingPrefix, toDosDateTime(clock.now())); !added)
+        return added.failure();
+    if (Result<void> added = addMemoryItem(zip, kProjectSetItem, job.settingsText, toDosDateTime(clock.now())); !added)
+        return added.failure();
+    if (Result<void> added = addMemoryItem(zip, kProjectLogItem, std::move(job.logText), toDosDateTime(clock.now()));
+        !added)
+        return added.failure();
+    zip.setBaseDirectory(job.projectPath);
+    zip.setProgressCallback(progress);
+    for (std::size_t i = 0; i < job.files.size(); ++i) {
+        const std::string& file = job.files[i];
+        // A file whose name cannot be stored is left out and named; the rest is stored.
+        if (const std::string why = writableNameProblem(file); !why.empty()) {
+            unreadable.push_back({file, "its name cannot be stored: " + why});
+            continue;
+        }
+        const std::optional<FileFacts> listed =
+            job.listed.empty() ? std::nullopt : std::optional<FileFacts>(job.listed[i]);
+        if (Result<void> queued = queueFile(zip, file, listed); !queued) unreadable.push_back({file, queued.failure().text});
+    }
+    return saveArchive(zip, [&](const ZipArchive& written) {
+        collectSkipped(written, job, unreadable);
+        check(written);
+    });
+}
+
 } // namespace
 
 WriterResult writeAndCheck(WriterJob job, const Clock& clock, const ProgressCallback& progress,
                            const std::function<void()>& afterWrite) {
     WriterResult result;
-    // Saving reads the new archive's directory back from the disk; the check goes on from there.
+    // The check runs on the new archive's directory as read back from the disk.
     ZipArchive zip;
-    Result<ReuseOutcome> reused = writeArchive(zip, job, clock, progress, result.unreadable);
-    if (!reused) {
+    CheckFindings found;
+    const Result<void> written = writeArchive(zip, job, clock, progress, result.unreadable, [&](const ZipArchive& archive) {
+        if (afterWrite) afterWrite();
+        found = checkArchive(archive, job, result.unreadable, archive.reuseOutcome());
+    });
+    if (!written) {
         // The kit leaves no partial archive, so there is nothing to check: the run must be
         // told the store failed rather than find "no mismatches" in an archive that isn't there.
-        result.failure = Failure{FailureKind::WriteFailed, reused.failure().text, job.archiveName};
+        result.failure = Failure{FailureKind::WriteFailed, written.failure().text, job.archiveName};
         return result;
     }
-    if (afterWrite) afterWrite();
-    CheckFindings found = checkArchive(zip, job, result.unreadable, reused.value());
     result.mismatches = std::move(found.mismatches);
     result.badCopies = std::move(found.badCopies);
     return result;

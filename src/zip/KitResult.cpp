@@ -36,6 +36,10 @@ Result<void> saveArchive(ZipArchive& zip) {
     return caught(FailureKind::WriteFailed, zip.fileName(), [&] { zip.save(); });
 }
 
+Result<void> saveArchive(ZipArchive& zip, const ZipArchive::WrittenArchiveWork& work) {
+    return caught(FailureKind::WriteFailed, zip.fileName(), [&] { zip.save(work); });
+}
+
 Result<void> setArchiveComment(ZipArchive& zip, const std::string& comment) {
     return caught(FailureKind::BadInput, zip.fileName(), [&] { zip.setComment(comment); });
 }

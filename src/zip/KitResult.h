@@ -18,6 +18,8 @@ namespace kp {
 Result<void> openArchive(ZipArchive& zip, const std::string& path);
 // All pending changes written (ZipArchive::save). WriteFailed; the old archive stays.
 Result<void> saveArchive(ZipArchive& zip);
+// The same, with work on the archive as written (ZipArchive::save(work)).
+Result<void> saveArchive(ZipArchive& zip, const ZipArchive::WrittenArchiveWork& work);
 // The comment set; BadInput when it is over 65,535 bytes.
 Result<void> setArchiveComment(ZipArchive& zip, const std::string& comment);
 // An item from memory added; BadInput when its name cannot be stored or is taken.

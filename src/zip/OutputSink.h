@@ -33,6 +33,8 @@ public:
     // Drops everything from size on; writing goes on from there.
     virtual void truncate(std::uint64_t size) = 0;
     virtual std::uint64_t position() const = 0;
+    // Everything written so far is in the file, for a reader of it to see (no fsync).
+    virtual void drain() = 0;
     // Everything written is on the disk (fsync).
     virtual void flush() = 0;
     // Closes the file and renames it to finalPath, then makes the rename durable.
@@ -55,12 +57,12 @@ public:
     void writeAt(std::uint64_t offset, const void* data, std::size_t n) override;
     void truncate(std::uint64_t size) override;
     std::uint64_t position() const override { return m_written + m_buffer.size(); }
+    void drain() override;
     void flush() override;
     void commit(const std::string& finalPath) override;
     void discard() noexcept override;
 
 private:
-    void drain();
     void startWriteback();
 
     OutputFile m_file;

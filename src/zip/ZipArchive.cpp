@@ -258,6 +258,46 @@ void ZipArchive::setComment(const std::string& comment) {
 }
 
 void ZipArchive::save() {
+    save(WrittenArchiveWork{});
+}
+
+// The written archive's directory is read back from the file before it is renamed, and the
+// work runs on it while another thread waits for the disk: the check of a large store needs
+// tens of milliseconds of reading that would otherwise start only once the flush is done.
+std::shared_ptr<ZipReader> ZipArchive::readBackWhileFlushing(OutputSink& sink, const std::string& twin,
+                                                                   const ArchiveSaver& saver,
+                                                                   const WrittenArchiveWork& work) {
+    sink.drain();
+    ZipArchive written;
+    written.m_fileName = m_fileName;
+    try {
+        written.m_reader = std::make_shared<ZipReader>(std::make_shared<FileSource>(twin), m_fileName);
+    } catch (const std::system_error& e) {
+        throwArchiveError(m_fileName, "cannot open it again after writing: " + errorText(e.code().value()));
+    }
+    written.load();
+    written.m_skipped = saver.skippedFiles();
+    written.m_reuseOutcome = saver.reuseOutcome();
+    std::exception_ptr flushFailure;
+    {
+        std::thread flusher([&] {
+            try {
+                sink.flush();
+            } catch (...) {
+                flushFailure = std::current_exception();
+            }
+        });
+        struct Joiner {
+            std::thread& thread;
+            ~Joiner() { thread.join(); }
+        } joiner{flusher};
+        work(written);
+    }
+    if (flushFailure) std::rethrow_exception(flushFailure);
+    return written.m_reader;
+}
+
+void ZipArchive::save(const WrittenArchiveWork& work) {
     if (m_fileName.empty()) throw ArchiveError("No archive is open to save");
     m_skipped.clear();
     m_reuseOutcome = {};
@@ -267,6 +307,8 @@ void ZipArchive::save() {
     std::unique_ptr<OutputSink> sink;
     ArchiveSaver saver(m_saveOptions, m_reader.get(), m_reuse.get(), m_baseDirectory, m_progress);
     const bool hadReader = m_reader != nullptr;
+    const bool whileFlushing = work && openFilesCanBeRenamed();
+    std::shared_ptr<ZipReader> written; // the new archive, read back before its rename
     auto giveUp = [&] {
         if (sink) sink->discard();
         // The archive as it was, for the items that still come from it.
@@ -275,7 +317,8 @@ void ZipArchive::save() {
     try {
         sink = m_sinkFactory ? m_sinkFactory(twin) : makeFileSink(twin);
         saver.write(m_items, m_comment, *sink);
-        sink->flush();
+        if (whileFlushing) written = readBackWhileFlushing(*sink, twin, saver, work);
+        else sink->flush();
         // Windows renames over no file that is open, the archive's own included: the reader
         // lets go of the old archive before the new one takes its name.
         m_reader.reset();
@@ -293,21 +336,21 @@ void ZipArchive::save() {
         giveUp();
         throw;
     }
+    if (written) {
+        m_reader = std::move(written); // the same file, under its final name now
+    } else {
+        std::shared_ptr<ByteSource> source;
+        try {
+            source = std::make_shared<FileSource>(m_fileName);
+        } catch (const std::system_error& e) {
+            throwArchiveError(m_fileName, "cannot open it again after writing: " + errorText(e.code().value()));
+        }
+        m_reader = std::make_shared<ZipReader>(source, m_fileName);
+    }
+    load();
     m_skipped = saver.skippedFiles();
     m_reuseOutcome = saver.reuseOutcome();
-
-    std::shared_ptr<ByteSource> source;
-    try {
-        source = std::make_shared<FileSource>(m_fileName);
-    } catch (const std::system_error& e) {
-        throwArchiveError(m_fileName, "cannot open it again after writing: " + errorText(e.code().value()));
-    }
-    m_reader = std::make_shared<ZipReader>(source, m_fileName);
-    std::vector<std::string> skipped = std::move(m_skipped);
-    ReuseOutcome reused = std::move(m_reuseOutcome);
-    load();
-    m_skipped = std::move(skipped);
-    m_reuseOutcome = std::move(reused);
+    if (work && !whileFlushing) work(*this);
 }
 
 void ZipArchive::reopenReader() noexcept {

@@ -90,6 +90,12 @@ public:
     // copied without recompressing. Any failure throws ArchiveError and leaves the old
     // archive (or none) as it was.
     void save();
+    // The same, with work on the archive as written once it can be read back: the check of a
+    // store. Where the system allows, it runs while the archive is flushed to the disk, on the
+    // file not yet renamed, and a failed flush still fails the save; elsewhere it runs after
+    // the save. An exception it throws is passed on (before the rename: nothing is saved).
+    using WrittenArchiveWork = std::function<void(const ZipArchive& written)>;
+    void save(const WrittenArchiveWork& work);
 
     // The item's data, checked against its stored size and CRC as it is read.
     std::string extractToString(const std::string& name) const;
@@ -128,6 +134,8 @@ private:
     PendingItem newItem(PendingItem::Kind kind, const std::string& name, DosDateTime time) const;
     void appendListed(PendingItem pending);
     void readByName(const std::string& name, const std::function<void(const char*, std::size_t)>& sink) const;
+    std::shared_ptr<ZipReader> readBackWhileFlushing(OutputSink& sink, const std::string& twin,
+                                                          const ArchiveSaver& saver, const WrittenArchiveWork& work);
     void readItemData(const PendingItem& pending,
                       const std::function<void(const char*, std::size_t)>& sink) const;
     void extractOne(const PendingItem& pending, const std::string& target) const;

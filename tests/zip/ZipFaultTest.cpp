@@ -40,6 +40,7 @@ public:
         m_inner->truncate(size);
     }
     std::uint64_t position() const override { return m_inner->position(); }
+    void drain() override { m_inner->drain(); }
     void flush() override {
         if (m_faults.failFlush) throw SinkError("flush", EIO);
         m_inner->flush();
@@ -166,6 +167,44 @@ TEST(ZipFaults, FailingRewriteLeavesTheOldArchiveIntact) {
     EXPECT_EQ(again.comment(), "changed");
     EXPECT_EQ(again.extractToString("_kpad_/project.log"), someText(50));
     EXPECT_EQ(again.extractToString("Site/big.txt"), someText(4000));
+}
+
+// The check of a store runs on the archive as written, while the disk takes it where the
+// system allows (on the file not yet renamed); a flush that fails afterwards still fails the save.
+TEST(ZipFaults, WorkOnTheWrittenArchiveSeesItWholeAndAFailedFlushStillFailsTheSave) {
+    Workspace w;
+    const std::string path = w.dir / "A.zip";
+    for (const bool failFlush : {true, false}) {
+        SCOPED_TRACE(failFlush ? "the flush fails" : "the flush succeeds");
+        Faults faults;
+        faults.failFlush = failFlush;
+        ZipArchive zip;
+        zip.open(path);
+        w.change(zip, faults);
+        int worked = 0;
+        const auto work = [&](const ZipArchive& written) {
+            ++worked;
+            EXPECT_EQ(written.fileName(), path);
+            EXPECT_EQ(pathExists(path), !openFilesCanBeRenamed()) << "before the rename where it may be";
+            EXPECT_EQ(written.extractToString("Site/big.txt"), someText(4000));
+            EXPECT_EQ(written.comment(), "changed");
+        };
+        if (failFlush) {
+            try {
+                zip.save(work);
+                ADD_FAILURE() << "the save succeeded";
+            } catch (const ArchiveError& e) {
+                EXPECT_NE(std::string(e.what()).find("cannot flush it to the disk"), std::string::npos) << e.what();
+            }
+            EXPECT_EQ(worked, openFilesCanBeRenamed() ? 1 : 0);
+            EXPECT_FALSE(pathExists(path));
+        } else {
+            zip.save(work);
+            EXPECT_EQ(worked, 1);
+            EXPECT_EQ(zip.extractToString("_kpad_/project.log"), someText(50)) << "read from the archive as renamed";
+        }
+        EXPECT_FALSE(pathExists(w.dir / "A.tmp"));
+    }
 }
 
 TEST(ZipFaults, FailingNewArchiveLeavesNoArchiveAtAll) {

@@ -255,6 +255,10 @@ std::int64_t freeDiskSpace(const std::string& path) {
     return std::int64_t(callerFree.QuadPart);
 }
 
+bool openFilesCanBeRenamed() {
+    return false;
+}
+
 bool fileNamesIgnoreCase(const std::string& path) {
     // NTFS and FAT as Windows uses them by default ignore case; a folder with
     // case-sensitivity switched on (for WSL) is the rare exception.
