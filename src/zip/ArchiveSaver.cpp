@@ -1,6 +1,7 @@
 #include "zip/ArchiveSaver.h"
 
 #include <algorithm>
+#include <array>
 #include <zlib.h>
 
 #include "platform/FileSystem.h"
@@ -51,6 +52,7 @@ bool copyable(const ZipReader::Entry& entry) {
 struct ArchiveSaver::Task {
     std::function<void(WorkerContext&, Piece&)> run;
     std::uint64_t cost = 0;
+    ReuseCandidate reuse; // a file read whole: the earlier item it may copy
 };
 
 // Small files are handed to the workers a few hundred KiB at a time: one hand-over per file
@@ -163,6 +165,7 @@ bool ArchiveSaver::planFile(const PendingItem& pending, const std::optional<File
             readAndCompressFile(ctx, piece, joinPath(m_base, name), limit, &whole.facts, whole.reuse,
                                 hasCompressedFormatName(name));
         });
+        m_tasks.back().reuse = reuse;
         return true;
     }
     const std::string path = joinPath(m_base, pending.path);
@@ -221,6 +224,10 @@ void ArchiveSaver::admit() {
             } catch (const std::bad_alloc&) {
                 // no piece at all: the writer finds each of the batch's items failed
             }
+            std::array<ReuseCandidate, kBatchTasks> reuse;
+            for (std::size_t i = 0; i < batch->count; ++i)
+                reuse[i] = tasks[i].reuse;
+            readReusedAhead(ctx, reuse.data(), batch->count);
             for (std::size_t i = 0; pieces && i < batch->count; ++i) {
                 try {
                     tasks[i].run(ctx, pieces[i]);

@@ -4,7 +4,9 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <cstdint>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -38,6 +40,14 @@ public:
     void trim();
     // The folder of the file this worker read last.
     FolderCursor& folder() { return m_folder; }
+    // Bytes of an archive read ahead: the data of several items this worker copies next.
+    struct ReadAhead {
+        const void* archive = nullptr; // whose bytes: a reader, compared only
+        std::uint64_t start = 0;
+        std::size_t size = 0, capacity = 0;
+        std::unique_ptr<char[]> bytes; // not zeroed: only what was read is looked at
+    };
+    ReadAhead& readAhead() { return m_readAhead; }
 
 private:
     static char* grow(std::unique_ptr<char[]>& buffer, std::size_t& size, std::size_t n, std::size_t keep);
@@ -48,6 +58,7 @@ private:
     std::unique_ptr<char[]> m_input, m_output;
     std::size_t m_inputSize = 0, m_outputSize = 0;
     FolderCursor m_folder;
+    ReadAhead m_readAhead;
 };
 
 class WorkerPool {

@@ -644,4 +644,8 @@ void ZipReader::readRaw(const Entry& entry, char* out) const {
     read(entry.dataOffset, out, std::size_t(entry.item.compressedSize), "an item's data");
 }
 
+void ZipReader::readSpan(std::uint64_t from, std::uint64_t to, char* out) const {
+    read(from, out, std::size_t(to - from), "items' data");
+}
+
 } // namespace kp

@@ -72,6 +72,9 @@ public:
     void copyRaw(const Entry& entry, const DataSink& sink) const;
     // The same bytes into out, which has room for the item's compressed size.
     void readRaw(const Entry& entry, char* out) const;
+    // The archive's bytes from one offset to another, the data of several items at once (with
+    // the local headers between them); from and to lie within items' data as entries give it.
+    void readSpan(std::uint64_t from, std::uint64_t to, char* out) const;
 
 private:
     struct EndRecord {
