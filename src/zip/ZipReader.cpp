@@ -402,21 +402,36 @@ void ZipReader::checkLayout(std::uint64_t cdOffset) {
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         return m_entries[a].localHeaderOffset < m_entries[b].localHeaderOffset;
     });
-    // Local headers are visited in file order, so one read of a window serves many small items.
-    std::string window;
+    // Local headers are visited in file order, so one read of a window serves many small items;
+    // the window ends after the last header it can hold whole (by the directory's name length
+    // and some room for extra fields), so that the data of large items is not read for nothing.
+    constexpr std::uint64_t kHeaderRoom = kLocalHeaderSize + 64, kMostWindow = 1u << 20;
+    std::unique_ptr<char[]> window(new char[kMostWindow]);
+    std::size_t windowSize = 0, next = 0;
     std::uint64_t windowStart = 0;
     auto bytesAt = [&](std::uint64_t offset, std::size_t n) {
-        if (offset < windowStart || offset + n > windowStart + window.size()) {
+        if (offset < windowStart || offset + n > windowStart + windowSize) {
+            std::uint64_t end = offset + std::max<std::uint64_t>(n, kHeaderRoom);
+            for (std::size_t k = next; k < order.size(); ++k) {
+                const Entry& ahead = m_entries[order[k]];
+                const std::uint64_t headerEnd = ahead.localHeaderOffset + kHeaderRoom + ahead.item.fileName.size();
+                if (ahead.localHeaderOffset < offset) continue;
+                if (headerEnd - offset > kMostWindow) break;
+                end = std::max(end, headerEnd);
+            }
+            end = std::min(end, std::max(cdOffset, offset + n));
+            if (end - offset > kMostWindow) window.reset(new char[std::size_t(end - offset)]); // one header's extra
             windowStart = offset;
-            window.resize(std::max(n, std::size_t(std::min<std::uint64_t>(kBlock, cdOffset - offset))));
-            read(offset, window.data(), window.size(), "a local header");
+            windowSize = std::size_t(end - offset);
+            read(offset, window.get(), windowSize, "a local header");
         }
-        return reinterpret_cast<const unsigned char*>(window.data()) + (offset - windowStart);
+        return reinterpret_cast<const unsigned char*>(window.get()) + (offset - windowStart);
     };
     std::uint64_t previousEnd = 0;
     const ZipItem* previous = nullptr;
     for (std::size_t index : order) {
         Entry& e = m_entries[index];
+        ++next;
         const std::uint64_t offset = e.localHeaderOffset;
         if (offset > cdOffset || cdOffset - offset < kLocalHeaderSize)
             failItem(e.item,
