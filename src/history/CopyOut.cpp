@@ -300,7 +300,8 @@ std::string writeAllAside(const std::vector<const Chosen*>& files, std::vector<O
     const std::thread::id caller = std::this_thread::get_id();
     std::size_t reported = 0; // by the calling thread
     const unsigned threads = files.size() > 16 ? defaultWorkerCount() : 1; // a few files: not worth a thread
-    runInParallel(files.size(), threads, [&](std::size_t k) {
+    constexpr std::size_t kFilesPerTurn = 32;
+    runInTurns(files.size(), threads, kFilesPerTurn, [&](std::size_t k) {
         if (failed) return;
         problems[k] = writeAside(*files[k], asides[k]);
         if (!problems[k].empty()) {

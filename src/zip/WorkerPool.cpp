@@ -138,6 +138,13 @@ void runByFolder(std::size_t count, unsigned threads, std::size_t perTurn,
     });
 }
 
+void runInTurns(std::size_t count, unsigned threads, std::size_t perTurn, const std::function<void(std::size_t)>& work) {
+    runInParallel((count + perTurn - 1) / perTurn, threads, [&](std::size_t turn) {
+        for (std::size_t i = turn * perTurn; i < std::min(count, (turn + 1) * perTurn); ++i)
+            work(i);
+    });
+}
+
 unsigned defaultWorkerCount() {
     return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
 }

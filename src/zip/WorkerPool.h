@@ -94,4 +94,9 @@ void runByFolder(std::size_t count, unsigned threads, std::size_t perTurn,
 // Where no thread can be had, the threads that did start do the work.
 void runInParallel(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& work);
 
+// The same, each thread taking runs of perTurn consecutive indexes: files written folder by
+// folder then mostly go into a folder no other thread writes in at that moment (creating a
+// file locks its folder, so two threads creating files in one folder take turns and spin).
+void runInTurns(std::size_t count, unsigned threads, std::size_t perTurn, const std::function<void(std::size_t)>& work);
+
 } // namespace kp

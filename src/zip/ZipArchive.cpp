@@ -435,32 +435,22 @@ void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excl
     extractInParallel(files);
 }
 
-// Files are independent of one another, so both cores extract them. The first error stops
-// the others at their next file and is the one reported.
+// Files are independent of one another, so both cores extract them, each a run of a folder's
+// files at a time. The first error stops the others at their next file and is the one reported.
 void ZipArchive::extractInParallel(const std::vector<const PendingItem*>& files) const {
-    std::atomic<std::size_t> next{0};
     std::atomic<bool> failed{false};
     std::exception_ptr firstError;
     std::mutex errorMutex;
-    auto work = [&] {
-        for (std::size_t i; !failed && (i = next++) < files.size();) {
-            try {
-                extractOne(*files[i], joinPath(m_baseDirectory, files[i]->item.fileName));
-            } catch (...) {
-                std::lock_guard lock(errorMutex);
-                if (!failed.exchange(true)) firstError = std::current_exception();
-            }
+    constexpr std::size_t kFilesPerTurn = 32;
+    runInTurns(files.size(), files.size() > 16 ? defaultWorkerCount() : 1, kFilesPerTurn, [&](std::size_t i) {
+        if (failed) return;
+        try {
+            extractOne(*files[i], joinPath(m_baseDirectory, files[i]->item.fileName));
+        } catch (...) {
+            std::lock_guard lock(errorMutex);
+            if (!failed.exchange(true)) firstError = std::current_exception();
         }
-    };
-    const unsigned helpers = files.size() > 16 ? defaultWorkerCount() - 1 : 0;
-    std::vector<std::thread> threads;
-    try {
-        for (unsigned t = 0; t < helpers; ++t) threads.emplace_back(work);
-    } catch (const std::system_error&) {
-        // No thread to be had: the threads that did start, and this one, do the work.
-    }
-    work();
-    for (auto& t : threads) t.join();
+    });
     if (firstError) std::rethrow_exception(firstError);
 }
 
