@@ -1,6 +1,7 @@
 #include "history/CopyOut.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
@@ -288,6 +289,15 @@ std::string writeAside(const Chosen& c, OutputFile& out) {
     return problem;
 }
 
+// The data of a run of files, read from their archive at once where it can be.
+void readAheadOf(const std::vector<const Chosen*>& files, std::size_t first, std::size_t end) {
+    std::array<std::string_view, 64> names;
+    std::size_t n = 0;
+    for (std::size_t k = first; k < end && n < names.size() && files[k]->zip == files[first]->zip; ++k)
+        names[n++] = files[k]->item->fileName;
+    files[first]->zip->readAhead(names.data(), n);
+}
+
 // The files are independent of one another, so both cores inflate and write them. Progress
 // is told from the calling thread only (a window may be listening), as its own files finish.
 // The first file that fails, in the state's order, is the one reported.
@@ -301,19 +311,21 @@ std::string writeAllAside(const std::vector<const Chosen*>& files, std::vector<O
     std::size_t reported = 0; // by the calling thread
     const unsigned threads = files.size() > 16 ? defaultWorkerCount() : 1; // a few files: not worth a thread
     constexpr std::size_t kFilesPerTurn = 32;
-    runInTurns(files.size(), threads, kFilesPerTurn, [&](std::size_t k) {
-        if (failed) return;
-        problems[k] = writeAside(*files[k], asides[k]);
-        if (!problems[k].empty()) {
-            failed = true;
-            return;
-        }
-        ++filesDone;
-        bytesDone += files[k]->entry->size;
-        if (progress && std::this_thread::get_id() == caller) {
-            figures.filesDone = reported = filesDone;
-            figures.bytesDone = bytesDone;
-            progress(figures);
+    runInTurns(files.size(), threads, kFilesPerTurn, [&](std::size_t first, std::size_t end) {
+        readAheadOf(files, first, end);
+        for (std::size_t k = first; k < end && !failed; ++k) {
+            problems[k] = writeAside(*files[k], asides[k]);
+            if (!problems[k].empty()) {
+                failed = true;
+                return;
+            }
+            ++filesDone;
+            bytesDone += files[k]->entry->size;
+            if (progress && std::this_thread::get_id() == caller) {
+                figures.filesDone = reported = filesDone;
+                figures.bytesDone = bytesDone;
+                progress(figures);
+            }
         }
     });
     for (const std::string& problem : problems)

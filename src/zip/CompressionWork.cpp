@@ -43,15 +43,9 @@ FileFacts factsOf(const InputFile& file) {
 }
 
 // The earlier item's compressed bytes, read whole; false when the archive cannot be read.
-bool fetchReused(WorkerContext& ctx, const ReuseCandidate& reuse, std::string& out) {
-    const WorkerContext::ReadAhead& ahead = ctx.readAhead();
-    const std::uint64_t at = reuse.entry->dataOffset, size = reuse.entry->item.compressedSize;
-    if (ahead.archive == reuse.reader && at >= ahead.start && at - ahead.start + size <= ahead.size) {
-        out.assign(ahead.bytes.get() + (at - ahead.start), std::size_t(size));
-        return true;
-    }
+bool fetchReused(const ReuseCandidate& reuse, std::string& out) {
     try {
-        out.resize(std::size_t(size));
+        out.resize(std::size_t(reuse.entry->item.compressedSize));
         reuse.reader->readRaw(*reuse.entry, out.data());
         return true;
     } catch (const ArchiveError&) {
@@ -77,38 +71,17 @@ bool givesBack(WorkerContext& ctx, std::uint16_t method, const std::string& comp
 
 } // namespace
 
-void readReusedAhead(WorkerContext& ctx, const ReuseCandidate* candidates, std::size_t count) {
-    constexpr std::uint64_t kMostAhead = 1u << 20;
-    WorkerContext::ReadAhead& ahead = ctx.readAhead();
-    ahead.archive = nullptr;
+void readReusedAhead(const ReuseCandidate* candidates, std::size_t count) {
+    std::array<const ZipReader::Entry*, 64> entries{};
     const ZipReader* reader = nullptr;
-    std::uint64_t from = 0, to = 0, useful = 0;
-    std::size_t found = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const ReuseCandidate& c = candidates[i];
-        if (!c) continue;
-        if (reader && c.reader != reader) return;
-        reader = c.reader;
-        const std::uint64_t at = c.entry->dataOffset, end = at + c.entry->item.compressedSize;
-        from = found ? std::min(from, at) : at;
-        to = found ? std::max(to, end) : end;
-        useful += end - at;
-        ++found;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < count && n < entries.size(); ++i) {
+        if (!candidates[i]) continue;
+        if (reader && candidates[i].reader != reader) return;
+        reader = candidates[i].reader;
+        entries[n++] = candidates[i].entry;
     }
-    // Worth it for several items whose data fills most of the span between them.
-    if (found < 2 || to - from > kMostAhead || to - from > 2 * useful + 4096) return;
-    if (ahead.capacity < to - from) {
-        ahead.bytes.reset(new char[kMostAhead]);
-        ahead.capacity = kMostAhead;
-    }
-    try {
-        reader->readSpan(from, to, ahead.bytes.get());
-    } catch (const ArchiveError&) {
-        return; // each is read alone, and fails alone
-    }
-    ahead.archive = reader;
-    ahead.start = from;
-    ahead.size = std::size_t(to - from);
+    if (reader) reader->readAhead(entries.data(), n);
 }
 
 bool hasCompressedFormatName(std::string_view name) {
@@ -210,7 +183,7 @@ void readAndCompressFile(WorkerContext& ctx, Piece& piece, const std::string& pa
         return ctx.trim();
     }
     if (reuse && have == reuse.entry->item.uncompressedSize &&
-        crcOf(data, have) == reuse.entry->item.crc32 && fetchReused(ctx, reuse, piece.bytes)) {
+        crcOf(data, have) == reuse.entry->item.crc32 && fetchReused(reuse, piece.bytes)) {
         if (givesBack(ctx, reuse.entry->item.method, piece.bytes, data, have)) {
             piece.reused = true;
             piece.crc = reuse.entry->item.crc32;

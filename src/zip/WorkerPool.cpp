@@ -138,10 +138,10 @@ void runByFolder(std::size_t count, unsigned threads, std::size_t perTurn,
     });
 }
 
-void runInTurns(std::size_t count, unsigned threads, std::size_t perTurn, const std::function<void(std::size_t)>& work) {
-    runInParallel((count + perTurn - 1) / perTurn, threads, [&](std::size_t turn) {
-        for (std::size_t i = turn * perTurn; i < std::min(count, (turn + 1) * perTurn); ++i)
-            work(i);
+void runInTurns(std::size_t count, unsigned threads, std::size_t perTurn,
+                const std::function<void(std::size_t first, std::size_t end)>& turn) {
+    runInParallel((count + perTurn - 1) / perTurn, threads, [&](std::size_t k) {
+        turn(k * perTurn, std::min(count, (k + 1) * perTurn));
     });
 }
 

@@ -4,9 +4,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <cstdint>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -40,14 +38,6 @@ public:
     void trim();
     // The folder of the file this worker read last.
     FolderCursor& folder() { return m_folder; }
-    // Bytes of an archive read ahead: the data of several items this worker copies next.
-    struct ReadAhead {
-        const void* archive = nullptr; // whose bytes: a reader, compared only
-        std::uint64_t start = 0;
-        std::size_t size = 0, capacity = 0;
-        std::unique_ptr<char[]> bytes; // not zeroed: only what was read is looked at
-    };
-    ReadAhead& readAhead() { return m_readAhead; }
 
 private:
     static char* grow(std::unique_ptr<char[]>& buffer, std::size_t& size, std::size_t n, std::size_t keep);
@@ -58,7 +48,6 @@ private:
     std::unique_ptr<char[]> m_input, m_output;
     std::size_t m_inputSize = 0, m_outputSize = 0;
     FolderCursor m_folder;
-    ReadAhead m_readAhead;
 };
 
 class WorkerPool {
@@ -94,9 +83,11 @@ void runByFolder(std::size_t count, unsigned threads, std::size_t perTurn,
 // Where no thread can be had, the threads that did start do the work.
 void runInParallel(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& work);
 
-// The same, each thread taking runs of perTurn consecutive indexes: files written folder by
-// folder then mostly go into a folder no other thread writes in at that moment (creating a
-// file locks its folder, so two threads creating files in one folder take turns and spin).
-void runInTurns(std::size_t count, unsigned threads, std::size_t perTurn, const std::function<void(std::size_t)>& work);
+// The same, each thread taking runs of perTurn consecutive indexes, turn(first, end) for each:
+// files written folder by folder then mostly go into a folder no other thread writes in at
+// that moment (creating a file locks its folder, so two threads creating files in one folder
+// take turns and spin), and a run's items can be read from their archive at once.
+void runInTurns(std::size_t count, unsigned threads, std::size_t perTurn,
+                const std::function<void(std::size_t first, std::size_t end)>& turn);
 
 } // namespace kp

@@ -1,6 +1,7 @@
 #include "zip/ZipArchive.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <exception>
@@ -370,6 +371,31 @@ void ZipArchive::readByName(const std::string& name, const std::function<void(co
     readItemData(m_items[m_visible[std::size_t(index)]], sink);
 }
 
+void ZipArchive::readAhead(const std::string_view* names, std::size_t count) const {
+    constexpr std::size_t kMost = 64;
+    std::array<const PendingItem*, kMost> items{};
+    std::array<const ZipReader::Entry*, kMost> entries{};
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < count && n < kMost; ++i) {
+        const int index = findFile(names[i]);
+        if (index < 0) continue;
+        if (listed()) items[n++] = &m_items[m_visible[std::size_t(index)]];
+        else entries[n++] = &m_reader->entries()[std::size_t(index)];
+    }
+    if (listed()) readAheadOf(items.data(), n);
+    else if (m_reader) m_reader->readAhead(entries.data(), n);
+}
+
+void ZipArchive::readAheadOf(const PendingItem* const* items, std::size_t count) const {
+    if (!m_reader) return;
+    constexpr std::size_t kMost = 64;
+    std::array<const ZipReader::Entry*, kMost> entries{};
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < count && n < kMost; ++i)
+        if (items[i]->kind == PendingItem::Kind::Existing) entries[n++] = &m_reader->entries()[items[i]->existing];
+    m_reader->readAhead(entries.data(), n);
+}
+
 void ZipArchive::readItemData(const PendingItem& pending,
                               const std::function<void(const char*, std::size_t)>& sink) const {
     switch (pending.kind) {
@@ -442,15 +468,18 @@ void ZipArchive::extractInParallel(const std::vector<const PendingItem*>& files)
     std::exception_ptr firstError;
     std::mutex errorMutex;
     constexpr std::size_t kFilesPerTurn = 32;
-    runInTurns(files.size(), files.size() > 16 ? defaultWorkerCount() : 1, kFilesPerTurn, [&](std::size_t i) {
-        if (failed) return;
-        try {
-            extractOne(*files[i], joinPath(m_baseDirectory, files[i]->item.fileName));
-        } catch (...) {
-            std::lock_guard lock(errorMutex);
-            if (!failed.exchange(true)) firstError = std::current_exception();
-        }
-    });
+    runInTurns(files.size(), files.size() > 16 ? defaultWorkerCount() : 1, kFilesPerTurn,
+               [&](std::size_t first, std::size_t end) {
+                   readAheadOf(files.data() + first, end - first);
+                   for (std::size_t i = first; i < end && !failed; ++i) {
+                       try {
+                           extractOne(*files[i], joinPath(m_baseDirectory, files[i]->item.fileName));
+                       } catch (...) {
+                           std::lock_guard lock(errorMutex);
+                           if (!failed.exchange(true)) firstError = std::current_exception();
+                       }
+                   }
+               });
     if (firstError) std::rethrow_exception(firstError);
 }
 

@@ -1,6 +1,8 @@
 #include "zip/ZipReader.h"
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <cerrno>
 #include <cstring>
 #include <numeric>
@@ -72,8 +74,24 @@ std::string_view unicodePathName(const unsigned char* data, std::size_t size, st
 
 } // namespace
 
+namespace {
+
+std::atomic<std::uint64_t> nextReaderId{1};
+
+// What a thread read ahead of one reader's items (ZipReader::readAhead).
+struct ReadAhead {
+    static constexpr std::uint64_t kMost = 1u << 20;
+    std::uint64_t reader = 0; // m_id, 0 for none
+    std::uint64_t start = 0;
+    std::size_t size = 0;
+    std::unique_ptr<char[]> bytes; // kMost, not zeroed: only what was read is looked at
+};
+thread_local ReadAhead readAheadOfThisThread;
+
+} // namespace
+
 ZipReader::ZipReader(std::shared_ptr<const ByteSource> source, std::string archiveName)
-    : m_source(std::move(source)), m_archiveName(std::move(archiveName)) {
+    : m_source(std::move(source)), m_id(nextReaderId++), m_archiveName(std::move(archiveName)) {
     const EndRecord end = readEndRecord();
     readDirectory(end);
     checkLayout(end.cdOffset);
@@ -88,6 +106,11 @@ void ZipReader::failItem(const ZipItem& item, const std::string& what) const {
 }
 
 void ZipReader::read(std::uint64_t offset, void* buffer, std::size_t n, const char* what) const {
+    const ReadAhead& ahead = readAheadOfThisThread;
+    if (ahead.reader == m_id && offset >= ahead.start && offset - ahead.start + n <= ahead.size) {
+        std::memcpy(buffer, ahead.bytes.get() + (offset - ahead.start), n);
+        return;
+    }
     errno = 0;
     if (m_source->readAt(offset, buffer, n)) return;
     const int err = errno;
@@ -659,8 +682,27 @@ void ZipReader::readRaw(const Entry& entry, char* out) const {
     read(entry.dataOffset, out, std::size_t(entry.item.compressedSize), "an item's data");
 }
 
-void ZipReader::readSpan(std::uint64_t from, std::uint64_t to, char* out) const {
-    read(from, out, std::size_t(to - from), "items' data");
+void ZipReader::readAhead(const Entry* const* entries, std::size_t count) const {
+    ReadAhead& ahead = readAheadOfThisThread;
+    ahead.reader = 0;
+    std::uint64_t from = 0, to = 0, useful = 0;
+    std::size_t found = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!entries[i]) continue;
+        const std::uint64_t at = entries[i]->dataOffset, end = at + entries[i]->item.compressedSize;
+        from = found ? std::min(from, at) : at;
+        to = found ? std::max(to, end) : end;
+        useful += end - at;
+        ++found;
+    }
+    // Worth it for several items whose data fills most of the span between them.
+    if (found < 2 || to - from > ReadAhead::kMost || to - from > 2 * useful + 4096) return;
+    if (!ahead.bytes) ahead.bytes.reset(new char[ReadAhead::kMost]);
+    // Anything amiss is found again, and told, when each item is read by itself.
+    if (!m_source->readAt(from, ahead.bytes.get(), std::size_t(to - from))) return;
+    ahead.reader = m_id;
+    ahead.start = from;
+    ahead.size = std::size_t(to - from);
 }
 
 } // namespace kp

@@ -72,9 +72,10 @@ public:
     void copyRaw(const Entry& entry, const DataSink& sink) const;
     // The same bytes into out, which has room for the item's compressed size.
     void readRaw(const Entry& entry, char* out) const;
-    // The archive's bytes from one offset to another, the data of several items at once (with
-    // the local headers between them); from and to lie within items' data as entries give it.
-    void readSpan(std::uint64_t from, std::uint64_t to, char* out) const;
+    // Reads the data of these items, which the calling thread reads next, at once when they lie
+    // close together in the archive (as a folder's files do): one read instead of one per small
+    // item. The thread's later reads within them are served from memory, until its next call.
+    void readAhead(const Entry* const* entries, std::size_t count) const;
 
 private:
     struct EndRecord {
@@ -101,6 +102,7 @@ private:
     [[noreturn]] void failItem(const ZipItem& item, const std::string& what) const;
 
     std::shared_ptr<const ByteSource> m_source;
+    const std::uint64_t m_id; // tells this reader's read-ahead from another's at the same address
     std::string m_archiveName;
     std::vector<Entry> m_entries;
     NameIndex m_byName; // over the entries' names, which never change once the directory is read
