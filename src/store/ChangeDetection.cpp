@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <string_view>
-#include <unordered_map>
+#include <cstdint>
 
 #include "platform/Text.h"
 #include "store/Layout.h"
@@ -32,23 +32,107 @@ bool sameState(const ArchiveLine& a, const LineView& p) {
 }
 
 // The order of the lists handed on: case-insensitive text order of the names, a name before
-// the names it begins (as "name<TAB>..." lines would sort), exact spelling breaking ties.
+// the names it begins (as "name<TAB>..." lines would sort), exact spelling breaking ties. Each
+// name's sort key says all that in its bytes: the lower-cased name and a tab, then a NUL (which
+// no name holds, so that a shorter first part sorts first), then the name itself.
 struct SortKey {
-    std::string lower;
+    std::string_view key;
     std::size_t index;
 };
 
-template <typename NameAt>
-std::vector<SortKey> sortedKeys(const NameAt& nameAt, const std::vector<std::size_t>& which) {
-    std::vector<SortKey> keys;
-    keys.reserve(which.size());
-    for (std::size_t i : which) keys.push_back({lowerUtf8(nameAt(i)) + '\t', i});
-    std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
-        if (a.lower != b.lower) return a.lower < b.lower;
-        return nameAt(a.index) < nameAt(b.index);
-    });
-    return keys;
+int byteAt(std::string_view s, std::size_t depth) {
+    return depth < s.size() ? static_cast<unsigned char>(s[depth]) : -1;
 }
+
+// Three-way radix quicksort of the keys, which agree up to depth: a project's names share long
+// folder paths, and comparing them whole, as a plain sort does, reads those paths again at
+// every comparison (and scales worse than the number of names, as the keys outgrow the cache).
+void sortKeys(SortKey* keys, std::size_t n, std::size_t depth) {
+    while (n > 12) {
+        const int pivot = byteAt(keys[n / 2].key, depth);
+        std::size_t lt = 0, i = 0, gt = n;
+        while (i < gt) {
+            const int b = byteAt(keys[i].key, depth);
+            if (b < pivot) std::swap(keys[lt++], keys[i++]);
+            else if (b > pivot) std::swap(keys[i], keys[--gt]);
+            else ++i;
+        }
+        sortKeys(keys, lt, depth);
+        sortKeys(keys + gt, n - gt, depth);
+        if (pivot < 0) return; // the equal ones have ended: equal keys
+        keys += lt;
+        n = gt - lt;
+        ++depth;
+    }
+    for (std::size_t i = 1; i < n; ++i)
+        for (std::size_t k = i; k > 0 && keys[k].key.substr(depth) < keys[k - 1].key.substr(depth); --k)
+            std::swap(keys[k], keys[k - 1]);
+}
+
+// The indexes in which, ordered by their names. The keys live in one buffer, one after another.
+template <typename NameAt>
+std::vector<std::size_t> sortedByName(const NameAt& nameAt, const std::vector<std::size_t>& which) {
+    std::string buffer;
+    std::vector<std::size_t> ends;
+    ends.reserve(which.size());
+    for (std::size_t i : which) {
+        const std::string_view name = nameAt(i);
+        buffer += lowerUtf8(name);
+        buffer += '\t';
+        buffer += '\0';
+        buffer += name;
+        ends.push_back(buffer.size());
+    }
+    std::vector<SortKey> keys(which.size());
+    for (std::size_t k = 0, start = 0; k < which.size(); start = ends[k++])
+        keys[k] = {std::string_view(buffer).substr(start, ends[k] - start), which[k]};
+    sortKeys(keys.data(), keys.size(), 0);
+    std::vector<std::size_t> sorted;
+    sorted.reserve(keys.size());
+    for (const SortKey& k : keys) sorted.push_back(k.index);
+    return sorted;
+}
+
+// The archive's lines by name: open addressing in one array whose slots hold a line's index
+// beside its name's hash, so that a probe reads a name only where the hashes agree. A
+// node-based map of a large project's names misses the cache at every step of every lookup.
+class LinesByName {
+public:
+    static constexpr std::size_t kNone = SIZE_MAX;
+    explicit LinesByName(std::size_t count) {
+        std::size_t size = 16;
+        while (size < count * 2) size *= 2; // at most half full: probes stay short
+        m_slots.assign(size, Slot{});
+        m_mask = size - 1;
+    }
+    // The first line of this name (kNone when there is none yet), for the caller to set.
+    std::size_t& slot(std::string_view name, const std::vector<std::string_view>& names) {
+        const std::uint64_t hash = hashOf(name);
+        std::size_t s = std::size_t(hash) & m_mask;
+        for (; m_slots[s].line != kNone; s = (s + 1) & m_mask)
+            if (m_slots[s].hash == std::uint32_t(hash >> 32) && names[m_slots[s].line] == name) return m_slots[s].line;
+        m_slots[s].hash = std::uint32_t(hash >> 32);
+        return m_slots[s].line;
+    }
+    std::size_t find(std::string_view name, const std::vector<std::string_view>& names) const {
+        const std::uint64_t hash = hashOf(name);
+        for (std::size_t s = std::size_t(hash) & m_mask; m_slots[s].line != kNone; s = (s + 1) & m_mask)
+            if (m_slots[s].hash == std::uint32_t(hash >> 32) && names[m_slots[s].line] == name) return m_slots[s].line;
+        return kNone;
+    }
+
+private:
+    struct Slot {
+        std::uint32_t hash = 0; // the high half of the name's hash
+        std::size_t line = kNone;
+    };
+    static std::uint64_t hashOf(std::string_view name) {
+        const std::uint64_t h = std::hash<std::string_view>{}(name);
+        return h * 0x9E3779B97F4A7C15ull; // spreads a 32-bit size_t's hash over both halves too
+    }
+    std::vector<Slot> m_slots;
+    std::size_t m_mask = 0;
+};
 
 template <typename LineAt>
 ChangeResult compare(const std::vector<ArchiveLine>& archive, std::size_t projectSize, const LineAt& lineAt,
@@ -72,24 +156,20 @@ ChangeResult compare(const std::vector<ArchiveLine>& archive, std::size_t projec
 
     // One entry per name; a damaged archive may hold a name twice, so equal names are chained.
     constexpr std::size_t kNone = SIZE_MAX;
-    std::unordered_map<std::string_view, std::size_t> firstOf;
-    firstOf.reserve(archive.size());
+    LinesByName firstOf(archive.size());
     std::vector<std::size_t> nextSame(archive.size(), kNone);
     for (std::size_t i = archive.size(); i-- > 0;) {
         if (isBookkeepingItem(archive[i].name)) continue;
-        auto [it, inserted] = firstOf.try_emplace(archiveKeys[i], i);
-        if (!inserted) {
-            nextSame[i] = it->second;
-            it->second = i;
-        }
+        std::size_t& first = firstOf.slot(archiveKeys[i], archiveKeys);
+        nextSame[i] = first;
+        first = i;
     }
 
     std::vector<char> present(archive.size(), 0);
     std::vector<std::size_t> changed;
     for (std::size_t p = 0; p < projectSize; ++p) {
-        const auto it = firstOf.find(projectKeys[p]);
         bool unchanged = false;
-        for (std::size_t a = it == firstOf.end() ? kNone : it->second; a != kNone; a = nextSame[a]) {
+        for (std::size_t a = firstOf.find(projectKeys[p], archiveKeys); a != kNone; a = nextSame[a]) {
             present[a] = 1;
             if (sameState(archive[a], lineAt(p))) unchanged = true;
         }
@@ -100,12 +180,10 @@ ChangeResult compare(const std::vector<ArchiveLine>& archive, std::size_t projec
         if (!present[a] && !isBookkeepingItem(archive[a].name)) missing.push_back(a);
 
     ChangeResult result;
-    result.changed.reserve(changed.size());
-    for (const SortKey& k : sortedKeys([&](std::size_t i) { return lineAt(i).name; }, changed))
-        result.changed.push_back(k.index);
-    const std::vector<SortKey> missingKeys =
-        sortedKeys([&](std::size_t i) { return std::string_view(archive[i].name); }, missing);
-    for (auto it = missingKeys.rbegin(); it != missingKeys.rend(); ++it) result.missing.push_back(archive[it->index].name);
+    result.changed = sortedByName([&](std::size_t i) { return lineAt(i).name; }, changed);
+    const std::vector<std::size_t> missingInOrder =
+        sortedByName([&](std::size_t i) { return std::string_view(archive[i].name); }, missing);
+    for (auto it = missingInOrder.rbegin(); it != missingInOrder.rend(); ++it) result.missing.push_back(archive[*it].name);
     return result;
 }
 

@@ -53,7 +53,7 @@ ModelResult model(const std::vector<ArchiveLine>& archive, const std::vector<Pro
 // under one DOS time, folders, duplicates, missing and new items.
 void generate(std::mt19937& rng, std::vector<ArchiveLine>& archive, std::vector<ProjectLine>& project) {
     const std::vector<std::string> stems = {"a", "A", "ab", "aB", "a b", "a.txt", "A.TXT", "a.tx", "Ä", "ä", "dir/",
-                                            "Dir/", "dir/x", "dir/X", "b", "b1", "b10", "Проект", "проект", "t\tab"};
+                                            "Dir/", "dir/x", "dir/X", "b", "b1", "b10", "Проект", "проект", "t\tab", "t", "t\t1"};
     const std::vector<DosDateTime> times = {1031105295u, 103110529u, 1031105296u, 2162688u};
     std::uniform_int_distribution<int> coin(0, 3);
     for (const auto& stem : stems) {
