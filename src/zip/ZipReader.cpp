@@ -430,12 +430,12 @@ void ZipReader::checkLayout(std::uint64_t cdOffset) {
     // and some room for extra fields), so that the data of large items is not read for nothing.
     constexpr std::uint64_t kHeaderRoom = kLocalHeaderSize + 64, kMostWindow = 1u << 20;
     std::unique_ptr<char[]> window(new char[kMostWindow]);
-    std::size_t windowSize = 0, next = 0;
+    std::size_t windowSize = 0, next = 0; // next: in order, the item after the one being looked at
     std::uint64_t windowStart = 0;
     auto bytesAt = [&](std::uint64_t offset, std::size_t n) {
         if (offset < windowStart || offset + n > windowStart + windowSize) {
             std::uint64_t end = offset + std::max<std::uint64_t>(n, kHeaderRoom);
-            for (std::size_t k = next; k < order.size(); ++k) {
+            for (std::size_t k = next - 1; k < order.size(); ++k) { // this item's header on
                 const Entry& ahead = m_entries[order[k]];
                 const std::uint64_t headerEnd = ahead.localHeaderOffset + kHeaderRoom + ahead.item.fileName.size();
                 if (ahead.localHeaderOffset < offset) continue;
