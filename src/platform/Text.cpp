@@ -102,6 +102,11 @@ bool isLetterOrDigit(char32_t cp) { return unicodeLocale() && iswalnum_l(wint_t(
 std::string lowerUtf8(std::string_view s) {
     std::string out;
     out.reserve(s.size());
+    appendLowerUtf8(out, s);
+    return out;
+}
+
+void appendLowerUtf8(std::string& out, std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {
         const auto b = static_cast<unsigned char>(s[i]);
         if (b < 0x80) {
@@ -118,7 +123,6 @@ std::string lowerUtf8(std::string_view s) {
         appendUtf8(out, lowerCodePoint(cp));
         i += len;
     }
-    return out;
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) { return lowerUtf8(a) == lowerUtf8(b); }

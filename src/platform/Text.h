@@ -9,6 +9,8 @@
 namespace kp {
 
 std::string lowerUtf8(std::string_view s);
+// The same, appended to out (no string of its own: for keys of many names in one buffer).
+void appendLowerUtf8(std::string& out, std::string_view s);
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
 int compareIgnoringCase(std::string_view a, std::string_view b); // <0, 0, >0

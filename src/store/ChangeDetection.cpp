@@ -32,9 +32,8 @@ bool sameState(const ArchiveLine& a, const LineView& p) {
 }
 
 // The order of the lists handed on: case-insensitive text order of the names, a name before
-// the names it begins (as "name<TAB>..." lines would sort), exact spelling breaking ties. Each
-// name's sort key says all that in its bytes: the lower-cased name and a tab, then a NUL (which
-// no name holds, so that a shorter first part sorts first), then the name itself.
+// the names it begins (as "name<TAB>..." lines would sort), exact spelling breaking ties. A
+// name's sort key is its lower-cased form and a tab; equal keys go by the names themselves.
 struct SortKey {
     std::string_view key;
     std::size_t index;
@@ -47,7 +46,12 @@ int byteAt(std::string_view s, std::size_t depth) {
 // Three-way radix quicksort of the keys, which agree up to depth: a project's names share long
 // folder paths, and comparing them whole, as a plain sort does, reads those paths again at
 // every comparison (and scales worse than the number of names, as the keys outgrow the cache).
-void sortKeys(SortKey* keys, std::size_t n, std::size_t depth) {
+template <typename NameAt>
+void sortKeys(SortKey* keys, std::size_t n, std::size_t depth, const NameAt& nameAt) {
+    const auto before = [&](const SortKey& a, const SortKey& b) {
+        const std::string_view ka = a.key.substr(depth), kb = b.key.substr(depth);
+        return ka != kb ? ka < kb : nameAt(a.index) < nameAt(b.index);
+    };
     while (n > 12) {
         const int pivot = byteAt(keys[n / 2].key, depth);
         std::size_t lt = 0, i = 0, gt = n;
@@ -57,15 +61,18 @@ void sortKeys(SortKey* keys, std::size_t n, std::size_t depth) {
             else if (b > pivot) std::swap(keys[i], keys[--gt]);
             else ++i;
         }
-        sortKeys(keys, lt, depth);
-        sortKeys(keys + gt, n - gt, depth);
-        if (pivot < 0) return; // the equal ones have ended: equal keys
+        sortKeys(keys, lt, depth, nameAt);
+        sortKeys(keys + gt, n - gt, depth, nameAt);
         keys += lt;
         n = gt - lt;
+        if (pivot < 0) { // the keys have ended, all equal: the names decide
+            std::sort(keys, keys + n, before);
+            return;
+        }
         ++depth;
     }
     for (std::size_t i = 1; i < n; ++i)
-        for (std::size_t k = i; k > 0 && keys[k].key.substr(depth) < keys[k - 1].key.substr(depth); --k)
+        for (std::size_t k = i; k > 0 && before(keys[k], keys[k - 1]); --k)
             std::swap(keys[k], keys[k - 1]);
 }
 
@@ -76,17 +83,14 @@ std::vector<std::size_t> sortedByName(const NameAt& nameAt, const std::vector<st
     std::vector<std::size_t> ends;
     ends.reserve(which.size());
     for (std::size_t i : which) {
-        const std::string_view name = nameAt(i);
-        buffer += lowerUtf8(name);
+        appendLowerUtf8(buffer, nameAt(i));
         buffer += '\t';
-        buffer += '\0';
-        buffer += name;
         ends.push_back(buffer.size());
     }
     std::vector<SortKey> keys(which.size());
     for (std::size_t k = 0, start = 0; k < which.size(); start = ends[k++])
         keys[k] = {std::string_view(buffer).substr(start, ends[k] - start), which[k]};
-    sortKeys(keys.data(), keys.size(), 0);
+    sortKeys(keys.data(), keys.size(), 0, nameAt);
     std::vector<std::size_t> sorted;
     sorted.reserve(keys.size());
     for (const SortKey& k : keys) sorted.push_back(k.index);
@@ -190,7 +194,16 @@ ChangeResult compare(const std::vector<ArchiveLine>& archive, std::size_t projec
 } // namespace
 
 bool isBookkeepingItem(const std::string& name) {
-    return startsWithIgnoringCase(name, kBookkeepingPrefix);
+    // Names are compared as ASCII as long as they are ASCII; from the first other character on,
+    // the long way (some other characters lower-case to ASCII letters).
+    const std::string_view prefix = kBookkeepingPrefix;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (i == name.size()) return false;
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c >= 0x80) return startsWithIgnoringCase(name, prefix);
+        if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != static_cast<unsigned char>(prefix[i])) return false;
+    }
+    return true;
 }
 
 ChangeResult detectChanges(const std::vector<ArchiveLine>& archive, const std::vector<ProjectLine>& project,

@@ -136,3 +136,11 @@ TEST(ChangeDetection, NamesDifferingOnlyInCaseAreTwoFiles) {
     const std::vector<ProjectLine> oneGone = {{"S/a.txt", t, 1, 100}};
     EXPECT_EQ(detectChanges(archive, oneGone).missing, std::vector<std::string>{"S/A.txt"});
 }
+
+// The program's own items are told by their folder's name in any case, as the plain rule says.
+TEST(ChangeDetection, BookkeepingItemsInAnyCase) {
+    for (const std::string name : {"_kpad_/project.set", "_KPAD_/x", "_Kpad_/", "_kpad_", "_kpad", "", "x/_kpad_/y",
+                                   "_kpad_x/", "\xE2\x84\xAApad_/x" /* KELVIN SIGN */, "_\xE2\x84\xAApad_/x",
+                                   "\xC3\x84_kpad_/", "_kpad_/\xFF"})
+        EXPECT_EQ(isBookkeepingItem(name), startsWithIgnoringCase(name, "_kpad_/")) << name;
+}
