@@ -290,12 +290,12 @@ std::string writeAside(const Chosen& c, OutputFile& out) {
 }
 
 // The data of a run of files, read from their archive at once where it can be.
-void readAheadOf(const std::vector<const Chosen*>& files, std::size_t first, std::size_t end) {
+ZipReader::ReadAhead readAheadOf(const std::vector<const Chosen*>& files, std::size_t first, std::size_t end) {
     std::array<std::string_view, 64> names;
     std::size_t n = 0;
     for (std::size_t k = first; k < end && n < names.size() && files[k]->zip == files[first]->zip; ++k)
         names[n++] = files[k]->item->fileName;
-    files[first]->zip->readAhead(names.data(), n);
+    return files[first]->zip->readAhead(names.data(), n);
 }
 
 // The files are independent of one another, so both cores inflate and write them. Progress
@@ -312,7 +312,7 @@ std::string writeAllAside(const std::vector<const Chosen*>& files, std::vector<O
     const unsigned threads = files.size() > 16 ? defaultWorkerCount() : 1; // a few files: not worth a thread
     constexpr std::size_t kFilesPerTurn = 32;
     runInTurns(files.size(), threads, kFilesPerTurn, [&](std::size_t first, std::size_t end) {
-        readAheadOf(files, first, end);
+        const ZipReader::ReadAhead ahead = readAheadOf(files, first, end);
         for (std::size_t k = first; k < end && !failed; ++k) {
             problems[k] = writeAside(*files[k], asides[k]);
             if (!problems[k].empty()) {

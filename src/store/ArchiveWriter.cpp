@@ -55,7 +55,7 @@ bool sizeAndCrcOf(const InputFile& file, std::vector<char>& buffer, std::uint64_
 // that does not inflate to its own CRC, mean the copied data is not the file's.
 CopyVerdict compareCopyWithFile(const ZipArchive& zip, const std::string& name, const std::string& path,
                                 FolderCursor& folder) {
-    thread_local std::vector<char> buffer; // kept from file to file
+    std::vector<char> buffer;
     InputFile file;
     if (!file.openListed(path, folder)) return CopyVerdict::FileDiffers;
     const int index = zip.findFile(name);

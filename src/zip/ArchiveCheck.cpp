@@ -25,14 +25,15 @@ constexpr std::size_t kFilesPerTurn = 64; // files a thread takes at once, mostl
 // much to read, one byte further, so that a file that grew shows without asking the system
 // for its size: a small file costs an open, one read and a close.
 bool fileHoldsItem(const std::string& path, const ZipItem& item, FolderCursor& folder) {
-    thread_local const std::unique_ptr<char[]> block(new char[kBlock]); // kept from file to file
     InputFile file;
     if (!file.openListed(path, folder)) return false;
     const std::uint64_t size = item.uncompressedSize;
+    const std::size_t blockSize = std::size_t(std::min<std::uint64_t>(size + 1, kBlock));
+    const std::unique_ptr<char[]> block(new char[blockSize]); // small for a small file
     std::uint64_t total = 0;
     std::uint32_t value = 0xFFFFFFFFu;
     for (;;) {
-        const std::size_t want = std::size_t(std::min<std::uint64_t>(size + 1 - total, kBlock));
+        const std::size_t want = std::size_t(std::min<std::uint64_t>(size + 1 - total, blockSize));
         const std::ptrdiff_t got = file.read(block.get(), want);
         if (got < 0) return false; // a folder, or a read error: unreadable is a mismatch too
         if (got == 0) break;

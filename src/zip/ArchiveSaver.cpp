@@ -227,7 +227,7 @@ void ArchiveSaver::admit() {
             std::array<ReuseCandidate, kBatchTasks> reuse;
             for (std::size_t i = 0; i < batch->count; ++i)
                 reuse[i] = tasks[i].reuse;
-            readReusedAhead(reuse.data(), batch->count);
+            const ZipReader::ReadAhead ahead = readReusedAhead(reuse.data(), batch->count);
             for (std::size_t i = 0; pieces && i < batch->count; ++i) {
                 try {
                     tasks[i].run(ctx, pieces[i]);

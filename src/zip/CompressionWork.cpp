@@ -71,17 +71,18 @@ bool givesBack(WorkerContext& ctx, std::uint16_t method, const std::string& comp
 
 } // namespace
 
-void readReusedAhead(const ReuseCandidate* candidates, std::size_t count) {
+ZipReader::ReadAhead readReusedAhead(const ReuseCandidate* candidates, std::size_t count) {
     std::array<const ZipReader::Entry*, 64> entries{};
     const ZipReader* reader = nullptr;
     std::size_t n = 0;
     for (std::size_t i = 0; i < count && n < entries.size(); ++i) {
         if (!candidates[i]) continue;
-        if (reader && candidates[i].reader != reader) return;
+        if (reader && candidates[i].reader != reader) break;
         reader = candidates[i].reader;
         entries[n++] = candidates[i].entry;
     }
-    if (reader) reader->readAhead(entries.data(), n);
+    if (!reader) return {};
+    return {*reader, entries.data(), n};
 }
 
 bool hasCompressedFormatName(std::string_view name) {

@@ -70,8 +70,9 @@ void compressWhole(WorkerContext& ctx, Piece& piece, const char* input, std::siz
 
 // The compressed data of a batch's reuse candidates, read at once when they lie close
 // together in their archive (as they do: archives hold a folder's files one after another):
-// one read instead of one per small file. A candidate outside what was read is read alone.
-void readReusedAhead(const ReuseCandidate* candidates, std::size_t count);
+// one read instead of one per small file, kept while the result lives. A candidate outside
+// what was read is read alone.
+ZipReader::ReadAhead readReusedAhead(const ReuseCandidate* candidates, std::size_t count);
 
 // A file read whole: reused, compressed or stored. Reused only when the earlier item's data,
 // inflated, is the file's bytes. limit: larger files (grown since planning)

@@ -77,17 +77,18 @@ std::uint32_t GetFileCrc32(const std::string& path) {
     InputFile file;
     if (!file.open(path)) throwFileError(path, errno == EISDIR || errno == EINVAL ? "read" : "open", errno);
     std::uint32_t value = 0xFFFFFFFFu;
-    // The check reads every file of a store once more: one block per thread, kept from file
-    // to file, and no read past the end of a small file once it has all the bytes it had.
-    thread_local const std::unique_ptr<char[]> buffer(new char[kBlockSize]);
+    // No read past the end of a small file once it has all the bytes it had, and a block no
+    // larger than the file (nothing is kept per thread: see ZipReader::ReadAhead).
+    const std::size_t block = std::size_t(std::min<std::uint64_t>(file.size() + 1, kBlockSize));
+    const std::unique_ptr<char[]> buffer(new char[block]);
     std::uint64_t total = 0;
     for (;;) {
-        const std::ptrdiff_t got = file.read(buffer.get(), kBlockSize);
+        const std::ptrdiff_t got = file.read(buffer.get(), block);
         if (got < 0) throwFileError(path, "read", errno);
         if (got == 0) break;
         value = UpdateCrc32(value, buffer.get(), std::size_t(got));
         total += std::uint64_t(got);
-        if (std::size_t(got) < kBlockSize && total >= file.size()) break;
+        if (std::size_t(got) < block && total >= file.size()) break;
     }
     return ~value;
 }

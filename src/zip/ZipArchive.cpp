@@ -371,7 +371,7 @@ void ZipArchive::readByName(const std::string& name, const std::function<void(co
     readItemData(m_items[m_visible[std::size_t(index)]], sink);
 }
 
-void ZipArchive::readAhead(const std::string_view* names, std::size_t count) const {
+ZipReader::ReadAhead ZipArchive::readAhead(const std::string_view* names, std::size_t count) const {
     constexpr std::size_t kMost = 64;
     std::array<const PendingItem*, kMost> items{};
     std::array<const ZipReader::Entry*, kMost> entries{};
@@ -382,18 +382,19 @@ void ZipArchive::readAhead(const std::string_view* names, std::size_t count) con
         if (listed()) items[n++] = &m_items[m_visible[std::size_t(index)]];
         else entries[n++] = &m_reader->entries()[std::size_t(index)];
     }
-    if (listed()) readAheadOf(items.data(), n);
-    else if (m_reader) m_reader->readAhead(entries.data(), n);
+    if (listed()) return readAheadOf(items.data(), n);
+    if (!m_reader) return {};
+    return {*m_reader, entries.data(), n};
 }
 
-void ZipArchive::readAheadOf(const PendingItem* const* items, std::size_t count) const {
-    if (!m_reader) return;
+ZipReader::ReadAhead ZipArchive::readAheadOf(const PendingItem* const* items, std::size_t count) const {
+    if (!m_reader) return {};
     constexpr std::size_t kMost = 64;
     std::array<const ZipReader::Entry*, kMost> entries{};
     std::size_t n = 0;
     for (std::size_t i = 0; i < count && n < kMost; ++i)
         if (items[i]->kind == PendingItem::Kind::Existing) entries[n++] = &m_reader->entries()[items[i]->existing];
-    m_reader->readAhead(entries.data(), n);
+    return {*m_reader, entries.data(), n};
 }
 
 void ZipArchive::readItemData(const PendingItem& pending,
@@ -470,7 +471,7 @@ void ZipArchive::extractInParallel(const std::vector<const PendingItem*>& files)
     constexpr std::size_t kFilesPerTurn = 32;
     runInTurns(files.size(), files.size() > 16 ? defaultWorkerCount() : 1, kFilesPerTurn,
                [&](std::size_t first, std::size_t end) {
-                   readAheadOf(files.data() + first, end - first);
+                   const ZipReader::ReadAhead ahead = readAheadOf(files.data() + first, end - first);
                    for (std::size_t i = first; i < end && !failed; ++i) {
                        try {
                            extractOne(*files[i], joinPath(m_baseDirectory, files[i]->item.fileName));

@@ -103,8 +103,9 @@ public:
     // it proves wrong (the data already handed over is then not to be trusted).
     void readItem(const std::string& name, const std::function<void(const char*, std::size_t)>& sink) const;
     // The data of these items, which the calling thread reads next, read at once where they
-    // lie close together in the archive (ZipReader::readAhead). Unknown names are passed over.
-    void readAhead(const std::string_view* names, std::size_t count) const;
+    // lie close together in the archive, for as long as the result is kept
+    // (ZipReader::ReadAhead). Unknown names are passed over.
+    ZipReader::ReadAhead readAhead(const std::string_view* names, std::size_t count) const;
     // Why readItem would refuse the item whatever its data holds, or empty; known without
     // reading the data, so that a caller can refuse before writing anything.
     std::string readProblem(const std::string& name) const;
@@ -139,7 +140,7 @@ private:
     void readByName(const std::string& name, const std::function<void(const char*, std::size_t)>& sink) const;
     std::shared_ptr<ZipReader> readBackWhileFlushing(OutputSink& sink, const std::string& twin,
                                                           const ArchiveSaver& saver, const WrittenArchiveWork& work);
-    void readAheadOf(const PendingItem* const* items, std::size_t count) const;
+    ZipReader::ReadAhead readAheadOf(const PendingItem* const* items, std::size_t count) const;
     void readItemData(const PendingItem& pending,
                       const std::function<void(const char*, std::size_t)>& sink) const;
     void extractOne(const PendingItem& pending, const std::string& target) const;

@@ -78,15 +78,9 @@ namespace {
 
 std::atomic<std::uint64_t> nextReaderId{1};
 
-// What a thread read ahead of one reader's items (ZipReader::readAhead).
-struct ReadAhead {
-    static constexpr std::uint64_t kMost = 1u << 20;
-    std::uint64_t reader = 0; // m_id, 0 for none
-    std::uint64_t start = 0;
-    std::size_t size = 0;
-    std::unique_ptr<char[]> bytes; // kMost, not zeroed: only what was read is looked at
-};
-thread_local ReadAhead readAheadOfThisThread;
+// The read-ahead the calling thread's reads are served from, if any: a plain pointer, which
+// needs no destructor at the thread's end.
+thread_local const ZipReader::ReadAhead* t_readAhead = nullptr;
 
 } // namespace
 
@@ -106,9 +100,9 @@ void ZipReader::failItem(const ZipItem& item, const std::string& what) const {
 }
 
 void ZipReader::read(std::uint64_t offset, void* buffer, std::size_t n, const char* what) const {
-    const ReadAhead& ahead = readAheadOfThisThread;
-    if (ahead.reader == m_id && offset >= ahead.start && offset - ahead.start + n <= ahead.size) {
-        std::memcpy(buffer, ahead.bytes.get() + (offset - ahead.start), n);
+    if (const ReadAhead* ahead = t_readAhead;
+        ahead && ahead->m_reader == m_id && offset >= ahead->m_start && offset - ahead->m_start + n <= ahead->m_size) {
+        std::memcpy(buffer, ahead->m_bytes.get() + (offset - ahead->m_start), n);
         return;
     }
     errno = 0;
@@ -595,23 +589,22 @@ bool ZipReader::inflateWhole(const Entry& entry, const DataSink& sink, std::uint
                              std::uint64_t& produced) const {
     const ZipItem& item = entry.item;
     if (item.uncompressedSize > kWholeItemLimit || item.compressedSize > kWholeItemLimit) return false;
-    struct Decompressor {
-        libdeflate_decompressor* d = libdeflate_alloc_decompressor();
-        ~Decompressor() { libdeflate_free_decompressor(d); }
-    };
-    thread_local Decompressor decompressor;
-    thread_local std::vector<char> in, out;
-    if (!decompressor.d) return false;
-    in.resize(std::size_t(item.compressedSize));
-    out.resize(std::size_t(item.uncompressedSize));
-    read(entry.dataOffset, in.data(), in.size(), "an item's data");
+    // Made for each item, not kept per thread (see ReadAhead): a malloc, against the system
+    // calls that writing or comparing the item costs.
+    const std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> owned(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    libdeflate_decompressor* const decompressor = owned.get();
+    if (!decompressor) return false;
+    const std::size_t inSize = std::size_t(item.compressedSize), outSize = std::size_t(item.uncompressedSize);
+    const std::unique_ptr<char[]> in(new char[inSize]), out(new char[std::max<std::size_t>(outSize, 1)]);
+    read(entry.dataOffset, in.get(), inSize, "an item's data");
     std::size_t got = 0, used = 0;
-    const libdeflate_result rc = libdeflate_deflate_decompress_ex(decompressor.d, in.data(), in.size(), out.data(),
-                                                                  out.size(), &used, &got);
-    if (rc != LIBDEFLATE_SUCCESS || got != out.size() || used != in.size()) return false;
-    crc = UpdateCrc32(crc, out.data(), got);
+    const libdeflate_result rc =
+        libdeflate_deflate_decompress_ex(decompressor, in.get(), inSize, out.get(), outSize, &used, &got);
+    if (rc != LIBDEFLATE_SUCCESS || got != outSize || used != inSize) return false;
+    crc = UpdateCrc32(crc, out.get(), got);
     produced = got;
-    if (got > 0) sink(out.data(), got);
+    if (got > 0) sink(out.get(), got);
     return true;
 }
 
@@ -682,9 +675,8 @@ void ZipReader::readRaw(const Entry& entry, char* out) const {
     read(entry.dataOffset, out, std::size_t(entry.item.compressedSize), "an item's data");
 }
 
-void ZipReader::readAhead(const Entry* const* entries, std::size_t count) const {
-    ReadAhead& ahead = readAheadOfThisThread;
-    ahead.reader = 0;
+ZipReader::ReadAhead::ReadAhead(const ZipReader& reader, const Entry* const* entries, std::size_t count) {
+    constexpr std::uint64_t kMost = 1u << 20;
     std::uint64_t from = 0, to = 0, useful = 0;
     std::size_t found = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -696,13 +688,19 @@ void ZipReader::readAhead(const Entry* const* entries, std::size_t count) const 
         ++found;
     }
     // Worth it for several items whose data fills most of the span between them.
-    if (found < 2 || to - from > ReadAhead::kMost || to - from > 2 * useful + 4096) return;
-    if (!ahead.bytes) ahead.bytes.reset(new char[ReadAhead::kMost]);
+    if (found < 2 || to - from > kMost || to - from > 2 * useful + 4096) return;
+    m_bytes.reset(new char[std::size_t(to - from)]);
     // Anything amiss is found again, and told, when each item is read by itself.
-    if (!m_source->readAt(from, ahead.bytes.get(), std::size_t(to - from))) return;
-    ahead.reader = m_id;
-    ahead.start = from;
-    ahead.size = std::size_t(to - from);
+    if (!reader.m_source->readAt(from, m_bytes.get(), std::size_t(to - from))) return;
+    m_reader = reader.m_id;
+    m_start = from;
+    m_size = std::size_t(to - from);
+    m_before = t_readAhead;
+    t_readAhead = this;
+}
+
+ZipReader::ReadAhead::~ReadAhead() {
+    if (m_reader && t_readAhead == this) t_readAhead = m_before;
 }
 
 } // namespace kp

@@ -72,10 +72,27 @@ public:
     void copyRaw(const Entry& entry, const DataSink& sink) const;
     // The same bytes into out, which has room for the item's compressed size.
     void readRaw(const Entry& entry, char* out) const;
-    // Reads the data of these items, which the calling thread reads next, at once when they lie
+    // The data of some items, which the calling thread reads next, read at once when they lie
     // close together in the archive (as a folder's files do): one read instead of one per small
-    // item. The thread's later reads within them are served from memory, until its next call.
-    void readAhead(const Entry* const* entries, std::size_t count) const;
+    // item. While it lives, that thread's reads of any reader within those bytes are served
+    // from it. It is an object the caller holds, not memory kept per thread: MinGW's threads
+    // free a thread_local object's storage before its destructor runs, and crash as they end.
+    class ReadAhead {
+    public:
+        ReadAhead() = default; // nothing read ahead
+        ReadAhead(const ZipReader& reader, const Entry* const* entries, std::size_t count);
+        ReadAhead(const ReadAhead&) = delete; // the thread's reads refer to it where it is
+        ReadAhead& operator=(const ReadAhead&) = delete;
+        ~ReadAhead();
+
+    private:
+        friend class ZipReader;
+        std::uint64_t m_reader = 0; // the reader's id, 0 for nothing read
+        std::uint64_t m_start = 0;
+        std::size_t m_size = 0;
+        std::unique_ptr<char[]> m_bytes;
+        const ReadAhead* m_before = nullptr; // the thread's read-ahead before this one
+    };
 
 private:
     struct EndRecord {
