@@ -19,7 +19,7 @@ for tool in faketime /usr/bin/time; do
 done
 
 work=$(mktemp -d /tmp/kp-bench-diff.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+remove_on_exit "$work"
 bench_init "$work"
 tree=$work/Tree
 export XDG_CONFIG_HOME=$work/config

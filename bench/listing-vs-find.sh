@@ -12,7 +12,7 @@ bin=$build/bench/listing_bench
 [ -x "$bin" ] || bench_die "$bin is missing: build first"
 
 work=$(mktemp -d /tmp/kp-bench-listing.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+remove_on_exit "$work"
 bench_init "$work"
 tree=$work/Tree
 "$bin" make-tree "$tree" 50000 >/dev/null

@@ -30,7 +30,7 @@ for tool in faketime unzip /usr/bin/time; do
 done
 
 work=$(mktemp -d /tmp/kp-bench-scaling.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+remove_on_exit "$work"
 bench_init "$work"
 export XDG_CONFIG_HOME=$work/config
 changed=area00/file-000000.html # listing_bench puts file 0 in the first folder

@@ -7,8 +7,10 @@ set -uo pipefail
 build=${1:?usage: $0 BUILD_DIR}
 here=$(cd "$(dirname "$0")" && pwd)
 BENCH_SUMMARY=$(mktemp /tmp/kp-bench-summary.XXXXXX)
-export BENCH_SUMMARY
-trap 'rm -f "$BENCH_SUMMARY"' EXIT
+# The benches' work folders, deleted only once all have run (see remove_on_exit).
+BENCH_LEFT_FOR_LATER=$(mktemp /tmp/kp-bench-left.XXXXXX)
+export BENCH_SUMMARY BENCH_LEFT_FOR_LATER
+trap 'xargs -r -d "\n" rm -rf <"$BENCH_LEFT_FOR_LATER"; rm -f "$BENCH_SUMMARY" "$BENCH_LEFT_FOR_LATER"' EXIT
 status=0
 for script in "$here"/*.sh; do
   [ "$(basename "$script")" = run-all.sh ] && continue

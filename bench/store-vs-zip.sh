@@ -24,7 +24,7 @@ for tool in zip unzip faketime /usr/bin/time; do
 done
 
 work=$(mktemp -d /tmp/kp-bench-store.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+remove_on_exit "$work"
 bench_init "$work"
 export XDG_CONFIG_HOME=$work/config # the default settings, whatever the user chose
 cd "$work"

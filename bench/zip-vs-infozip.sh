@@ -16,7 +16,7 @@ for tool in zip unzip /usr/bin/time; do command -v $tool >/dev/null || bench_die
 [ -d /usr/include ] || bench_die "/usr/include is missing"
 
 work=$(mktemp -d /tmp/kp-bench-zip.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+remove_on_exit "$work"
 bench_init "$work"
 tree=$work/Include
 

@@ -23,6 +23,8 @@ std::string extractionCheck(const std::vector<ItemToWrite>& items, std::size_t m
     std::unordered_map<std::string, const ZipItem*> files; // path -> the file item written there
     std::unordered_set<std::string> folders;               // every folder some item needs
     std::unordered_set<std::string> named;
+    files.reserve(items.size());
+    named.reserve(items.size());
     for (const ItemToWrite& i : items) {
         const ZipItem& item = *i.item;
         if (const std::string why = extractionProblem(item); !why.empty()) return displayText(item.fileName) + ": " + why;
@@ -30,8 +32,12 @@ std::string extractionCheck(const std::vector<ItemToWrite>& items, std::size_t m
             return displayText(item.fileName) + ": " + why;
         const std::string path = withoutTrailingSlash(item.fileName);
         if (!named.insert(path).second) return displayText(path) + ": the state names it twice";
-        const std::vector<std::string> parts = split(path, '/');
-        std::string folder;
+        // A folder already needed has had its names checked, and its own folders are known:
+        // only the item's last name is new (a state's items come folder by folder).
+        const std::size_t slash = path.rfind('/');
+        const bool knownFolder = slash != std::string::npos && folders.count(path.substr(0, slash));
+        const std::vector<std::string> parts = split(knownFolder ? path.substr(slash + 1) : path, '/');
+        std::string folder = knownFolder ? path.substr(0, slash) : std::string();
         for (std::size_t k = 0; k < parts.size(); ++k) {
             if (std::string why = partProblem(parts[k], maxName); !why.empty()) return why;
             if (k + 1 < parts.size() || item.isFolder()) {
