@@ -42,7 +42,7 @@ struct RunState : Project {
     // The primary archive's items, read once per run (at start-up when it is also the latest).
     std::optional<std::vector<ArchiveLine>> primaryItems;
     // The primary archive as start-up opened it, for a full store to copy unchanged files
-    // from; let go when the writer starts or the options window opens.
+    // from; let go when the writer starts or the project log is saved into the newest archive.
     std::shared_ptr<const ZipReader> primaryReader;
     // The latest archive's project.set, and its items when it is not the primary archive:
     // a project that equals the newest relative archive's state stores nothing new.

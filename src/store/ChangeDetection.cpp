@@ -112,17 +112,12 @@ public:
     // The first line of this name (kNone when there is none yet), for the caller to set.
     std::size_t& slot(std::string_view name, const std::vector<std::string_view>& names) {
         const std::uint64_t hash = hashOf(name);
-        std::size_t s = std::size_t(hash) & m_mask;
-        for (; m_slots[s].line != kNone; s = (s + 1) & m_mask)
-            if (m_slots[s].hash == std::uint32_t(hash >> 32) && names[m_slots[s].line] == name) return m_slots[s].line;
-        m_slots[s].hash = std::uint32_t(hash >> 32);
-        return m_slots[s].line;
+        Slot& s = m_slots[probe(name, hash, names)];
+        s.hash = std::uint32_t(hash >> 32);
+        return s.line;
     }
     std::size_t find(std::string_view name, const std::vector<std::string_view>& names) const {
-        const std::uint64_t hash = hashOf(name);
-        for (std::size_t s = std::size_t(hash) & m_mask; m_slots[s].line != kNone; s = (s + 1) & m_mask)
-            if (m_slots[s].hash == std::uint32_t(hash >> 32) && names[m_slots[s].line] == name) return m_slots[s].line;
-        return kNone;
+        return m_slots[probe(name, hashOf(name), names)].line;
     }
 
 private:
@@ -130,6 +125,13 @@ private:
         std::uint32_t hash = 0; // the high half of the name's hash
         std::size_t line = kNone;
     };
+    // The slot holding name, or the empty one where it would go.
+    std::size_t probe(std::string_view name, std::uint64_t hash, const std::vector<std::string_view>& names) const {
+        std::size_t s = std::size_t(hash) & m_mask;
+        while (m_slots[s].line != kNone && !(m_slots[s].hash == std::uint32_t(hash >> 32) && names[m_slots[s].line] == name))
+            s = (s + 1) & m_mask;
+        return s;
+    }
     static std::uint64_t hashOf(std::string_view name) {
         const std::uint64_t h = std::hash<std::string_view>{}(name);
         return h * 0x9E3779B97F4A7C15ull; // spreads a 32-bit size_t's hash over both halves too

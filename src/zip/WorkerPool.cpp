@@ -131,9 +131,9 @@ void runInParallel(std::size_t count, unsigned threads, const std::function<void
 
 void runByFolder(std::size_t count, unsigned threads, std::size_t perTurn,
                  const std::function<void(std::size_t, FolderCursor&)>& work) {
-    runInParallel((count + perTurn - 1) / perTurn, threads, [&](std::size_t turn) {
+    runInTurns(count, threads, perTurn, [&](std::size_t first, std::size_t end) {
         FolderCursor folder;
-        for (std::size_t i = turn * perTurn; i < std::min(count, (turn + 1) * perTurn); ++i)
+        for (std::size_t i = first; i < end; ++i)
             work(i, folder);
     });
 }

@@ -372,28 +372,26 @@ void ZipArchive::readByName(const std::string& name, const std::function<void(co
 }
 
 ZipReader::ReadAhead ZipArchive::readAhead(const std::string_view* names, std::size_t count) const {
-    constexpr std::size_t kMost = 64;
-    std::array<const PendingItem*, kMost> items{};
-    std::array<const ZipReader::Entry*, kMost> entries{};
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < count && n < kMost; ++i) {
+    return readAheadOf(count, [&](std::size_t i) -> const ZipReader::Entry* {
         const int index = findFile(names[i]);
-        if (index < 0) continue;
-        if (listed()) items[n++] = &m_items[m_visible[std::size_t(index)]];
-        else entries[n++] = &m_reader->entries()[std::size_t(index)];
-    }
-    if (listed()) return readAheadOf(items.data(), n);
-    if (!m_reader) return {};
-    return {*m_reader, entries.data(), n};
+        if (index < 0) return nullptr;
+        if (!listed()) return &m_reader->entries()[std::size_t(index)];
+        return existingEntry(m_items[m_visible[std::size_t(index)]]);
+    });
 }
 
-ZipReader::ReadAhead ZipArchive::readAheadOf(const PendingItem* const* items, std::size_t count) const {
+const ZipReader::Entry* ZipArchive::existingEntry(const PendingItem& item) const {
+    return item.kind == PendingItem::Kind::Existing ? &m_reader->entries()[item.existing] : nullptr;
+}
+
+// The reader's entries of up to 64 of the items entryOf(0..count-1) gives, read ahead.
+ZipReader::ReadAhead ZipArchive::readAheadOf(std::size_t count,
+                                             const std::function<const ZipReader::Entry*(std::size_t)>& entryOf) const {
     if (!m_reader) return {};
-    constexpr std::size_t kMost = 64;
-    std::array<const ZipReader::Entry*, kMost> entries{};
+    std::array<const ZipReader::Entry*, 64> entries{};
     std::size_t n = 0;
-    for (std::size_t i = 0; i < count && n < kMost; ++i)
-        if (items[i]->kind == PendingItem::Kind::Existing) entries[n++] = &m_reader->entries()[items[i]->existing];
+    for (std::size_t i = 0; i < count && n < entries.size(); ++i)
+        if (const ZipReader::Entry* entry = entryOf(i)) entries[n++] = entry;
     return {*m_reader, entries.data(), n};
 }
 
@@ -471,7 +469,8 @@ void ZipArchive::extractInParallel(const std::vector<const PendingItem*>& files)
     constexpr std::size_t kFilesPerTurn = 32;
     runInTurns(files.size(), files.size() > 16 ? defaultWorkerCount() : 1, kFilesPerTurn,
                [&](std::size_t first, std::size_t end) {
-                   const ZipReader::ReadAhead ahead = readAheadOf(files.data() + first, end - first);
+                   const ZipReader::ReadAhead ahead =
+                       readAheadOf(end - first, [&](std::size_t i) { return existingEntry(*files[first + i]); });
                    for (std::size_t i = first; i < end && !failed; ++i) {
                        try {
                            extractOne(*files[i], joinPath(m_baseDirectory, files[i]->item.fileName));

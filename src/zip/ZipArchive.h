@@ -140,7 +140,9 @@ private:
     void readByName(const std::string& name, const std::function<void(const char*, std::size_t)>& sink) const;
     std::shared_ptr<ZipReader> readBackWhileFlushing(OutputSink& sink, const std::string& twin,
                                                           const ArchiveSaver& saver, const WrittenArchiveWork& work);
-    ZipReader::ReadAhead readAheadOf(const PendingItem* const* items, std::size_t count) const;
+    const ZipReader::Entry* existingEntry(const PendingItem& item) const; // null unless Existing
+    ZipReader::ReadAhead readAheadOf(std::size_t count,
+                                     const std::function<const ZipReader::Entry*(std::size_t)>& entryOf) const;
     void readItemData(const PendingItem& pending,
                       const std::function<void(const char*, std::size_t)>& sink) const;
     void extractOne(const PendingItem& pending, const std::string& target) const;
