@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <filesystem>
 #include <map>
+#include <numeric>
 #include <memory>
 #include <thread>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "history/ExtractionCheck.h"
@@ -31,6 +31,7 @@ struct Chosen {
     const StateEntry* entry;
     const ZipItem* item;
     const ZipArchive* zip;
+    std::size_t position; // of the item in its archive's directory
     std::string target;
     bool replaces = false; // a file of that name exists: written aside, renamed over it
 };
@@ -44,36 +45,33 @@ bool isChosen(const StateEntry& e, const CopyRequest& r, const std::string& proj
     return false;
 }
 
-// The archives a state reads from, each opened once, with its items by exact name.
+// The archives a state reads from, each opened once: the state's own, as reading the state
+// left it open, and a relative state's primary.
 class Sources {
 public:
+    void adopt(const std::string& archive, std::unique_ptr<ZipArchive> zip) { m_sources[archive] = std::move(zip); }
     // The item, or nullptr when its archive lacks it; a failure when the archive can't be read.
-    Result<const ZipItem*> find(const StateEntry& e, const ZipArchive*& zip) {
-        Result<Source*> opened = open(e.archive);
+    Result<const ZipItem*> find(const StateEntry& e, const ZipArchive*& zip, std::size_t& position) {
+        Result<const ZipArchive*> opened = open(e.archive);
         if (!opened) return opened.failure();
-        Source& s = *opened.value();
-        zip = &s.zip;
-        const auto it = s.byName.find(e.path);
-        return it == s.byName.end() ? nullptr : it->second;
+        zip = opened.value();
+        const int found = zip->findFile(e.path);
+        if (found < 0 || zip->item(std::size_t(found)).fileName != e.path) return nullptr; // the name exactly
+        position = std::size_t(found);
+        return &zip->item(position);
     }
 
 private:
-    struct Source {
-        ZipArchive zip;
-        std::unordered_map<std::string, const ZipItem*> byName;
-    };
-    Result<Source*> open(const std::string& archive) {
+    Result<const ZipArchive*> open(const std::string& archive) {
         auto& slot = m_sources[archive];
         if (!slot) {
-            auto source = std::make_unique<Source>();
-            if (Result<void> opened = openStoredArchive(source->zip, archive); !opened) return opened.failure();
-            for (std::size_t i = 0; i < source->zip.count(); ++i)
-                source->byName.emplace(source->zip.item(i).fileName, &source->zip.item(i));
-            slot = std::move(source);
+            auto zip = std::make_unique<ZipArchive>();
+            if (Result<void> opened = openStoredArchive(*zip, archive); !opened) return opened.failure();
+            slot = std::move(zip);
         }
         return slot.get();
     }
-    std::map<std::string, std::unique_ptr<Source>> m_sources;
+    std::map<std::string, std::unique_ptr<ZipArchive>> m_sources;
 };
 
 bool isWithin(const fs::path& path, const fs::path& root) {
@@ -83,19 +81,41 @@ bool isWithin(const fs::path& path, const fs::path& root) {
     return true;
 }
 
+// An item path made of names only: joined to a folder, it needs no normalizing.
+bool isPlainItemPath(std::string_view path) {
+    for (std::string_view rest = path; !rest.empty();) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view part = rest.substr(0, slash);
+        if (part.empty() || part == "." || part == ".." || part.find_first_of("\\:") != std::string_view::npos)
+            return false;
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    }
+    return !path.empty();
+}
+
 // What a copy must never write into: the project's own files and the archive folder. The
 // folder copied into is resolved, so a link that leads back into the project counts; below
 // it no link is ever followed (linkOnTheWay), so an item's path is added as it is written.
+// How the folder copied into lies to each of them is worked out once: every item lands in
+// one that holds that folder, and only items under its path land in one below that folder.
 class Protected {
 public:
     Protected(const Project& project, const std::string& targetFolder) : m_target(resolved(targetFolder)) {
         m_roots.push_back(resolved(project.projectPath + project.projectName()));
         m_roots.push_back(resolved(project.archiveFolder));
+        for (const fs::path& root : m_roots) {
+            if (isWithin(m_target, root)) m_everything = true;
+            else if (isWithin(root, m_target)) m_below.push_back(pathBelow(root, m_target));
+        }
     }
     bool covers(const std::string& itemPath) const {
-        const fs::path path = (m_target / withoutTrailingSlash(itemPath)).lexically_normal();
-        for (const fs::path& root : m_roots)
-            if (isWithin(path, root)) return true;
+        std::string_view item(itemPath);
+        while (item.size() > 1 && item.back() == '/') item.remove_suffix(1);
+        if (!isPlainItemPath(item)) return coversAsNormalized(itemPath);
+        if (m_everything) return true;
+        for (const std::string& below : m_below)
+            if (item.substr(0, below.size()) == below && (item.size() == below.size() || item[below.size()] == '/'))
+                return true;
         return false;
     }
 
@@ -103,10 +123,27 @@ private:
     static fs::path resolved(const std::string& path) {
         std::error_code ec;
         fs::path p = fs::weakly_canonical(fs::path(path), ec);
-        return ec ? fs::path(path).lexically_normal() : p;
+        p = ec ? fs::path(path).lexically_normal() : p.lexically_normal();
+        return p.has_filename() || !p.has_relative_path() ? p : p.parent_path(); // no empty last part
+    }
+    // The parts of root that follow those of folder, joined as an item path joins them.
+    static std::string pathBelow(const fs::path& root, const fs::path& folder) {
+        std::string below;
+        auto r = root.begin();
+        for (auto f = folder.begin(); f != folder.end(); ++f) ++r;
+        for (; r != root.end(); ++r) below += (below.empty() ? "" : "/") + r->string();
+        return below;
+    }
+    bool coversAsNormalized(const std::string& itemPath) const {
+        const fs::path path = (m_target / withoutTrailingSlash(itemPath)).lexically_normal();
+        for (const fs::path& root : m_roots)
+            if (isWithin(path, root)) return true;
+        return false;
     }
     fs::path m_target;
     std::vector<fs::path> m_roots;
+    bool m_everything = false;       // the folder copied into is in a root
+    std::vector<std::string> m_below; // roots below it, as item paths
 };
 
 // What stands on the way to a target below the folder copied into. A symbolic link planted
@@ -238,22 +275,23 @@ std::string checkBeforeWriting(const Project& project, const CopyRequest& r, std
 
 // The folders an item needs, made as they are found missing, and remembered so that a copy
 // that fails before any file is in place leaves no empty folders behind. A folder that exists
-// is asked about once, just before the first file goes into it: a link there is refused.
+// is asked about once, just before the first file goes into it: a link there is refused. A
+// folder this copy made was empty, so nothing in it needs asking.
 class Folders {
 public:
     explicit Folders(std::string targetFolder) : m_root(withoutTrailingSlash(targetFolder)), m_walk(m_root) {}
     std::string make(const std::string& folder) {
         if (folder.empty() || m_walk.isKnownFolder(folder)) return {};
-        const bool below = folder.size() > m_root.size(); // the folder given may itself be a link
-        const EntryKind kind = below ? entryKind(folder) : existsAsFolder(folder) ? EntryKind::Folder : EntryKind::None;
-        if (kind == EntryKind::Link) return linkRefusal(folder);
-        if (kind != EntryKind::Folder && kind != EntryKind::None) return folder + " exists and is not a folder.";
         const std::string parent = withoutTrailingSlash(folderPart(folder));
         if (parent != folder)
             if (std::string problem = make(parent); !problem.empty()) return problem;
+        const EntryKind kind = kindOf(folder, parent);
+        if (kind == EntryKind::Link) return linkRefusal(folder);
+        if (kind != EntryKind::Folder && kind != EntryKind::None) return folder + " exists and is not a folder.";
         if (kind == EntryKind::None) {
             if (!makeFolder(folder)) return "Can't create the folder " + folder + ": " + errorText(errno);
             m_made.push_back(folder);
+            m_madeNames.insert(folder);
         }
         m_walk.knowFolder(folder);
         return {};
@@ -264,9 +302,15 @@ public:
     }
 
 private:
+    EntryKind kindOf(const std::string& folder, const std::string& parent) const {
+        if (m_madeNames.count(parent)) return EntryKind::None;
+        if (folder.size() > m_root.size()) return entryKind(folder);
+        return existsAsFolder(folder) ? EntryKind::Folder : EntryKind::None; // the folder given may itself be a link
+    }
     std::string m_root;
     PathWalk m_walk;
     std::vector<std::string> m_made;
+    std::unordered_set<std::string> m_madeNames;
 };
 
 // One file's data written and checked against its size and CRC as the kit reads it. Its
@@ -275,27 +319,41 @@ private:
 // being written through; removing it undoes it. A file that replaces another is written
 // aside and renamed over it only when every file has been written.
 std::string writeAside(const Chosen& c, OutputFile& out) {
-    const std::string cant = "Can't write " + c.target + ": ";
+    const auto cant = [&c] { return "Can't write " + c.target + ": "; };
     const bool created = c.replaces ? out.createUnique(withoutTrailingSlash(folderPart(c.target)), ".kpad-copy-")
                                     : out.createInPlace(c.target);
-    if (!created) return cant + errorText(errno);
+    if (!created) return cant() + errorText(errno);
     std::string problem;
     const Result<void> read = readItemData(*c.zip, c.item->fileName, [&](const char* data, std::size_t n) {
-        if (problem.empty() && !out.write(data, n)) problem = cant + errorText(errno);
+        if (problem.empty() && !out.write(data, n)) problem = cant() + errorText(errno);
     });
     if (problem.empty() && !read) problem = read.failure().text;
     if (problem.empty() && !(out.setMode(permissionsOf(*c.item)) && out.setModificationTime(timeOf(*c.item)) && out.close()))
-        problem = cant + errorText(errno);
+        problem = cant() + errorText(errno);
     return problem;
 }
 
 // The data of a run of files, read from their archive at once where it can be.
-ZipReader::ReadAhead readAheadOf(const std::vector<const Chosen*>& files, std::size_t first, std::size_t end) {
+ZipReader::ReadAhead readAheadOf(const std::vector<const Chosen*>& files, const std::vector<std::size_t>& order,
+                                 std::size_t first, std::size_t end) {
     std::array<std::string_view, 64> names;
     std::size_t n = 0;
-    for (std::size_t k = first; k < end && n < names.size() && files[k]->zip == files[first]->zip; ++k)
-        names[n++] = files[k]->item->fileName;
-    return files[first]->zip->readAhead(names.data(), n);
+    const ZipArchive* zip = files[order[first]]->zip;
+    for (std::size_t k = first; k < end && n < names.size() && files[order[k]]->zip == zip; ++k)
+        names[n++] = files[order[k]]->item->fileName;
+    return zip->readAhead(names.data(), n);
+}
+
+// The order in which the files are written: as their items lie in their archives, so that
+// a thread's run of files is read from its archive at once and mostly fills one folder.
+std::vector<std::size_t> writingOrder(const std::vector<const Chosen*>& files) {
+    std::vector<std::size_t> order(files.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const Chosen &x = *files[a], &y = *files[b];
+        return x.zip != y.zip ? x.zip < y.zip : x.position < y.position;
+    });
+    return order;
 }
 
 // The files are independent of one another, so both cores inflate and write them. Progress
@@ -311,9 +369,11 @@ std::string writeAllAside(const std::vector<const Chosen*>& files, std::vector<O
     std::size_t reported = 0; // by the calling thread
     const unsigned threads = files.size() > 16 ? defaultWorkerCount() : 1; // a few files: not worth a thread
     constexpr std::size_t kFilesPerTurn = 32;
+    const std::vector<std::size_t> order = writingOrder(files);
     runInTurns(files.size(), threads, kFilesPerTurn, [&](std::size_t first, std::size_t end) {
-        const ZipReader::ReadAhead ahead = readAheadOf(files, first, end);
-        for (std::size_t k = first; k < end && !failed; ++k) {
+        const ZipReader::ReadAhead ahead = readAheadOf(files, order, first, end);
+        for (std::size_t turn = first; turn < end && !failed; ++turn) {
+            const std::size_t k = order[turn];
             problems[k] = writeAside(*files[k], asides[k]);
             if (!problems[k].empty()) {
                 failed = true;
@@ -368,18 +428,20 @@ CopyResult copyFilesOut(const Project& project, const CopyRequest& r, const Copy
     if (findState(project, r.archive) != r.archive)
         return refuse(FailureKind::Refused, "The archive " + r.archive + " is not a stored state of the project " +
                                                  project.projectName() + ".");
-    const Result<ProjectState> load = readStoredState(project, r.archive);
+    auto stateArchive = std::make_unique<ZipArchive>();
+    const Result<ProjectState> load = readStoredState(project, r.archive, *stateArchive);
     if (!load) {
         result.failure = load.failure();
         return result;
     }
     Sources sources;
+    sources.adopt(r.archive, std::move(stateArchive));
     std::vector<Chosen> chosen;
     CopyProgress figures;
     for (const StateEntry& e : load.value().entries) {
         if (!isChosen(e, r, project.projectName())) continue;
-        Chosen c{&e, nullptr, nullptr, joinPath(withoutTrailingSlash(r.targetFolder), withoutTrailingSlash(e.path))};
-        const Result<const ZipItem*> found = sources.find(e, c.zip);
+        Chosen c{&e, nullptr, nullptr, 0, joinPath(withoutTrailingSlash(r.targetFolder), withoutTrailingSlash(e.path))};
+        const Result<const ZipItem*> found = sources.find(e, c.zip, c.position);
         if (!found) {
             result.failure = found.failure();
             return result;

@@ -144,9 +144,13 @@ Result<void> addPrimaryEntries(const Project& project, const StateRecord& record
 } // namespace
 
 Result<ProjectState> readStoredState(const Project& project, const std::string& archive) {
+    ZipArchive zip;
+    return readStoredState(project, archive, zip);
+}
+
+Result<ProjectState> readStoredState(const Project& project, const std::string& archive, ZipArchive& zip) {
     ProjectState state;
     state.archive = archive;
-    ZipArchive zip;
     if (Result<void> opened = openStoredArchive(zip, archive); !opened) return opened.failure();
     const Result<StateRecord> record = readRecord(zip);
     if (!record) return record.failure();

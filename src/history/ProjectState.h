@@ -48,6 +48,8 @@ std::string findState(const Project& project, const std::string& nameOrPath);
 // when the primary it names is not among the project's archives, or when it is named as a
 // full state but its record names a primary.
 Result<ProjectState> readStoredState(const Project& project, const std::string& archive);
+// The same, leaving the state's own archive open in zip, for a caller that reads its data next.
+Result<ProjectState> readStoredState(const Project& project, const std::string& archive, ZipArchive& zip);
 
 // The full path of the primary archive that the relative state archive names (as its record
 // writes it); Refused when it is not a full archive of the project.

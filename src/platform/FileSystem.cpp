@@ -174,7 +174,7 @@ std::size_t maxNameLength(const std::string& folder) {
     return n > 0 ? std::size_t(n) : 255;
 }
 
-bool isNameAllowedHere(const std::string&) { return true; } // the parts of a "/" path hold no "/" or NUL
+bool isNameAllowedHere(std::string_view) { return true; } // the parts of a "/" path hold no "/" or NUL
 
 bool existsAsFile(const std::string& path) {
     struct stat st;

@@ -88,7 +88,7 @@ std::size_t maxNameLength(const std::string& folder);
 // and NUL; Windows refuses \ : * ? " < > |, control characters, a trailing dot or blank,
 // and device names such as "CON" or "nul.txt". A name that comes from an archive made on
 // another system must be checked before anything is replaced for it.
-bool isNameAllowedHere(const std::string& name);
+bool isNameAllowedHere(std::string_view name);
 
 bool existsAsFile(const std::string& path);   // exists and is not a folder
 bool existsAsFolder(const std::string& path);

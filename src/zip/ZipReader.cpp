@@ -99,10 +99,21 @@ void ZipReader::failItem(const ZipItem& item, const std::string& what) const {
     throwItemError(m_archiveName, item.fileName, what);
 }
 
+// For an item whose name is not decided yet: the name as its bytes read.
+void ZipReader::failRawName(std::string_view rawName, const std::string& what) const {
+    throwItemError(m_archiveName, printable(rawName), what);
+}
+
+const char* ZipReader::readAheadBytes(std::uint64_t offset, std::size_t n) const {
+    const ReadAhead* ahead = t_readAhead;
+    if (ahead && ahead->m_reader == m_id && offset >= ahead->m_start && offset - ahead->m_start + n <= ahead->m_size)
+        return ahead->m_bytes.get() + (offset - ahead->m_start);
+    return nullptr;
+}
+
 void ZipReader::read(std::uint64_t offset, void* buffer, std::size_t n, const char* what) const {
-    if (const ReadAhead* ahead = t_readAhead;
-        ahead && ahead->m_reader == m_id && offset >= ahead->m_start && offset - ahead->m_start + n <= ahead->m_size) {
-        std::memcpy(buffer, ahead->m_bytes.get() + (offset - ahead->m_start), n);
+    if (const char* ahead = readAheadBytes(offset, n)) {
+        std::memcpy(buffer, ahead, n);
         return;
     }
     errno = 0;
@@ -335,7 +346,6 @@ std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entr
     entry.localHeaderOffset = get32(p + 42);
 
     const std::string_view rawName(reinterpret_cast<const char*>(p + kCentralHeaderSize), nameSize);
-    item.fileName = printable(rawName); // for messages until the real name is known
 
     std::string_view unicodeName;
     std::size_t trailing = 0;
@@ -345,7 +355,7 @@ std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entr
             if (id == kExtraZip64) {
                 std::size_t used = 0;
                 auto take64 = [&](std::uint64_t& field) {
-                    if (used + 8 > size) failItem(item, "its ZIP64 extra field is too short");
+                    if (used + 8 > size) failRawName(rawName, "its ZIP64 extra field is too short");
                     field = get64(data + used);
                     used += 8;
                 };
@@ -353,7 +363,7 @@ std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entr
                 if (item.compressedSize == kMax32) take64(item.compressedSize);
                 if (entry.localHeaderOffset == kMax32) take64(entry.localHeaderOffset);
                 if (diskStart == kMax16) {
-                    if (used + 4 > size) failItem(item, "its ZIP64 extra field is too short");
+                    if (used + 4 > size) failRawName(rawName, "its ZIP64 extra field is too short");
                     diskStart = get32(data + used);
                 }
             } else if (id == kExtraTimestamp && size >= 5 && (data[0] & 1)) {
@@ -363,8 +373,8 @@ std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entr
             }
         },
         trailing);
-    if (!wellFormed) failItem(item, "its extra fields are damaged");
-    if (diskStart != 0) failItem(item, "it lies on another disk of a spanned archive");
+    if (!wellFormed) failRawName(rawName, "its extra fields are damaged");
+    if (diskStart != 0) failRawName(rawName, "it lies on another disk of a spanned archive");
 
     item.fileName = decideName(item, rawName, unicodeName);
     if (item.fileName != rawName) entry.setRawName(std::string(rawName));
@@ -379,17 +389,17 @@ std::size_t ZipReader::parseEntry(const unsigned char* p, std::size_t left, Entr
 
 // The one name the item has, which listing, lookup, verification and extraction all use.
 std::string ZipReader::decideName(const ZipItem& item, std::string_view rawName, std::string_view unicodeName) const {
-    if (rawName.find('\0') != std::string_view::npos) failItem(item, "its name contains a NUL byte");
+    if (rawName.find('\0') != std::string_view::npos) failRawName(rawName, "its name contains a NUL byte");
     // A UTF-8 name, or a Unix name taken as the bytes the file system holds, is read as bytes,
     // where 0x01-0x1F and 0x7F are control characters; in code page 437 they are glyphs.
     const bool readAsBytes = (item.flags & kFlagUtf8) || item.host == kHostUnix;
     if (readAsBytes)
-        if (auto problem = nameCharacterProblem(rawName); !problem.empty()) failItem(item, problem);
+        if (auto problem = nameCharacterProblem(rawName); !problem.empty()) failRawName(rawName, problem);
     if (item.flags & kFlagUtf8) {
-        if (!isValidUtf8(rawName)) failItem(item, "its name is marked as UTF-8 but is not");
+        if (!isValidUtf8(rawName)) failRawName(rawName, "its name is marked as UTF-8 but is not");
         // Tools that prefer the field would extract another file than the name says.
         if (!unicodeName.empty() && unicodeName != rawName)
-            failItem(item, "its Unicode path field names another file (\"" + printable(unicodeName) +
+            failRawName(rawName, "its Unicode path field names another file (\"" + printable(unicodeName) +
                                "\") than its UTF-8 name: the archive is damaged");
         return std::string(rawName);
     }
@@ -581,30 +591,65 @@ void ZipReader::readItem(const Entry& entry, const DataSink& sink) const {
                            crc32Hex(~crc) + ")");
 }
 
+// The thread's scratch space for one inflation, lent by its read-ahead (and given back) when
+// there is one; a nested inflation finds it lent out and makes its own.
+class InflateScratch {
+public:
+    InflateScratch() : m_owner(t_readAhead) {
+        if (m_owner) m_space = std::move(m_owner->m_scratch);
+    }
+    ~InflateScratch() {
+        if (m_owner) m_owner->m_scratch = std::move(m_space);
+    }
+    InflateScratch(const InflateScratch&) = delete;
+    InflateScratch& operator=(const InflateScratch&) = delete;
+    libdeflate_decompressor* decompressor() {
+        if (!m_space.decompressor) m_space.decompressor.reset(libdeflate_alloc_decompressor());
+        return m_space.decompressor.get();
+    }
+    char* out(std::size_t size) {
+        if (m_space.outSize < size || !m_space.out) {
+            m_space.out.reset(new char[std::max<std::size_t>(size, 1)]);
+            m_space.outSize = size;
+        }
+        return m_space.out.get();
+    }
+
+private:
+    const ZipReader::ReadAhead* m_owner;
+    ZipReader::ReadAhead::ScratchSpace m_space;
+};
+
+void ZipReader::ReadAhead::FreeDecompressor::operator()(libdeflate_decompressor* d) const {
+    libdeflate_free_decompressor(d);
+}
+
 // Most items of a source tree are small: they are read whole and decompressed in one call,
 // which is several times faster than streaming through zlib. Anything unusual (a size that
 // does not match, damaged data) is left to the streaming path, whose messages say exactly
-// what is wrong.
+// what is wrong. Data the thread has read ahead is decompressed where it lies.
 bool ZipReader::inflateWhole(const Entry& entry, const DataSink& sink, std::uint32_t& crc,
                              std::uint64_t& produced) const {
     const ZipItem& item = entry.item;
     if (item.uncompressedSize > kWholeItemLimit || item.compressedSize > kWholeItemLimit) return false;
-    // Made for each item, not kept per thread (see ReadAhead): a malloc, against the system
-    // calls that writing or comparing the item costs.
-    const std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> owned(
-        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
-    libdeflate_decompressor* const decompressor = owned.get();
+    InflateScratch scratch;
+    libdeflate_decompressor* const decompressor = scratch.decompressor();
     if (!decompressor) return false;
     const std::size_t inSize = std::size_t(item.compressedSize), outSize = std::size_t(item.uncompressedSize);
-    const std::unique_ptr<char[]> in(new char[inSize]), out(new char[std::max<std::size_t>(outSize, 1)]);
-    read(entry.dataOffset, in.get(), inSize, "an item's data");
+    std::unique_ptr<char[]> copied;
+    const char* in = readAheadBytes(entry.dataOffset, inSize);
+    if (!in) {
+        copied.reset(new char[inSize]);
+        read(entry.dataOffset, copied.get(), inSize, "an item's data");
+        in = copied.get();
+    }
+    char* const out = scratch.out(outSize);
     std::size_t got = 0, used = 0;
-    const libdeflate_result rc =
-        libdeflate_deflate_decompress_ex(decompressor, in.get(), inSize, out.get(), outSize, &used, &got);
+    const libdeflate_result rc = libdeflate_deflate_decompress_ex(decompressor, in, inSize, out, outSize, &used, &got);
     if (rc != LIBDEFLATE_SUCCESS || got != outSize || used != inSize) return false;
-    crc = UpdateCrc32(crc, out.get(), got);
+    crc = UpdateCrc32(crc, out, got);
     produced = got;
-    if (got > 0) sink(out.get(), got);
+    if (got > 0) sink(out, got);
     return true;
 }
 
@@ -687,6 +732,9 @@ ZipReader::ReadAhead::ReadAhead(const ZipReader& reader, const Entry* const* ent
         useful += end - at;
         ++found;
     }
+    m_registered = true;
+    m_before = t_readAhead;
+    t_readAhead = this;
     // Worth it for several items whose data fills most of the span between them.
     if (found < 2 || to - from > kMost || to - from > 2 * useful + 4096) return;
     m_bytes.reset(new char[std::size_t(to - from)]);
@@ -695,12 +743,10 @@ ZipReader::ReadAhead::ReadAhead(const ZipReader& reader, const Entry* const* ent
     m_reader = reader.m_id;
     m_start = from;
     m_size = std::size_t(to - from);
-    m_before = t_readAhead;
-    t_readAhead = this;
 }
 
 ZipReader::ReadAhead::~ReadAhead() {
-    if (m_reader && t_readAhead == this) t_readAhead = m_before;
+    if (m_registered && t_readAhead == this) t_readAhead = m_before;
 }
 
 } // namespace kp

@@ -13,6 +13,8 @@
 #include "zip/NameIndex.h"
 #include "zip/ZipItem.h"
 
+struct libdeflate_decompressor;
+
 namespace kp {
 
 // The archive's comment alone: only its end record is read, so a state of any size shows
@@ -87,10 +89,23 @@ public:
 
     private:
         friend class ZipReader;
+        friend class InflateScratch;
+        struct FreeDecompressor {
+            void operator()(libdeflate_decompressor* d) const;
+        };
+        // What the thread's whole-item inflations reuse while the read-ahead lives, instead
+        // of making a decompressor and an output buffer for every item.
+        struct ScratchSpace {
+            std::unique_ptr<libdeflate_decompressor, FreeDecompressor> decompressor;
+            std::unique_ptr<char[]> out;
+            std::size_t outSize = 0;
+        };
         std::uint64_t m_reader = 0; // the reader's id, 0 for nothing read
         std::uint64_t m_start = 0;
         std::size_t m_size = 0;
         std::unique_ptr<char[]> m_bytes;
+        mutable ScratchSpace m_scratch;
+        bool m_registered = false;           // the thread's reads look here
         const ReadAhead* m_before = nullptr; // the thread's read-ahead before this one
     };
 
@@ -111,12 +126,15 @@ private:
     static std::string localHeaderDisagreement(const Entry& entry, const unsigned char* header);
     void checkSizes(const Entry& entry) const;
     void read(std::uint64_t offset, void* buffer, std::size_t n, const char* what) const;
+    // The bytes at offset when the thread's read-ahead holds them all, else null.
+    const char* readAheadBytes(std::uint64_t offset, std::size_t n) const;
     void inflateItem(const Entry& entry, const DataSink& sink, std::uint32_t& crc,
                      std::uint64_t& produced) const;
     bool inflateWhole(const Entry& entry, const DataSink& sink, std::uint32_t& crc, std::uint64_t& produced) const;
 
     [[noreturn]] void fail(const std::string& what) const;
     [[noreturn]] void failItem(const ZipItem& item, const std::string& what) const;
+    [[noreturn]] void failRawName(std::string_view rawName, const std::string& what) const;
 
     std::shared_ptr<const ByteSource> m_source;
     const std::uint64_t m_id; // tells this reader's read-ahead from another's at the same address

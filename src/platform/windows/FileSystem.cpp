@@ -206,7 +206,7 @@ std::size_t maxNameLength(const std::string& folder) {
     return 255 * 3;
 }
 
-bool isNameAllowedHere(const std::string& name) {
+bool isNameAllowedHere(std::string_view name) {
     if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ') return false;
     for (const char c : name)
         if ((unsigned char)c < 32 || std::strchr("\\/:*?\"<>|", c)) return false;
