@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <numeric>
 #include <memory>
@@ -351,7 +352,7 @@ std::vector<std::size_t> writingOrder(const std::vector<const Chosen*>& files) {
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         const Chosen &x = *files[a], &y = *files[b];
-        return x.zip != y.zip ? x.zip < y.zip : x.position < y.position;
+        return x.zip != y.zip ? std::less<const ZipArchive*>()(x.zip, y.zip) : x.position < y.position;
     });
     return order;
 }
