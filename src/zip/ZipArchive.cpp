@@ -443,19 +443,18 @@ void ZipArchive::extractFilesEx(const std::string& mask, const std::string& excl
             if (const std::string problem = ZipReader::readProblem(m_reader->entries()[pending.existing]); !problem.empty())
                 throwItemError(m_fileName, item.fileName, "refused to extract it: " + problem);
     }
+    // Every folder is made here, each asked about once, before the files go into them.
     std::vector<const PendingItem*> files;
+    std::unordered_set<std::string> folders;
     for (std::size_t index : m_visible) {
         const PendingItem& pending = m_items[index];
         const std::string& name = pending.item.fileName;
         if (!matchesMask(name, mask) || (!excludeMask.empty() && matchesMask(name, excludeMask))) continue;
-        if (pending.item.isFolder()) {
-            const std::string target = joinPath(m_baseDirectory, name);
-            if (!makeFolders(withoutTrailingSlash(target)))
-                throwItemError(m_fileName, name,
-                               "cannot create the folder " + target + ": " + errorText(errno));
-        } else {
-            files.push_back(&pending);
-        }
+        const std::string target = joinPath(m_baseDirectory, name);
+        const std::string folder = withoutTrailingSlash(pending.item.isFolder() ? target : folderPart(target));
+        if (!folder.empty() && folders.insert(folder).second && !makeFolders(folder))
+            throwItemError(m_fileName, name, "cannot create the folder " + folder + ": " + errorText(errno));
+        if (!pending.item.isFolder()) files.push_back(&pending);
     }
     extractInParallel(files);
 }
@@ -487,10 +486,7 @@ void ZipArchive::extractInParallel(const std::vector<const PendingItem*>& files)
 // under the real name, nor spoils a file that was there.
 void ZipArchive::extractOne(const PendingItem& pending, const std::string& target) const {
     const ZipItem& item = pending.item;
-    const std::string folder = withoutTrailingSlash(folderPart(target));
-    if (!folder.empty() && !makeFolders(folder))
-        throwItemError(m_fileName, item.fileName,
-                       "cannot create the folder " + folder + ": " + errorText(errno));
+    const std::string folder = withoutTrailingSlash(folderPart(target)); // made by extractFilesEx
     // A new file is written under its own name and removed again if its data proves wrong;
     // one that replaces a file is written aside, so the old file stays whole until the new
     // one is complete.
