@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <numeric>
 #include <memory>
@@ -346,20 +345,29 @@ ZipReader::ReadAhead readAheadOf(const std::vector<const Chosen*>& files, const 
 }
 
 // The order in which the files are written: as their items lie in their archives, so that
-// a thread's run of files is read from its archive at once and mostly fills one folder.
+// a thread's run of files is read from its archive at once and mostly fills one folder. The
+// archives go in the order the state first names them, the same in every run.
 std::vector<std::size_t> writingOrder(const std::vector<const Chosen*>& files) {
+    std::vector<const ZipArchive*> archives;
+    std::vector<std::size_t> archiveRank(files.size());
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        const auto known = std::find(archives.begin(), archives.end(), files[k]->zip);
+        archiveRank[k] = std::size_t(known - archives.begin());
+        if (known == archives.end()) archives.push_back(files[k]->zip);
+    }
     std::vector<std::size_t> order(files.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const Chosen &x = *files[a], &y = *files[b];
-        return x.zip != y.zip ? std::less<const ZipArchive*>()(x.zip, y.zip) : x.position < y.position;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return archiveRank[a] != archiveRank[b] ? archiveRank[a] < archiveRank[b]
+                                                : files[a]->position < files[b]->position;
     });
     return order;
 }
 
 // The files are independent of one another, so both cores inflate and write them. Progress
 // is told from the calling thread only (a window may be listening), as its own files finish.
-// The first file that fails, in the state's order, is the one reported.
+// The first failure stops the others at their next file; of the files that failed, the first
+// in the state's order is the one reported.
 std::string writeAllAside(const std::vector<const Chosen*>& files, std::vector<OutputFile>& asides, CopyProgress figures,
                           const CopyProgressCallback& progress) {
     std::vector<std::string> problems(files.size());

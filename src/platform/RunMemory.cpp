@@ -26,14 +26,15 @@ void prepareMemoryForRun() {
     auto* const before = static_cast<char*>(sbrk(0));
     // Grows the heap by the first step now (volatile: a compiler may drop a block freed unused).
     // Of the block, malloc touches only the first bytes and those just past its end.
-    char* volatile block = static_cast<char*>(std::malloc(kProbe));
-    std::free(block);
+    void* volatile probe = std::malloc(kProbe);
+    const std::uintptr_t block = reinterpret_cast<std::uintptr_t>(probe);
+    std::free(probe);
     auto* const after = static_cast<char*>(sbrk(0));
     mallopt(M_TOP_PAD, kHeapStep);
     if (before == reinterpret_cast<char*>(-1) || !block) return;
     // Large pages only from the first whole one that nothing has touched yet: a page touched
     // before the hint makes its whole stretch of two megabytes small pages for good.
-    const std::uintptr_t from = (std::uintptr_t(block) + kProbe + kLargePage) & ~(kLargePage - 1);
+    const std::uintptr_t from = (block + kProbe + kLargePage) & ~(kLargePage - 1);
     const std::uintptr_t to = std::uintptr_t(after) & ~(kLargePage - 1);
     if (to <= from) return;
     // Only a hint: a system without large pages or with them turned off ignores or refuses it.
@@ -43,7 +44,7 @@ void prepareMemoryForRun() {
     // takes the stretch up to it (only its first page is ever touched), so that the run's
     // objects begin in large pages.
     constexpr std::uintptr_t kChunkHeaders = 48;
-    [[maybe_unused]] void* volatile skipped = std::malloc(from - std::uintptr_t(block) - kChunkHeaders);
+    [[maybe_unused]] void* volatile skipped = std::malloc(from - block - kChunkHeaders);
 #endif
 }
 

@@ -732,17 +732,20 @@ ZipReader::ReadAhead::ReadAhead(const ZipReader& reader, const Entry* const* ent
         useful += end - at;
         ++found;
     }
+    // Worth it for several items whose data fills most of the span between them. Anything
+    // amiss is found again, and told, when each item is read by itself.
+    if (found >= 2 && to - from <= kMost && to - from <= 2 * useful + 4096) {
+        m_bytes.reset(new char[std::size_t(to - from)]);
+        if (reader.m_source->readAt(from, m_bytes.get(), std::size_t(to - from))) {
+            m_reader = reader.m_id;
+            m_start = from;
+            m_size = std::size_t(to - from);
+        }
+    }
+    // Last, once nothing can throw: a constructor that throws runs no destructor to undo it.
     m_registered = true;
     m_before = t_readAhead;
     t_readAhead = this;
-    // Worth it for several items whose data fills most of the span between them.
-    if (found < 2 || to - from > kMost || to - from > 2 * useful + 4096) return;
-    m_bytes.reset(new char[std::size_t(to - from)]);
-    // Anything amiss is found again, and told, when each item is read by itself.
-    if (!reader.m_source->readAt(from, m_bytes.get(), std::size_t(to - from))) return;
-    m_reader = reader.m_id;
-    m_start = from;
-    m_size = std::size_t(to - from);
 }
 
 ZipReader::ReadAhead::~ReadAhead() {

@@ -306,6 +306,7 @@ TEST_F(HistoryTest, CopyRefusals) {
         {archivePath("-101203.1531c.zip"), {"*.txt"}, m_dir / "out1", ""}, // the link is not chosen
         {state, {}, m_dir.path(), "into the project or its archive folder"},
         {state, {}, m_dir.path() + "/", "into the project or its archive folder"},
+        {state, {}, m_dir / "out/..", "into the project or its archive folder"},
         {state, {}, m_dir / "Site/docs", "into the project or its archive folder"},
         {state, {}, m_dir / "Site/#tarnel", "into the project or its archive folder"},
         {state, {}, m_dir / "linked/..", "into the project or its archive folder"},
