@@ -108,10 +108,9 @@ public:
             else if (isWithin(root, m_target)) m_below.push_back(pathBelow(root, m_target));
         }
     }
-    bool covers(const std::string& itemPath) const {
-        std::string_view item(itemPath);
-        while (item.size() > 1 && item.back() == '/') item.remove_suffix(1);
-        if (!isPlainItemPath(item)) return coversAsNormalized(itemPath);
+    bool covers(const std::string& name) const {
+        const std::string_view item = itemPath(name);
+        if (!isPlainItemPath(item)) return coversAsNormalized(name);
         if (m_everything) return true;
         for (const std::string& below : m_below)
             if (item.substr(0, below.size()) == below && (item.size() == below.size() || item[below.size()] == '/'))
@@ -134,8 +133,8 @@ private:
         for (; r != root.end(); ++r) below += (below.empty() ? "" : "/") + r->string();
         return below;
     }
-    bool coversAsNormalized(const std::string& itemPath) const {
-        const fs::path path = (m_target / withoutTrailingSlash(itemPath)).lexically_normal();
+    bool coversAsNormalized(const std::string& name) const {
+        const fs::path path = (m_target / withoutTrailingSlash(name)).lexically_normal();
         for (const fs::path& root : m_roots)
             if (isWithin(path, root)) return true;
         return false;

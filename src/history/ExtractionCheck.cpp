@@ -17,11 +17,6 @@ std::string partProblem(std::string_view part, std::size_t maxName) {
     return {};
 }
 
-std::string_view withoutFinalSlash(std::string_view path) {
-    if (!path.empty() && path.back() == '/') path.remove_suffix(1);
-    return path;
-}
-
 } // namespace
 
 // Paths are views into the items' names, which outlive the check: a state of many thousand
@@ -37,7 +32,7 @@ std::string extractionCheck(const std::vector<ItemToWrite>& items, std::size_t m
         if (const std::string why = extractionProblem(item); !why.empty()) return displayText(item.fileName) + ": " + why;
         if (const std::string why = i.zip->readProblem(item.fileName); !why.empty())
             return displayText(item.fileName) + ": " + why;
-        const std::string_view path = withoutFinalSlash(item.fileName);
+        const std::string_view path = itemPath(item.fileName);
         if (!named.insert(path).second) return displayText(path) + ": the state names it twice";
         // A folder already needed has had its names checked, and its own folders are known:
         // only the item's last name is new (a state's items come folder by folder).

@@ -62,8 +62,7 @@ std::string writableNameProblem(std::string_view name) {
     if (auto problem = nameCharacterProblem(name); !problem.empty()) return problem;
     if (name.front() == '/') return "the name is an absolute path";
     if (hasDriveLetter(name)) return "the name begins with a drive letter";
-    std::string_view body = name;
-    if (body.back() == '/') body.remove_suffix(1);
+    const std::string_view body = itemPath(name);
     if (hasPart(body, "")) return "the name has an empty part";
     if (hasPart(body, ".") || hasPart(body, "..")) return "the name has a \".\" or \"..\" part";
     return {};
@@ -81,13 +80,17 @@ std::string extractionProblem(const ZipItem& item) {
     if (hasPart(name, "..")) return "its name has a \"..\" part that leads out of the target folder";
     // "a//b", "a/./b" and "." name no file of their own: written out they would land on
     // another item's place or on the target folder itself.
-    std::string_view body = name;
-    if (body.back() == '/') body.remove_suffix(1);
+    const std::string_view body = itemPath(name);
     if (hasPart(body, "") || hasPart(body, ".")) return "its name has an empty or \".\" part";
     if (item.isSymbolicLink()) return "it is a symbolic link";
     if (item.isFolder() && item.uncompressedSize > 0)
         return "it is a folder, yet it holds " + std::to_string(item.uncompressedSize) + " bytes of data";
     return {};
+}
+
+std::string_view itemPath(std::string_view name) {
+    if (!name.empty() && name.back() == '/') name.remove_suffix(1);
+    return name;
 }
 
 bool matchesMask(std::string_view name, std::string_view mask) { return wildcardMatch(mask, name); }

@@ -35,6 +35,9 @@ std::uint16_t nameEncodingFlag(std::string_view name);
 // are refused too: such an item has no place of its own to be written to.
 std::string extractionProblem(const ZipItem& item);
 
+// The item's path: its name without the "/" that ends a folder's name.
+std::string_view itemPath(std::string_view name);
+
 // '*' matches any run of characters ("/" included), '?' one byte; "\" in a mask means "/".
 bool matchesMask(std::string_view name, std::string_view mask);
 
